@@ -1,0 +1,235 @@
+#include "link/data_module.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace vardex::link {
+
+DataModule::DataModule(Transport &transport, QObject *parent)
+    : QObject(parent), m_transport(transport), m_table(&replyTable())
+{
+    m_clock.start();
+    connect(&m_transport, &Transport::deviceArrived, this, &DataModule::onDeviceArrived);
+    connect(&m_transport, &Transport::deviceRemoved, this, &DataModule::onDeviceRemoved);
+    connect(&m_transport, &Transport::reportReceived, this, &DataModule::onReport);
+    connect(&m_transport, &Transport::readError, this, &DataModule::onReadError);
+}
+
+DataModule::~DataModule()
+{
+    m_shuttingDown = true;
+    detachCurrent();
+}
+
+std::uint8_t DataModule::replyByte(std::size_t pos) const
+{
+    return pos < kPayloadSize ? m_reportBuffer[pos] : 0;
+}
+
+Payload DataModule::lastReply() const
+{
+    Payload p{};
+    std::copy_n(m_reportBuffer.begin(), kPayloadSize, p.begin());
+    return p;
+}
+
+// ---- device arrival and removal -------------------------------------------------------------
+
+void DataModule::onDeviceArrived(const HidDeviceInfo &info)
+{
+    if (m_shuttingDown || info.product != kControllerProduct)
+        return;
+    if (info.id == m_currentDevice)
+        return;
+    detachCurrent();
+    QString error;
+    if (!m_transport.open(info.id, &error)) {
+        emit linkError(QStringLiteral("Error: %1 (%2)").arg(error).arg(0, 0, 16));
+        return;
+    }
+    m_currentDevice = info.id;
+    m_currentInfo = info;
+    m_connected = info.featureReportLength != 0;
+    emit connectionChanged(m_connected);
+}
+
+void DataModule::onDeviceRemoved(const QString &id)
+{
+    if (id != m_currentDevice)
+        return;
+    // The notice comes first, so pages react while the device is still named.
+    emit connectionChanged(false);
+    detachCurrent();
+}
+
+void DataModule::detachCurrent()
+{
+    if (m_currentDevice.isEmpty())
+        return;
+    const QString id = m_currentDevice;
+    m_currentDevice.clear();
+    m_currentInfo = {};
+    m_connected = false;
+    m_transport.close(id);
+}
+
+// ---- reports ----------------------------------------------------------------------------------
+
+void DataModule::onReport(const QString &id, const Payload &payload)
+{
+    // Reports of a replaced device, or ones still queued from before it was
+    // detached, are not the current device's replies.
+    if (id != m_currentDevice)
+        return;
+    trace(TraceEntry::Direction::Received, payload);
+    replyHandler(payload);
+}
+
+void DataModule::onReadError(const QString &id, const QString &text, quint32 code)
+{
+    if (id != m_currentDevice)
+        return;
+    emit linkError(QStringLiteral("Error: %1 (%2)").arg(text).arg(code, 0, 16));
+}
+
+void DataModule::replyHandler(const Payload &payload)
+{
+    std::copy(payload.begin(), payload.end(), m_reportBuffer.begin());
+    bool accepted = false;
+    if (isErrorReply(payload)) {
+        emit controllerErrorReply();
+        accepted = true;
+    } else if (const ReplyEntry entry = (*m_table)[payload[pos::Code]]) {
+        accepted = entry(payload, m_image) == ReplyOutcome::Accepted;
+    }
+    if (accepted) {
+        m_replyReceived = true;
+        if (m_waitLoop)
+            m_waitLoop->quit();
+    }
+}
+
+// ---- sending and waiting ------------------------------------------------------------------
+
+void DataModule::send(const Payload &request)
+{
+    // A reply that arrived after its caller gave up must not end the next wait.
+    m_transport.deliverPending();
+    m_reportBuffer[0] = 0;
+    std::copy(request.begin(), request.end(), m_reportBuffer.begin() + 1);
+    m_replyReceived = false;
+    sendReport();
+}
+
+void DataModule::sendReport()
+{
+    if (m_currentDevice.isEmpty() || m_shuttingDown)
+        return;
+    Payload sent{};
+    std::copy_n(m_reportBuffer.begin() + 1, kPayloadSize, sent.begin());
+    trace(TraceEntry::Direction::Sent, sent);
+    QString text;
+    quint32 code = 0;
+    if (!m_transport.write(m_currentDevice, m_reportBuffer, &text, &code))
+        emit linkError(QStringLiteral("Error: %1 (%2)").arg(text).arg(code, 0, 16));
+}
+
+bool DataModule::waitReply(int timeoutMs)
+{
+    m_transport.deliverPending();
+    if (m_replyReceived)
+        return true;
+    if (m_shuttingDown || timeoutMs <= 0)
+        return m_replyReceived;
+
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QEventLoop *outer = std::exchange(m_waitLoop, &loop);
+    timer.start(timeoutMs);
+    loop.exec();
+    m_waitLoop = outer;
+    return m_replyReceived;
+}
+
+void DataModule::pause(int ms)
+{
+    if (m_shuttingDown || ms <= 0)
+        return;
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QEventLoop *outer = std::exchange(m_waitLoop, &loop);
+    timer.start(ms);
+    loop.exec();
+    m_waitLoop = outer;
+}
+
+void DataModule::showProgress(bool visible, int maximum)
+{
+    emit progressVisibilityChanged(visible, maximum);
+}
+
+void DataModule::setProgress(int position)
+{
+    emit progressChanged(position);
+}
+
+// ---- operations ---------------------------------------------------------------------------
+
+void DataModule::run(std::function<void()> op)
+{
+    if (m_shuttingDown)
+        return;
+    if (isBusy()) {
+        m_pending.push_back(std::move(op));
+        return;
+    }
+    runNow(op);
+}
+
+bool DataModule::runIfIdle(std::function<void()> op)
+{
+    if (m_shuttingDown || isBusy())
+        return false;
+    runNow(op);
+    return true;
+}
+
+void DataModule::runNow(const std::function<void()> &op)
+{
+    ++m_busyDepth;
+    op();
+    // Work queued while op waited runs now, before the link is free for timers.
+    while (!m_pending.empty() && !m_shuttingDown) {
+        auto next = std::move(m_pending.front());
+        m_pending.pop_front();
+        next();
+    }
+    m_pending.clear();
+    --m_busyDepth;
+    if (m_busyDepth == 0)
+        emit becameIdle();
+}
+
+void DataModule::shutdown()
+{
+    m_shuttingDown = true;
+    m_pending.clear();
+    if (m_waitLoop)
+        m_waitLoop->quit();
+    detachCurrent();
+}
+
+void DataModule::trace(TraceEntry::Direction dir, const Payload &payload)
+{
+    if (m_trace)
+        m_trace(TraceEntry{m_clock.nsecsElapsed(), dir, payload});
+}
+
+} // namespace vardex::link

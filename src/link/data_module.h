@@ -1,0 +1,140 @@
+#pragma once
+
+#include "link/device_image.h"
+#include "link/reply_table.h"
+#include "link/report.h"
+#include "link/transport.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <array>
+#include <deque>
+#include <functional>
+
+class QEventLoop;
+
+namespace vardex::link {
+
+inline const QString kControllerProduct = QStringLiteral("Quellbox");
+
+// One report crossing the link, for the trace hook.
+struct TraceEntry {
+    enum class Direction { Sent, Received };
+    qint64 nanoseconds = 0; // monotonic, since the data module was created
+    Direction direction = Direction::Sent;
+    Payload payload{};
+};
+
+// The link as pages see it: the current device, the one report buffer, the reply
+// flag, sending, waiting and the reply handler, and the rule that only one
+// request-reply exchange runs at a time.
+//
+// Everything runs on the GUI thread. A page sends a request with send() and waits
+// with waitReply(); the reply handler stores what the reply carries into the image.
+// A sequence of exchanges that belongs together is an operation: run it through
+// run() (user actions: queued behind a running operation) or runIfIdle() (timer
+// ticks: skipped while another operation holds the link).
+class DataModule : public QObject {
+    Q_OBJECT
+public:
+    explicit DataModule(Transport &transport, QObject *parent = nullptr);
+    ~DataModule() override;
+
+    DeviceImage &image() { return m_image; }
+    const DeviceImage &image() const { return m_image; }
+
+    // Requests are built at bytes 1..64 (byte 0 is the report ID); the reply
+    // handler copies each reply payload to bytes 0..63.
+    std::array<std::uint8_t, kOutputReportSize> &reportBuffer() { return m_reportBuffer; }
+    // The last reply's payload byte at payload position pos (0..63).
+    std::uint8_t replyByte(std::size_t pos) const;
+    Payload lastReply() const;
+
+    bool replyReceived() const { return m_replyReceived; }
+    void setReplyReceived(bool received) { m_replyReceived = received; }
+
+    // Hands reports already received to the reply handler, puts the request into
+    // the report buffer with all unlisted bytes zero, clears the reply flag and
+    // writes the report. Without a device (or while closing) nothing is sent.
+    void send(const Payload &request);
+    // Writes the report buffer as it is to the current device.
+    void sendReport();
+    // True when a reply was accepted before the time-out. Reports already queued
+    // are handled even with a time-out of 0. Waits do not spin: a local event loop
+    // runs until the reply or the time-out.
+    bool waitReply(int timeoutMs);
+    // Processes GUI events for a while without waiting for a reply.
+    void pause(int ms);
+
+    // The entry for every input report of the current device.
+    void replyHandler(const Payload &payload);
+    void setReplyTable(const ReplyTable *table) { m_table = table; }
+
+    bool hasDevice() const { return !m_currentDevice.isEmpty(); }
+    const HidDeviceInfo &currentDevice() const { return m_currentInfo; }
+    bool isConnected() const { return m_connected; }
+
+    void showProgress(bool visible, int maximum);
+    void setProgress(int position);
+
+    // ---- operations: one exchange sequence at a time ----
+    bool isBusy() const { return m_busyDepth > 0; }
+    // Runs op now, or right after the running operation (in call order).
+    void run(std::function<void()> op);
+    // Runs op now if the link is free; returns false (op dropped) otherwise.
+    bool runIfIdle(std::function<void()> op);
+    // While closing: every wait returns at once, nothing more is sent, queued
+    // operations are dropped. Detaches the current device without a notice.
+    void shutdown();
+    bool isShuttingDown() const { return m_shuttingDown; }
+
+    using TraceSink = std::function<void(const TraceEntry &)>;
+    void setTraceSink(TraceSink sink) { m_trace = std::move(sink); }
+
+    Transport &transport() { return m_transport; }
+
+signals:
+    // Raised when a "Quellbox" device is taken (true when it declares a feature
+    // report) or when the current one goes away (false).
+    void connectionChanged(bool connected);
+    // "Error: <system text> (<hex code>)" for the status bar.
+    void linkError(const QString &text);
+    // The controller sent its error reply; the handler waits until this returns.
+    void controllerErrorReply();
+    void progressVisibilityChanged(bool visible, int maximum);
+    void progressChanged(int position);
+    // The last running operation has finished and nothing is queued.
+    void becameIdle();
+
+private:
+    void onDeviceArrived(const HidDeviceInfo &info);
+    void onDeviceRemoved(const QString &id);
+    void onReport(const QString &id, const Payload &payload);
+    void onReadError(const QString &id, const QString &text, quint32 code);
+    void detachCurrent();
+    void trace(TraceEntry::Direction dir, const Payload &payload);
+    void runNow(const std::function<void()> &op);
+
+    Transport &m_transport;
+    DeviceImage m_image;
+    std::array<std::uint8_t, kOutputReportSize> m_reportBuffer{};
+    bool m_replyReceived = false;
+    const ReplyTable *m_table;
+
+    QString m_currentDevice;
+    HidDeviceInfo m_currentInfo;
+    bool m_connected = false;
+
+    QEventLoop *m_waitLoop = nullptr;
+    int m_busyDepth = 0;
+    std::deque<std::function<void()>> m_pending;
+    bool m_shuttingDown = false;
+
+    QElapsedTimer m_clock;
+    TraceSink m_trace;
+};
+
+} // namespace vardex::link

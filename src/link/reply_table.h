@@ -1,0 +1,27 @@
+#pragma once
+
+#include "link/device_image.h"
+#include "link/report.h"
+
+#include <array>
+
+namespace vardex::link {
+
+enum class ReplyOutcome {
+    Ignored,  // not a reply the program waits for: ReplyReceived stays as it is
+    Accepted, // stored what it carries (if anything) and ends the caller's wait
+};
+
+// One entry per reply Code. An entry stores what the reply carries into the image
+// and says whether it counts as the awaited reply. It must treat every byte of the
+// payload as untrusted.
+using ReplyEntry = ReplyOutcome (*)(const Payload &reply, DeviceImage &image);
+using ReplyTable = std::array<ReplyEntry, 256>;
+
+// The controller's table of replies; codes without an entry are ignored.
+const ReplyTable &replyTable();
+
+// The controller's error reply: 0xFF then "ERR".
+bool isErrorReply(const Payload &reply);
+
+} // namespace vardex::link

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "ui/prompts.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+
+namespace vardex::test {
+
+// Answers the program's questions from a script and records what it was asked.
+class RecordingPrompts final : public ui::Prompts {
+public:
+    QStringList messages;
+    QList<ui::FileDialogRequest> openRequests;
+    QList<ui::FileDialogRequest> saveRequests;
+    std::deque<QString> openAnswers; // empty string = the user cancels
+    std::deque<QString> saveAnswers;
+    std::deque<Answer> questionAnswers;
+    QStringList questions;
+
+    void message(const QString &text, Kind) override { messages << text; }
+    Answer question(const QString &text, bool) override
+    {
+        questions << text;
+        if (questionAnswers.empty())
+            return Answer::Cancel;
+        const Answer a = questionAnswers.front();
+        questionAnswers.pop_front();
+        return a;
+    }
+    QString openFileName(const ui::FileDialogRequest &r) override
+    {
+        openRequests << r;
+        return take(openAnswers);
+    }
+    QString saveFileName(const ui::FileDialogRequest &r) override
+    {
+        saveRequests << r;
+        return take(saveAnswers);
+    }
+
+private:
+    static QString take(std::deque<QString> &answers)
+    {
+        if (answers.empty())
+            return {};
+        QString a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+};
+
+} // namespace vardex::test
