@@ -1,0 +1,30 @@
+#include "log/widgets/log_frame.h"
+
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace vardex::log {
+
+LogFrame::LogFrame(ui::PageContext context, QWidget *parent) : QWidget(parent), m_ctx(context)
+{
+    setObjectName(QStringLiteral("LogFrame1"));
+    auto *layout = new QVBoxLayout(this);
+    auto *read = new QPushButton(tr("Чтение"), this);
+    read->setObjectName(QStringLiteral("ReadLogBtn"));
+    read->setEnabled(false);
+    layout->addWidget(read, 0, Qt::AlignLeft);
+    layout->addStretch(1);
+}
+
+void LogFrame::allocateRecordStore()
+{
+    m_records.assign(kRecordCount * kRecordSize, 0);
+}
+
+void LogFrame::releaseRecordStore()
+{
+    m_records.clear();
+    m_records.shrink_to_fit();
+}
+
+} // namespace vardex::log

@@ -1,0 +1,282 @@
+#include "ui/main_window.h"
+
+#include "link/data_module.h"
+#include "log/widgets/log_frame.h"
+#include "ui/status_bar.h"
+#include "ui/work_page.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QStatusTipEvent>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace vardex::ui {
+
+namespace {
+
+const QString kHiddenModeCode = QStringLiteral("KORVA");
+
+struct PageSpec {
+    const char *name;
+    const char *caption;
+};
+
+// Tab order of the main page control.
+constexpr PageSpec kPages[] = {
+    {"WorkTabSheet", "Работа "},     {"LogTabSheet", "Логирование"},
+    {"SetupTabSheet", "Конфигурация "}, {"StendTabSheet", "Стенд"},
+    {"UpdateTabSheet", "Обновление "}, {"TestTabSheet", "Тест"},
+    {"FutabaTabSheet", "Futaba"},      {"WatchDogTabSheet", "LAN_сторож"},
+    {"SwitchPWMTabSheet", "Подсветка"}, {"AboutTabSheet", "О программе"},
+    {"GraphTabSheet", "График "},
+};
+
+// Buttons that talk to the controller and are enabled only by a description.
+const char *const kDescribedButtons[] = {
+    "WorkDateTimeSyncBtn", "WorkTaskBtn",    "GetDateTimeBtn",       "WorkStateBtn",
+    "AskStateBtn",         "GetKeyBtn",      "WriteHashBtn",         "ResetHashBtn",
+    "GetOpenKeyBtn",       "SetHashTimerBtn", "ReadCfgBtn",          "WriteCfgBtn",
+    "ReadUprLoopConfigBtn", "WriteUprLoopConfigBtn",
+};
+
+} // namespace
+
+MainWindow::MainWindow(link::DataModule &dm, Prompts *prompts, QWidget *parent)
+    : QMainWindow(parent), m_dm(dm)
+{
+    setObjectName(QStringLiteral("Form1"));
+    if (!prompts) {
+        m_ownPrompts = std::make_unique<WidgetPrompts>(this);
+        prompts = m_ownPrompts.get();
+    }
+    m_prompts = prompts;
+
+    // Fixed single border, no maximise box, client area 835 x 701.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(kClientSize);
+    setWindowTitle(kApplicationTitle);
+
+    auto *central = new QWidget(this);
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_pages = new QTabWidget(central);
+    m_pages->setObjectName(QStringLiteral("MainPageControl"));
+    m_statusBar = new StatusBar(central);
+    layout->addWidget(m_pages, 1);
+    layout->addWidget(m_statusBar);
+    setCentralWidget(central);
+
+    m_ctx = std::make_unique<PageContext>(PageContext{m_dm, *m_prompts, *m_statusBar});
+
+    auto makeTimer = [this](const char *name, int interval) {
+        auto *t = new QTimer(this);
+        t->setObjectName(QLatin1String(name));
+        t->setInterval(interval);
+        return t;
+    };
+    m_askTimer = makeTimer("AskTimer", 1000);
+    m_pingTimer = makeTimer("PingTimer", 1000);
+    m_pwmSwitchTimer = makeTimer("PWMSwitchTimer", 500);
+    m_test5VoltTimer = makeTimer("Test5VoltTimer", 1000);
+
+    buildPages();
+
+    // Start-up: the loop records begin with cleared inputs.
+    for (int n = 1; n <= link::kLoopCount; ++n)
+        m_dm.image().loop(n).clearInputs();
+
+    if (m_logFrame)
+        m_logFrame->allocateRecordStore();
+
+    setTabShown(QStringLiteral("LogTabSheet"), true);
+    m_pages->setCurrentWidget(page(QStringLiteral("WorkTabSheet")));
+    setTabShown(QStringLiteral("SetupTabSheet"), true);
+    for (const char *hidden : {"StendTabSheet", "TestTabSheet", "UpdateTabSheet", "FutabaTabSheet",
+                               "WatchDogTabSheet", "SwitchPWMTabSheet", "AboutTabSheet",
+                               "GraphTabSheet"})
+        setTabShown(QLatin1String(hidden), false);
+    move(0, 0);
+    applyChannelNames();
+
+    m_pwmSwitchTimer->start();
+
+    connect(&m_dm, &link::DataModule::connectionChanged, this, &MainWindow::setConnected);
+    connect(&m_dm, &link::DataModule::linkError, this,
+            [this](const QString &text) { m_statusBar->setPanelText(5, text); });
+    connect(&m_dm, &link::DataModule::controllerErrorReply, this,
+            [this] { m_prompts->message(tr("Нет ответа контроллера"), Prompts::Kind::Warning); });
+    connect(&m_dm, &link::DataModule::progressVisibilityChanged, this,
+            [this](bool visible, int maximum) {
+                QProgressBar *bar = m_statusBar->progressBar();
+                bar->setRange(0, maximum);
+                bar->setValue(0);
+                bar->setVisible(visible);
+            });
+    connect(&m_dm, &link::DataModule::progressChanged, this,
+            [this](int position) { m_statusBar->progressBar()->setValue(position); });
+    connect(&m_dm, &link::DataModule::becameIdle, this, [this] {
+        if (m_closeWhenIdle)
+            QTimer::singleShot(0, this, &QWidget::close);
+    });
+    connect(m_statusBar, &StatusBar::hintChanged, this, &MainWindow::setHintLine);
+
+    qApp->installEventFilter(this);
+}
+
+MainWindow::~MainWindow()
+{
+    qApp->removeEventFilter(this);
+}
+
+void MainWindow::buildPages()
+{
+    for (const PageSpec &spec : kPages) {
+        auto *sheet = new QWidget(m_pages);
+        sheet->setObjectName(QLatin1String(spec.name));
+        auto *layout = new QVBoxLayout(sheet);
+        layout->setContentsMargins(0, 0, 0, 0);
+        m_pages->addTab(sheet, tr(spec.caption));
+    }
+    m_workPage = new WorkPage(*m_ctx, page(QStringLiteral("WorkTabSheet")));
+    page(QStringLiteral("WorkTabSheet"))->layout()->addWidget(m_workPage);
+
+    m_logFrame = new log::LogFrame(*m_ctx, page(QStringLiteral("LogTabSheet")));
+    page(QStringLiteral("LogTabSheet"))->layout()->addWidget(m_logFrame);
+}
+
+QWidget *MainWindow::page(const QString &objectName) const
+{
+    for (int i = 0; i < m_pages->count(); ++i) {
+        if (m_pages->widget(i)->objectName() == objectName)
+            return m_pages->widget(i);
+    }
+    return nullptr;
+}
+
+QTimer *MainWindow::timer(const QString &objectName) const
+{
+    return findChild<QTimer *>(objectName, Qt::FindDirectChildrenOnly);
+}
+
+void MainWindow::setTabShown(const QString &pageName, bool shown)
+{
+    if (QWidget *w = page(pageName))
+        m_pages->setTabVisible(m_pages->indexOf(w), shown);
+}
+
+bool MainWindow::isTabShown(const QString &pageName) const
+{
+    QWidget *w = page(pageName);
+    return w && m_pages->isTabVisible(m_pages->indexOf(w));
+}
+
+void MainWindow::applyChannelNames()
+{
+    // Channels 4, 5 and the mains carry names that replace the form's captions.
+    const QString names[3] = {tr("A4"), tr("A5"), tr("VFC_220")};
+    const char *const families[][3] = {
+        {"Label10", "Label11", "Label12"},
+        {"cbFlags4", "cbFlags5", "cbFlags6"},
+        {"cbAnalogLogEnabled4", "cbAnalogLogEnabled5", "cbAnalogLogEnabled6"},
+        {"cbAnalogEnabled4", "cbAnalogEnabled5", "cbAnalogEnabled6"},
+        {"cbAnalogUpr4", "cbAnalogUpr5", "cbAnalogUpr6"},
+        {"Label53", "Label54", "Label55"},
+        {"cblogFlags4", "cblogFlags5", "cblogFlags6"},
+    };
+    for (const auto &family : families) {
+        for (int i = 0; i < 3; ++i) {
+            QObject *o = findChild<QObject *>(QLatin1String(family[i]));
+            if (auto *label = qobject_cast<QLabel *>(o))
+                label->setText(names[i]);
+            else if (auto *button = qobject_cast<QAbstractButton *>(o))
+                button->setText(names[i]);
+        }
+    }
+}
+
+void MainWindow::setConnected(bool connected)
+{
+    m_statusBar->setPanelText(0, connected ? tr("Подключен") : tr("Не подключен"));
+    if (!connected)
+        setWindowTitle(kApplicationTitle);
+    m_statusBar->setPanelText(5, QString());
+    for (const char *name : {"QueryDeviceBtn", "ReadLogBtn"}) {
+        if (auto *w = findChild<QWidget *>(QLatin1String(name)))
+            w->setEnabled(connected);
+    }
+    if (!connected) {
+        for (const char *name : kDescribedButtons) {
+            if (auto *w = findChild<QWidget *>(QLatin1String(name)))
+                w->setEnabled(false);
+        }
+        m_askTimer->stop();
+    }
+}
+
+void MainWindow::setHintLine(const QString &hint)
+{
+    m_statusBar->setPanelText(5, hint);
+}
+
+bool MainWindow::event(QEvent *event)
+{
+    // Long hints of the controls under the mouse go to the hint line.
+    if (event->type() == QEvent::StatusTip) {
+        setHintLine(static_cast<QStatusTipEvent *>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // Key preview: the window sees every key press before the focused control.
+    // A press propagating to parents is the same event; count it once.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() && event != m_lastKeyEvent &&
+        static_cast<QWidget *>(watched)->window() == this) {
+        m_lastKeyEvent = event;
+        onKeyPress(static_cast<QKeyEvent *>(event));
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::onKeyPress(QKeyEvent *event)
+{
+    const auto mods = event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier |
+                                            Qt::AltModifier | Qt::MetaModifier);
+    const int key = event->key();
+    if (mods != Qt::AltModifier || key < Qt::Key_A || key > Qt::Key_Z)
+        return;
+    m_typedLetters.append(QChar(u'A' + (key - Qt::Key_A)));
+    if (m_typedLetters == kHiddenModeCode) {
+        setTabShown(QStringLiteral("SetupTabSheet"), true);
+    } else if (!kHiddenModeCode.startsWith(m_typedLetters)) {
+        m_typedLetters.clear();
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_dm.isBusy()) {
+        // Let the running operation unwind (its waits now return at once), then close.
+        m_closeWhenIdle = true;
+        m_dm.shutdown();
+        event->ignore();
+        return;
+    }
+    m_dm.shutdown();
+    if (m_logFrame)
+        m_logFrame->releaseRecordStore();
+    QMainWindow::closeEvent(event);
+}
+
+} // namespace vardex::ui

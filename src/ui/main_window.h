@@ -1,0 +1,82 @@
+#pragma once
+
+#include "ui/page_context.h"
+#include "ui/prompts.h"
+
+#include <QMainWindow>
+#include <QString>
+
+#include <memory>
+
+class QTabWidget;
+class QTimer;
+
+namespace vardex::link {
+class DataModule;
+}
+namespace vardex::log {
+class LogFrame;
+}
+
+namespace vardex::ui {
+
+class StatusBar;
+class WorkPage;
+
+inline const QString kApplicationTitle = QStringLiteral("Vardex 3.19");
+
+// The program's one window: every page, the status bar with the progress bar,
+// the timers, the connection handling, the hint line and the hidden-mode code.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // prompts: the seam for message boxes and file dialogs (tests pass their own).
+    MainWindow(link::DataModule &dm, Prompts *prompts = nullptr, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    void setConnected(bool connected);
+
+    link::DataModule &dataModule() { return m_dm; }
+    Prompts &prompts() { return *m_prompts; }
+    StatusBar &statusBar() { return *m_statusBar; }
+    QTabWidget &pageControl() { return *m_pages; }
+    QWidget *page(const QString &objectName) const;
+    QTimer *timer(const QString &objectName) const;
+    log::LogFrame *logFrame() const { return m_logFrame; }
+    const QString &typedLetters() const { return m_typedLetters; }
+
+    // Shows or hides the tab of a page (the page keeps its content).
+    void setTabShown(const QString &pageName, bool shown);
+    bool isTabShown(const QString &pageName) const;
+
+    static constexpr QSize kClientSize{835, 701};
+
+protected:
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildPages();
+    void applyChannelNames();
+    void onKeyPress(QKeyEvent *event);
+    void setHintLine(const QString &hint);
+
+    link::DataModule &m_dm;
+    std::unique_ptr<WidgetPrompts> m_ownPrompts;
+    Prompts *m_prompts;
+    QTabWidget *m_pages = nullptr;
+    StatusBar *m_statusBar = nullptr;
+    std::unique_ptr<PageContext> m_ctx;
+    WorkPage *m_workPage = nullptr;
+    log::LogFrame *m_logFrame = nullptr;
+    QTimer *m_askTimer = nullptr;
+    QTimer *m_pingTimer = nullptr;
+    QTimer *m_pwmSwitchTimer = nullptr;
+    QTimer *m_test5VoltTimer = nullptr;
+    QString m_typedLetters;
+    const QEvent *m_lastKeyEvent = nullptr;
+    bool m_closeWhenIdle = false;
+};
+
+} // namespace vardex::ui
