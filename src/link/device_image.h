@@ -53,34 +53,34 @@ struct MonitorConfig {
     static constexpr std::size_t kSize = 224;
     using Bytes = std::array<std::uint8_t, kSize>;
 
-    std::uint8_t firmwareVersion = 0;      // 0
-    std::uint8_t buildVariant = 0;         // 1
-    std::uint8_t hardwareConfigNumber = 0; // 2
-    std::uint8_t reserved0 = 0;            // 3
-    std::uint8_t contactEnable = 0;        // 4
-    std::uint8_t ttlInputEnable = 0;       // 5
-    std::uint8_t analogEnable = 0;         // 6: bits 0..4 channels 1..5, bit 5 mains
-    std::uint8_t temperEnable = 0;         // 7
-    std::uint8_t ttlOutputEnable = 0;      // 8
-    std::uint8_t switchEnable = 0;         // 9: bits 0..3 high-side, 4..7 low-side
-    std::uint8_t relayEnable = 0;          // 10
-    std::uint8_t fanEnable = 0;            // 11
-    std::array<float, kAnalogChannels> analogA{};                // 12
-    std::array<float, kAnalogChannels> analogB{};                // 36
-    std::array<std::uint8_t, kSensors> dallasResolution{};       // 60
-    std::array<std::uint8_t, kFans> fanMin{};                    // 66
-    std::array<std::uint8_t, kFans> fanImpulse{};                // 70
-    std::array<std::uint8_t, 2> fill74{};                        // 74, never on the wire
-    std::array<std::int32_t, kAnalogChannels> analogAlarmLow{};  // 76, 16 bits on the wire
-    std::array<std::int32_t, kAnalogChannels> analogAlarmHigh{}; // 100
-    std::array<std::int32_t, kSensors> temperAlarmLow{};         // 124
-    std::array<std::int32_t, kSensors> temperAlarmHigh{};        // 148
+    std::uint8_t firmwareVersion = 0;             // 0
+    std::uint8_t buildVariant = 0;                // 1
+    std::uint8_t hardwareConfigNumber = 0;        // 2
+    std::uint8_t reserved0 = 0;                   // 3
+    std::uint8_t contactEnable = 0;               // 4
+    std::uint8_t ttlInputEnable = 0;              // 5
+    std::uint8_t analogEnable = 0;                // 6: bits 0..4 channels 1..5, bit 5 mains
+    std::uint8_t temperEnable = 0;                // 7
+    std::uint8_t ttlOutputEnable = 0;             // 8
+    std::uint8_t switchEnable = 0;                // 9: bits 0..3 high-side, 4..7 low-side
+    std::uint8_t relayEnable = 0;                 // 10
+    std::uint8_t fanEnable = 0;                   // 11
+    std::array<float, kAnalogChannels> analogA{}; // 12
+    std::array<float, kAnalogChannels> analogB{}; // 36
+    std::array<std::uint8_t, kSensors> dallasResolution{};           // 60
+    std::array<std::uint8_t, kFans> fanMin{};                        // 66
+    std::array<std::uint8_t, kFans> fanImpulse{};                    // 70
+    std::array<std::uint8_t, 2> fill74{};                            // 74, never on the wire
+    std::array<std::int32_t, kAnalogChannels> analogAlarmLow{};      // 76, 16 bits on the wire
+    std::array<std::int32_t, kAnalogChannels> analogAlarmHigh{};     // 100
+    std::array<std::int32_t, kSensors> temperAlarmLow{};             // 124
+    std::array<std::int32_t, kSensors> temperAlarmHigh{};            // 148
     std::array<std::int32_t, kAnalogChannels> analogAlarmDebounce{}; // 172, 8 bits on the wire
     std::array<std::int32_t, kSensors> dallasAlarmDebounce{};        // 196, 8 bits on the wire
-    std::uint8_t logPeriod = 0;       // 220
-    std::uint8_t logAlarmPeriod = 0;  // 221
-    std::uint8_t analogLogEnable = 0; // 222
-    std::uint8_t dallasLogEnable = 0; // 223
+    std::uint8_t logPeriod = 0;                                      // 220
+    std::uint8_t logAlarmPeriod = 0;                                 // 221
+    std::uint8_t analogLogEnable = 0;                                // 222
+    std::uint8_t dallasLogEnable = 0;                                // 223
 
     Bytes encode() const;
     static MonitorConfig decode(const Bytes &bytes);
@@ -94,12 +94,12 @@ struct UprLoopConfig {
     static constexpr std::size_t kSize = 82;
     using Bytes = std::array<std::uint8_t, kSize>;
 
-    std::uint8_t contactUse = 0;  // 0
-    std::uint8_t ttlInputUse = 0; // 1
-    std::uint8_t analogUse = 0;   // 2: bits 0..5
-    std::uint8_t temperUse = 0;   // 3
-    std::uint8_t hostControl = 0; // 4: bit 0 host, bit 1 test
-    std::uint8_t fill5 = 0;       // 5, never on the wire
+    std::uint8_t contactUse = 0;                               // 0
+    std::uint8_t ttlInputUse = 0;                              // 1
+    std::uint8_t analogUse = 0;                                // 2: bits 0..5
+    std::uint8_t temperUse = 0;                                // 3
+    std::uint8_t hostControl = 0;                              // 4: bit 0 host, bit 1 test
+    std::uint8_t fill5 = 0;                                    // 5, never on the wire
     std::array<std::int16_t, kAnalogChannels> analogLevelLo{}; // 6
     std::array<std::int16_t, kAnalogChannels> analogLevelHi{}; // 18
     std::array<std::int16_t, kSensors> temperLevelLo{};        // 30

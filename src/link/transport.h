@@ -16,7 +16,7 @@ namespace vardex::link {
 struct HidDeviceInfo {
     QString id;      // stable for as long as the device is plugged in (e.g. the hidraw path)
     QString product; // USB product string
-    int inputReportLength = 0;   // bytes including the report ID, as the OS reports them
+    int inputReportLength = 0; // bytes including the report ID, as the OS reports them
     int outputReportLength = 0;
     int featureReportLength = 0;
 };

@@ -17,7 +17,8 @@ const QColor kFocusColour(222, 237, 222);
 void paintBase(QWidget *w, bool focused)
 {
     QPalette p = w->palette();
-    const QColor base = focused ? kFocusColour : w->style()->standardPalette().color(QPalette::Base);
+    const QColor base =
+        focused ? kFocusColour : w->style()->standardPalette().color(QPalette::Base);
     p.setColor(QPalette::Base, base);
     w->setPalette(p);
     // Spin boxes and editable combo boxes paint through their inner line edit.

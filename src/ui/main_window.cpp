@@ -29,19 +29,22 @@ struct PageSpec {
 
 // Tab order of the main page control.
 constexpr PageSpec kPages[] = {
-    {"WorkTabSheet", "Работа "},     {"LogTabSheet", "Логирование"},
+    {"WorkTabSheet", "Работа "},        {"LogTabSheet", "Логирование"},
     {"SetupTabSheet", "Конфигурация "}, {"StendTabSheet", "Стенд"},
-    {"UpdateTabSheet", "Обновление "}, {"TestTabSheet", "Тест"},
-    {"FutabaTabSheet", "Futaba"},      {"WatchDogTabSheet", "LAN_сторож"},
+    {"UpdateTabSheet", "Обновление "},  {"TestTabSheet", "Тест"},
+    {"FutabaTabSheet", "Futaba"},       {"WatchDogTabSheet", "LAN_сторож"},
     {"SwitchPWMTabSheet", "Подсветка"}, {"AboutTabSheet", "О программе"},
     {"GraphTabSheet", "График "},
 };
 
 // Buttons that talk to the controller and are enabled only by a description.
 const char *const kDescribedButtons[] = {
-    "WorkDateTimeSyncBtn", "WorkTaskBtn",    "GetDateTimeBtn",       "WorkStateBtn",
-    "AskStateBtn",         "GetKeyBtn",      "WriteHashBtn",         "ResetHashBtn",
-    "GetOpenKeyBtn",       "SetHashTimerBtn", "ReadCfgBtn",          "WriteCfgBtn",
+    "WorkDateTimeSyncBtn",  "WorkTaskBtn",
+    "GetDateTimeBtn",       "WorkStateBtn",
+    "AskStateBtn",          "GetKeyBtn",
+    "WriteHashBtn",         "ResetHashBtn",
+    "GetOpenKeyBtn",        "SetHashTimerBtn",
+    "ReadCfgBtn",           "WriteCfgBtn",
     "ReadUprLoopConfigBtn", "WriteUprLoopConfigBtn",
 };
 
@@ -100,9 +103,9 @@ MainWindow::MainWindow(link::DataModule &dm, Prompts *prompts, QWidget *parent)
     setTabShown(QStringLiteral("LogTabSheet"), true);
     m_pages->setCurrentWidget(page(QStringLiteral("WorkTabSheet")));
     setTabShown(QStringLiteral("SetupTabSheet"), true);
-    for (const char *hidden : {"StendTabSheet", "TestTabSheet", "UpdateTabSheet", "FutabaTabSheet",
-                               "WatchDogTabSheet", "SwitchPWMTabSheet", "AboutTabSheet",
-                               "GraphTabSheet"})
+    for (const char *hidden :
+         {"StendTabSheet", "TestTabSheet", "UpdateTabSheet", "FutabaTabSheet", "WatchDogTabSheet",
+          "SwitchPWMTabSheet", "AboutTabSheet", "GraphTabSheet"})
         setTabShown(QLatin1String(hidden), false);
     move(0, 0);
     applyChannelNames();
@@ -240,11 +243,15 @@ bool MainWindow::event(QEvent *event)
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     // Key preview: the window sees every key press before the focused control.
-    // A press propagating to parents is the same event; count it once.
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType() && event != m_lastKeyEvent &&
-        static_cast<QWidget *>(watched)->window() == this) {
+    // A press that propagates to parent widgets is the same event; count it once.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        auto *target = static_cast<QWidget *>(watched);
+        const bool propagated = event == m_lastKeyEvent && m_lastKeyTarget &&
+                                target != m_lastKeyTarget && target->isAncestorOf(m_lastKeyTarget);
         m_lastKeyEvent = event;
-        onKeyPress(static_cast<QKeyEvent *>(event));
+        m_lastKeyTarget = target;
+        if (!propagated && target->window() == this)
+            onKeyPress(static_cast<QKeyEvent *>(event));
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -4,6 +4,7 @@
 #include "ui/prompts.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <memory>
@@ -76,6 +77,7 @@ private:
     QTimer *m_test5VoltTimer = nullptr;
     QString m_typedLetters;
     const QEvent *m_lastKeyEvent = nullptr;
+    QPointer<QWidget> m_lastKeyTarget;
     bool m_closeWhenIdle = false;
 };
 

@@ -12,7 +12,7 @@ namespace vardex::ui {
 struct FileDialogRequest {
     QString title;
     QString filter;
-    int filterIndex = 1; // 1-based, as the pages count their filters
+    int filterIndex = 1;   // 1-based, as the pages count their filters
     QString defaultSuffix; // without the dot; appended when the user types none
     QString fileName;      // proposed name or folder
 };

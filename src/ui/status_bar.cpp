@@ -37,9 +37,9 @@ StatusBar::StatusBar(QWidget *parent) : QWidget(parent)
     m_progress->setRange(0, 100);
     m_progress->setValue(0);
     // The bar colour of the form: RGB(117, 215, 108).
-    m_progress->setStyleSheet(QStringLiteral(
-        "QProgressBar { border: 1px solid #8a8a8a; background: #f0f0f0; }"
-        "QProgressBar::chunk { background-color: rgb(117, 215, 108); }"));
+    m_progress->setStyleSheet(
+        QStringLiteral("QProgressBar { border: 1px solid #8a8a8a; background: #f0f0f0; }"
+                       "QProgressBar::chunk { background-color: rgb(117, 215, 108); }"));
     m_progress->hide();
 }
 

@@ -13,11 +13,16 @@ WorkPage::WorkPage(PageContext context, QWidget *parent) : QWidget(parent), m_ct
         const char *name;
         QString caption;
     } buttons[] = {
-        {"QueryDeviceBtn", tr("Описание ")}, {"GetDateTimeBtn", tr("Часы")},
-        {"WorkDateTimeSyncBtn", tr("Синхр.")}, {"WorkStateBtn", tr("Состояние")},
-        {"AskStateBtn", tr("Выкл")},         {"WorkTaskBtn", tr("Задание")},
-        {"GetKeyBtn", tr("Ключ")},           {"GetOpenKeyBtn", tr("Откр")},
-        {"WriteHashBtn", tr("HASH")},        {"ResetHashBtn", tr("Сброс")},
+        {"QueryDeviceBtn", tr("Описание ")},
+        {"GetDateTimeBtn", tr("Часы")},
+        {"WorkDateTimeSyncBtn", tr("Синхр.")},
+        {"WorkStateBtn", tr("Состояние")},
+        {"AskStateBtn", tr("Выкл")},
+        {"WorkTaskBtn", tr("Задание")},
+        {"GetKeyBtn", tr("Ключ")},
+        {"GetOpenKeyBtn", tr("Откр")},
+        {"WriteHashBtn", tr("HASH")},
+        {"ResetHashBtn", tr("Сброс")},
         {"SetHashTimerBtn", tr("Часы")},
     };
     int row = 0;

@@ -1,0 +1,223 @@
+#include "link/data_module.h"
+#include "log/widgets/log_frame.h"
+#include "support/recording_prompts.h"
+#include "ui/main_window.h"
+#include "ui/status_bar.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QProgressBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace vardex;
+
+namespace {
+
+// A transport with no devices: the window's own behaviour, without a controller.
+class NoDevices : public link::Transport {
+public:
+    void start() override {}
+    QList<link::HidDeviceInfo> devices() const override { return {}; }
+    bool open(const QString &, QString *) override { return false; }
+    void close(const QString &) override {}
+    bool write(const QString &, const std::array<std::uint8_t, link::kOutputReportSize> &,
+               QString *, quint32 *) override
+    {
+        ++writes;
+        return true;
+    }
+    int writes = 0;
+};
+
+struct Window {
+    NoDevices transport;
+    link::DataModule dm{transport};
+    test::RecordingPrompts prompts;
+    ui::MainWindow window{dm, &prompts};
+
+    QWidget *widget(const char *name) { return window.findChild<QWidget *>(QLatin1String(name)); }
+};
+
+} // namespace
+
+TEST(MainWindowStartup, ShowsWorkLogAndSetupTabsOnly)
+{
+    Window w;
+    EXPECT_EQ(w.window.windowTitle(), QStringLiteral("Vardex 3.19"));
+    EXPECT_EQ(w.window.statusBar().panelText(0), QStringLiteral("Не подключен"));
+    for (int i = 1; i < 6; ++i)
+        EXPECT_TRUE(w.window.statusBar().panelText(i).isEmpty()) << i;
+    EXPECT_EQ(w.window.pageControl().currentWidget()->objectName(), QStringLiteral("WorkTabSheet"));
+
+    const QStringList shown = {"WorkTabSheet", "LogTabSheet", "SetupTabSheet"};
+    QTabWidget &pages = w.window.pageControl();
+    ASSERT_EQ(pages.count(), 11);
+    for (int i = 0; i < pages.count(); ++i) {
+        const QString name = pages.widget(i)->objectName();
+        EXPECT_EQ(pages.isTabVisible(i), shown.contains(name)) << name.toStdString();
+    }
+    EXPECT_EQ(pages.tabText(0), QStringLiteral("Работа "));
+    EXPECT_EQ(pages.tabText(7), QStringLiteral("LAN_сторож"));
+}
+
+TEST(MainWindowStartup, WindowGeometryTimersAndProgressBar)
+{
+    Window w;
+    EXPECT_EQ(w.window.size(), QSize(835, 701));
+    EXPECT_FALSE(w.window.windowFlags() & Qt::WindowMaximizeButtonHint);
+
+    EXPECT_FALSE(w.window.timer("AskTimer")->isActive());
+    EXPECT_EQ(w.window.timer("AskTimer")->interval(), 1000);
+    EXPECT_FALSE(w.window.timer("PingTimer")->isActive());
+    EXPECT_TRUE(w.window.timer("PWMSwitchTimer")->isActive());
+    EXPECT_EQ(w.window.timer("PWMSwitchTimer")->interval(), 500);
+    EXPECT_FALSE(w.window.timer("Test5VoltTimer")->isActive());
+
+    w.window.show();
+    QProgressBar *bar = w.window.statusBar().progressBar();
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(bar->x(), 398);
+    EXPECT_EQ(bar->y(), 2);
+    EXPECT_EQ(bar->width(), w.window.statusBar().width() - 394);
+}
+
+TEST(MainWindowStartup, LoopInputsClearedAndRecordStoreAllocated)
+{
+    Window w;
+    for (int n = 1; n <= link::kLoopCount; ++n)
+        EXPECT_EQ(w.dm.image().loop(n).contactUse, 0);
+    ASSERT_NE(w.window.logFrame(), nullptr);
+    EXPECT_TRUE(w.window.logFrame()->hasRecordStore());
+}
+
+TEST(MainWindowConnection, ConnectEnablesOnlyDescriptionAndLogRead)
+{
+    Window w;
+    w.window.setConnected(true);
+    EXPECT_EQ(w.window.statusBar().panelText(0), QStringLiteral("Подключен"));
+    EXPECT_TRUE(w.widget("QueryDeviceBtn")->isEnabled());
+    EXPECT_TRUE(w.widget("ReadLogBtn")->isEnabled());
+    EXPECT_FALSE(w.widget("WorkStateBtn")->isEnabled());
+    EXPECT_FALSE(w.widget("AskStateBtn")->isEnabled());
+}
+
+TEST(MainWindowConnection, RemovalResetsCaptionHintLineButtonsAndPolling)
+{
+    Window w;
+    w.window.setConnected(true);
+    // As after a description: caption with the serial number, buttons on, polling.
+    w.window.setWindowTitle(QStringLiteral("2381 Vardex 3.19  S/N=1.2.3.4.5.6.7.8.9.10."));
+    for (const char *name : {"WorkStateBtn", "AskStateBtn", "WorkTaskBtn", "GetKeyBtn"})
+        w.widget(name)->setEnabled(true);
+    w.window.timer("AskTimer")->start();
+    w.window.statusBar().setPanelText(5, QStringLiteral("Error: broken pipe (20)"));
+
+    w.window.setConnected(false);
+    EXPECT_EQ(w.window.windowTitle(), QStringLiteral("Vardex 3.19"));
+    EXPECT_EQ(w.window.statusBar().panelText(0), QStringLiteral("Не подключен"));
+    EXPECT_TRUE(w.window.statusBar().panelText(5).isEmpty());
+    EXPECT_FALSE(w.window.timer("AskTimer")->isActive());
+    for (const char *name : {"QueryDeviceBtn", "ReadLogBtn", "WorkStateBtn", "AskStateBtn",
+                             "WorkTaskBtn", "GetKeyBtn"})
+        EXPECT_FALSE(w.widget(name)->isEnabled()) << name;
+}
+
+TEST(MainWindowConnection, LinkErrorStaysInHintLineUntilNextConnectionChange)
+{
+    Window w;
+    emit w.dm.linkError(QStringLiteral("Error: No such device (13)"));
+    EXPECT_EQ(w.window.statusBar().panelText(5), QStringLiteral("Error: No such device (13)"));
+    w.window.setConnected(true);
+    EXPECT_TRUE(w.window.statusBar().panelText(5).isEmpty());
+}
+
+namespace {
+
+void typeWithAlt(ui::MainWindow &window, const QString &letters,
+                 Qt::KeyboardModifiers mods = Qt::AltModifier)
+{
+    for (QChar c : letters)
+        QTest::keyClick(&window, static_cast<Qt::Key>(Qt::Key_A + (c.unicode() - u'A')), mods);
+}
+
+} // namespace
+
+TEST(HiddenModeCode, FullCodeShowsSetupTab)
+{
+    Window w;
+    w.window.show();
+    w.window.setTabShown(QStringLiteral("SetupTabSheet"), false);
+    typeWithAlt(w.window, QStringLiteral("KORV"));
+    EXPECT_FALSE(w.window.isTabShown(QStringLiteral("SetupTabSheet")));
+    typeWithAlt(w.window, QStringLiteral("A"));
+    EXPECT_TRUE(w.window.isTabShown(QStringLiteral("SetupTabSheet")));
+    EXPECT_EQ(w.window.typedLetters(), QStringLiteral("KORVA"));
+    // The next letter makes a non-prefix and empties the letters.
+    typeWithAlt(w.window, QStringLiteral("K"));
+    EXPECT_TRUE(w.window.typedLetters().isEmpty());
+}
+
+TEST(HiddenModeCode, WrongLetterResetsAndCodeStillMatchesAfterwards)
+{
+    Window w;
+    w.window.show();
+    w.window.setTabShown(QStringLiteral("SetupTabSheet"), false);
+    typeWithAlt(w.window, QStringLiteral("KOX"));
+    EXPECT_TRUE(w.window.typedLetters().isEmpty());
+    typeWithAlt(w.window, QStringLiteral("KORVA"));
+    EXPECT_TRUE(w.window.isTabShown(QStringLiteral("SetupTabSheet")));
+}
+
+TEST(HiddenModeCode, KeysWithoutExactlyAltNeitherCountNorReset)
+{
+    Window w;
+    w.window.show();
+    typeWithAlt(w.window, QStringLiteral("KO"));
+    typeWithAlt(w.window, QStringLiteral("X"), Qt::AltModifier | Qt::ControlModifier);
+    typeWithAlt(w.window, QStringLiteral("X"), Qt::AltModifier | Qt::ShiftModifier);
+    typeWithAlt(w.window, QStringLiteral("X"), Qt::NoModifier);
+    QTest::keyClick(&w.window, Qt::Key_5, Qt::AltModifier);
+    EXPECT_EQ(w.window.typedLetters(), QStringLiteral("KO"));
+}
+
+TEST(StatusBarHints, PanelDescriptionsByPosition)
+{
+    EXPECT_EQ(ui::StatusBar::panelHint(1), QStringLiteral("Статус подключения по USB"));
+    EXPECT_EQ(ui::StatusBar::panelHint(100), QStringLiteral("Статус подключения по USB"));
+    EXPECT_EQ(ui::StatusBar::panelHint(102), QStringLiteral("Версия прошивки контроллера"));
+    EXPECT_EQ(ui::StatusBar::panelHint(200),
+              QStringLiteral("Вариант конструкции и монтажа контроллера"));
+    EXPECT_EQ(ui::StatusBar::panelHint(250), QStringLiteral("Номер конфигурации железа"));
+    EXPECT_EQ(ui::StatusBar::panelHint(394), QStringLiteral("Текущее время контроллера"));
+    for (int x : {0, 101, 151, 201, 251, 395, 700})
+        EXPECT_TRUE(ui::StatusBar::panelHint(x).isEmpty()) << x;
+}
+
+TEST(StatusBarHints, MouseOverBorderEmptiesHintLine)
+{
+    Window w;
+    w.window.show();
+    QWidget &bar = w.window.statusBar();
+    QTest::mouseMove(&bar, QPoint(50, 5));
+    EXPECT_EQ(w.window.statusBar().panelText(5), QStringLiteral("Статус подключения по USB"));
+    QTest::mouseMove(&bar, QPoint(101, 5));
+    EXPECT_TRUE(w.window.statusBar().panelText(5).isEmpty());
+    QTest::mouseMove(&bar, QPoint(160, 5));
+    EXPECT_EQ(w.window.statusBar().panelText(5),
+              QStringLiteral("Вариант конструкции и монтажа контроллера"));
+    QTest::mouseMove(&bar, QPoint(151, 5));
+    EXPECT_TRUE(w.window.statusBar().panelText(5).isEmpty());
+}
+
+TEST(MainWindowClose, ClosingWithoutControllerFreesStoreAndSendsNothing)
+{
+    Window w;
+    w.window.show();
+    EXPECT_TRUE(w.window.close());
+    EXPECT_FALSE(w.window.logFrame()->hasRecordStore());
+    EXPECT_EQ(w.transport.writes, 0);
+}
