@@ -149,7 +149,9 @@ Firmware fullController(std::uint8_t firmware)
 void writeLog(Firmware &fw, int count, std::int64_t stepMs)
 {
     for (int i = 0; i < count; ++i) {
-        fw.setContacts(i % 50 < 3 ? 0x01 : 0x00);
+        const std::uint8_t door = i % 50 < 3 ? 0x01 : 0x00;
+        if (door != fw.liveState().contacts)
+            fw.setContacts(door);
         fw.advance(stepMs);
         fw.logSnapshot();
     }

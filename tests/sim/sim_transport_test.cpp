@@ -4,6 +4,7 @@
 #include "support/test_support.h"
 
 #include <QElapsedTimer>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -257,4 +258,44 @@ TEST(SimLink, ReplugAfterUnplugServesAgain)
     ASSERT_TRUE(rig.dm.hasDevice());
     rig.dm.send(request(4));
     EXPECT_TRUE(rig.dm.waitReply(1000));
+}
+
+TEST(SimLink, SecondControllerAnswersFromItsOwnFirmware)
+{
+    Rig rig;
+    ASSERT_TRUE(rig.connected);
+    sim::SimDeviceOptions older;
+    older.firmware = sim::fullControllerFirmware23();
+    older.realTime = false;
+    const QString second = rig.transport.addDevice(std::move(older));
+    rig.transport.plug(second);
+    ASSERT_EQ(rig.dm.currentDevice().id, second);
+    rig.dm.send(request(1, 0));
+    ASSERT_TRUE(rig.dm.waitReply(1000));
+    EXPECT_EQ(rig.dm.replyByte(6), 23);
+    EXPECT_TRUE(rig.transport.receivedRequests(rig.id).empty());
+}
+
+TEST(SimLink, PlugFromAnotherThreadArrivesOnTheOwningThread)
+{
+    sim::SimTransport transport;
+    const QString id = transport.addDevice({});
+    transport.start();
+    test::spin(5);
+    QThread *arrivedOn = nullptr;
+    QObject::connect(&transport, &link::Transport::deviceArrived,
+                     [&](const link::HidDeviceInfo &) { arrivedOn = QThread::currentThread(); });
+    std::thread([&] { transport.plug(id); }).join();
+    ASSERT_TRUE(test::waitUntil([&] { return arrivedOn != nullptr; }, 1000));
+    EXPECT_EQ(arrivedOn, transport.thread());
+}
+
+TEST(SimLink, InjectedReportReachesTheHandlerWithoutARequest)
+{
+    Rig rig;
+    ASSERT_TRUE(rig.connected);
+    rig.dm.setReplyReceived(false);
+    rig.transport.injectReport(rig.id, request(10, 2));
+    EXPECT_TRUE(rig.dm.waitReply(500));
+    EXPECT_EQ(rig.dm.replyByte(0), 10);
 }
