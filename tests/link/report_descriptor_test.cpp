@@ -204,20 +204,7 @@ TEST(ReportDescriptor, EveryTruncationIsReportedWithoutOverrun)
     }
 }
 
-TEST(ReportDescriptor, ItemCutInsideItsDataIsTruncated)
-{
-    // Logical Maximum announces two data bytes, one is there.
-    const Desc d = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00, 0x26, 0xFF};
-    const ParsedDescriptor p = parse(d);
-    EXPECT_EQ(p.error, DescriptorError::Truncated);
-    EXPECT_EQ(p.errorOffset, 9u);
-
-    // A four-byte item with three bytes left.
-    const Desc four = {0x97, 0x40, 0x00, 0x00};
-    EXPECT_EQ(parse(four).error, DescriptorError::Truncated);
-}
-
-TEST(ReportDescriptor, LongItemsAreSkipped)
+TEST(ReportDescriptor, LongItemsAreSkippedWithinBounds)
 {
     Desc d = kVendorInOut;
     const Desc longItem = {0xFE, 0x04, 0x12, 0x81, 0x02, 0x91, 0x02}; // data looks like items
@@ -229,10 +216,7 @@ TEST(ReportDescriptor, LongItemsAreSkipped)
 
     const Desc emptyLong = {0xFE, 0x00, 0x20, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02};
     EXPECT_EQ(parse(emptyLong).lengths.input, 2);
-}
 
-TEST(ReportDescriptor, TruncatedLongItemIsReported)
-{
     const Desc noHeader = {0x75, 0x08, 0x95, 0x01, 0x81, 0x02, 0xFE, 0x05};
     const ParsedDescriptor a = parse(noHeader);
     EXPECT_EQ(a.error, DescriptorError::Truncated);
@@ -300,6 +284,4 @@ TEST(ReportDescriptor, FieldsWithoutBitsDeclareNoReport)
     EXPECT_TRUE(p.ok());
     EXPECT_EQ(p.lengths.feature, 0);
     EXPECT_EQ(p.lengths.input, 65);
-    EXPECT_TRUE(parse({}).ok());
-    EXPECT_EQ(parse({}).lengths.input, 0);
 }
