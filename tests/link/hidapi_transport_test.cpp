@@ -8,9 +8,16 @@
 
 #include <cerrno>
 #include <functional>
+#include <ostream>
 
 using namespace vardex::link;
 using vardex::test::spin;
+
+// Readable failure messages for the notice logs.
+static void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace {
 
