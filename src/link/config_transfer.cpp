@@ -10,7 +10,8 @@ bool readConfiguration(DataModule &link, const ShowMessage &showMessage)
     for (int page = 0; page < protocol::kConfigPages - 1; ++page) {
         link.send(protocol::readConfigPage(page));
         if (!link.waitReply(kConfigPageTimeoutMs)) {
-            if (showMessage)
+            // A window closing mid-read ends the waits; that is not the controller's fault.
+            if (showMessage && !link.isShuttingDown())
                 showMessage(QStringLiteral("Нет ответа контроллера"));
             return false;
         }

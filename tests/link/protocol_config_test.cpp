@@ -111,27 +111,3 @@ TEST(ConfigPages, DebouncesTravelAsLowByteAndComeBackUnsigned)
     EXPECT_EQ(back.fanMin, c.fanMin);
     EXPECT_EQ(back.fanImpulse, c.fanImpulse);
 }
-
-TEST(ConfigPages, ScalingFloatsRoundTrip)
-{
-    MonitorConfig c;
-    c.analogA = {1.5f, -2.25f, 0.001f, 100.0f, 3.0e-7f, 6.0f};
-    c.analogB = {-1.0f, 0.0f, 0.5f, -0.125f, 7.0f, 220.0f};
-    Payload r = page(1, c);
-    r[pos::Code] = 1;
-    MonitorConfig back;
-    ASSERT_TRUE(proto::decodeConfigPage(r, back));
-    EXPECT_EQ(back.analogA, c.analogA);
-    EXPECT_EQ(back.analogB, c.analogB);
-}
-
-TEST(ConfigPages, UnknownPageStoresNothing)
-{
-    Payload r = reply(4);
-    r.fill(0x5A);
-    r[pos::Code] = 1;
-    r[pos::Sub] = 4;
-    MonitorConfig c;
-    EXPECT_FALSE(proto::decodeConfigPage(r, c));
-    EXPECT_EQ(c.encode(), MonitorConfig{}.encode());
-}

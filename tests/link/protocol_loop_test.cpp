@@ -46,13 +46,6 @@ TEST(LoopCodec, MainRecordPacksUseByteAndModeBits)
     EXPECT_EQ(p[62], 0);
 }
 
-TEST(LoopCodec, OnlyBitZeroOfAModeByteCounts)
-{
-    UprLoopConfig l;
-    l.contactMode = {3, 2, 0, 0, 0, 0, 0, 0xFF};
-    EXPECT_EQ(proto::writeLoop(1, l)[58], 0x81);
-}
-
 TEST(LoopCodec, AnalogUseIsOredInUnmasked)
 {
     UprLoopConfig l;
@@ -96,12 +89,6 @@ TEST(LoopCodec, ExtendedRecordPositions)
     UprLoopConfigExt back;
     proto::decodeLoopExt(p, back);
     EXPECT_EQ(back.encode(), e.encode());
-}
-
-TEST(StoredLoop, AddressesOfFirstAndLastLoop)
-{
-    EXPECT_EQ(loopcodec::storedLoopAddress(1), 4096);
-    EXPECT_EQ(loopcodec::storedLoopAddress(26), 5696);
 }
 
 TEST(StoredLoop, LayoutPutsModesBeforeLevels)

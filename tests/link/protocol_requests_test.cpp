@@ -48,19 +48,6 @@ TEST(OutputTaskRequest, PacksMasksAndFanTasks)
     EXPECT_EQ(proto::writeOutputTask(0, 0x12, 0x05, {100, 50, 0, 0}), p);
 }
 
-TEST(SerialSendRequest, CarriesUpTo58Bytes)
-{
-    std::vector<std::uint8_t> bytes(58);
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = static_cast<std::uint8_t>(0xA0 + i);
-    const auto r = proto::serialSend(bytes);
-    ASSERT_TRUE(r);
-    EXPECT_EQ((*r.payload)[pos::Code], 12);
-    EXPECT_EQ((*r.payload)[pos::Len], 58);
-    EXPECT_EQ((*r.payload)[6], 0xA0);
-    EXPECT_EQ((*r.payload)[63], 0xA0 + 57);
-}
-
 TEST(SerialSendRequest, RefusesMoreThanTheDataAreaInsteadOfCutting)
 {
     const std::vector<std::uint8_t> bytes(59, 0x55);
@@ -96,27 +83,6 @@ TEST(MemoryRequest, WriteRefusesCountsOutside1To58)
     EXPECT_EQ(p[pos::Sub] | (p[pos::Arg1] << 8), 8191);
     EXPECT_EQ(p[pos::Len], 58);
     EXPECT_EQ(p[63], 0x7E);
-}
-
-TEST(LogRecordRequest, NumberGoesToArg1AndArg2)
-{
-    const Payload p = proto::readLogRecord(16384);
-    EXPECT_EQ(p[pos::Code], 11);
-    EXPECT_EQ(p[pos::Sub], 0);
-    EXPECT_EQ(p[pos::Arg1], 0x00);
-    EXPECT_EQ(p[pos::Arg2], 0x40);
-    EXPECT_EQ(p[pos::Len], 0);
-}
-
-TEST(SignedRequests, KeyRequestsCarryNoData)
-{
-    EXPECT_EQ(proto::generateKey()[pos::Sub], 1);
-    EXPECT_EQ(proto::resetHash()[pos::Sub], 2);
-    EXPECT_EQ(proto::readOpenKey()[pos::Sub], 3);
-    for (const Payload &p : {proto::generateKey(), proto::resetHash(), proto::readOpenKey()}) {
-        EXPECT_EQ(p[pos::Code], 15);
-        expectZeroFrom(p, 2);
-    }
 }
 
 TEST(SignedRequests, SendHashCarriesTheDigest)
