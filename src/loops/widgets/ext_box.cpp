@@ -18,7 +18,8 @@ namespace vardex::loops {
 
 namespace {
 
-constexpr int kOutputRowHeight = 20;
+constexpr int kOutputRowHeight = 24;
+constexpr int kOutputColumnWidth = 150;
 constexpr int kOutputRows = 13; // 26 items in two columns
 
 void setHint(QWidget *w, const QString &hint)
@@ -182,13 +183,15 @@ QWidget *ExtBox::buildOutputGroup()
     m_outputs->setSelectionMode(QAbstractItemView::NoSelection);
     m_outputs->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_outputs->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_outputs->setGridSize(QSize(150, kOutputRowHeight));
+    m_outputs->setSpacing(0);
     const int frame = 2 * m_outputs->frameWidth();
-    m_outputs->setFixedSize(2 * 150 + frame + 4, kOutputRows * kOutputRowHeight + frame + 4);
+    m_outputs->setFixedSize(2 * kOutputColumnWidth + frame + 8,
+                            kOutputRows * kOutputRowHeight + frame + 8);
     for (int k = 1; k <= link::kLoopCount; ++k) {
         auto *item = new QListWidgetItem(outputItemName(k), m_outputs);
         item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
         item->setCheckState(Qt::Unchecked);
+        item->setSizeHint(QSize(kOutputColumnWidth, kOutputRowHeight));
     }
     layout->addWidget(m_outputs);
     layout->addStretch(1);

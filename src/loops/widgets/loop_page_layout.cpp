@@ -17,8 +17,8 @@ namespace vardex::loops {
 
 namespace {
 
-constexpr int kLevelEditWidth = 58;
-constexpr int kModeListWidth = 76;
+constexpr int kLevelEditWidth = 52;
+constexpr int kModeListWidth = 78;
 
 struct FamilySpec {
     const char *group;
@@ -98,7 +98,7 @@ void LoopPage::build()
     middle->addStretch(1);
 
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(8, 8, 8, 8);
+    layout->setContentsMargins(6, 4, 6, 6);
     layout->addLayout(top);
     layout->addLayout(middle);
     layout->addStretch(1);
@@ -138,8 +138,15 @@ QGroupBox *LoopPage::buildLevelGroup(Family family)
     auto &rows = analog ? m_analog : m_temper;
     auto *group = new QGroupBox(QString::fromUtf8(spec.group), this);
     auto *grid = compactGrid(group);
-    grid->addWidget(new QLabel(QStringLiteral("Нижн. порог"), group), 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Верхн. порог"), group), 0, 2);
+    // Column captions wrap onto two lines so the two level groups fit side by side.
+    for (int col = 1; col <= 2; ++col) {
+        auto *caption = new QLabel(
+            col == 1 ? QStringLiteral("Нижн. порог") : QStringLiteral("Верхн. порог"), group);
+        caption->setWordWrap(true);
+        caption->setFixedWidth(kLevelEditWidth);
+        caption->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+        grid->addWidget(caption, 0, col);
+    }
     for (int k = 1; k <= 6; ++k) {
         LevelRow &row = rows[static_cast<std::size_t>(k - 1)];
         const QString caption =
@@ -227,7 +234,7 @@ QWidget *LoopPage::buildButtons()
 void LoopPage::layoutExtBox()
 {
     // Over the input groups, leaving the button row free to close it again.
-    m_extBox->setGeometry(QRect(QPoint(8, 4), ExtBox::kSize));
+    m_extBox->setGeometry(QRect(QPoint(4, 2), ExtBox::kSize));
 }
 
 } // namespace vardex::loops
