@@ -1,0 +1,154 @@
+#include "loops/widgets/loop_file_page.h"
+
+#include "link/data_module.h"
+#include "loops/loop_file.h"
+#include "loops/loop_transfer.h"
+#include "ui/page_context.h"
+#include "ui/prompts.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace vardex::loops {
+
+const QString LoopFilePage::kOpenFilter = QStringLiteral(
+    "Файл  контуров управления *.upr|*.upr|Файл  конфигурации  *.cfg|*.cfg|"
+    "Файл прошивки *.hex|*.hex|Файл протокола работы *.log|*.log|Файл прошивки *.bin|*.bin|"
+    "Файл битовой картинки *.fgd|*.fgd");
+const QString LoopFilePage::kSaveFilter =
+    QStringLiteral("Файл  контуров управления *.upr|*.upr|Файл конфигурации *.cfg|*.cfg|"
+                   "Файл протокола работы *.log|*.log|Файл битовой картинки *.fgd| *.fgd");
+
+namespace {
+
+const QString kWriteVerifyFailed =
+    QStringLiteral("Ошибка верификации записи конфигурации контура ");
+
+ui::FileDialogRequest loopFileRequest(const QString &title, const QString &filter)
+{
+    ui::FileDialogRequest r;
+    r.title = title;
+    r.filter = filter;
+    r.filterIndex = 1;
+    r.defaultSuffix = QStringLiteral("upr");
+    r.fileName.clear();
+    return r;
+}
+
+} // namespace
+
+LoopFilePage::LoopFilePage(ui::PageContext &ctx, QWidget *parent) : QWidget(parent), m_ctx(ctx)
+{
+    setObjectName(QStringLiteral("LoopFilePage"));
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 16, 16, 16);
+    layout->setSpacing(8);
+
+    struct ButtonSpec {
+        const char *name;
+        const char *caption;
+        const char *hint;
+        void (LoopFilePage::*handler)();
+    };
+    const ButtonSpec buttons[] = {
+        {"SaveUprLoopConfigBtn", "Сохранить контуры", "Сохранить конфигурацию контуров управления",
+         &LoopFilePage::onSave},
+        {"LoadUprLoopConfigBtn", "Загрузить контуры", "Загрузить конфигурацию контуров управления",
+         &LoopFilePage::onLoad},
+        {"ClearUprLoopConfigBtn", "Очисть контуры", "Очистить конфигурацию контуров управления",
+         &LoopFilePage::onClear},
+        {"ReadUprLoopConfigBtn", "Чтение контуров",
+         "Чтение конфигурацию контуров управления из монитора", &LoopFilePage::onReadAll},
+        {"WriteUprLoopConfigBtn", "Запись контуров",
+         "Запись конфигурацию контуров управления в монитор", &LoopFilePage::onWriteAll},
+    };
+    for (const ButtonSpec &b : buttons) {
+        auto *button = new QPushButton(QString::fromUtf8(b.caption), this);
+        button->setObjectName(QLatin1String(b.name));
+        button->setToolTip(QString::fromUtf8(b.hint));
+        button->setStatusTip(QString::fromUtf8(b.hint));
+        button->setFixedWidth(180);
+        layout->addWidget(button);
+        connect(button, &QPushButton::clicked, this, b.handler);
+    }
+    // Until a device description succeeds there is nothing to talk to.
+    findChild<QPushButton *>(QStringLiteral("ReadUprLoopConfigBtn"))->setEnabled(false);
+    findChild<QPushButton *>(QStringLiteral("WriteUprLoopConfigBtn"))->setEnabled(false);
+
+    m_nameLabel = new QLabel(this);
+    m_nameLabel->setObjectName(QStringLiteral("UpLoopConfigNameLabel"));
+    m_nameLabel->setVisible(false);
+    layout->addWidget(m_nameLabel);
+    layout->addStretch(1);
+}
+
+QString LoopFilePage::loopFileName() const
+{
+    return m_nameLabel->text();
+}
+
+void LoopFilePage::onSave()
+{
+    const QString path = m_ctx.prompts.saveFileName(
+        loopFileRequest(QStringLiteral("Сохранить описание контуров управления"), kSaveFilter));
+    if (path.isEmpty())
+        return;
+    QString error;
+    // The firmware version at this moment decides whether the extended block is written.
+    if (!saveLoopFile(path, m_ctx.dm.image(), &error)) {
+        m_ctx.prompts.message(QStringLiteral("Не удалось сохранить файл %1:\n%2").arg(path, error),
+                              ui::Prompts::Kind::Error);
+        return;
+    }
+    m_nameLabel->setText(QFileInfo(path).completeBaseName());
+}
+
+void LoopFilePage::onLoad()
+{
+    const QString path = m_ctx.prompts.openFileName(
+        loopFileRequest(QStringLiteral("Загрузить описание контуров управления"), kOpenFilter));
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!loadLoopFile(path, m_ctx.dm.image(), &error)) {
+        m_ctx.prompts.message(QStringLiteral("Не удалось загрузить файл %1:\n%2").arg(path, error),
+                              ui::Prompts::Kind::Error);
+        return;
+    }
+    m_nameLabel->setText(QFileInfo(path).completeBaseName());
+    emit loopsChanged();
+}
+
+void LoopFilePage::onClear()
+{
+    clearLoops(m_ctx.dm.image());
+    emit loopsChanged();
+}
+
+void LoopFilePage::onReadAll()
+{
+    link::DataModule &dm = m_ctx.dm;
+    QPointer<LoopFilePage> self(this);
+    dm.run([&dm, self] {
+        readAllLoops(dm);
+        if (self)
+            emit self->loopsChanged();
+    });
+}
+
+void LoopFilePage::onWriteAll()
+{
+    link::DataModule &dm = m_ctx.dm;
+    ui::Prompts &prompts = m_ctx.prompts;
+    dm.run([&dm, &prompts] {
+        const WriteAllResult r = writeAllLoops(dm);
+        if (r.outcome == WriteOutcome::VerifyFailed)
+            prompts.message(kWriteVerifyFailed + QString::number(r.failedLoop),
+                            ui::Prompts::Kind::Warning);
+    });
+}
+
+} // namespace vardex::loops

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+namespace vardex::ui {
+struct PageContext;
+}
+
+namespace vardex::loops {
+
+// The loop file page: all 26 loops at once, to and from a *.upr file and the
+// controller.
+class LoopFilePage : public QWidget {
+    Q_OBJECT
+public:
+    explicit LoopFilePage(ui::PageContext &ctx, QWidget *parent = nullptr);
+
+    // The last saved or loaded file's name without folder and extension.
+    QString loopFileName() const;
+
+    static const QString kOpenFilter;
+    static const QString kSaveFilter;
+
+signals:
+    // The image's loops changed (loaded, cleared or read): the shown loop is stale.
+    void loopsChanged();
+
+private:
+    void onSave();
+    void onLoad();
+    void onClear();
+    void onReadAll();
+    void onWriteAll();
+
+    ui::PageContext &m_ctx;
+    QLabel *m_nameLabel = nullptr;
+};
+
+} // namespace vardex::loops

@@ -1,0 +1,294 @@
+#include "loops/widgets/loop_page.h"
+
+#include "link/data_module.h"
+#include "loops/ext_coding.h"
+#include "loops/level_conversion.h"
+#include "loops/loop_outputs.h"
+#include "loops/loop_transfer.h"
+#include "loops/widgets/ext_box.h"
+#include "loops/widgets/number_edit.h"
+#include "ui/page_context.h"
+#include "ui/prompts.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QPointer>
+#include <QPushButton>
+
+namespace vardex::loops {
+
+namespace {
+
+const QString kVerifyFailed = QStringLiteral("Ошибка верификации конфигурации контура ");
+const QString kExtendedOpen = QStringLiteral("Дополнительно");
+const QString kExtendedClose = QStringLiteral("Свернуть");
+
+bool bit(unsigned mask, int k)
+{
+    return ((mask >> (k - 1)) & 1u) != 0;
+}
+
+std::uint8_t withBit(std::uint8_t mask, int k, bool set)
+{
+    return ext::withBits(mask, static_cast<std::uint8_t>(1u << (k - 1)), set);
+}
+
+} // namespace
+
+LoopPage::LoopPage(ui::PageContext &ctx, QWidget *parent) : QWidget(parent), m_ctx(ctx)
+{
+    setObjectName(QStringLiteral("LoopPage"));
+    m_extBox = new ExtBox(ctx.dm, this);
+    build();
+    layoutExtBox();
+    // Nothing is shown yet: no loop, nothing to edit or send.
+    for (QGroupBox *g : m_groups)
+        g->setEnabled(false);
+    m_writeBtn->setEnabled(false);
+    m_readBtn->setEnabled(false);
+    m_extBtn->setEnabled(false);
+}
+
+bool LoopPage::loopOutputEnabled(int n) const
+{
+    return loops::loopOutputEnabled(m_ctx.dm.image().config, n);
+}
+
+bool LoopPage::extendedAllowed(int n) const
+{
+    return loopOutputEnabled(n) && m_ctx.dm.image().config.firmwareVersion >= kExtendedLoopFirmware;
+}
+
+void LoopPage::setCurrentLoop(int n)
+{
+    if (n == m_currentLoop)
+        return;
+    // A value typed for the old loop belongs to it, not to the next one.
+    commitPendingEdits();
+    m_currentLoop = (n >= 1 && n <= link::kLoopCount) ? n : 0;
+    m_extBox->setCurrentLoop(m_currentLoop);
+}
+
+void LoopPage::showUprLoop(int n, const QString &nodeText)
+{
+    Q_UNUSED(nodeText) // the frame owns the header strip
+    setCurrentLoop(n);
+    const link::DeviceImage &image = m_ctx.dm.image();
+    const bool e = loopOutputEnabled(n);
+
+    for (QGroupBox *g : m_groups)
+        g->setEnabled(e);
+    m_writeBtn->setEnabled(e);
+    m_readBtn->setEnabled(e);
+    m_extBtn->setEnabled(extendedAllowed(n));
+    m_extBox->setEnabled(m_extBtn->isEnabled());
+
+    // A disabled loop shows empty; its record keeps its contents.
+    static const link::UprLoopConfig kEmpty{};
+    const link::UprLoopConfig &l = e ? image.loop(n) : kEmpty;
+    const link::MonitorConfig &c = image.config;
+
+    for (int k = 1; k <= 6; ++k) {
+        const auto i = static_cast<std::size_t>(k - 1);
+        LevelRow &a = m_analog[i];
+        a.hi->showValue(e ? analogShown(l.analogLevelHi[i], c.analogA[i], c.analogB[i]) : 0);
+        a.lo->showValue(e ? analogShown(l.analogLevelLo[i], c.analogA[i], c.analogB[i]) : 0);
+        a.use->setChecked(bit(l.analogUse, k));
+        a.mode->setCurrentIndex(l.analogMode[i] == 1 ? 1 : 0);
+
+        LevelRow &t = m_temper[i];
+        t.hi->showValue(temperatureShown(l.temperLevelHi[i], c.dallasResolution[i]));
+        t.lo->showValue(temperatureShown(l.temperLevelLo[i], c.dallasResolution[i]));
+        t.use->setChecked(bit(l.temperUse, k));
+        t.mode->setCurrentIndex(l.temperMode[i] == 1 ? 1 : 0);
+        for (QWidget *w : {static_cast<QWidget *>(a.use), static_cast<QWidget *>(a.lo),
+                           static_cast<QWidget *>(a.hi), static_cast<QWidget *>(a.mode),
+                           static_cast<QWidget *>(t.use), static_cast<QWidget *>(t.lo),
+                           static_cast<QWidget *>(t.hi), static_cast<QWidget *>(t.mode)})
+            w->setEnabled(e);
+    }
+    for (int k = 1; k <= 8; ++k) {
+        const auto i = static_cast<std::size_t>(k - 1);
+        m_contacts[i].use->setChecked(bit(l.contactUse, k));
+        m_contacts[i].mode->setCurrentIndex(l.contactMode[i] == 1 ? 1 : 0);
+        m_ttl[i].use->setChecked(bit(l.ttlInputUse, k));
+        m_ttl[i].mode->setCurrentIndex(l.ttlInputMode[i] == 1 ? 1 : 0);
+        for (const InputRow &row : {m_contacts[i], m_ttl[i]}) {
+            row.use->setEnabled(e);
+            row.mode->setEnabled(e);
+        }
+    }
+    for (int k = 1; k <= 2; ++k) {
+        m_program[static_cast<std::size_t>(k - 1)]->setChecked(bit(l.hostControl, k));
+        m_program[static_cast<std::size_t>(k - 1)]->setEnabled(e);
+    }
+    m_extBox->showLoop(m_currentLoop);
+}
+
+void LoopPage::enableLoopInputs()
+{
+    const link::MonitorConfig &c = m_ctx.dm.image().config;
+    for (int k = 1; k <= 8; ++k) {
+        const auto i = static_cast<std::size_t>(k - 1);
+        m_contacts[i].use->setEnabled(bit(c.contactEnable, k));
+        m_contacts[i].mode->setEnabled(bit(c.contactEnable, k));
+        m_ttl[i].use->setEnabled(bit(c.ttlInputEnable, k));
+        m_ttl[i].mode->setEnabled(bit(c.ttlInputEnable, k));
+    }
+    for (int k = 1; k <= 6; ++k) {
+        const auto i = static_cast<std::size_t>(k - 1);
+        for (const LevelRow *row : {&m_analog[i], &m_temper[i]}) {
+            const bool on = bit(row == &m_analog[i] ? c.analogEnable : c.temperEnable, k);
+            row->use->setEnabled(on);
+            row->lo->setEnabled(on);
+            row->hi->setEnabled(on);
+            row->mode->setEnabled(on);
+        }
+    }
+}
+
+void LoopPage::updateExtendedAvailability()
+{
+    m_extBtn->setEnabled(m_currentLoop != 0 && extendedAllowed(m_currentLoop));
+    m_extBox->setEnabled(m_extBtn->isEnabled());
+}
+
+void LoopPage::closeExtendedBox()
+{
+    m_extBox->commitPending();
+    m_extBox->hide();
+    m_extBtn->setText(kExtendedOpen);
+}
+
+void LoopPage::commitPendingEdits()
+{
+    for (std::size_t i = 0; i < 6; ++i) {
+        for (LevelRow *row : {&m_analog[i], &m_temper[i]}) {
+            row->lo->commitPending();
+            row->hi->commitPending();
+        }
+    }
+    m_extBox->commitPending();
+}
+
+// ---- edits: each user action goes straight into the image ----------------------------------
+
+void LoopPage::onUseClicked(Family family, int k, bool checked)
+{
+    if (m_currentLoop == 0)
+        return;
+    link::UprLoopConfig &l = m_ctx.dm.image().loop(m_currentLoop);
+    switch (family) {
+    case Family::Contact:
+        l.contactUse = withBit(l.contactUse, k, checked);
+        break;
+    case Family::Ttl:
+        l.ttlInputUse = withBit(l.ttlInputUse, k, checked);
+        break;
+    case Family::Analog:
+        l.analogUse = withBit(l.analogUse, k, checked);
+        break;
+    case Family::Temper:
+        l.temperUse = withBit(l.temperUse, k, checked);
+        break;
+    }
+}
+
+void LoopPage::onModeChosen(Family family, int k, int index)
+{
+    if (m_currentLoop == 0)
+        return;
+    link::UprLoopConfig &l = m_ctx.dm.image().loop(m_currentLoop);
+    const auto i = static_cast<std::size_t>(k - 1);
+    const std::uint8_t mode = index == 1 ? 1 : 0;
+    switch (family) {
+    case Family::Contact:
+        l.contactMode[i] = mode;
+        break;
+    case Family::Ttl:
+        l.ttlInputMode[i] = mode;
+        break;
+    case Family::Analog:
+        l.analogMode[i] = mode;
+        break;
+    case Family::Temper:
+        l.temperMode[i] = mode;
+        break;
+    }
+}
+
+void LoopPage::onLevelCommitted(Family family, int k, bool high)
+{
+    const auto i = static_cast<std::size_t>(k - 1);
+    const bool analog = family == Family::Analog;
+    NumberEdit *edit = analog ? (high ? m_analog[i].hi : m_analog[i].lo)
+                              : (high ? m_temper[i].hi : m_temper[i].lo);
+    edit->clearUserChanged();
+    if (m_currentLoop == 0)
+        return;
+    link::DeviceImage &image = m_ctx.dm.image();
+    link::UprLoopConfig &l = image.loop(m_currentLoop);
+    const link::MonitorConfig &c = image.config;
+    if (analog) {
+        const std::int16_t raw = analogRaw(edit->value(), c.analogA[i], c.analogB[i]);
+        (high ? l.analogLevelHi : l.analogLevelLo)[i] = raw;
+    } else {
+        const std::int16_t raw = temperatureRaw(edit->value(), c.dallasResolution[i]);
+        (high ? l.temperLevelHi : l.temperLevelLo)[i] = raw;
+    }
+}
+
+void LoopPage::onProgramClicked(int k, bool checked)
+{
+    if (m_currentLoop == 0)
+        return;
+    link::UprLoopConfig &l = m_ctx.dm.image().loop(m_currentLoop);
+    l.hostControl = withBit(l.hostControl, k, checked);
+}
+
+// ---- the current loop and the controller ---------------------------------------------------
+
+void LoopPage::onReadClicked()
+{
+    commitPendingEdits();
+    const int n = m_currentLoop; // every step uses the loop current at the press
+    if (n == 0)
+        return;
+    link::DataModule &dm = m_ctx.dm;
+    dm.run([&dm, n] { readLoop(dm, n); });
+}
+
+void LoopPage::onWriteClicked()
+{
+    commitPendingEdits();
+    const int n = m_currentLoop;
+    if (n == 0)
+        return;
+    link::DataModule &dm = m_ctx.dm;
+    ui::Prompts &prompts = m_ctx.prompts;
+    dm.run([&dm, &prompts, n] {
+        if (writeLoop(dm, n) == WriteOutcome::VerifyFailed)
+            prompts.message(kVerifyFailed, ui::Prompts::Kind::Warning);
+    });
+}
+
+void LoopPage::onExtendedClicked()
+{
+    m_extBox->resize(ExtBox::kSize);
+    if (!m_extBox->isHidden()) {
+        closeExtendedBox();
+        return;
+    }
+    m_extBox->show();
+    m_extBox->raise();
+    m_extBtn->setText(kExtendedClose);
+}
+
+void LoopPage::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    layoutExtBox();
+}
+
+} // namespace vardex::loops
