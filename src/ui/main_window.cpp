@@ -210,7 +210,7 @@ void MainWindow::setConnected(bool connected)
 {
     m_statusBar->setPanelText(0, connected ? tr("Подключен") : tr("Не подключен"));
     if (!connected)
-        setWindowTitle(kApplicationTitle);
+        setWindowTitle(m_applicationTitle);
     m_statusBar->setPanelText(5, QString());
     for (const char *name : {"QueryDeviceBtn", "ReadLogBtn"}) {
         if (auto *w = findChild<QWidget *>(QLatin1String(name)))
@@ -223,6 +223,12 @@ void MainWindow::setConnected(bool connected)
         }
         m_askTimer->stop();
     }
+}
+
+void MainWindow::setApplicationTitle(const QString &title)
+{
+    m_applicationTitle = title;
+    setWindowTitle(title);
 }
 
 void MainWindow::setHintLine(const QString &hint)

@@ -37,6 +37,10 @@ public:
 
     void setConnected(bool connected);
 
+    // The title the caption returns to (the demo marks itself as simulated here).
+    void setApplicationTitle(const QString &title);
+    const QString &applicationTitle() const { return m_applicationTitle; }
+
     link::DataModule &dataModule() { return m_dm; }
     Prompts &prompts() { return *m_prompts; }
     StatusBar &statusBar() { return *m_statusBar; }
@@ -75,6 +79,7 @@ private:
     QTimer *m_pingTimer = nullptr;
     QTimer *m_pwmSwitchTimer = nullptr;
     QTimer *m_test5VoltTimer = nullptr;
+    QString m_applicationTitle = kApplicationTitle;
     QString m_typedLetters;
     const QEvent *m_lastKeyEvent = nullptr;
     QPointer<QWidget> m_lastKeyTarget;
