@@ -94,7 +94,7 @@ QWidget *InputsPage::buildTemperature()
 {
     auto *group = makeGroup(this, tr("Температура"));
     auto *grid = new QGridLayout(group);
-    grid->setHorizontalSpacing(10);
+    grid->setHorizontalSpacing(6);
     grid->setVerticalSpacing(3);
     const QString columns[] = {tr("Точность"), tr("Нижний "), tr("Верхний"), tr("Дребезг")};
     for (int c = 0; c < 4; ++c)
@@ -105,21 +105,21 @@ QWidget *InputsPage::buildTemperature()
         connect(enabled, &QCheckBox::clicked, this,
                 [this, i](bool on) { setBitOf(m_config.temperEnable, i, on); });
         auto *resolution = makeList(group, familyName("cbDallasResolution", n), kResolutions);
-        resolution->setFixedWidth(72);
+        resolution->setFixedWidth(70);
         // Thresholds stay raw: a new resolution changes what they mean, not their codes.
         connect(resolution, &QComboBox::activated, this, [this, i](int index) {
             if (index >= 0)
                 m_config.dallasResolution[i] = static_cast<std::uint8_t>(index);
         });
-        auto *low = makeNumberEdit(group, "TemperAlarmLowEdit", n, -40, 125, kTemperDecimals);
+        auto *low = makeNumberEdit(group, "TemperAlarmLowEdit", n, -40, 125, kTemperDecimals, 64);
         connect(low, &NumberEdit::edited, this, [this, i](double v) {
             m_config.temperAlarmLow[i] = temperatureToRaw(v, m_config.dallasResolution[i]);
         });
-        auto *high = makeNumberEdit(group, "TemperAlarmHighEdit", n, -40, 125, kTemperDecimals);
+        auto *high = makeNumberEdit(group, "TemperAlarmHighEdit", n, -40, 125, kTemperDecimals, 64);
         connect(high, &NumberEdit::edited, this, [this, i](double v) {
             m_config.temperAlarmHigh[i] = temperatureToRaw(v, m_config.dallasResolution[i]);
         });
-        auto *debounce = makeSpinEdit(group, familyName("DallasAlarmDebonceEdit", n), 1, 255);
+        auto *debounce = makeSpinEdit(group, familyName("DallasAlarmDebonceEdit", n), 1, 255, 54);
         connect(debounce, &QSpinBox::editingFinished, this,
                 [this, i, debounce] { m_config.dallasAlarmDebounce[i] = debounce->value(); });
         grid->addWidget(enabled, n, 0);

@@ -26,23 +26,23 @@ QCheckBox *makeCheck(QWidget *parent, const char *family, int n, const QString &
 }
 
 NumberEdit *makeNumberEdit(QWidget *parent, const char *family, int n, double min, double max,
-                           int maxDecimals)
+                           int maxDecimals, int width)
 {
     auto *edit = new NumberEdit(min, max, maxDecimals, parent);
     edit->setObjectName(familyName(family, n));
     edit->setProperty("item", n);
-    edit->setFixedWidth(76);
+    edit->setFixedWidth(width);
     ui::installFocusTint(edit);
     return edit;
 }
 
-QSpinBox *makeSpinEdit(QWidget *parent, const QString &name, int min, int max)
+QSpinBox *makeSpinEdit(QWidget *parent, const QString &name, int min, int max, int width)
 {
     auto *edit = new QSpinBox(parent);
     edit->setObjectName(name);
     edit->setRange(min, max);
     edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    edit->setFixedWidth(60);
+    edit->setFixedWidth(width);
     ui::installFocusTint(edit);
     return edit;
 }

@@ -24,9 +24,9 @@ QString familyName(const char *family, int n);
 QCheckBox *makeCheck(QWidget *parent, const char *family, int n, const QString &caption);
 // A numeric edit with the focus tint.
 NumberEdit *makeNumberEdit(QWidget *parent, const char *family, int n, double min, double max,
-                           int maxDecimals);
+                           int maxDecimals, int width = 76);
 // An integer edit with up/down buttons and the focus tint.
-QSpinBox *makeSpinEdit(QWidget *parent, const QString &name, int min, int max);
+QSpinBox *makeSpinEdit(QWidget *parent, const QString &name, int min, int max, int width = 60);
 // A drop-down list that cannot be typed into, with the focus tint.
 QComboBox *makeList(QWidget *parent, const QString &name, const QStringList &items);
 QGroupBox *makeGroup(QWidget *parent, const QString &title);

@@ -39,7 +39,7 @@ SetupFrame::SetupFrame(ui::PageContext &ctx, QWidget *parent) : QWidget(parent),
     link::MonitorConfig &config = m_ctx.dm.image().config;
 
     m_tree = new SetupTree(this);
-    m_tree->setFixedWidth(190);
+    m_tree->setFixedWidth(206);
 
     m_headerImage = new QLabel(this);
     m_headerImage->setObjectName(QStringLiteral("UprLoopConfigImage"));

@@ -19,6 +19,7 @@ SetupTree::SetupTree(QWidget *parent) : QTreeWidget(parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setIconSize(QSize(kIconSize, kIconSize));
     setMouseTracking(true); // hot-tracking
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     QTreeWidgetItem *parents[3] = {nullptr, nullptr, nullptr};
     for (const TreeNode &spec : treeNodes()) {
@@ -74,6 +75,11 @@ void SetupTree::setOutputNodeLook(int index, bool enabled)
         item->setForeground(0, palette().color(QPalette::Disabled, QPalette::Text));
         item->setIcon(0, cutIcon(spec.image));
     }
+}
+
+void SetupTree::drawBranches(QPainter *, const QRect &, const QModelIndex &) const
+{
+    // No expand buttons: the tree is always fully open.
 }
 
 bool SetupTree::isNodeCut(int index) const

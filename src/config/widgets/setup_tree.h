@@ -21,6 +21,10 @@ public:
     void setOutputNodeLook(int index, bool enabled);
     bool isNodeCut(int index) const;
 
+protected:
+    void drawBranches(QPainter *painter, const QRect &rect,
+                      const QModelIndex &index) const override;
+
 signals:
     void nodeSelected(int index);
 
