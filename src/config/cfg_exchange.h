@@ -1,0 +1,32 @@
+#pragma once
+
+#include "link/config_transfer.h"
+
+namespace vardex::link {
+class DataModule;
+}
+
+// The configuration read and write of the system page. Each is one exchange
+// sequence; the caller runs it as one operation of the data module.
+namespace vardex::config {
+
+inline constexpr int kPage3WaitMs = 200;
+inline constexpr int kWritePageWaitMs = 200;
+
+enum class ReadOutcome {
+    NoReply,   // pages 0..2: a reply missed, reported through showMessage
+    Page3Late, // page 3 missed its 200 ms; the image may still take it, no refresh
+    Complete,  // every page arrived in time: show it
+};
+
+// The four-page read, then the 200 ms wait for page 3. A late page 3 is still
+// awaited (up to the page time-out) without refreshing anything, so it lands in
+// the image inside this operation and cannot end the wait of the next one.
+ReadOutcome readConfig(link::DataModule &dm, const link::ShowMessage &showMessage);
+
+// Pages 0..3, each sent after at most 200 ms whatever the previous acknowledgement
+// did; page 3's acknowledgement is awaited as long, for the same reason as above.
+// The version bytes never travel (page 0's request starts at HardwareConfigNumber).
+void writeConfig(link::DataModule &dm);
+
+} // namespace vardex::config

@@ -1,0 +1,97 @@
+#include "config/widgets/logging_page.h"
+
+#include "config/widgets/page_helpers.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace vardex::config {
+
+namespace {
+
+const QStringList kPeriods = {"10 сек", "30 сек", "1 мин", "2 ми", "5 мин"};
+const char *const kAnalogCaptions[] = {"А1_12В", "А2_24В", "А3_5В", "А4", "А5", "Сеть 220"};
+
+} // namespace
+
+LoggingPage::LoggingPage(link::MonitorConfig &config, QWidget *parent)
+    : QWidget(parent), m_config(config)
+{
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+
+    auto *period = makeGroup(this, tr("Период"));
+    auto *grid = new QGridLayout(period);
+    grid->setVerticalSpacing(6);
+    auto *normal = makeList(period, QStringLiteral("LogPeriodEdit"), kPeriods);
+    auto *alarm = makeList(period, QStringLiteral("LogAlarmPeriodEdit"), kPeriods);
+    for (QComboBox *list : {normal, alarm})
+        list->setFixedWidth(90);
+    connect(normal, &QComboBox::activated, this, [this](int index) {
+        if (index >= 0)
+            m_config.logPeriod = static_cast<std::uint8_t>(index);
+    });
+    connect(alarm, &QComboBox::activated, this, [this](int index) {
+        if (index >= 0)
+            m_config.logAlarmPeriod = static_cast<std::uint8_t>(index);
+    });
+    grid->addWidget(new QLabel(tr("Штатный"), period), 0, 0);
+    grid->addWidget(normal, 0, 1);
+    grid->addWidget(new QLabel(tr("Аварийный"), period), 1, 0);
+    grid->addWidget(alarm, 1, 1);
+    grid->setRowStretch(2, 1);
+
+    auto checks = [this](const QString &title, const char *family, auto caption,
+                         std::uint8_t link::MonitorConfig::*mask) {
+        auto *group = makeGroup(this, title);
+        auto *column = new QVBoxLayout(group);
+        column->setSpacing(3);
+        for (int n = 1; n <= 6; ++n) {
+            auto *box = makeCheck(group, family, n, caption(n));
+            connect(box, &QCheckBox::clicked, this,
+                    [this, mask, n](bool on) { setBitOf(m_config.*mask, n - 1, on); });
+            column->addWidget(box);
+        }
+        column->addStretch(1);
+        return group;
+    };
+    auto *left = new QVBoxLayout;
+    left->addWidget(period);
+    left->addStretch(1);
+    layout->addLayout(left);
+    layout->addWidget(checks(
+                          tr("Аналоги "), "cbAnalogLogEnabled",
+                          [this](int n) { return tr(kAnalogCaptions[n - 1]); },
+                          &link::MonitorConfig::analogLogEnable),
+                      0, Qt::AlignTop);
+    layout->addWidget(checks(
+                          tr("Температура"), "cbDallasLogEnabled",
+                          [this](int n) { return tr("Темпер %1").arg(n); },
+                          &link::MonitorConfig::dallasLogEnable),
+                      0, Qt::AlignTop);
+    layout->addStretch(1);
+}
+
+void LoggingPage::showConfig()
+{
+    showListItem(findChild<QComboBox *>(QStringLiteral("LogPeriodEdit")), m_config.logPeriod);
+    showListItem(findChild<QComboBox *>(QStringLiteral("LogAlarmPeriodEdit")),
+                 m_config.logAlarmPeriod);
+    for (int n = 1; n <= 6; ++n) {
+        auto *box = findChild<QCheckBox *>(familyName("cbAnalogLogEnabled", n));
+        box->setEnabled(bitOf(m_config.analogEnable, n - 1));
+        box->setChecked(bitOf(m_config.analogLogEnable, n - 1));
+    }
+    for (int n = 1; n <= 6; ++n) {
+        auto *box = findChild<QCheckBox *>(familyName("cbDallasLogEnabled", n));
+        box->setEnabled(bitOf(m_config.temperEnable, n - 1));
+        box->setChecked(bitOf(m_config.dallasLogEnable, n - 1));
+    }
+}
+
+} // namespace vardex::config

@@ -1,0 +1,165 @@
+#include "config/widgets/system_page.h"
+
+#include "config/cfg_exchange.h"
+#include "config/config_file.h"
+#include "config/widgets/page_helpers.h"
+#include "link/data_module.h"
+#include "ui/page_context.h"
+#include "ui/prompts.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace vardex::config {
+
+namespace {
+
+QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setFixedWidth(100);
+    return button;
+}
+
+} // namespace
+
+SystemPage::SystemPage(ui::PageContext &ctx, QWidget *parent) : QWidget(parent), m_ctx(ctx)
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+
+    auto *fileGroup = makeGroup(this, tr("Файл"));
+    auto *files = new QHBoxLayout(fileGroup);
+    auto *save = makeButton(fileGroup, "SaveCfgBtn", tr("Сохранить"));
+    auto *load = makeButton(fileGroup, "LoadCfgBtn", tr("Загрузить"));
+    auto *clear = makeButton(fileGroup, "ClearCfgBtn", tr("Очисть"));
+    files->addWidget(save);
+    files->addWidget(load);
+    files->addWidget(clear);
+    files->addStretch(1);
+
+    auto *deviceGroup = makeGroup(this, tr("Контроллер"));
+    auto *device = new QHBoxLayout(deviceGroup);
+    auto *read = makeButton(deviceGroup, "ReadCfgBtn", tr("Чтение "));
+    auto *write = makeButton(deviceGroup, "WriteCfgBtn", tr("Запись"));
+    // Enabled by a successful device description.
+    read->setEnabled(false);
+    write->setEnabled(false);
+    device->addWidget(read);
+    device->addWidget(write);
+    device->addStretch(1);
+
+    auto *numberRow = new QGridLayout;
+    auto *caption = new QLabel(tr("Конфигурация"), this);
+    m_number = makeSpinEdit(this, QStringLiteral("SystemConfigNumberEdit"), 1, 255);
+    m_name = new QLabel(tr("Имя конфигурации"), this);
+    m_name->setObjectName(QStringLiteral("ConfigNameLabel"));
+    QFont bold = m_name->font();
+    bold.setBold(true);
+    m_name->setFont(bold);
+    numberRow->addWidget(caption, 0, 0);
+    numberRow->addWidget(m_number, 1, 0);
+    numberRow->addWidget(m_name, 1, 1);
+    numberRow->setColumnStretch(1, 1);
+    numberRow->setHorizontalSpacing(16);
+
+    layout->addLayout(numberRow);
+    layout->addSpacing(8);
+    layout->addWidget(fileGroup);
+    layout->addWidget(deviceGroup);
+    layout->addStretch(1);
+
+    connect(m_number, &QSpinBox::valueChanged, this, [this](int v) {
+        m_ctx.dm.image().config.hardwareConfigNumber = static_cast<std::uint8_t>(v);
+    });
+    connect(save, &QPushButton::clicked, this, &SystemPage::save);
+    connect(load, &QPushButton::clicked, this, &SystemPage::load);
+    connect(clear, &QPushButton::clicked, this, &SystemPage::clear);
+    connect(read, &QPushButton::clicked, this, &SystemPage::read);
+    connect(write, &QPushButton::clicked, this, &SystemPage::write);
+}
+
+void SystemPage::showConfig()
+{
+    const QSignalBlocker block(m_number);
+    m_number->setValue(m_ctx.dm.image().config.hardwareConfigNumber);
+}
+
+void SystemPage::save()
+{
+    ui::FileDialogRequest request;
+    request.title = kSaveTitle;
+    request.filter = kSaveDialogFilter;
+    request.filterIndex = kCfgFilterIndex;
+    request.defaultSuffix = kCfgSuffix;
+    const QString path = m_ctx.prompts.saveFileName(request);
+    if (path.isEmpty())
+        return;
+    const FileResult result = saveConfigFile(path, m_ctx.dm.image().config);
+    if (!result.ok) {
+        m_ctx.prompts.message(
+            tr("Не удалось сохранить конфигурацию в файл %1:\n%2").arg(path, result.error),
+            ui::Prompts::Kind::Error);
+        return;
+    }
+    m_name->setText(configDisplayName(path));
+}
+
+void SystemPage::load()
+{
+    ui::FileDialogRequest request;
+    request.title = kOpenTitle;
+    request.filter = kOpenDialogFilter;
+    request.filterIndex = kCfgFilterIndex;
+    request.defaultSuffix = kCfgSuffix;
+    const QString path = m_ctx.prompts.openFileName(request);
+    if (path.isEmpty())
+        return;
+    const FileResult result = loadConfigFile(path, m_ctx.dm.image().config);
+    if (!result.ok) {
+        m_ctx.prompts.message(
+            tr("Не удалось загрузить конфигурацию из файла %1:\n%2").arg(path, result.error),
+            ui::Prompts::Kind::Error);
+        return;
+    }
+    m_name->setText(configDisplayName(path));
+    emit configReplaced();
+}
+
+void SystemPage::clear()
+{
+    clearConfig(m_ctx.dm.image().config);
+    emit configReplaced();
+}
+
+void SystemPage::read()
+{
+    QPointer<SystemPage> self(this);
+    link::DataModule &dm = m_ctx.dm;
+    ui::Prompts &prompts = m_ctx.prompts;
+    dm.run([self, &dm, &prompts] {
+        if (!self)
+            return;
+        const ReadOutcome outcome = readConfig(dm, [&prompts](const QString &text) {
+            prompts.message(text, ui::Prompts::Kind::Warning);
+        });
+        if (outcome == ReadOutcome::Complete && self)
+            emit self->configReplaced();
+    });
+}
+
+void SystemPage::write()
+{
+    link::DataModule &dm = m_ctx.dm;
+    dm.run([&dm] { writeConfig(dm); });
+}
+
+} // namespace vardex::config

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+class QSpinBox;
+
+namespace vardex::ui {
+struct PageContext;
+}
+
+namespace vardex::config {
+
+// "Система ": the *.cfg buttons, the transfer buttons, the hardware
+// configuration number and the name of the last saved or loaded file.
+class SystemPage : public QWidget {
+    Q_OBJECT
+public:
+    SystemPage(ui::PageContext &ctx, QWidget *parent = nullptr);
+
+    // Step 1 of filling the pages.
+    void showConfig();
+
+signals:
+    // The image now holds another configuration (loaded, cleared or read): the
+    // frame fills the pages and tells its neighbours.
+    void configReplaced();
+
+private:
+    void save();
+    void load();
+    void clear();
+    void read();
+    void write();
+
+    ui::PageContext &m_ctx;
+    QSpinBox *m_number;
+    QLabel *m_name;
+};
+
+} // namespace vardex::config
