@@ -16,7 +16,7 @@ WorkFlags::WorkFlags(QWidget *parent) : QGroupBox(tr("Система"), parent)
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(8, 2, 8, 4);
     grid->setHorizontalSpacing(8);
-    grid->setVerticalSpacing(0);
+    grid->setVerticalSpacing(2);
     for (int n = 1; n <= work::kSystemFlagCount; ++n) {
         const work::SystemFlagInfo info = work::systemFlagInfo(n);
         auto *box = checkBox(memberName("cbFlags", n), info.caption, n, this);

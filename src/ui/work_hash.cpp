@@ -6,8 +6,8 @@
 #include "ui/work_look.h"
 #include "work/hash_hints.h"
 
-#include <QGridLayout>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace vardex::ui {
 
@@ -39,14 +39,11 @@ WorkHash::WorkHash(link::DataModule &dm, QWidget *parent)
     auto *clock = hashButton("SetHashTimerBtn", tr("Часы"), tr("Текущее время монитора"), this);
     clock->hide();
 
-    auto *grid = new QGridLayout(this);
-    grid->setContentsMargins(6, 2, 6, 6);
-    grid->setSpacing(4);
-    grid->addWidget(m_getKey, 0, 0);
-    grid->addWidget(m_getOpenKey, 0, 1);
-    grid->addWidget(m_writeHash, 1, 0);
-    grid->addWidget(reset, 1, 1);
-    grid->addWidget(clock, 2, 0);
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(6, 2, 6, 6);
+    column->setSpacing(4);
+    for (QPushButton *b : {m_getKey, m_getOpenKey, m_writeHash, reset, clock})
+        column->addWidget(b);
 
     connect(m_getKey, &QPushButton::clicked, this, &WorkHash::getKey);
     connect(m_getOpenKey, &QPushButton::clicked, this, &WorkHash::getOpenKey);

@@ -24,7 +24,7 @@ QGroupBox *valueGroup(const QString &name, const QString &title, QWidget *parent
     auto *group = groupBox(name, title, parent);
     auto *grid = new QGridLayout(group);
     grid->setContentsMargins(6, 2, 6, 4);
-    grid->setVerticalSpacing(2);
+    grid->setVerticalSpacing(4);
     grid->setHorizontalSpacing(6);
     return group;
 }
@@ -35,7 +35,7 @@ QGroupBox *boxGroup(const QString &name, const QString &title, const char *famil
     auto *group = groupBox(name, title, parent);
     auto *column = new QVBoxLayout(group);
     column->setContentsMargins(6, 2, 6, 4);
-    column->setSpacing(0);
+    column->setSpacing(2);
     for (int k = 1; k <= 8; ++k) {
         boxes[k - 1] = checkBox(memberName(family, k), QStringLiteral("Вход %1").arg(k), k, group);
         column->addWidget(boxes[k - 1]);

@@ -51,8 +51,9 @@ QLabel *valueField(const QString &name, QWidget *parent)
     field->setObjectName(name);
     field->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    field->setMinimumWidth(54);
     field->setMargin(1);
+    // Wide enough for the widest reading a sensor can send, so fields do not jump.
+    field->setFixedWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("-16384.0")) + 10);
     field->setEnabled(false);
     return field;
 }

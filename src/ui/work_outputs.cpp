@@ -79,7 +79,7 @@ WorkOutputs::WorkOutputs(link::DataModule &dm, QWidget *parent)
         auto *group = groupBox(QLatin1String(f.groupName), tr(f.title), this);
         auto *column = new QVBoxLayout(group);
         column->setContentsMargins(6, 2, 6, 4);
-        column->setSpacing(0);
+        column->setSpacing(1);
         for (int i = 0; i < f.count; ++i) {
             auto *box = checkBox(memberName(f.name, i + 1), tr(f.caption).arg(i + 1),
                                  f.firstTag + i, group);

@@ -76,12 +76,18 @@ WorkPage::WorkPage(PageContext context, QWidget *parent, QTimer *askTimer)
     side->addWidget(m_hash);
     side->addStretch(1);
 
+    auto *sideColumn = new QWidget(this);
+    sideColumn->setObjectName(QStringLiteral("WorkButtonColumn"));
+    sideColumn->setLayout(side);
+    side->setContentsMargins(0, 8, 0, 0);
+    sideColumn->setFixedWidth(150);
+
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(6, 6, 6, 6);
     grid->setSpacing(6);
     grid->addWidget(m_inputs, 0, 0);
     grid->addWidget(m_outputs, 0, 1);
-    grid->addLayout(side, 0, 2);
+    grid->addWidget(sideColumn, 0, 2);
     grid->addWidget(m_flags, 1, 0, 1, 3);
     grid->setRowStretch(0, 1);
 

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -82,6 +83,28 @@ TEST(WorkPageLayout, NoControlClippedOrOverlapping)
 {
     Window w;
     ASSERT_NE(w.page, nullptr);
+    // The widest look: every channel enabled, every output and contact bold, long values.
+    auto *page = static_cast<ui::WorkPage *>(w.page);
+    link::DeviceImage &image = w.dm.image();
+    image.config.contactEnable = image.config.ttlInputEnable = image.config.ttlOutputEnable = 0xFF;
+    image.config.switchEnable = 0xFF;
+    image.config.analogEnable = image.config.temperEnable = image.config.relayEnable = 0x3F;
+    image.config.fanEnable = 0x0F;
+    image.state.contactInputs = image.state.ttlInputs = image.state.ttlOutputs = 0xFF;
+    image.state.switches = 0xFF;
+    image.state.relays = 0x3F;
+    image.state.systemFlags.fill(0xFF);
+    image.state.analogValues = {12.1f, 24.3f, 5.02f, -1234.5f, 88.8f, 231.4f};
+    image.state.temperatures = {-110, 50, 64, -2000, 2000, -32768};
+    image.state.fanSpeeds = {1200, 65535, 0, 980};
+    image.state.fanTasks = {100, 50, 0, 75};
+    page->enableChannels(image.config);
+    page->showMonitorState();
+    page->askStateButton()->setText("1234");
+    for (QPushButton *b : page->findChildren<QPushButton *>())
+        b->setEnabled(true); // as after a description
+    w.page->layout()->activate();
+    test::spin(50);
     const QRect pageRect = w.page->rect();
     int checked = 0;
     for (QWidget *c : w.page->findChildren<QWidget *>()) {
@@ -90,9 +113,17 @@ TEST(WorkPageLayout, NoControlClippedOrOverlapping)
         ++checked;
         const QRect inPage(c->mapTo(w.page, QPoint(0, 0)), c->size());
         EXPECT_TRUE(pageRect.contains(inPage)) << describe(c).toStdString();
-        const QSize need = c->minimumSizeHint();
-        EXPECT_GE(c->width(), need.width()) << describe(c).toStdString();
-        EXPECT_GE(c->height(), need.height()) << describe(c).toStdString();
+        // A fixed size is the control's own choice; then its text must still fit.
+        const QSize hint = c->minimumSizeHint();
+        const int needW = c->minimumWidth() > 0 ? c->minimumWidth() : hint.width();
+        const int needH = c->minimumHeight() > 0 ? c->minimumHeight() : hint.height();
+        EXPECT_GE(c->width(), needW) << describe(c).toStdString();
+        EXPECT_GE(c->height(), needH) << describe(c).toStdString();
+        if (auto *label = qobject_cast<QLabel *>(c)) {
+            const int textWidth = label->fontMetrics().horizontalAdvance(label->text());
+            EXPECT_LE(textWidth + 2 * label->margin(), label->contentsRect().width())
+                << describe(c).toStdString() << " " << label->text().toStdString();
+        }
         // Inside its parent, and clear of its visible siblings.
         if (QWidget *parent = c->parentWidget()) {
             EXPECT_TRUE(parent->rect().contains(c->geometry())) << describe(c).toStdString();
