@@ -1,7 +1,5 @@
 #include "work/state_reading.h"
 
-#include "link/protocol.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -51,14 +49,6 @@ TEST(PollCycle, ClockAnsweredButNotFlagsIsUnanswered)
     EXPECT_EQ(link.asked.size(), 3u);
 }
 
-TEST(PollCycle, WaitsAreHalfASecondEach)
-{
-    for (const Exchange &e : kPollCycle)
-        EXPECT_EQ(e.timeoutMs, 500);
-    for (const Exchange &e : kSingleRead)
-        EXPECT_EQ(e.timeoutMs, 200);
-}
-
 TEST(SingleRead, OnlyTheFlagsReplyDecides)
 {
     ScriptedLink lost0{{false, true}, {}};
@@ -70,17 +60,6 @@ TEST(SingleRead, OnlyTheFlagsReplyDecides)
     EXPECT_EQ(lost1.asked[1].request, StateRequest::State1);
 }
 
-TEST(PollCycle, RequestsAreClockAndStateSubs)
-{
-    namespace code = vardex::link::protocol::code;
-    const auto clock = requestPayload(StateRequest::Clock);
-    EXPECT_EQ(clock[0], code::Clock);
-    const auto s1 = requestPayload(StateRequest::State1);
-    EXPECT_EQ(s1[0], code::State);
-    EXPECT_EQ(s1[1], 1);
-    EXPECT_EQ(requestPayload(StateRequest::State0)[1], 0);
-}
-
 TEST(PollCycleEnd, LongCycleRestartsTheTimer)
 {
     const CycleEnd end = decideCycleEnd(true, 1200, 1000, true);
@@ -88,14 +67,6 @@ TEST(PollCycleEnd, LongCycleRestartsTheTimer)
     EXPECT_TRUE(end.setCaption);
     EXPECT_EQ(end.caption, "1200");
     EXPECT_TRUE(end.restartTimer);
-}
-
-TEST(PollCycleEnd, ShortCycleKeepsTheRhythm)
-{
-    const CycleEnd end = decideCycleEnd(true, 300, 1000, true);
-    EXPECT_TRUE(end.show);
-    EXPECT_EQ(end.caption, "300");
-    EXPECT_FALSE(end.restartTimer);
 }
 
 TEST(PollCycleEnd, IntervalBoundary)
@@ -118,12 +89,4 @@ TEST(PollCycleEnd, PollingStoppedDuringTheCycleStaysStopped)
     EXPECT_TRUE(end.show);
     EXPECT_FALSE(end.setCaption);
     EXPECT_FALSE(end.restartTimer);
-}
-
-TEST(PollSwitch, CaptionAndLook)
-{
-    EXPECT_EQ(pollSwitchLook(true).caption, "Вкл");
-    EXPECT_TRUE(pollSwitchLook(true).active);
-    EXPECT_EQ(pollSwitchLook(false).caption, "Выкл");
-    EXPECT_FALSE(pollSwitchLook(false).active);
 }
