@@ -1,38 +1,123 @@
 #include "ui/work_page.h"
 
+#include "link/data_module.h"
+#include "ui/work_flags.h"
+#include "ui/work_hash.h"
+#include "ui/work_inputs.h"
+#include "ui/work_look.h"
+#include "ui/work_outputs.h"
+#include "ui/work_polling.h"
+
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
 
 namespace vardex::ui {
 
-WorkPage::WorkPage(PageContext context, QWidget *parent) : QWidget(parent), m_ctx(context)
+using namespace worklook;
+
+namespace {
+
+QPushButton *button(const char *name, const QString &caption, const QString &hint, QWidget *parent)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setEnabled(false);
+    setHint(b, hint);
+    return b;
+}
+
+} // namespace
+
+WorkPage::WorkPage(PageContext context, QWidget *parent, QTimer *askTimer)
+    : QWidget(parent), m_ctx(context), m_askTimer(askTimer)
 {
     setObjectName(QStringLiteral("WorkPage"));
-    auto *grid = new QGridLayout(this);
-    const struct {
-        const char *name;
-        QString caption;
-    } buttons[] = {
-        {"QueryDeviceBtn", tr("Описание ")},
-        {"GetDateTimeBtn", tr("Часы")},
-        {"WorkDateTimeSyncBtn", tr("Синхр.")},
-        {"WorkStateBtn", tr("Состояние")},
-        {"AskStateBtn", tr("Выкл")},
-        {"WorkTaskBtn", tr("Задание")},
-        {"GetKeyBtn", tr("Ключ")},
-        {"GetOpenKeyBtn", tr("Откр")},
-        {"WriteHashBtn", tr("HASH")},
-        {"ResetHashBtn", tr("Сброс")},
-        {"SetHashTimerBtn", tr("Часы")},
-    };
-    int row = 0;
-    for (const auto &b : buttons) {
-        auto *button = new QPushButton(b.caption, this);
-        button->setObjectName(QLatin1String(b.name));
-        button->setEnabled(false);
-        grid->addWidget(button, row++, 0);
+    if (!m_askTimer && parent)
+        m_askTimer = parent->window()->findChild<QTimer *>(QStringLiteral("AskTimer"));
+    if (!m_askTimer) {
+        m_askTimer = new QTimer(this);
+        m_askTimer->setObjectName(QStringLiteral("AskTimer"));
+        m_askTimer->setInterval(1000);
     }
-    grid->setRowStretch(row, 1);
+
+    m_inputs = new WorkInputs(this);
+    m_outputs = new WorkOutputs(m_ctx.dm, this);
+    m_flags = new WorkFlags(this);
+    m_hash = new WorkHash(m_ctx.dm, this);
+
+    // Description and clock buttons; their actions belong to the description.
+    m_queryDeviceBtn =
+        button("QueryDeviceBtn", tr("Описание "), tr("Чтение описания монитора"), this);
+    m_getDateTimeBtn = button("GetDateTimeBtn", tr("Часы"), tr("Текущее время монитора"), this);
+    m_dateTimeSyncBtn =
+        button("WorkDateTimeSyncBtn", tr("Синхр."), tr("Синхронизация часов монитора"), this);
+    m_workStateBtn = button("WorkStateBtn", tr("Состояние"), tr("Опрос состояния монитора"), this);
+
+    auto *poll = groupBox(QStringLiteral("PollGroupBox"), tr("Опрос"), this);
+    m_askStateBtn =
+        button("AskStateBtn", tr("Выкл"), tr("Циклический опрос состояния монитора"), poll);
+    auto *pollLayout = new QVBoxLayout(poll);
+    pollLayout->setContentsMargins(6, 2, 6, 6);
+    pollLayout->addWidget(m_askStateBtn);
+
+    auto *side = new QVBoxLayout;
+    side->setSpacing(4);
+    side->addWidget(m_queryDeviceBtn);
+    side->addSpacing(6);
+    side->addWidget(m_getDateTimeBtn);
+    side->addWidget(m_dateTimeSyncBtn);
+    side->addSpacing(6);
+    side->addWidget(m_workStateBtn);
+    side->addWidget(poll);
+    side->addSpacing(6);
+    side->addWidget(m_hash);
+    side->addStretch(1);
+
+    auto *sideColumn = new QWidget(this);
+    sideColumn->setObjectName(QStringLiteral("WorkButtonColumn"));
+    sideColumn->setLayout(side);
+    side->setContentsMargins(0, 8, 0, 0);
+    sideColumn->setFixedWidth(150);
+
+    auto *grid = new QGridLayout(this);
+    grid->setContentsMargins(6, 6, 6, 6);
+    grid->setSpacing(6);
+    grid->addWidget(m_inputs, 0, 0);
+    grid->addWidget(m_outputs, 0, 1);
+    grid->addWidget(sideColumn, 0, 2);
+    grid->addWidget(m_flags, 1, 0, 1, 3);
+    grid->setRowStretch(0, 1);
+
+    m_polling = new WorkPolling(
+        m_ctx.dm, *m_askTimer, *m_askStateBtn, *m_workStateBtn, [this] { showMonitorState(); },
+        this);
+}
+
+void WorkPage::showMonitorState()
+{
+    const link::DeviceImage &image = m_ctx.dm.image();
+    m_inputs->showState(image.state, image.config);
+    m_outputs->showState(image.state);
+    m_flags->showState(image.state);
+}
+
+void WorkPage::enableChannels(const link::MonitorConfig &config)
+{
+    m_inputs->enableChannels(config);
+    m_outputs->enableChannels(config);
+}
+
+QPushButton *WorkPage::workTaskButton() const
+{
+    return m_outputs->taskButton();
+}
+
+QCheckBox *WorkPage::flag(int n) const
+{
+    return m_flags->flag(n);
 }
 
 } // namespace vardex::ui

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "work/state_reading.h"
+
+#include <QObject>
+
+#include <functional>
+#include <span>
+
+class QPushButton;
+class QTimer;
+
+namespace vardex::link {
+class DataModule;
+}
+
+namespace vardex::ui {
+
+// Reading the live state: once with "Состояние", cyclically with the latching
+// "Выкл"/"Вкл" switch and the main window's AskTimer. Each read or cycle is one
+// operation on the link; a tick that finds the link busy is skipped.
+class WorkPolling : public QObject {
+    Q_OBJECT
+public:
+    // show: writes the page from the state.
+    WorkPolling(link::DataModule &dm, QTimer &askTimer, QPushButton &askButton,
+                QPushButton &stateButton, std::function<void()> show, QObject *parent = nullptr);
+
+    bool isPolling() const;
+
+signals:
+    // A polling cycle ended (answered or not); after its timer decision.
+    void cycleEnded(bool answered, qint64 elapsedMs, bool timerRestarted);
+
+private:
+    void onAskClicked();
+    void onTick();
+    void readOnce();
+    void cycle();
+    bool runSequence(std::span<const work::Exchange> exchanges);
+
+    link::DataModule &m_dm;
+    QTimer &m_timer;
+    QPushButton &m_ask;
+    std::function<void()> m_show;
+};
+
+} // namespace vardex::ui

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "link/data_module.h"
+#include "sim/scenarios.h"
+#include "sim/sim_transport.h"
+#include "support/recording_prompts.h"
+#include "support/test_support.h"
+#include "ui/main_window.h"
+#include "ui/work_page.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace vardex::test {
+
+// The main window on a plugged simulated controller. The description (which enables
+// the Work buttons and channels) is not read here; tests enable what they use.
+struct WorkRig {
+    explicit WorkRig(int latencyMs = 1, sim::Firmware firmware = sim::fullControllerFirmware24())
+    {
+        sim::SimDeviceOptions options;
+        options.latencyMs = latencyMs;
+        options.realTime = false;
+        options.firmware = std::move(firmware);
+        id = transport.addDevice(std::move(options));
+        window = std::make_unique<ui::MainWindow>(dm, &prompts);
+        page = window->findChild<ui::WorkPage *>();
+        transport.plug(id);
+        transport.start();
+        connected = waitUntil([&] { return dm.isConnected(); }, 3000);
+    }
+
+    void enableButtons()
+    {
+        for (const char *name : {"WorkStateBtn", "AskStateBtn", "WorkTaskBtn", "GetKeyBtn",
+                                 "GetOpenKeyBtn", "WriteHashBtn", "ResetHashBtn"})
+            widget<QWidget>(name)->setEnabled(true);
+    }
+
+    // Enables every channel, as a description of a fully equipped controller would.
+    void enableAllChannels()
+    {
+        link::MonitorConfig &c = dm.image().config;
+        c.contactEnable = c.ttlInputEnable = c.ttlOutputEnable = c.switchEnable = 0xFF;
+        c.analogEnable = c.temperEnable = c.relayEnable = 0x3F;
+        c.fanEnable = 0x0F;
+        page->enableChannels(c);
+    }
+
+    template <class T> T *widget(const QString &name) const
+    {
+        T *w = window->findChild<T *>(name);
+        EXPECT_NE(w, nullptr) << name.toStdString();
+        return w;
+    }
+    QCheckBox *box(const QString &name) const { return widget<QCheckBox>(name); }
+    QLabel *label(const QString &name) const { return widget<QLabel>(name); }
+    QPushButton *button(const QString &name) const { return widget<QPushButton>(name); }
+
+    int requestCount(int code, int sub = -1) const
+    {
+        int n = 0;
+        for (const link::Payload &p : transport.receivedRequests(id))
+            n += p[link::pos::Code] == code && (sub < 0 || p[link::pos::Sub] == sub);
+        return n;
+    }
+
+    sim::SimTransport transport;
+    link::DataModule dm{transport};
+    RecordingPrompts prompts;
+    std::unique_ptr<ui::MainWindow> window;
+    ui::WorkPage *page = nullptr;
+    QString id;
+    bool connected = false;
+};
+
+inline bool isActiveLook(const QWidget *w)
+{
+    return w->font().bold() &&
+           w->palette().color(QPalette::Active, QPalette::WindowText) == QColor(0, 128, 0);
+}
+
+inline bool isPlainLook(const QWidget *w)
+{
+    return !w->font().bold() &&
+           w->palette().color(QPalette::Active, QPalette::WindowText) == QColor(0, 0, 0);
+}
+
+} // namespace vardex::test
