@@ -1,7 +1,10 @@
 #include "ui/main_window.h"
 
+#include "config/widgets/setup_frame.h"
 #include "link/data_module.h"
 #include "log/widgets/log_frame.h"
+#include "loops/widgets/loop_file_page.h"
+#include "loops/widgets/loop_page.h"
 #include "ui/status_bar.h"
 #include "ui/work_page.h"
 
@@ -149,11 +152,40 @@ void MainWindow::buildPages()
         layout->setContentsMargins(0, 0, 0, 0);
         m_pages->addTab(sheet, tr(spec.caption));
     }
-    m_workPage = new WorkPage(*m_ctx, page(QStringLiteral("WorkTabSheet")));
+    m_workPage = new WorkPage(*m_ctx, page(QStringLiteral("WorkTabSheet")), m_askTimer);
     page(QStringLiteral("WorkTabSheet"))->layout()->addWidget(m_workPage);
 
     m_logFrame = new log::LogFrame(*m_ctx, page(QStringLiteral("LogTabSheet")));
     page(QStringLiteral("LogTabSheet"))->layout()->addWidget(m_logFrame);
+
+    // The configuration tab: the tree and its pages, with the loop editors in two of them.
+    QWidget *setupSheet = page(QStringLiteral("SetupTabSheet"));
+    m_setupFrame = new config::SetupFrame(*m_ctx, setupSheet);
+    setupSheet->layout()->addWidget(m_setupFrame);
+    m_loopPage = new loops::LoopPage(*m_ctx, m_setupFrame->controlTabSheet());
+    m_setupFrame->controlTabSheet()->layout()->addWidget(m_loopPage);
+    m_loopFilePage = new loops::LoopFilePage(*m_ctx, m_setupFrame->firstTabSheet());
+    m_setupFrame->firstTabSheet()->layout()->addWidget(m_loopFilePage);
+
+    connect(m_setupFrame, &config::SetupFrame::loopShown, m_loopPage,
+            &loops::LoopPage::showUprLoop);
+    connect(m_setupFrame, &config::SetupFrame::currentLoopChanged, m_loopPage,
+            &loops::LoopPage::setCurrentLoop);
+    // A loaded, cleared or read configuration may change which loops and extended
+    // settings exist; a loaded or read loop file changes what the loop page shows.
+    connect(m_setupFrame, &config::SetupFrame::configurationChanged, this, [this] {
+        m_loopPage->updateExtendedAvailability();
+        refreshCurrentLoop();
+    });
+    connect(m_loopFilePage, &loops::LoopFilePage::loopsChanged, this,
+            &MainWindow::refreshCurrentLoop);
+}
+
+void MainWindow::refreshCurrentLoop()
+{
+    const int n = m_setupFrame->currentLoop();
+    if (n > 0)
+        m_loopPage->showUprLoop(n, QString());
 }
 
 QWidget *MainWindow::page(const QString &objectName) const

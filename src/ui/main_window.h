@@ -18,6 +18,13 @@ class DataModule;
 namespace vardex::log {
 class LogFrame;
 }
+namespace vardex::config {
+class SetupFrame;
+}
+namespace vardex::loops {
+class LoopPage;
+class LoopFilePage;
+} // namespace vardex::loops
 
 namespace vardex::ui {
 
@@ -48,6 +55,10 @@ public:
     QWidget *page(const QString &objectName) const;
     QTimer *timer(const QString &objectName) const;
     log::LogFrame *logFrame() const { return m_logFrame; }
+    WorkPage *workPage() const { return m_workPage; }
+    config::SetupFrame *setupFrame() const { return m_setupFrame; }
+    loops::LoopPage *loopPage() const { return m_loopPage; }
+    loops::LoopFilePage *loopFilePage() const { return m_loopFilePage; }
     const QString &typedLetters() const { return m_typedLetters; }
 
     // Shows or hides the tab of a page (the page keeps its content).
@@ -66,6 +77,7 @@ private:
     void applyChannelNames();
     void onKeyPress(QKeyEvent *event);
     void setHintLine(const QString &hint);
+    void refreshCurrentLoop();
 
     link::DataModule &m_dm;
     std::unique_ptr<WidgetPrompts> m_ownPrompts;
@@ -75,6 +87,9 @@ private:
     std::unique_ptr<PageContext> m_ctx;
     WorkPage *m_workPage = nullptr;
     log::LogFrame *m_logFrame = nullptr;
+    config::SetupFrame *m_setupFrame = nullptr;
+    loops::LoopPage *m_loopPage = nullptr;
+    loops::LoopFilePage *m_loopFilePage = nullptr;
     QTimer *m_askTimer = nullptr;
     QTimer *m_pingTimer = nullptr;
     QTimer *m_pwmSwitchTimer = nullptr;

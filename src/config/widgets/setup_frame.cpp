@@ -50,9 +50,6 @@ SetupFrame::SetupFrame(ui::PageContext &ctx, QWidget *parent) : QWidget(parent),
     title.setBold(true);
     title.setPointSizeF(title.pointSizeF() * 1.25);
     m_headerText->setFont(title);
-    m_nameLabel = new QLabel(this);
-    m_nameLabel->setObjectName(QStringLiteral("UpLoopConfigNameLabel"));
-    m_nameLabel->hide();
     m_indexLabel = new QLabel(this);
     m_indexLabel->setObjectName(QStringLiteral("Label25"));
     m_indexLabel->hide();
@@ -63,7 +60,6 @@ SetupFrame::SetupFrame(ui::PageContext &ctx, QWidget *parent) : QWidget(parent),
     headerLayout->setContentsMargins(6, 4, 6, 4);
     headerLayout->addWidget(m_headerImage);
     headerLayout->addWidget(m_headerText, 1);
-    headerLayout->addWidget(m_nameLabel);
     headerLayout->addWidget(m_indexLabel);
 
     m_pages = new QStackedWidget(this);

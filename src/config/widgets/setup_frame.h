@@ -65,7 +65,6 @@ private:
     LoggingPage *m_logging;
     QLabel *m_headerImage;
     QLabel *m_headerText;
-    QLabel *m_nameLabel;
     QLabel *m_indexLabel;
     int m_currentLoop = 0;
 };

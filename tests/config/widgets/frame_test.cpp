@@ -19,7 +19,6 @@ TEST(SetupFrameStartup, LoopFilePageWithLoopsPictureAndGreyOutputs)
     EXPECT_FALSE(rig.w<QLabel>("UprLoopConfigImage")->pixmap().isNull());
     EXPECT_TRUE(rig.w<QLabel>("UprLoopLabel")->text().isEmpty());
     EXPECT_TRUE(rig.w<QLabel>("Label25")->isHidden());
-    EXPECT_TRUE(rig.w<QLabel>("UpLoopConfigNameLabel")->isHidden());
     EXPECT_EQ(rig.frame->currentLoop(), 0);
     for (int loop = 1; loop <= 26; ++loop) {
         const int node = config::outputNodeForLoop(loop);
