@@ -103,6 +103,12 @@ void DataModule::replyHandler(const Payload &payload)
         accepted = true;
     } else if (const ReplyEntry entry = (*m_table)[payload[pos::Code]]) {
         accepted = entry(payload, m_image) == ReplyOutcome::Accepted;
+        // A reply to an earlier request that came after its caller gave up is
+        // stored, but it is not the answer to the request now outstanding.
+        const std::uint8_t code = payload[pos::Code];
+        if (accepted && m_outstandingCode >= 0 && code != m_outstandingCode &&
+            !isControllerNotice(code))
+            accepted = false;
     }
     if (accepted) {
         m_replyReceived = true;
@@ -119,6 +125,7 @@ void DataModule::send(const Payload &request)
     m_transport.deliverPending();
     m_reportBuffer[0] = 0;
     std::copy(request.begin(), request.end(), m_reportBuffer.begin() + 1);
+    m_outstandingCode = request[pos::Code];
     m_replyReceived = false;
     sendReport();
 }

@@ -122,6 +122,7 @@ private:
     DeviceImage m_image;
     std::array<std::uint8_t, kOutputReportSize> m_reportBuffer{};
     bool m_replyReceived = false;
+    int m_outstandingCode = -1; // Code of the last request sent through send()
     const ReplyTable *m_table;
 
     QString m_currentDevice;

@@ -126,6 +126,11 @@ Outcome signedCommand(const Payload &reply, DeviceImage &image)
 
 } // namespace
 
+bool isControllerNotice(std::uint8_t code)
+{
+    return code == 10 || code == 34 || code == 35;
+}
+
 bool isErrorReply(const Payload &reply)
 {
     return reply[0] == 0xFF && reply[1] == 'E' && reply[2] == 'R' && reply[3] == 'R';

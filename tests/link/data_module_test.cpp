@@ -1,0 +1,273 @@
+#include "link/data_module.h"
+#include "link/protocol.h"
+#include "sim/scenarios.h"
+#include "sim/sim_transport.h"
+#include "support/test_support.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace vardex;
+using sim::Fault;
+namespace protocol = link::protocol;
+
+namespace {
+
+sim::SimDeviceOptions controller(const QString &id, int latencyMs = 1,
+                                 const QString &product = QStringLiteral("Quellbox"))
+{
+    sim::SimDeviceOptions o;
+    o.id = id;
+    o.product = product;
+    o.latencyMs = latencyMs;
+    o.realTime = false;
+    o.firmware = sim::fullControllerFirmware24();
+    return o;
+}
+
+struct Link {
+    sim::SimTransport transport;
+    link::DataModule dm{transport};
+    QList<bool> connectionEvents;
+
+    Link()
+    {
+        QObject::connect(&dm, &link::DataModule::connectionChanged,
+                         [this](bool c) { connectionEvents << c; });
+    }
+
+    QString plugged(sim::SimDeviceOptions options)
+    {
+        const QString id = transport.addDevice(std::move(options));
+        transport.plug(id);
+        transport.start();
+        test::waitUntil([&] { return dm.currentDevice().id == id; }, 2000);
+        return id;
+    }
+
+    // A device the link should not take: plugged, then given time to be announced.
+    QString pluggedUnclaimed(sim::SimDeviceOptions options)
+    {
+        const QString id = transport.addDevice(std::move(options));
+        transport.plug(id);
+        transport.start();
+        test::spin(30);
+        return id;
+    }
+
+    int requestsWithCode(const QString &id, int code)
+    {
+        int n = 0;
+        for (const auto &r : transport.receivedRequests(id))
+            n += r[0] == code;
+        return n;
+    }
+};
+
+} // namespace
+
+TEST(DataModuleDevices, SecondControllerReplacesTheFirstWhoseReportsAreIgnored)
+{
+    Link l;
+    const QString first = l.plugged(controller(QStringLiteral("a")));
+    const QString second = l.plugged(controller(QStringLiteral("b")));
+    ASSERT_EQ(l.dm.currentDevice().id, second);
+    EXPECT_EQ(l.connectionEvents, (QList<bool>{true, true}));
+
+    // The first device is no longer claimed: a report it sends reaches nobody.
+    link::Payload clock{};
+    clock[0] = 4;
+    clock[6] = 99;
+    l.transport.injectReport(first, clock);
+    test::spin(30);
+    EXPECT_EQ(l.dm.image().clock.year, 0);
+
+    l.dm.send(protocol::readClock());
+    EXPECT_TRUE(l.dm.waitReply(1000));
+    EXPECT_EQ(l.requestsWithCode(second, 4), 1);
+    EXPECT_EQ(l.requestsWithCode(first, 4), 0);
+}
+
+TEST(DataModuleDevices, ProductStringMustMatchExactly)
+{
+    Link l;
+    l.pluggedUnclaimed(controller(QStringLiteral("lower"), 1, QStringLiteral("QuellBox")));
+    l.pluggedUnclaimed(controller(QStringLiteral("prefix"), 1, QStringLiteral("Quellbox2")));
+    EXPECT_FALSE(l.dm.hasDevice());
+    EXPECT_TRUE(l.connectionEvents.isEmpty());
+}
+
+TEST(DataModuleDevices, RemovalOfAnotherDeviceLeavesTheCurrentOne)
+{
+    Link l;
+    const QString other =
+        l.pluggedUnclaimed(controller(QStringLiteral("x"), 1, QStringLiteral("Mouse")));
+    const QString ours = l.plugged(controller(QStringLiteral("q")));
+    l.transport.unplug(other);
+    test::spin(20);
+    EXPECT_EQ(l.dm.currentDevice().id, ours);
+    EXPECT_EQ(l.connectionEvents, (QList<bool>{true}));
+}
+
+TEST(DataModuleWait, TimeoutZeroHandlesAReplyAlreadyQueued)
+{
+    Link l;
+    const QString id = l.plugged(controller(QStringLiteral("q")));
+    l.dm.send(protocol::readClock());
+    // Let the reply reach the transport's queue without running the event loop.
+    for (int i = 0; i < 200 && l.transport.receivedRequests(id).empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_TRUE(l.dm.waitReply(0));
+}
+
+TEST(DataModuleWait, TimeoutZeroWithoutReplyReturnsAtOnce)
+{
+    Link l;
+    const QString id = l.plugged(controller(QStringLiteral("q")));
+    l.transport.addFault(id, {Fault::Kind::Drop, 4});
+    l.dm.send(protocol::readClock());
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(l.dm.waitReply(0));
+    EXPECT_LT(t.elapsed(), 500);
+}
+
+TEST(DataModuleWait, LateReplyOfAnotherRequestDoesNotEndTheNextWait)
+{
+    Link l;
+    const QString id = l.plugged(controller(QStringLiteral("q")));
+    // The clock reply comes 150 ms late, while the state request is outstanding.
+    l.transport.addFault(id, {Fault::Kind::Delay, 4, -1, 150});
+    l.transport.addFault(id, {Fault::Kind::Drop, 2});
+    l.dm.send(protocol::readClock());
+    EXPECT_FALSE(l.dm.waitReply(20));
+    l.dm.send(protocol::readState(1));
+    EXPECT_FALSE(l.dm.waitReply(400));
+    // It was still stored: the image holds the controller's clock.
+    EXPECT_NE(l.dm.image().clock.month, 0);
+}
+
+TEST(DataModuleWait, ErrorReplyEndsAnyWaitAfterItsMessage)
+{
+    Link l;
+    const QString id = l.plugged(controller(QStringLiteral("q")));
+    int messages = 0;
+    QObject::connect(&l.dm, &link::DataModule::controllerErrorReply, [&] { ++messages; });
+    l.transport.addFault(id, {Fault::Kind::ErrorReply, 1});
+    l.dm.send(protocol::readConfigPage(0));
+    EXPECT_TRUE(l.dm.waitReply(1000));
+    EXPECT_EQ(messages, 1);
+}
+
+TEST(DataModuleWait, UnplugDuringAWaitRaisesTheEventThenTimesOut)
+{
+    Link l;
+    const QString id = l.plugged(controller(QStringLiteral("q")));
+    l.transport.addFault(id, {Fault::Kind::Unplug, 4});
+    l.dm.send(protocol::readClock());
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(l.dm.waitReply(200));
+    EXPECT_GE(t.elapsed(), 190);
+    EXPECT_EQ(l.connectionEvents, (QList<bool>{true, false}));
+    EXPECT_FALSE(l.dm.hasDevice());
+    // Sending without a device does nothing and reports nothing.
+    l.dm.send(protocol::readClock());
+    EXPECT_FALSE(l.dm.waitReply(0));
+}
+
+TEST(DataModuleOperations, TimerTickDuringAWaitIsSkippedAndAClickRunsAfterwards)
+{
+    Link l;
+    const QString id = l.plugged(controller(QStringLiteral("q"), 40));
+    std::vector<std::string> order;
+    int skippedTicks = 0;
+
+    QTimer ticker;
+    ticker.setInterval(5);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const bool ran = l.dm.runIfIdle([&] { order.push_back("tick"); });
+        skippedTicks += !ran;
+    });
+    bool clickQueued = false;
+    QTimer click;
+    click.setSingleShot(true);
+    QObject::connect(&click, &QTimer::timeout, [&] {
+        clickQueued = true;
+        l.dm.run([&] {
+            order.push_back("click");
+            l.dm.send(protocol::readState(0));
+            l.dm.waitReply(1000);
+        });
+    });
+
+    l.dm.run([&] {
+        ticker.start();
+        click.start(10);
+        order.push_back("op:start");
+        l.dm.send(protocol::readClock());
+        EXPECT_TRUE(l.dm.waitReply(1000));
+        l.dm.send(protocol::readState(1));
+        EXPECT_TRUE(l.dm.waitReply(1000));
+        order.push_back("op:end");
+    });
+    ticker.stop();
+
+    EXPECT_TRUE(clickQueued);
+    EXPECT_GT(skippedTicks, 0);
+    EXPECT_EQ(order, (std::vector<std::string>{"op:start", "op:end", "click"}));
+    const auto requests = l.transport.receivedRequests(id);
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[0][0], 4);
+    EXPECT_EQ(requests[1][0], 2);
+    EXPECT_EQ(requests[1][1], 1);
+    EXPECT_EQ(requests[2][1], 0);
+    EXPECT_FALSE(l.dm.isBusy());
+}
+
+TEST(DataModuleOperations, ShutdownEndsTheWaitAtOnceAndDropsQueuedWork)
+{
+    Link l;
+    const QString id = l.plugged(controller(QStringLiteral("q")));
+    l.transport.addFault(id, {Fault::Kind::Drop, 4});
+    bool queuedRan = false;
+    QTimer::singleShot(20, [&] {
+        l.dm.run([&] { queuedRan = true; });
+        l.dm.shutdown();
+    });
+    QElapsedTimer t;
+    t.start();
+    bool waited = true;
+    l.dm.run([&] {
+        l.dm.send(protocol::readClock());
+        waited = l.dm.waitReply(5000);
+        // The operation unwinds: further requests go nowhere, waits return at once.
+        l.dm.send(protocol::readClock());
+        EXPECT_FALSE(l.dm.waitReply(5000));
+    });
+    EXPECT_FALSE(waited);
+    EXPECT_LT(t.elapsed(), 2000);
+    EXPECT_FALSE(queuedRan);
+    EXPECT_EQ(l.requestsWithCode(id, 4), 1);
+}
+
+TEST(DataModuleTrace, EveryReportWithDirectionAndMonotonicTime)
+{
+    Link l;
+    l.plugged(controller(QStringLiteral("q")));
+    std::vector<link::TraceEntry> trace;
+    l.dm.setTraceSink([&](const link::TraceEntry &e) { trace.push_back(e); });
+    l.dm.send(protocol::readState(1));
+    ASSERT_TRUE(l.dm.waitReply(1000));
+    ASSERT_EQ(trace.size(), 2u);
+    EXPECT_EQ(trace[0].direction, link::TraceEntry::Direction::Sent);
+    EXPECT_EQ(trace[0].payload, protocol::readState(1));
+    EXPECT_EQ(trace[1].direction, link::TraceEntry::Direction::Received);
+    EXPECT_EQ(trace[1].payload[0], 2);
+    EXPECT_LE(trace[0].nanoseconds, trace[1].nanoseconds);
+}
