@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/description_reader.h"
+#include "ui/status_bar.h"
 #include "work_test_rig.h"
 
 #include <QApplication>
