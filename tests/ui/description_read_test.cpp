@@ -61,6 +61,14 @@ TEST(DescriptionRead, CompleteReadShowsVersionsEnablesEverythingAndNamesTheSeria
     EXPECT_TRUE(std::all_of(cursorsDuringRead.begin(), cursorsDuringRead.end(),
                             [](Qt::CursorShape s) { return s == Qt::WaitCursor; }));
     EXPECT_TRUE(test::cursorRestored());
+
+    // For a look at the described window: VARDEX_SCREENSHOT=<file.png>.
+    const QString shot = qEnvironmentVariable("VARDEX_SCREENSHOT");
+    if (!shot.isEmpty()) {
+        rig.window->show();
+        rig.button("GetDateTimeBtn")->click();
+        EXPECT_TRUE(rig.window->grab().save(shot));
+    }
 }
 
 TEST(DescriptionRead, IdentityOfZerosGivesTenZeroNumbers)

@@ -12,8 +12,8 @@ namespace {
 void moveOver(ui::StatusBar &bar, int x)
 {
     const QPointF local(x, 5);
-    QMouseEvent move(QEvent::MouseMove, local, bar.mapToGlobal(local), Qt::NoButton,
-                     Qt::NoButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, local, bar.mapToGlobal(local), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
     QApplication::sendEvent(&bar, &move);
 }
 
