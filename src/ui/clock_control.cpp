@@ -2,6 +2,7 @@
 
 #include "link/data_module.h"
 #include "link/protocol.h"
+#include "link/reply_table.h"
 #include "ui/main_window.h"
 #include "ui/status_bar.h"
 #include "work/description_text.h"
@@ -20,7 +21,8 @@ void ClockControl::readClock()
     link::DataModule &dm = m_window.dataModule();
     dm.run([this, &dm] {
         dm.send(link::protocol::readClock());
-        if (!dm.waitReply(kReadTimeoutMs))
+        // The error reply has been reported and brought no clock.
+        if (!dm.waitReply(kReadTimeoutMs) || link::isErrorReply(dm.lastReply()))
             return;
         const link::DeviceClock &clock = dm.image().clock;
         if (const auto text = work::clockText(clock))

@@ -4,6 +4,7 @@
 #include "link/config_transfer.h"
 #include "link/data_module.h"
 #include "link/protocol.h"
+#include "link/reply_table.h"
 #include "loops/loop_outputs.h"
 #include "loops/widgets/loop_page.h"
 #include "ui/main_window.h"
@@ -59,6 +60,11 @@ void DescriptionReader::read()
 void DescriptionReader::readNow()
 {
     link::DataModule &dm = m_window.dataModule();
+    // A click queued behind an operation that ended with the controller gone.
+    if (!dm.isConnected()) {
+        emit finished();
+        return;
+    }
     QElapsedTimer elapsed;
     elapsed.start();
     BusyCursor cursor;
@@ -114,7 +120,8 @@ void DescriptionReader::readNow()
         emit finished();
         return;
     }
-    if (!dm.isConnected()) {
+    // The error reply was reported already; its bytes are no serial number.
+    if (!dm.isConnected() || link::isErrorReply(dm.lastReply())) {
         finishQuietly();
         return;
     }

@@ -107,6 +107,16 @@ TEST(ClockRead, NoReplyEndsSilentlyAfterTwoSeconds)
     EXPECT_EQ(rig.panel(4), QStringLiteral("old"));
 }
 
+TEST(ClockRead, ErrorReplyIsReportedOnceAndShowsNoStaleClock)
+{
+    ClockRig rig;
+    rig.window->statusBar().setPanelText(4, QStringLiteral("old"));
+    rig.fault(Fault::Kind::ErrorReply, 4);
+    rig.button("GetDateTimeBtn")->click();
+    EXPECT_EQ(rig.prompts.messages, QStringList{test::kNoReply});
+    EXPECT_EQ(rig.panel(4), QStringLiteral("old"));
+}
+
 TEST(ClockSet, SendsLocalTimeAndWaitsForNothing)
 {
     ClockRig rig;

@@ -187,6 +187,18 @@ TEST(DescriptionRead, MissingIdentityKeepsTheShownDescriptionButNotTheSignedComm
     EXPECT_TRUE(test::cursorRestored());
 }
 
+TEST(DescriptionRead, ErrorReplyToTheIdentityNamesNoSerialNumber)
+{
+    DescriptionRig rig;
+    rig.fault(Fault::Kind::ErrorReply, 34);
+    rig.describe();
+    EXPECT_EQ(rig.prompts.messages, QStringList{test::kNoReply});
+    EXPECT_EQ(rig.caption(), QStringLiteral("Vardex 3.19"));
+    EXPECT_TRUE(rig.enabled("WorkStateBtn"));
+    EXPECT_FALSE(rig.enabled("GetKeyBtn"));
+    EXPECT_TRUE(test::cursorRestored());
+}
+
 TEST(DescriptionRead, ErrorReplyToPage3IsReportedAndTheReadGoesOn)
 {
     DescriptionRig rig;
@@ -232,6 +244,19 @@ TEST(DescriptionRead, UnplugDuringTheLoopsLeavesTheWindowDisconnected)
     for (const char *name : ui::kDescribedWorkButtons)
         EXPECT_FALSE(rig.enabled(name)) << name;
     EXPECT_TRUE(test::cursorRestored());
+}
+
+TEST(DescriptionRead, ClickQueuedBehindAnUnplugEndsWithoutAsking)
+{
+    DescriptionRig rig;
+    rig.dm.run([&] {
+        rig.button("QueryDeviceBtn")->click(); // queued
+        rig.transport.unplug(rig.id);
+        test::waitUntil([&] { return !rig.dm.isConnected(); });
+    });
+    EXPECT_EQ(rig.requestCount(1), 0);
+    EXPECT_TRUE(rig.prompts.messages.isEmpty());
+    EXPECT_EQ(rig.caption(), QStringLiteral("Vardex 3.19"));
 }
 
 TEST(DescriptionRead, ClickDuringARunningOperationWaitsItsTurn)
