@@ -5,6 +5,8 @@
 #include "log/widgets/log_frame.h"
 #include "loops/widgets/loop_file_page.h"
 #include "loops/widgets/loop_page.h"
+#include "ui/clock_control.h"
+#include "ui/description_reader.h"
 #include "ui/status_bar.h"
 #include "ui/work_page.h"
 
@@ -18,6 +20,8 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <span>
 
 namespace vardex::ui {
 
@@ -38,17 +42,6 @@ constexpr PageSpec kPages[] = {
     {"FutabaTabSheet", "Futaba"},       {"WatchDogTabSheet", "LAN_сторож"},
     {"SwitchPWMTabSheet", "Подсветка"}, {"AboutTabSheet", "О программе"},
     {"GraphTabSheet", "График "},
-};
-
-// Buttons that talk to the controller and are enabled only by a description.
-const char *const kDescribedButtons[] = {
-    "WorkDateTimeSyncBtn",  "WorkTaskBtn",
-    "GetDateTimeBtn",       "WorkStateBtn",
-    "AskStateBtn",          "GetKeyBtn",
-    "WriteHashBtn",         "ResetHashBtn",
-    "GetOpenKeyBtn",        "SetHashTimerBtn",
-    "ReadCfgBtn",           "WriteCfgBtn",
-    "ReadUprLoopConfigBtn", "WriteUprLoopConfigBtn",
 };
 
 } // namespace
@@ -95,6 +88,7 @@ MainWindow::MainWindow(link::DataModule &dm, Prompts *prompts, QWidget *parent)
     m_test5VoltTimer = makeTimer("Test5VoltTimer", 1000);
 
     buildPages();
+    connectDescriptionAndClock();
 
     // Start-up: the loop records begin with cleared inputs.
     for (int n = 1; n <= link::kLoopCount; ++n)
@@ -181,6 +175,20 @@ void MainWindow::buildPages()
             &MainWindow::refreshCurrentLoop);
 }
 
+void MainWindow::connectDescriptionAndClock()
+{
+    m_description = new DescriptionReader(*this);
+    m_clock = new ClockControl(*this);
+    auto onClick = [this](const char *name, auto slot) {
+        if (auto *b = findChild<QAbstractButton *>(QLatin1String(name)))
+            connect(b, &QAbstractButton::clicked, this, slot);
+    };
+    onClick("QueryDeviceBtn", [this] { m_description->read(); });
+    onClick("GetDateTimeBtn", [this] { m_clock->readClock(); });
+    onClick("SetHashTimerBtn", [this] { m_clock->readClock(); });
+    onClick("WorkDateTimeSyncBtn", [this] { m_clock->syncClock(); });
+}
+
 void MainWindow::refreshCurrentLoop()
 {
     const int n = m_setupFrame->currentLoop();
@@ -249,9 +257,13 @@ void MainWindow::setConnected(bool connected)
             w->setEnabled(connected);
     }
     if (!connected) {
-        for (const char *name : kDescribedButtons) {
-            if (auto *w = findChild<QWidget *>(QLatin1String(name)))
-                w->setEnabled(false);
+        // Everything a description enabled that talks to the controller.
+        for (const auto &names : {std::span<const char *const>(kDescribedWorkButtons),
+                                  std::span<const char *const>(kIdentityButtons)}) {
+            for (const char *name : names) {
+                if (auto *w = findChild<QWidget *>(QLatin1String(name)))
+                    w->setEnabled(false);
+            }
         }
         m_askTimer->stop();
     }

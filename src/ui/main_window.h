@@ -28,6 +28,8 @@ class LoopFilePage;
 
 namespace vardex::ui {
 
+class ClockControl;
+class DescriptionReader;
 class StatusBar;
 class WorkPage;
 
@@ -59,6 +61,8 @@ public:
     config::SetupFrame *setupFrame() const { return m_setupFrame; }
     loops::LoopPage *loopPage() const { return m_loopPage; }
     loops::LoopFilePage *loopFilePage() const { return m_loopFilePage; }
+    DescriptionReader &descriptionReader() const { return *m_description; }
+    ClockControl &clockControl() const { return *m_clock; }
     const QString &typedLetters() const { return m_typedLetters; }
 
     // Shows or hides the tab of a page (the page keeps its content).
@@ -78,6 +82,7 @@ private:
     void onKeyPress(QKeyEvent *event);
     void setHintLine(const QString &hint);
     void refreshCurrentLoop();
+    void connectDescriptionAndClock();
 
     link::DataModule &m_dm;
     std::unique_ptr<WidgetPrompts> m_ownPrompts;
@@ -90,6 +95,8 @@ private:
     config::SetupFrame *m_setupFrame = nullptr;
     loops::LoopPage *m_loopPage = nullptr;
     loops::LoopFilePage *m_loopFilePage = nullptr;
+    DescriptionReader *m_description = nullptr;
+    ClockControl *m_clock = nullptr;
     QTimer *m_askTimer = nullptr;
     QTimer *m_pingTimer = nullptr;
     QTimer *m_pwmSwitchTimer = nullptr;

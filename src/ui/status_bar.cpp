@@ -79,7 +79,9 @@ void StatusBar::mouseMoveEvent(QMouseEvent *event)
 
 void StatusBar::leaveEvent(QEvent *event)
 {
+    // The panel description belongs to the pointer over the bar; it goes with it.
     setStatusTip({});
+    emit hintChanged({});
     QWidget::leaveEvent(event);
 }
 
