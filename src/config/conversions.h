@@ -9,7 +9,8 @@
 namespace vardex::config {
 
 // Degrees Celsius per raw unit for a resolution code. Codes outside 0..3 cannot be
-// entered, only loaded from a file; they read as code 0 (0.5), the sensors' default.
+// entered, only loaded from a file; the configuration and loop pages both read them as
+// code 0 (0.5), the sensors' default, so a stray code never divides by zero.
 long double temperatureScale(int resolutionCode);
 
 // Analog: shown = raw * A + B, in extended precision. Raw codes read as signed.

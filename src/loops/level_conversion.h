@@ -2,14 +2,11 @@
 
 #include <cstdint>
 
-// Loop thresholds are 16-bit raw codes; the loop page shows them in the units of
-// their channel. Analog: shown = raw * A + B of the channel. Temperature: shown =
-// raw * degrees-per-unit of the sensor's resolution code.
+// Loop thresholds are 16-bit raw codes read as signed; the loop page shows them in the
+// units of their channel. The arithmetic (scale table, rounding, truncation, the rule for
+// an unknown resolution code) is the configuration editor's, in config/conversions.h;
+// what is the loops' own is the 16-bit storage.
 namespace vardex::loops {
-
-// Degrees per raw unit for a resolution code. Codes outside 0..3 never come from
-// the editor; they take the finest step so a stray code cannot divide by zero.
-double temperatureStep(std::uint8_t resolutionCode);
 
 double analogShown(std::int16_t raw, float a, float b);
 // Truncated toward zero; 0 when A is 0 or the result is not a number. Values past

@@ -60,9 +60,16 @@ TEST(LoopLevelConversion, TemperatureTiesGoToEven)
     EXPECT_EQ(temperatureRaw(125.0, 3), 2000);
 }
 
-TEST(LoopLevelConversion, UnknownResolutionDoesNotDivideByZero)
+TEST(LoopLevelConversion, UnknownResolutionReadsAsHalfDegree)
 {
-    EXPECT_EQ(temperatureStep(7), 0.0625);
-    EXPECT_EQ(temperatureRaw(1.0, 255), 16);
-    EXPECT_EQ(temperatureShown(16, 4), 1.0);
+    // The same rule as the configuration page: a stray code is the sensors' default.
+    EXPECT_EQ(temperatureRaw(1.0, 255), 2);
+    EXPECT_EQ(temperatureShown(16, 4), 8.0);
+}
+
+TEST(LoopLevelConversion, TemperatureSaturatesInsteadOfWrapping)
+{
+    EXPECT_EQ(temperatureRaw(1e9, 3), std::numeric_limits<std::int16_t>::max());
+    EXPECT_EQ(temperatureRaw(-1e9, 3), std::numeric_limits<std::int16_t>::min());
+    EXPECT_EQ(temperatureRaw(std::nan(""), 0), 0);
 }

@@ -1,9 +1,9 @@
 #include "config/widgets/inputs_page.h"
 
 #include "config/conversions.h"
-#include "config/widgets/number_edit.h"
 #include "config/widgets/page_helpers.h"
 #include "link/device_image.h"
+#include "ui/number_edit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -63,17 +63,17 @@ QWidget *InputsPage::buildAnalog()
         connect(enabled, &QCheckBox::clicked, this,
                 [this, i](bool on) { setBitOf(m_config.analogEnable, i, on); });
         auto *ax = makeNumberEdit(group, "AnalogAxEdit", n, 0, 32768, 6);
-        connect(ax, &NumberEdit::edited, this,
+        connect(ax, &ui::NumberEdit::committed, this,
                 [this, i](double v) { m_config.analogA[i] = static_cast<float>(v); });
         auto *bx = makeNumberEdit(group, "AnalogBxEdit", n, -32768, 32768, 6);
-        connect(bx, &NumberEdit::edited, this,
+        connect(bx, &ui::NumberEdit::committed, this,
                 [this, i](double v) { m_config.analogB[i] = static_cast<float>(v); });
         auto *low = makeNumberEdit(group, "AnalogAlarmLowEdit", n, 0, 32768, 2);
-        connect(low, &NumberEdit::edited, this, [this, i](double v) {
+        connect(low, &ui::NumberEdit::committed, this, [this, i](double v) {
             m_config.analogAlarmLow[i] = analogToRaw(v, m_config.analogA[i], m_config.analogB[i]);
         });
         auto *high = makeNumberEdit(group, "AnalogAlarmHighEdit", n, 0, 32768, 2);
-        connect(high, &NumberEdit::edited, this, [this, i](double v) {
+        connect(high, &ui::NumberEdit::committed, this, [this, i](double v) {
             m_config.analogAlarmHigh[i] = analogToRaw(v, m_config.analogA[i], m_config.analogB[i]);
         });
         auto *debounce = makeSpinEdit(group, familyName("AnalogAlarmDebonceEdit", n), 1, 255);
@@ -112,11 +112,11 @@ QWidget *InputsPage::buildTemperature()
                 m_config.dallasResolution[i] = static_cast<std::uint8_t>(index);
         });
         auto *low = makeNumberEdit(group, "TemperAlarmLowEdit", n, -40, 125, kTemperDecimals, 64);
-        connect(low, &NumberEdit::edited, this, [this, i](double v) {
+        connect(low, &ui::NumberEdit::committed, this, [this, i](double v) {
             m_config.temperAlarmLow[i] = temperatureToRaw(v, m_config.dallasResolution[i]);
         });
         auto *high = makeNumberEdit(group, "TemperAlarmHighEdit", n, -40, 125, kTemperDecimals, 64);
-        connect(high, &NumberEdit::edited, this, [this, i](double v) {
+        connect(high, &ui::NumberEdit::committed, this, [this, i](double v) {
             m_config.temperAlarmHigh[i] = temperatureToRaw(v, m_config.dallasResolution[i]);
         });
         auto *debounce = makeSpinEdit(group, familyName("DallasAlarmDebonceEdit", n), 1, 255, 54);
@@ -152,11 +152,10 @@ void InputsPage::showTemperatureAlarms(int n)
 {
     const int i = n - 1;
     const int code = m_config.dallasResolution[i];
-    child<NumberEdit>(this, "TemperAlarmLowEdit", n)
-        ->setShownValue(
-            static_cast<double>(temperatureAlarmToShown(m_config.temperAlarmLow[i], code)));
-    child<NumberEdit>(this, "TemperAlarmHighEdit", n)
-        ->setShownValue(
+    child<ui::NumberEdit>(this, "TemperAlarmLowEdit", n)
+        ->showValue(static_cast<double>(temperatureAlarmToShown(m_config.temperAlarmLow[i], code)));
+    child<ui::NumberEdit>(this, "TemperAlarmHighEdit", n)
+        ->showValue(
             static_cast<double>(temperatureAlarmToShown(m_config.temperAlarmHigh[i], code)));
 }
 
@@ -174,14 +173,14 @@ void InputsPage::showConfig()
     for (int n = 1; n <= link::kAnalogChannels; ++n) {
         const int i = n - 1;
         showCheck("cbAnalogEnabled", n, bitOf(m_config.analogEnable, i));
-        child<NumberEdit>(this, "AnalogAxEdit", n)->setShownValue(m_config.analogA[i]);
-        child<NumberEdit>(this, "AnalogBxEdit", n)->setShownValue(m_config.analogB[i]);
+        child<ui::NumberEdit>(this, "AnalogAxEdit", n)->showValue(m_config.analogA[i]);
+        child<ui::NumberEdit>(this, "AnalogBxEdit", n)->showValue(m_config.analogB[i]);
         const float a = m_config.analogA[i];
         const float b = m_config.analogB[i];
-        child<NumberEdit>(this, "AnalogAlarmLowEdit", n)
-            ->setShownValue(static_cast<double>(analogToShown(m_config.analogAlarmLow[i], a, b)));
-        child<NumberEdit>(this, "AnalogAlarmHighEdit", n)
-            ->setShownValue(static_cast<double>(analogToShown(m_config.analogAlarmHigh[i], a, b)));
+        child<ui::NumberEdit>(this, "AnalogAlarmLowEdit", n)
+            ->showValue(static_cast<double>(analogToShown(m_config.analogAlarmLow[i], a, b)));
+        child<ui::NumberEdit>(this, "AnalogAlarmHighEdit", n)
+            ->showValue(static_cast<double>(analogToShown(m_config.analogAlarmHigh[i], a, b)));
         auto *debounce = findChild<QSpinBox *>(familyName("AnalogAlarmDebonceEdit", n));
         const QSignalBlocker block(debounce);
         debounce->setValue(m_config.analogAlarmDebounce[i]);

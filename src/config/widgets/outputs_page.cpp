@@ -1,7 +1,7 @@
 #include "config/widgets/outputs_page.h"
 
-#include "config/widgets/number_edit.h"
 #include "config/widgets/page_helpers.h"
+#include "ui/number_edit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -68,7 +68,7 @@ QWidget *OutputsPage::buildFans()
         });
         auto *min = makeNumberEdit(group, "FanMinEdit", n, 1, 100, 0);
         min->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
-        connect(min, &NumberEdit::edited, this, [this, i](double v) {
+        connect(min, &ui::NumberEdit::committed, this, [this, i](double v) {
             m_config.fanMin[i] = static_cast<std::uint8_t>(std::lround(v));
         });
         auto *impulses = makeList(group, familyName("cbFanImpuls", n), kImpulses);
@@ -122,7 +122,7 @@ void OutputsPage::showConfig()
     showFamily({kRelay, "", &MC::relayEnable, 0, 6, 21});
     for (int n = 1; n <= link::kFans; ++n) {
         const int i = n - 1;
-        findChild<NumberEdit *>(familyName("FanMinEdit", n))->setShownValue(m_config.fanMin[i]);
+        findChild<ui::NumberEdit *>(familyName("FanMinEdit", n))->showValue(m_config.fanMin[i]);
         showListItem(findChild<QComboBox *>(familyName("cbFanImpuls", n)), m_config.fanImpulse[i]);
         const bool on = bitOf(m_config.fanEnable, i);
         findChild<QCheckBox *>(familyName(kFan, n))->setChecked(on);

@@ -1,7 +1,7 @@
 #include "config/widgets/page_helpers.h"
 
-#include "config/widgets/number_edit.h"
 #include "ui/focus_tint.h"
+#include "ui/number_edit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -25,14 +25,14 @@ QCheckBox *makeCheck(QWidget *parent, const char *family, int n, const QString &
     return box;
 }
 
-NumberEdit *makeNumberEdit(QWidget *parent, const char *family, int n, double min, double max,
-                           int maxDecimals, int width)
+ui::NumberEdit *makeNumberEdit(QWidget *parent, const char *family, int n, double min, double max,
+                               int maxDecimals, int width)
 {
-    auto *edit = new NumberEdit(min, max, maxDecimals, parent);
+    auto *edit =
+        new ui::NumberEdit(min, max, maxDecimals, ui::NumberEdit::Commit::OnChange, parent);
     edit->setObjectName(familyName(family, n));
     edit->setProperty("item", n);
     edit->setFixedWidth(width);
-    ui::installFocusTint(edit);
     return edit;
 }
 

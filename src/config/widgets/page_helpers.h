@@ -15,16 +15,18 @@ class QWidget;
 
 // Small builders shared by the configuration pages: controls get their system
 // names (family name + number) so handlers and tests find them by composing.
-namespace vardex::config {
-
+namespace vardex::ui {
 class NumberEdit;
+}
+
+namespace vardex::config {
 
 QString familyName(const char *family, int n);
 
 QCheckBox *makeCheck(QWidget *parent, const char *family, int n, const QString &caption);
-// A numeric edit with the focus tint.
-NumberEdit *makeNumberEdit(QWidget *parent, const char *family, int n, double min, double max,
-                           int maxDecimals, int width = 76);
+// A numeric edit that clamps and stores on every change.
+ui::NumberEdit *makeNumberEdit(QWidget *parent, const char *family, int n, double min, double max,
+                               int maxDecimals, int width = 76);
 // An integer edit with up/down buttons and the focus tint.
 QSpinBox *makeSpinEdit(QWidget *parent, const QString &name, int min, int max, int width = 60);
 // A drop-down list that cannot be typed into, with the focus tint.

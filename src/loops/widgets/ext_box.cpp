@@ -3,8 +3,8 @@
 #include "link/data_module.h"
 #include "loops/ext_coding.h"
 #include "loops/loop_outputs.h"
-#include "loops/widgets/number_edit.h"
 #include "ui/focus_tint.h"
+#include "ui/number_edit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -63,7 +63,7 @@ void ExtBox::build()
 
     auto *dimmerRow = new QHBoxLayout;
     auto *dimmerLabel = new QLabel(QStringLiteral("Диммер"), this);
-    m_dimmer = new NumberEdit(0, ext::kDimmerMax, 0, this);
+    m_dimmer = new ui::NumberEdit(0, ext::kDimmerMax, 0, ui::NumberEdit::Commit::OnLeave, this);
     m_dimmer->setObjectName(QStringLiteral("UprLoopConfigExtDimmerEdit"));
     m_dimmer->setKeyboardTracking(true); // every change stores
     m_dimmer->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
@@ -78,7 +78,7 @@ void ExtBox::build()
     dimmerRow->addWidget(m_reserve);
     dimmerRow->addStretch(1);
     connect(m_dimmer, &QDoubleSpinBox::valueChanged, this, [this] { storeDimmer(); });
-    connect(m_dimmer, &NumberEdit::committed, this, [this] { storeDimmer(); });
+    connect(m_dimmer, &ui::NumberEdit::committed, this, [this] { storeDimmer(); });
     connect(m_reserve, &QCheckBox::clicked, this, [this](bool checked) {
         if (editable())
             m_dm.image().loopExt(m_loop).dimmer = checked ? ext::kDimmerMax : 0;
@@ -105,7 +105,7 @@ QWidget *ExtBox::buildTimingGroup()
         const char *name;
         const char *hint;
         int max;
-        NumberEdit **edit;
+        ui::NumberEdit **edit;
     };
     const Column columns[] = {
         {"Задержка", "UprLoopConfigExtTimerOffEdit",
@@ -117,7 +117,7 @@ QWidget *ExtBox::buildTimingGroup()
     };
     int col = 0;
     for (const Column &c : columns) {
-        auto *edit = new NumberEdit(0, c.max, 2, group);
+        auto *edit = new ui::NumberEdit(0, c.max, 2, ui::NumberEdit::Commit::OnLeave, group);
         edit->setObjectName(QLatin1String(c.name));
         setHint(edit, QString::fromUtf8(c.hint));
         edit->setFixedWidth(64);
@@ -126,9 +126,10 @@ QWidget *ExtBox::buildTimingGroup()
         *c.edit = edit;
         ++col;
     }
-    connect(m_timerOff, &NumberEdit::committed, this, [this] { storeTimer(m_timerOff, false); });
-    connect(m_timerOn, &NumberEdit::committed, this, [this] { storeTimer(m_timerOn, true); });
-    connect(m_pulses, &NumberEdit::committed, this, [this] { storePulse(); });
+    connect(m_timerOff, &ui::NumberEdit::committed, this,
+            [this] { storeTimer(m_timerOff, false); });
+    connect(m_timerOn, &ui::NumberEdit::committed, this, [this] { storeTimer(m_timerOn, true); });
+    connect(m_pulses, &ui::NumberEdit::committed, this, [this] { storePulse(); });
     return group;
 }
 
@@ -231,11 +232,11 @@ void ExtBox::showLoop(int n)
 
 void ExtBox::commitPending()
 {
-    for (NumberEdit *edit : {m_timerOff, m_timerOn, m_pulses, m_dimmer})
+    for (ui::NumberEdit *edit : {m_timerOff, m_timerOn, m_pulses, m_dimmer})
         edit->commitPending();
 }
 
-void ExtBox::storeTimer(NumberEdit *edit, bool on)
+void ExtBox::storeTimer(ui::NumberEdit *edit, bool on)
 {
     if (!editable())
         return;

@@ -14,9 +14,11 @@ namespace vardex::link {
 class DataModule;
 }
 
-namespace vardex::loops {
-
+namespace vardex::ui {
 class NumberEdit;
+}
+
+namespace vardex::loops {
 
 // The extended settings of one loop (UprLoopConfigExt): timing, AND logic, the two
 // USB inputs, the dimmer and the other outputs taking part in the loop's logic. It
@@ -41,7 +43,7 @@ private:
     QWidget *buildTimingGroup();
     QWidget *buildUsbGroup();
     QWidget *buildOutputGroup();
-    void storeTimer(NumberEdit *edit, bool on);
+    void storeTimer(ui::NumberEdit *edit, bool on);
     void storePulse();
     void storeDimmer();
     void storeUsbBits(std::uint8_t bits, bool set);
@@ -53,14 +55,14 @@ private:
     bool m_filling = false;
 
     QCheckBox *m_logic = nullptr;
-    NumberEdit *m_timerOff = nullptr;
-    NumberEdit *m_timerOn = nullptr;
-    NumberEdit *m_pulses = nullptr;
+    ui::NumberEdit *m_timerOff = nullptr;
+    ui::NumberEdit *m_timerOn = nullptr;
+    ui::NumberEdit *m_pulses = nullptr;
     QCheckBox *m_usbActivity = nullptr;
     QComboBox *m_usbActivityMode = nullptr;
     QCheckBox *m_usbPower = nullptr;
     QComboBox *m_usbPowerMode = nullptr;
-    NumberEdit *m_dimmer = nullptr;
+    ui::NumberEdit *m_dimmer = nullptr;
     QCheckBox *m_reserve = nullptr;
     QListWidget *m_outputs = nullptr;
 };

@@ -6,7 +6,7 @@
 #include "loops/loop_outputs.h"
 #include "loops/loop_transfer.h"
 #include "loops/widgets/ext_box.h"
-#include "loops/widgets/number_edit.h"
+#include "ui/number_edit.h"
 #include "ui/page_context.h"
 #include "ui/prompts.h"
 
@@ -222,8 +222,8 @@ void LoopPage::onLevelCommitted(Family family, int k, bool high)
 {
     const auto i = static_cast<std::size_t>(k - 1);
     const bool analog = family == Family::Analog;
-    NumberEdit *edit = analog ? (high ? m_analog[i].hi : m_analog[i].lo)
-                              : (high ? m_temper[i].hi : m_temper[i].lo);
+    ui::NumberEdit *edit = analog ? (high ? m_analog[i].hi : m_analog[i].lo)
+                                  : (high ? m_temper[i].hi : m_temper[i].lo);
     edit->clearUserChanged();
     if (m_currentLoop == 0)
         return;

@@ -10,13 +10,13 @@ class QGroupBox;
 class QPushButton;
 
 namespace vardex::ui {
+class NumberEdit;
 struct PageContext;
-}
+} // namespace vardex::ui
 
 namespace vardex::loops {
 
 class ExtBox;
-class NumberEdit;
 
 // The loop page: edits UprLoopConfig[CurrentLoop] of the image (inputs taking part,
 // their levels and modes, the program inputs), reads and writes that one loop with a
@@ -51,8 +51,8 @@ private:
     };
     struct LevelRow {
         QCheckBox *use = nullptr;
-        NumberEdit *lo = nullptr;
-        NumberEdit *hi = nullptr;
+        ui::NumberEdit *lo = nullptr;
+        ui::NumberEdit *hi = nullptr;
         QComboBox *mode = nullptr;
     };
     enum class Family { Contact, Ttl, Analog, Temper };

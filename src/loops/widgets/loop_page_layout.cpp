@@ -1,8 +1,8 @@
 // Building the loop page's controls from small descriptor tables.
 #include "loops/widgets/ext_box.h"
 #include "loops/widgets/loop_page.h"
-#include "loops/widgets/number_edit.h"
 #include "ui/focus_tint.h"
+#include "ui/number_edit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -154,11 +154,13 @@ QGroupBox *LoopPage::buildLevelGroup(Family family)
         row.use = new QCheckBox(caption, group);
         row.use->setObjectName(familyName(spec.useName, k));
         row.use->setProperty("bitValue", 1 << (k - 1));
-        row.lo = new NumberEdit(spec.min, spec.max, spec.decimals, group);
+        row.lo = new ui::NumberEdit(spec.min, spec.max, spec.decimals,
+                                    ui::NumberEdit::Commit::OnLeave, group);
         row.lo->setObjectName(familyName(spec.loName, k));
-        row.hi = new NumberEdit(spec.min, spec.max, spec.decimals, group);
+        row.hi = new ui::NumberEdit(spec.min, spec.max, spec.decimals,
+                                    ui::NumberEdit::Commit::OnLeave, group);
         row.hi->setObjectName(familyName(spec.hiName, k));
-        for (NumberEdit *edit : {row.lo, row.hi})
+        for (ui::NumberEdit *edit : {row.lo, row.hi})
             edit->setFixedWidth(kLevelEditWidth);
         row.mode = modeList(familyName(spec.modeName, k), group);
         grid->addWidget(row.use, k, 0);
@@ -169,9 +171,9 @@ QGroupBox *LoopPage::buildLevelGroup(Family family)
                 [this, family, k](bool checked) { onUseClicked(family, k, checked); });
         connect(row.mode, &QComboBox::activated, this,
                 [this, family, k](int index) { onModeChosen(family, k, index); });
-        connect(row.lo, &NumberEdit::committed, this,
+        connect(row.lo, &ui::NumberEdit::committed, this,
                 [this, family, k] { onLevelCommitted(family, k, false); });
-        connect(row.hi, &NumberEdit::committed, this,
+        connect(row.hi, &ui::NumberEdit::committed, this,
                 [this, family, k] { onLevelCommitted(family, k, true); });
     }
     return group;

@@ -1,15 +1,9 @@
 #pragma once
 
-#include "config/widgets/number_edit.h"
 #include "config/widgets/setup_frame.h"
 #include "config/widgets/setup_tree.h"
-#include "link/data_module.h"
-#include "sim/scenarios.h"
-#include "sim/sim_transport.h"
-#include "support/recording_prompts.h"
-#include "support/test_support.h"
-#include "ui/page_context.h"
-#include "ui/status_bar.h"
+#include "support/page_rig.h"
+#include "ui/number_edit.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -28,16 +22,10 @@
 namespace vardex::test {
 
 // A configuration frame on a data module talking to one simulated controller.
-struct FrameRig {
+struct FrameRig : PageRig {
     explicit FrameRig(sim::Firmware firmware = sim::fullControllerFirmware24())
+        : PageRig(std::move(firmware))
     {
-        sim::SimDeviceOptions options;
-        options.realTime = false;
-        options.firmware = std::move(firmware);
-        id = transport.addDevice(std::move(options));
-        transport.plug(id);
-        transport.start();
-        connected = waitUntil([&] { return dm.hasDevice(); }, 2000);
         frame = std::make_unique<config::SetupFrame>(ctx);
         frame->resize(831, 655);
         QObject::connect(frame.get(), &config::SetupFrame::loopShown,
@@ -60,10 +48,7 @@ struct FrameRig {
     {
         return frame->findChild<T *>(QLatin1String(family) + QString::number(n));
     }
-    config::NumberEdit *edit(const char *family, int n) const
-    {
-        return w<config::NumberEdit>(family, n);
-    }
+    ui::NumberEdit *edit(const char *family, int n) const { return w<ui::NumberEdit>(family, n); }
     void click(const char *name) { w<QPushButton>(QLatin1String(name))->click(); }
 
     // Types text into an edit as the user would: select all, then key by key.
@@ -85,13 +70,6 @@ struct FrameRig {
     }
     bool nodeCut(int node) const { return frame->tree()->isNodeCut(node); }
 
-    sim::SimTransport transport;
-    link::DataModule dm{transport};
-    RecordingPrompts prompts;
-    ui::StatusBar statusBar;
-    ui::PageContext ctx{dm, prompts, statusBar};
-    QString id;
-    bool connected = false;
     std::unique_ptr<config::SetupFrame> frame;
     // What the frame told its neighbours.
     std::vector<std::pair<int, QString>> loopsShown;

@@ -291,3 +291,25 @@ TEST(LoopPage, ExtendedButtonTogglesTheBox)
     EXPECT_TRUE(page.extendedBox()->isHidden());
     EXPECT_EQ(ext->text(), QStringLiteral("Дополнительно"));
 }
+
+TEST(LoopPage, UnknownResolutionCodeReadsLikeTheConfigurationPage)
+{
+    LoopsRig rig;
+    rig.image().config.dallasResolution[0] = 9; // only a hand-made file holds this
+    rig.image().loop(1).temperLevelHi[0] = 20;
+    loops::LoopPage page(rig.ctx);
+    page.showUprLoop(1, {});
+    EXPECT_EQ(edit(page, "TemperLevelHiEdit1")->text(), QStringLiteral("10"));
+    test::typeAndCommit(edit(page, "TemperLevelLoEdit1"), QStringLiteral("-5"));
+    EXPECT_EQ(rig.image().loop(1).temperLevelLo[0], -10);
+}
+
+TEST(LoopPage, CommaIsTakenAsTheDecimalPoint)
+{
+    LoopsRig rig;
+    loops::LoopPage page(rig.ctx);
+    page.showUprLoop(1, {});
+    test::typeAndCommit(edit(page, "AnalogLevelHiEdit2"), QStringLiteral("2,5"));
+    EXPECT_EQ(rig.image().loop(1).analogLevelHi[1], 2); // 2.5 / 1 truncated
+    EXPECT_EQ(edit(page, "AnalogLevelHiEdit2")->text(), QStringLiteral("2.5"));
+}
