@@ -258,10 +258,12 @@ std::vector<Payload> Firmware::readLoop(const Payload &rq)
 {
     const int n = rq[pos::Sub];
     const int kind = rq[pos::Arg1];
-    if (n < 1 || n > kLoops || kind > 1 || (kind == 1 && !hasExtendedLoops()))
+    if (n < 1 || n > kLoops || kind > 1)
         return {errorReply()};
     Payload p = replyTo(rq);
-    if (kind == 0) {
+    if (kind == 1 && !hasExtendedLoops()) {
+        p[pos::Len] = 0;
+    } else if (kind == 0) {
         const auto wire = loop(n).encodeWire();
         std::copy(wire.begin(), wire.end(), dataOf(p).begin());
         p[pos::Len] = LoopRecord::kSize;
@@ -276,9 +278,11 @@ std::vector<Payload> Firmware::writeLoop(const Payload &rq)
 {
     const int n = rq[pos::Sub];
     const int kind = rq[pos::Arg1];
-    if (n < 1 || n > kLoops || kind > 1 || (kind == 1 && !hasExtendedLoops()))
+    if (n < 1 || n > kLoops || kind > 1)
         return {errorReply()};
-    if (kind == 0) {
+    if (kind == 1 && !hasExtendedLoops()) {
+        // Nothing kept; acknowledged all the same.
+    } else if (kind == 0) {
         setLoop(n, LoopRecord::decodeWire(dataOf(rq)));
         countUpdate(16);
     } else {

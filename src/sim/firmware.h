@@ -26,8 +26,12 @@ using link::Payload;
 //
 // Behaviour the program does not pin down and this model chooses:
 // - Unknown codes, pages, loop numbers or record kinds, a log index outside
-//   1..16384, a memory write of 0 or more than 58 bytes, and extended loop records
-//   on firmware 23 or older are answered with the error reply (0xFF "ERR").
+//   1..16384 and a memory write of 0 or more than 58 bytes are answered with the
+//   error reply (0xFF "ERR").
+// - Firmware 23 or older keeps no extended loop records: it answers a read of one
+//   with an empty record (Len 0, zero data) and acknowledges a write without
+//   keeping it, so the description, which asks for both records of every loop,
+//   goes through on such a controller.
 // - Page writes take the page's full size whatever Len says (page 0 and 2 requests
 //   carry Len 10 and 14 but 14 and 26 bytes of data).
 // - The main loop record lives only in memory (stored layout at 4096 + 64*(n-1)):

@@ -161,8 +161,15 @@ TEST(FirmwareLoops, ExtendedRecordsOnlyAboveFirmware23)
     EXPECT_EQ(bytes::u32(ext, 14), (1u << 17) | (1u << 18));
 
     Firmware fw23 = sim::fullControllerFirmware23();
-    EXPECT_TRUE(isError(only(fw23.handle(request(6, 18, 1)))));
-    EXPECT_TRUE(isError(only(fw23.handle(request(7, 18, 1, 0, 12)))));
+    const Payload none = only(fw23.handle(request(6, 18, 1)));
+    EXPECT_FALSE(isError(none));
+    EXPECT_EQ(none[5], 0);
+    for (std::size_t i = 6; i < none.size(); ++i)
+        EXPECT_EQ(none[i], 0) << i;
+    Payload write = request(7, 18, 1, 0, 12);
+    write[6] = 0x77;
+    EXPECT_FALSE(isError(only(fw23.handle(write))));
+    EXPECT_EQ(only(fw23.handle(request(6, 18, 1)))[6], 0);
     EXPECT_FALSE(isError(only(fw23.handle(request(6, 18, 0)))));
 }
 
