@@ -1,6 +1,7 @@
 #include "link/data_module.h"
 
 #include <QEventLoop>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <algorithm>
@@ -72,6 +73,8 @@ void DataModule::detachCurrent()
     m_currentDevice.clear();
     m_currentInfo = {};
     m_connected = false;
+    m_holdReplies = false;
+    m_heldReplies.clear();
     m_transport.close(id);
 }
 
@@ -84,7 +87,25 @@ void DataModule::onReport(const QString &id, const Payload &payload)
     if (id != m_currentDevice)
         return;
     trace(TraceEntry::Direction::Received, payload);
+    // Once a wait has its reply, the reports behind it belong to the caller's next
+    // wait (a log record comes as two reports, often in one batch).
+    if (m_holdReplies) {
+        m_heldReplies.push_back(payload);
+        return;
+    }
     replyHandler(payload);
+}
+
+void DataModule::handleHeldReplies(bool stopAtReply)
+{
+    m_holdReplies = false;
+    while (!m_heldReplies.empty()) {
+        const Payload next = m_heldReplies.front();
+        m_heldReplies.pop_front();
+        replyHandler(next);
+        if (stopAtReply && m_holdReplies)
+            return;
+    }
 }
 
 void DataModule::onReadError(const QString &id, const QString &text, quint32 code)
@@ -112,6 +133,8 @@ void DataModule::replyHandler(const Payload &payload)
     }
     if (accepted) {
         m_replyReceived = true;
+        if (m_inWait)
+            m_holdReplies = true;
         if (m_waitLoop)
             m_waitLoop->quit();
     }
@@ -122,7 +145,9 @@ void DataModule::replyHandler(const Payload &payload)
 void DataModule::send(const Payload &request)
 {
     // A reply that arrived after its caller gave up must not end the next wait.
+    handleHeldReplies(false);
     m_transport.deliverPending();
+    handleHeldReplies(false);
     m_reportBuffer[0] = 0;
     std::copy(request.begin(), request.end(), m_reportBuffer.begin() + 1);
     m_outstandingCode = request[pos::Code];
@@ -145,6 +170,9 @@ void DataModule::sendReport()
 
 bool DataModule::waitReply(int timeoutMs)
 {
+    const bool outerWait = std::exchange(m_inWait, true);
+    const auto leave = qScopeGuard([&] { m_inWait = outerWait; });
+    handleHeldReplies(true);
     m_transport.deliverPending();
     if (m_replyReceived)
         return true;
@@ -220,6 +248,9 @@ void DataModule::runNow(const std::function<void()> &op)
     }
     m_pending.clear();
     --m_busyDepth;
+    // Nobody waits any more: what was held back is handled now.
+    if (m_busyDepth == 0)
+        handleHeldReplies(false);
     if (m_busyDepth == 0)
         emit becameIdle();
 }

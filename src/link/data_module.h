@@ -115,6 +115,7 @@ private:
     void onReport(const QString &id, const Payload &payload);
     void onReadError(const QString &id, const QString &text, quint32 code);
     void detachCurrent();
+    void handleHeldReplies(bool stopAtReply);
     void trace(TraceEntry::Direction dir, const Payload &payload);
     void runNow(const std::function<void()> &op);
 
@@ -130,6 +131,9 @@ private:
     bool m_connected = false;
 
     QEventLoop *m_waitLoop = nullptr;
+    bool m_inWait = false;
+    bool m_holdReplies = false;        // the running wait has its reply
+    std::deque<Payload> m_heldReplies; // arrived after it, for the next wait
     int m_busyDepth = 0;
     std::deque<std::function<void()>> m_pending;
     bool m_shuttingDown = false;

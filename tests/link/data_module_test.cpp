@@ -271,3 +271,21 @@ TEST(DataModuleTrace, EveryReportWithDirectionAndMonotonicTime)
     EXPECT_EQ(trace[1].payload[0], 2);
     EXPECT_LE(trace[0].nanoseconds, trace[1].nanoseconds);
 }
+
+TEST(DataModuleWait, TwoReportsOfOneRequestEndTwoWaitsEvenWhenQueuedTogether)
+{
+    Link l;
+    sim::SimDeviceOptions o = controller(QStringLiteral("q"), 0);
+    o.firmware = sim::controllerWithLog(10);
+    const QString id = l.plugged(std::move(o));
+    l.dm.send(protocol::readLogRecord(1));
+    // Both halves reach the transport's queue before the first wait looks.
+    for (int i = 0; i < 200 && l.transport.receivedRequests(id).empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    ASSERT_TRUE(l.dm.waitReply(0));
+    EXPECT_EQ(l.dm.replyByte(1), 0);
+    l.dm.setReplyReceived(false);
+    ASSERT_TRUE(l.dm.waitReply(0));
+    EXPECT_EQ(l.dm.replyByte(1), 1);
+}
