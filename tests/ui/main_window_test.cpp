@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QProgressBar>
 #include <QTabWidget>
 #include <QTest>
@@ -220,4 +221,30 @@ TEST(MainWindowClose, ClosingWithoutControllerFreesStoreAndSendsNothing)
     EXPECT_TRUE(w.window.close());
     EXPECT_FALSE(w.window.logFrame()->hasRecordStore());
     EXPECT_EQ(w.transport.writes, 0);
+}
+
+TEST(MainWindowStartup, ChannelNamesReplaceTheFormCaptions)
+{
+    Window w;
+    const char *const families[][3] = {
+        {"Label10", "Label11", "Label12"},
+        {"cbFlags4", "cbFlags5", "cbFlags6"},
+        {"cbAnalogEnabled4", "cbAnalogEnabled5", "cbAnalogEnabled6"},
+        {"cbAnalogLogEnabled4", "cbAnalogLogEnabled5", "cbAnalogLogEnabled6"},
+        {"cbAnalogUpr4", "cbAnalogUpr5", "cbAnalogUpr6"},
+    };
+    const QString names[3] = {QStringLiteral("A4"), QStringLiteral("A5"),
+                              QStringLiteral("VFC_220")};
+    for (const auto &family : families) {
+        for (int i = 0; i < 3; ++i) {
+            QWidget *control = w.widget(family[i]);
+            ASSERT_NE(control, nullptr) << family[i];
+            QString text;
+            if (auto *label = qobject_cast<QLabel *>(control))
+                text = label->text();
+            else if (auto *button = qobject_cast<QAbstractButton *>(control))
+                text = button->text();
+            EXPECT_EQ(text, names[i]) << family[i];
+        }
+    }
 }
