@@ -139,12 +139,12 @@ MainWindow::~MainWindow()
 
 void MainWindow::buildPages()
 {
-    for (const PageSpec &spec : kPages) {
+    for (const PageSpec &page : kPages) {
         auto *sheet = new QWidget(m_pages);
-        sheet->setObjectName(QLatin1String(spec.name));
+        sheet->setObjectName(QLatin1String(page.name));
         auto *layout = new QVBoxLayout(sheet);
         layout->setContentsMargins(0, 0, 0, 0);
-        m_pages->addTab(sheet, tr(spec.caption));
+        m_pages->addTab(sheet, tr(page.caption));
     }
     m_workPage = new WorkPage(*m_ctx, page(QStringLiteral("WorkTabSheet")), m_askTimer);
     page(QStringLiteral("WorkTabSheet"))->layout()->addWidget(m_workPage);

@@ -22,13 +22,13 @@ SetupTree::SetupTree(QWidget *parent) : QTreeWidget(parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     QTreeWidgetItem *parents[3] = {nullptr, nullptr, nullptr};
-    for (const TreeNode &spec : treeNodes()) {
-        QTreeWidgetItem *item = spec.level == 0 ? new QTreeWidgetItem(this)
-                                                : new QTreeWidgetItem(parents[spec.level - 1]);
-        item->setText(0, QString::fromUtf8(spec.text));
-        item->setIcon(0, nodeIcon(spec.image, spec.selectedImage));
+    for (const TreeNode &entry : treeNodes()) {
+        QTreeWidgetItem *item = entry.level == 0 ? new QTreeWidgetItem(this)
+                                                 : new QTreeWidgetItem(parents[entry.level - 1]);
+        item->setText(0, QString::fromUtf8(entry.text));
+        item->setIcon(0, nodeIcon(entry.image, entry.selectedImage));
         item->setData(0, Qt::UserRole, static_cast<int>(m_nodes.size()));
-        parents[spec.level] = item;
+        parents[entry.level] = item;
         m_nodes.push_back(item);
         m_cut.push_back(false);
     }
@@ -63,17 +63,17 @@ void SetupTree::setOutputNodeLook(int index, bool enabled)
     QTreeWidgetItem *item = node(index);
     if (!item)
         return;
-    const TreeNode &spec = treeNodes()[static_cast<std::size_t>(index)];
+    const TreeNode &entry = treeNodes()[static_cast<std::size_t>(index)];
     m_cut[static_cast<std::size_t>(index)] = !enabled;
     QFont font = item->font(0);
     font.setBold(false);
     item->setFont(0, font);
     if (enabled) {
         item->setData(0, Qt::ForegroundRole, QVariant());
-        item->setIcon(0, nodeIcon(spec.image, spec.selectedImage));
+        item->setIcon(0, nodeIcon(entry.image, entry.selectedImage));
     } else {
         item->setForeground(0, palette().color(QPalette::Disabled, QPalette::Text));
-        item->setIcon(0, cutIcon(spec.image));
+        item->setIcon(0, cutIcon(entry.image));
     }
 }
 

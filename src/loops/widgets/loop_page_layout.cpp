@@ -111,16 +111,16 @@ void LoopPage::build()
 QGroupBox *LoopPage::buildInputGroup(Family family)
 {
     const bool contacts = family == Family::Contact;
-    const FamilySpec &spec = contacts ? kContact : kTtl;
+    const FamilySpec &table = contacts ? kContact : kTtl;
     auto &rows = contacts ? m_contacts : m_ttl;
-    auto *group = new QGroupBox(QString::fromUtf8(spec.group), this);
+    auto *group = new QGroupBox(QString::fromUtf8(table.group), this);
     auto *grid = compactGrid(group);
     for (int k = 1; k <= 8; ++k) {
         InputRow &row = rows[static_cast<std::size_t>(k - 1)];
         row.use = new QCheckBox(QStringLiteral("Вход %1").arg(k), group);
-        row.use->setObjectName(familyName(spec.useName, k));
+        row.use->setObjectName(familyName(table.useName, k));
         row.use->setProperty("bitValue", 1 << (k - 1));
-        row.mode = modeList(familyName(spec.modeName, k), group);
+        row.mode = modeList(familyName(table.modeName, k), group);
         grid->addWidget(row.use, k - 1, 0);
         grid->addWidget(row.mode, k - 1, 1);
         connect(row.use, &QCheckBox::clicked, this,
@@ -134,9 +134,9 @@ QGroupBox *LoopPage::buildInputGroup(Family family)
 QGroupBox *LoopPage::buildLevelGroup(Family family)
 {
     const bool analog = family == Family::Analog;
-    const FamilySpec &spec = analog ? kAnalog : kTemper;
+    const FamilySpec &table = analog ? kAnalog : kTemper;
     auto &rows = analog ? m_analog : m_temper;
-    auto *group = new QGroupBox(QString::fromUtf8(spec.group), this);
+    auto *group = new QGroupBox(QString::fromUtf8(table.group), this);
     auto *grid = compactGrid(group);
     // Column captions wrap onto two lines so the two level groups fit side by side.
     for (int col = 1; col <= 2; ++col) {
@@ -152,17 +152,17 @@ QGroupBox *LoopPage::buildLevelGroup(Family family)
         const QString caption =
             analog ? QString::fromUtf8(kAnalogCaptions[k - 1]) : QStringLiteral("Темпер %1").arg(k);
         row.use = new QCheckBox(caption, group);
-        row.use->setObjectName(familyName(spec.useName, k));
+        row.use->setObjectName(familyName(table.useName, k));
         row.use->setProperty("bitValue", 1 << (k - 1));
-        row.lo = new ui::NumberEdit(spec.min, spec.max, spec.decimals,
+        row.lo = new ui::NumberEdit(table.min, table.max, table.decimals,
                                     ui::NumberEdit::Commit::OnLeave, group);
-        row.lo->setObjectName(familyName(spec.loName, k));
-        row.hi = new ui::NumberEdit(spec.min, spec.max, spec.decimals,
+        row.lo->setObjectName(familyName(table.loName, k));
+        row.hi = new ui::NumberEdit(table.min, table.max, table.decimals,
                                     ui::NumberEdit::Commit::OnLeave, group);
-        row.hi->setObjectName(familyName(spec.hiName, k));
+        row.hi->setObjectName(familyName(table.hiName, k));
         for (ui::NumberEdit *edit : {row.lo, row.hi})
             edit->setFixedWidth(kLevelEditWidth);
-        row.mode = modeList(familyName(spec.modeName, k), group);
+        row.mode = modeList(familyName(table.modeName, k), group);
         grid->addWidget(row.use, k, 0);
         grid->addWidget(row.lo, k, 1);
         grid->addWidget(row.hi, k, 2);
