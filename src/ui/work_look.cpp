@@ -11,13 +11,15 @@ namespace vardex::ui::worklook {
 void setTextColour(QWidget *w, const QColor &colour)
 {
     QPalette p = w->palette();
-    p.setColor(QPalette::Active, QPalette::WindowText, colour);
-    p.setColor(QPalette::Inactive, QPalette::WindowText, colour);
-    // A coloured state stays readable on display-only (disabled) boxes; plain
-    // text keeps the greyed look of a disabled control.
-    p.setColor(QPalette::Disabled, QPalette::WindowText,
-               colour == kPlain ? qApp->palette().color(QPalette::Disabled, QPalette::WindowText)
-                                : colour);
+    // Check boxes and labels draw with WindowText, push buttons with ButtonText.
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText}) {
+        p.setColor(QPalette::Active, role, colour);
+        p.setColor(QPalette::Inactive, role, colour);
+        // A coloured state stays readable on display-only (disabled) boxes; plain
+        // text keeps the greyed look of a disabled control.
+        p.setColor(QPalette::Disabled, role,
+                   colour == kPlain ? qApp->palette().color(QPalette::Disabled, role) : colour);
+    }
     w->setPalette(p);
 }
 

@@ -82,16 +82,23 @@ struct WorkRig {
     bool connected = false;
 };
 
+// The colour a widget's text is painted in: push buttons use ButtonText, check
+// boxes and labels WindowText.
+inline QColor textColour(const QWidget *w)
+{
+    const bool pushButton = w->inherits("QPushButton");
+    return w->palette().color(QPalette::Active,
+                              pushButton ? QPalette::ButtonText : QPalette::WindowText);
+}
+
 inline bool isActiveLook(const QWidget *w)
 {
-    return w->font().bold() &&
-           w->palette().color(QPalette::Active, QPalette::WindowText) == QColor(0, 128, 0);
+    return w->font().bold() && textColour(w) == QColor(0, 128, 0);
 }
 
 inline bool isPlainLook(const QWidget *w)
 {
-    return !w->font().bold() &&
-           w->palette().color(QPalette::Active, QPalette::WindowText) == QColor(0, 0, 0);
+    return !w->font().bold() && textColour(w) == QColor(0, 0, 0);
 }
 
 } // namespace vardex::test
