@@ -65,11 +65,13 @@ void WorkPolling::cycle()
     QElapsedTimer elapsed;
     elapsed.start();
     const bool answered = runSequence(work::kPollCycle);
+    // The page is written before the cycle time is taken: the shown time and the
+    // restart decision cover the whole cycle, display included.
+    if (answered)
+        m_show();
     const qint64 ms = elapsed.elapsed();
     const work::CycleEnd end = work::decideCycleEnd(answered, ms, m_timer.interval(),
                                                     m_timer.isActive() && !m_dm.isShuttingDown());
-    if (end.show)
-        m_show();
     if (end.setCaption)
         m_ask.setText(end.caption);
     if (end.restartTimer)

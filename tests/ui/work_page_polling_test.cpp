@@ -1,6 +1,8 @@
 #include "ui/work_polling.h"
 #include "work_test_rig.h"
 
+#include <QThread>
+
 #include <gtest/gtest.h>
 
 using namespace vardex;
@@ -177,4 +179,26 @@ TEST(WorkPolling, StoppedDuringACycleStaysStopped)
     EXPECT_FALSE(log.ends[0].restarted);
     EXPECT_FALSE(rig.page->askTimer().isActive());
     EXPECT_EQ(ask->text(), "Выкл");
+}
+
+TEST(WorkPolling, CycleTimeIncludesWritingThePage)
+{
+    // Quick replies, but a page that takes longer than the interval to write: the cycle
+    // lasts past the interval, so its time is shown and the timer restarted.
+    WorkRig rig;
+    ASSERT_TRUE(rig.connected);
+    QTimer timer;
+    timer.setInterval(1000);
+    QPushButton ask;
+    QPushButton once;
+    ui::WorkPolling polling(rig.dm, timer, ask, once, [] { QThread::msleep(1100); });
+    std::vector<std::pair<qint64, bool>> ends;
+    QObject::connect(&polling, &ui::WorkPolling::cycleEnded,
+                     [&](bool, qint64 ms, bool restarted) { ends.emplace_back(ms, restarted); });
+    ask.click();
+    ASSERT_TRUE(test::waitUntil([&] { return !ends.empty(); }, 4000));
+    timer.stop();
+    EXPECT_GE(ends[0].first, 1100);
+    EXPECT_TRUE(ends[0].second);
+    EXPECT_EQ(ask.text(), QString::number(ends[0].first));
 }
