@@ -7,6 +7,7 @@
 #include "loops/widgets/loop_page.h"
 #include "ui/clock_control.h"
 #include "ui/description_reader.h"
+#include "ui/key_letter.h"
 #include "ui/status_bar.h"
 #include "ui/work_page.h"
 
@@ -129,6 +130,8 @@ MainWindow::MainWindow(link::DataModule &dm, Prompts *prompts, QWidget *parent)
     });
     connect(m_statusBar, &StatusBar::hintChanged, this, &MainWindow::setHintLine);
 
+    const QString platform = QGuiApplication::platformName();
+    m_keycodesAreXkb = platform == QLatin1String("xcb") || platform == QLatin1String("wayland");
     qApp->installEventFilter(this);
 }
 
@@ -310,10 +313,17 @@ void MainWindow::onKeyPress(QKeyEvent *event)
 {
     const auto mods = event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier |
                                             Qt::AltModifier | Qt::MetaModifier);
-    const int key = event->key();
-    if (mods != Qt::AltModifier || key < Qt::Key_A || key > Qt::Key_Z)
+    if (mods != Qt::AltModifier)
         return;
-    m_typedLetters.append(QChar(u'A' + (key - Qt::Key_A)));
+    const int key = event->key();
+    QChar letter;
+    if (key >= Qt::Key_A && key <= Qt::Key_Z)
+        letter = QChar(u'A' + (key - Qt::Key_A));
+    else if (m_keycodesAreXkb)
+        letter = qwertyLetterAt(event->nativeScanCode()); // a non-Latin layout
+    if (letter.isNull())
+        return;
+    m_typedLetters.append(letter);
     if (m_typedLetters == kHiddenModeCode) {
         setTabShown(QStringLiteral("SetupTabSheet"), true);
     } else if (!kHiddenModeCode.startsWith(m_typedLetters)) {

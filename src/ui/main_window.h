@@ -106,6 +106,8 @@ private:
     const QEvent *m_lastKeyEvent = nullptr;
     QPointer<QWidget> m_lastKeyTarget;
     bool m_closeWhenIdle = false;
+    // Key events carry XKB keycodes as their native scan codes.
+    bool m_keycodesAreXkb = false;
 };
 
 } // namespace vardex::ui

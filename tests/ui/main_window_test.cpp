@@ -1,6 +1,7 @@
 #include "link/data_module.h"
 #include "log/widgets/log_frame.h"
 #include "support/recording_prompts.h"
+#include "ui/key_letter.h"
 #include "ui/main_window.h"
 #include "ui/status_bar.h"
 
@@ -247,4 +248,19 @@ TEST(MainWindowStartup, ChannelNamesReplaceTheFormCaptions)
             EXPECT_EQ(text, names[i]) << family[i];
         }
     }
+}
+
+TEST(HiddenModeCode, LetterKeysByPlaceForNonLatinLayouts)
+{
+    // XKB keycodes (evdev + 8) of the code's keys: K O R V A.
+    EXPECT_EQ(ui::qwertyLetterAt(37 + 8), QChar(u'K'));
+    EXPECT_EQ(ui::qwertyLetterAt(24 + 8), QChar(u'O'));
+    EXPECT_EQ(ui::qwertyLetterAt(19 + 8), QChar(u'R'));
+    EXPECT_EQ(ui::qwertyLetterAt(47 + 8), QChar(u'V'));
+    EXPECT_EQ(ui::qwertyLetterAt(30 + 8), QChar(u'A'));
+    // Row ends and the keys between and around the rows are no letters.
+    EXPECT_EQ(ui::qwertyLetterAt(16 + 8), QChar(u'Q'));
+    EXPECT_EQ(ui::qwertyLetterAt(50 + 8), QChar(u'M'));
+    for (quint32 notLetter : {0u, 15u + 8, 26u + 8, 29u + 8, 39u + 8, 43u + 8, 51u + 8, 255u})
+        EXPECT_TRUE(ui::qwertyLetterAt(notLetter).isNull()) << notLetter;
 }
