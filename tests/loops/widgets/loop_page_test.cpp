@@ -164,6 +164,24 @@ TEST(LoopPage, DisabledLoopShowsEmptyButKeepsItsRecord)
     EXPECT_EQ(rig.image().loop(2).encode(), before);
 }
 
+TEST(LoopPage, ModeByteOutsideTheListShowsNoItem)
+{
+    LoopsRig rig;
+    link::UprLoopConfig &l = rig.image().loop(1);
+    l.contactMode[0] = 2;
+    l.ttlInputMode[1] = 1;
+    l.analogMode[2] = 255;
+    l.temperMode[3] = 7;
+    loops::LoopPage page(rig.ctx);
+    page.showUprLoop(1, {});
+    EXPECT_EQ(child<QComboBox>(page, "cbDigitInputUprMode1")->currentIndex(), -1);
+    EXPECT_EQ(child<QComboBox>(page, "cbTTLInputUprMode2")->currentIndex(), 1);
+    EXPECT_EQ(child<QComboBox>(page, "AnalogModeEdit3")->currentIndex(), -1);
+    EXPECT_EQ(child<QComboBox>(page, "TemperModeEdit4")->currentIndex(), -1);
+    EXPECT_EQ(child<QComboBox>(page, "TemperModeEdit1")->currentIndex(), 0);
+    EXPECT_EQ(rig.image().loop(1).analogMode[2], 255); // showing only displays
+}
+
 TEST(LoopPage, HandlersDoNothingWithoutACurrentLoop)
 {
     LoopsRig rig;
