@@ -9,16 +9,16 @@ namespace {
 // 16 outputs, 17 logging.
 constexpr TreeNode group(const char *text, int image, int loop)
 {
-    return {text, 1, image, image, NodeKind::Group, loop, SetupPage::Control, ""};
+    return {text, 1, image, image, NodeKind::Group, loop, SetupPage::Control, "", -1};
 }
 
 constexpr TreeNode leaf(const char *text, int image, int loop)
 {
-    return {text, 2, image, image + 1, NodeKind::Loop, loop, SetupPage::Control, ""};
+    return {text, 2, image, image + 1, NodeKind::Loop, loop, SetupPage::Control, "", -1};
 }
 
 constexpr std::array<TreeNode, kTreeNodeCount> kNodes = {{
-    {"Управление", 0, 13, 13, NodeKind::LoopsRoot, 0, SetupPage::First, ""},
+    {"Управление", 0, 13, 13, NodeKind::LoopsRoot, 0, SetupPage::First, "", -1},
     group("TTL выход ", 0, 1),
     leaf("TTL_1", 0, 1),
     leaf("TTL_2", 0, 2),
@@ -50,10 +50,12 @@ constexpr std::array<TreeNode, kTreeNodeCount> kNodes = {{
     leaf("ШИМ_2", 8, 24),
     leaf("ШИМ_3", 8, 25),
     leaf("ШИМ_4", 8, 26),
-    {"Система", 0, 14, 14, NodeKind::System, 0, SetupPage::System, ""},
-    {"Входы ", 1, 15, 15, NodeKind::System, 0, SetupPage::SystemIn, "Входы монитора"},
-    {"Выходы", 1, 16, 16, NodeKind::System, 0, SetupPage::SystemOut, "Выходы монитора"},
-    {"Логирование", 1, 17, 17, NodeKind::System, 0, SetupPage::LogSetup, "Логирование монитора"},
+    {"Система", 0, 14, 14, NodeKind::System, 0, SetupPage::System, "", 14},
+    {"Входы ", 1, 15, 15, NodeKind::System, 0, SetupPage::SystemIn, "Входы монитора", 15},
+    {"Выходы", 1, 16, 16, NodeKind::System, 0, SetupPage::SystemOut, "Выходы монитора", 16},
+    // The logging page keeps the outputs picture in the header; only the tree has its own.
+    {"Логирование", 1, 17, 17, NodeKind::System, 0, SetupPage::LogSetup, "Логирование монитора",
+     16},
 }};
 
 // First absolute index of each part of the output list, and its first loop.

@@ -29,6 +29,7 @@ struct TreeNode {
     int loop; // 1..26 for groups and loops, else 0
     SetupPage page;
     const char *headerSuffix; // after "Конфигурация системы  " for system nodes
+    int headerImage;          // system nodes: the header strip's picture
 };
 
 const std::array<TreeNode, kTreeNodeCount> &treeNodes();

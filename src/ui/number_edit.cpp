@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QSignalBlocker>
 
+#include <algorithm>
 #include <cmath>
 
 namespace vardex::ui {
@@ -31,7 +32,8 @@ bool parse(QString text, double *value)
 
 NumberEdit::NumberEdit(double minimum, double maximum, int maxDecimals, Commit commit,
                        QWidget *parent)
-    : QDoubleSpinBox(parent), m_min(minimum), m_max(maximum), m_commit(commit)
+    : QDoubleSpinBox(parent), m_min(minimum), m_max(maximum), m_commit(commit),
+      m_typingDecimals(maxDecimals)
 {
     QLocale c = QLocale::c();
     c.setNumberOptions(QLocale::OmitGroupSeparator);
@@ -55,7 +57,12 @@ NumberEdit::NumberEdit(double minimum, double maximum, int maxDecimals, Commit c
         setValue(minimum);
     }
     connect(this, &QDoubleSpinBox::valueChanged, this, &NumberEdit::onValueChanged);
-    connect(lineEdit(), &QLineEdit::textEdited, this, [this] { m_userChanged = true; });
+    connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString &text) {
+        m_userChanged = true;
+        double v = 0;
+        if (m_clampWhileTyping && parse(text, &v) && (v < m_min || v > m_max))
+            lineEdit()->setText(textFromValue(config::clampToRange(v, m_min, m_max)));
+    });
     connect(this, &QAbstractSpinBox::editingFinished, this, [this] {
         if (m_commit == Commit::OnLeave && m_userChanged)
             emit committed(value());
@@ -96,6 +103,9 @@ QValidator::State NumberEdit::validate(QString &text, int &) const
     const QString t = text.trimmed();
     if (t.isEmpty() || t == QLatin1String("-") || t == QLatin1String("+"))
         return QValidator::Intermediate;
+    const qsizetype point = std::max(t.indexOf(QLatin1Char('.')), t.indexOf(QLatin1Char(',')));
+    if (point >= 0 && t.size() - point - 1 > m_typingDecimals)
+        return QValidator::Invalid;
     double v = 0;
     if (!parse(t, &v)) {
         // "1." or "-0," are on their way to a number.

@@ -27,6 +27,11 @@ public:
     double minimumValue() const { return m_min; }
     double maximumValue() const { return m_max; }
     Commit commitMode() const { return m_commit; }
+    // Fraction digits the user may type; the display keeps maxDecimals.
+    void setTypingDecimals(int digits) { m_typingDecimals = digits; }
+    // OnLeave: a typed number outside the range is replaced by the nearer bound at once
+    // (still reported only on leaving).
+    void setClampWhileTyping(bool on) { m_clampWhileTyping = on; }
 
     bool userChanged() const { return m_userChanged; }
     void clearUserChanged() { m_userChanged = false; }
@@ -49,6 +54,8 @@ private:
     double m_min;
     double m_max;
     Commit m_commit;
+    int m_typingDecimals;
+    bool m_clampWhileTyping = false;
     bool m_showing = false;
     bool m_userChanged = false;
 };

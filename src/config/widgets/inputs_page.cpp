@@ -63,6 +63,8 @@ QWidget *InputsPage::buildAnalog()
         connect(enabled, &QCheckBox::clicked, this,
                 [this, i](bool on) { setBitOf(m_config.analogEnable, i, on); });
         auto *ax = makeNumberEdit(group, "AnalogAxEdit", n, 0, 32768, 6);
+        if (n == 1)
+            ax->setTypingDecimals(4); // channel 1's gain takes four places when typed
         connect(ax, &ui::NumberEdit::committed, this,
                 [this, i](double v) { m_config.analogA[i] = static_cast<float>(v); });
         auto *bx = makeNumberEdit(group, "AnalogBxEdit", n, -32768, 32768, 6);

@@ -174,7 +174,7 @@ void SetupFrame::onNodeSelected(int index)
                 m_pages->setCurrentIndex(i);
         }
         m_headerText->setText(kSystemHeader + QString::fromUtf8(node.headerSuffix));
-        setHeaderIcon(node.image);
+        setHeaderIcon(node.headerImage);
         break;
     }
     }

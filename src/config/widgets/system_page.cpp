@@ -104,6 +104,8 @@ void SystemPage::save()
     if (path.isEmpty())
         return;
     const FileResult result = saveConfigFile(path, m_ctx.dm.image().config);
+    // A failure is said, and the name label keeps the last file that really holds the
+    // configuration: a silent failure would pass for a saved file.
     if (!result.ok) {
         m_ctx.prompts.message(
             tr("Не удалось сохранить конфигурацию в файл %1:\n%2").arg(path, result.error),
@@ -124,6 +126,7 @@ void SystemPage::load()
     if (path.isEmpty())
         return;
     const FileResult result = loadConfigFile(path, m_ctx.dm.image().config);
+    // Same for a failed load; the image and the pages were not touched.
     if (!result.ok) {
         m_ctx.prompts.message(
             tr("Не удалось загрузить конфигурацию из файла %1:\n%2").arg(path, result.error),

@@ -66,6 +66,7 @@ void ExtBox::build()
     m_dimmer = new ui::NumberEdit(0, ext::kDimmerMax, 0, ui::NumberEdit::Commit::OnLeave, this);
     m_dimmer->setObjectName(QStringLiteral("UprLoopConfigExtDimmerEdit"));
     m_dimmer->setKeyboardTracking(true); // every change stores
+    m_dimmer->setClampWhileTyping(true);
     m_dimmer->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
     m_dimmer->setFixedWidth(70);
     setHint(m_dimmer, QStringLiteral("ШИМ ключей градации от 0 до 32 "));
@@ -121,6 +122,7 @@ QWidget *ExtBox::buildTimingGroup()
         edit->setObjectName(QLatin1String(c.name));
         setHint(edit, QString::fromUtf8(c.hint));
         edit->setFixedWidth(64);
+        edit->setClampWhileTyping(true);
         grid->addWidget(new QLabel(QString::fromUtf8(c.caption), group), 0, col);
         grid->addWidget(edit, 1, col);
         *c.edit = edit;

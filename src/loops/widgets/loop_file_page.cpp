@@ -98,6 +98,7 @@ void LoopFilePage::onSave()
         return;
     QString error;
     // The firmware version at this moment decides whether the extended block is written.
+    // A failure is said: a silent one would pass for a saved file.
     if (!saveLoopFile(path, m_ctx.dm.image(), &error)) {
         m_ctx.prompts.message(QStringLiteral("Не удалось сохранить файл %1:\n%2").arg(path, error),
                               ui::Prompts::Kind::Error);

@@ -29,6 +29,13 @@ bool bit(unsigned mask, int k)
     return ((mask >> (k - 1)) & 1u) != 0;
 }
 
+// A mode byte other than 0 or 1 (only a file can hold one) shows no item rather than
+// passing for "Прямой".
+int modeItem(std::uint8_t mode)
+{
+    return mode <= 1 ? mode : -1;
+}
+
 std::uint8_t withBit(std::uint8_t mask, int k, bool set)
 {
     return ext::withBits(mask, static_cast<std::uint8_t>(1u << (k - 1)), set);
@@ -95,13 +102,13 @@ void LoopPage::showUprLoop(int n, const QString &nodeText)
         a.hi->showValue(e ? analogShown(l.analogLevelHi[i], c.analogA[i], c.analogB[i]) : 0);
         a.lo->showValue(e ? analogShown(l.analogLevelLo[i], c.analogA[i], c.analogB[i]) : 0);
         a.use->setChecked(bit(l.analogUse, k));
-        a.mode->setCurrentIndex(l.analogMode[i] == 1 ? 1 : 0);
+        a.mode->setCurrentIndex(modeItem(l.analogMode[i]));
 
         LevelRow &t = m_temper[i];
         t.hi->showValue(temperatureShown(l.temperLevelHi[i], c.dallasResolution[i]));
         t.lo->showValue(temperatureShown(l.temperLevelLo[i], c.dallasResolution[i]));
         t.use->setChecked(bit(l.temperUse, k));
-        t.mode->setCurrentIndex(l.temperMode[i] == 1 ? 1 : 0);
+        t.mode->setCurrentIndex(modeItem(l.temperMode[i]));
         for (QWidget *w : {static_cast<QWidget *>(a.use), static_cast<QWidget *>(a.lo),
                            static_cast<QWidget *>(a.hi), static_cast<QWidget *>(a.mode),
                            static_cast<QWidget *>(t.use), static_cast<QWidget *>(t.lo),
@@ -111,9 +118,9 @@ void LoopPage::showUprLoop(int n, const QString &nodeText)
     for (int k = 1; k <= 8; ++k) {
         const auto i = static_cast<std::size_t>(k - 1);
         m_contacts[i].use->setChecked(bit(l.contactUse, k));
-        m_contacts[i].mode->setCurrentIndex(l.contactMode[i] == 1 ? 1 : 0);
+        m_contacts[i].mode->setCurrentIndex(modeItem(l.contactMode[i]));
         m_ttl[i].use->setChecked(bit(l.ttlInputUse, k));
-        m_ttl[i].mode->setCurrentIndex(l.ttlInputMode[i] == 1 ? 1 : 0);
+        m_ttl[i].mode->setCurrentIndex(modeItem(l.ttlInputMode[i]));
         for (const InputRow &row : {m_contacts[i], m_ttl[i]}) {
             row.use->setEnabled(e);
             row.mode->setEnabled(e);

@@ -160,8 +160,10 @@ QGroupBox *LoopPage::buildLevelGroup(Family family)
         row.hi = new ui::NumberEdit(table.min, table.max, table.decimals,
                                     ui::NumberEdit::Commit::OnLeave, group);
         row.hi->setObjectName(familyName(table.hiName, k));
-        for (ui::NumberEdit *edit : {row.lo, row.hi})
+        for (ui::NumberEdit *edit : {row.lo, row.hi}) {
             edit->setFixedWidth(kLevelEditWidth);
+            edit->setClampWhileTyping(!analog);
+        }
         row.mode = modeList(familyName(table.modeName, k), group);
         grid->addWidget(row.use, k, 0);
         grid->addWidget(row.lo, k, 1);

@@ -88,14 +88,19 @@ TEST(SetupTreeSelection, SystemNodesClearTheLoopAndNameThePage)
     EXPECT_EQ(rig.frame->currentLoop(), 0);
     EXPECT_EQ(rig.frame->pageControl()->currentWidget()->objectName(), "SystemInTabSheet");
     EXPECT_EQ(rig.w<QLabel>("UprLoopLabel")->text(), "Конфигурация системы  Входы монитора");
+    EXPECT_EQ(rig.w<QLabel>("UprLoopConfigImage")->property("image").toInt(), 15);
     rig.frame->tree()->selectNode(32);
     EXPECT_EQ(rig.frame->pageControl()->currentWidget()->objectName(), "SystemTabSheet");
     EXPECT_EQ(rig.w<QLabel>("UprLoopLabel")->text(), "Конфигурация системы  ");
+    EXPECT_EQ(rig.w<QLabel>("UprLoopConfigImage")->property("image").toInt(), 14);
     rig.frame->tree()->selectNode(34);
     EXPECT_EQ(rig.w<QLabel>("UprLoopLabel")->text(), "Конфигурация системы  Выходы монитора");
+    EXPECT_EQ(rig.w<QLabel>("UprLoopConfigImage")->property("image").toInt(), 16);
     rig.frame->tree()->selectNode(35);
     EXPECT_EQ(rig.frame->pageControl()->currentWidget()->objectName(), "LogSetupTabSheet");
     EXPECT_EQ(rig.w<QLabel>("UprLoopLabel")->text(), "Конфигурация системы  Логирование монитора");
+    // The header keeps the outputs picture for the logging page; the tree node has its own.
+    EXPECT_EQ(rig.w<QLabel>("UprLoopConfigImage")->property("image").toInt(), 16);
     EXPECT_TRUE(rig.loopsShown.empty());
     EXPECT_EQ(rig.loopChanges, (std::vector<int>{4, 0}));
 }

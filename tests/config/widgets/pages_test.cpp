@@ -80,6 +80,21 @@ TEST(AnalogAlarmEdit, ShownToRawTruncatesAndShowsTheStoredCode)
     EXPECT_EQ(FrameRig::shown(rig.edit("AnalogAlarmLowEdit", 2)), "0.9");
 }
 
+TEST(AnalogGainEdit, FirstChannelTakesFourPlacesWhenTyped)
+{
+    FrameRig rig;
+    cleared(rig);
+    FrameRig::type(rig.edit("AnalogAxEdit", 1), "0.12345");
+    EXPECT_FLOAT_EQ(rig.config().analogA[0], 0.1234f);
+    EXPECT_EQ(FrameRig::shown(rig.edit("AnalogAxEdit", 1)), "0.1234");
+    FrameRig::type(rig.edit("AnalogAxEdit", 2), "0.12345");
+    EXPECT_FLOAT_EQ(rig.config().analogA[1], 0.12345f);
+    // Showing keeps the six-place format on every channel.
+    rig.config().analogA[0] = 0.123456f;
+    rig.frame->showMonitorConfig();
+    EXPECT_EQ(FrameRig::shown(rig.edit("AnalogAxEdit", 1)), "0.123456");
+}
+
 TEST(AnalogAlarmEdit, ZeroGainStoresZero)
 {
     FrameRig rig;

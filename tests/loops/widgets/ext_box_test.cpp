@@ -124,6 +124,19 @@ TEST(LoopExtBox, DimmerIsClampedToAByte)
     EXPECT_EQ(rig.image().loopExt(1).dimmer, 255);
 }
 
+TEST(LoopExtBox, EntriesAreClampedWhileTyping)
+{
+    ExtRig rig;
+    QDoubleSpinBox *dimmer = rig.edit("UprLoopConfigExtDimmerEdit");
+    test::typeText(dimmer, QStringLiteral("300"));
+    EXPECT_EQ(dimmer->text(), QStringLiteral("255"));
+    EXPECT_EQ(rig.image().loopExt(1).dimmer, 255); // every change stores
+    QDoubleSpinBox *timer = rig.edit("UprLoopConfigExtTimerOffEdit");
+    test::typeText(timer, QStringLiteral("900"));
+    EXPECT_EQ(timer->text(), QStringLiteral("600"));
+    EXPECT_EQ(rig.image().loopExt(1).timerOff, 0); // the timer stores on leaving
+}
+
 TEST(LoopExtBox, ShowingLoopsNeverChangesTheirDimmer)
 {
     ExtRig rig;

@@ -107,6 +107,25 @@ TEST(LoopPage, NegativeTemperatureLevelIsStoredSigned)
     EXPECT_EQ(rig.image().loop(1).temperLevelHi[1], 500);
 }
 
+TEST(LoopPage, TemperatureLevelIsClampedWhileTypingAndStoredOnLeaving)
+{
+    LoopsRig rig;
+    loops::LoopPage page(rig.ctx);
+    page.showUprLoop(1, {});
+    QDoubleSpinBox *high = edit(page, "TemperLevelHiEdit1");
+    test::typeText(high, QStringLiteral("200"));
+    EXPECT_EQ(high->text(), QStringLiteral("125"));
+    EXPECT_EQ(rig.image().loop(1).temperLevelHi[0], 0); // not before leaving
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(high, &enter);
+    EXPECT_EQ(rig.image().loop(1).temperLevelHi[0], 250);
+    test::typeText(edit(page, "TemperLevelLoEdit1"), QStringLiteral("-55"));
+    EXPECT_EQ(edit(page, "TemperLevelLoEdit1")->text(), QStringLiteral("-40"));
+    // Analog levels only clamp on leaving.
+    test::typeText(edit(page, "AnalogLevelHiEdit1"), QStringLiteral("40000"));
+    EXPECT_EQ(edit(page, "AnalogLevelHiEdit1")->text(), QStringLiteral("40000"));
+}
+
 TEST(LoopPage, LeavingAnUntouchedLevelKeepsItsRawCode)
 {
     LoopsRig rig;
@@ -143,6 +162,24 @@ TEST(LoopPage, DisabledLoopShowsEmptyButKeepsItsRecord)
     check(page, "cbDigitInputUpr3")->click();
     EXPECT_EQ(rig.image().loop(1).contactUse, 0x04);
     EXPECT_EQ(rig.image().loop(2).encode(), before);
+}
+
+TEST(LoopPage, ModeByteOutsideTheListShowsNoItem)
+{
+    LoopsRig rig;
+    link::UprLoopConfig &l = rig.image().loop(1);
+    l.contactMode[0] = 2;
+    l.ttlInputMode[1] = 1;
+    l.analogMode[2] = 255;
+    l.temperMode[3] = 7;
+    loops::LoopPage page(rig.ctx);
+    page.showUprLoop(1, {});
+    EXPECT_EQ(child<QComboBox>(page, "cbDigitInputUprMode1")->currentIndex(), -1);
+    EXPECT_EQ(child<QComboBox>(page, "cbTTLInputUprMode2")->currentIndex(), 1);
+    EXPECT_EQ(child<QComboBox>(page, "AnalogModeEdit3")->currentIndex(), -1);
+    EXPECT_EQ(child<QComboBox>(page, "TemperModeEdit4")->currentIndex(), -1);
+    EXPECT_EQ(child<QComboBox>(page, "TemperModeEdit1")->currentIndex(), 0);
+    EXPECT_EQ(rig.image().loop(1).analogMode[2], 255); // showing only displays
 }
 
 TEST(LoopPage, HandlersDoNothingWithoutACurrentLoop)

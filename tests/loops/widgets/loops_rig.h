@@ -25,7 +25,8 @@ struct LoopsRig : PageRig {
 };
 
 // Types text into a numeric edit as a user would, then presses Enter.
-inline void typeAndCommit(QAbstractSpinBox *edit, const QString &text)
+// Types over the whole text without leaving the edit.
+inline void typeText(QAbstractSpinBox *edit, const QString &text)
 {
     QKeyEvent selectAll(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier);
     QApplication::sendEvent(edit, &selectAll);
@@ -33,6 +34,11 @@ inline void typeAndCommit(QAbstractSpinBox *edit, const QString &text)
         QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
         QApplication::sendEvent(edit, &press);
     }
+}
+
+inline void typeAndCommit(QAbstractSpinBox *edit, const QString &text)
+{
+    typeText(edit, text);
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QApplication::sendEvent(edit, &enter);
 }
