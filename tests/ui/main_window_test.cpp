@@ -264,3 +264,18 @@ TEST(HiddenModeCode, LetterKeysByPlaceForNonLatinLayouts)
     for (quint32 notLetter : {0u, 15u + 8, 26u + 8, 29u + 8, 39u + 8, 43u + 8, 51u + 8, 255u})
         EXPECT_TRUE(ui::qwertyLetterAt(notLetter).isNull()) << notLetter;
 }
+
+TEST(MainWindowHints, TooltipsOnlyOnTheWorkPage)
+{
+    Window w;
+    QWidget *work = w.window.page(QStringLiteral("WorkTabSheet"));
+    int hinted = 0;
+    for (QWidget *child : w.window.findChildren<QWidget *>()) {
+        if (work->isAncestorOf(child))
+            continue;
+        EXPECT_TRUE(child->toolTip().isEmpty()) << child->objectName().toStdString();
+        hinted += !child->statusTip().isEmpty();
+    }
+    // The long hints of the other pages still reach the hint line.
+    EXPECT_GT(hinted, 0);
+}

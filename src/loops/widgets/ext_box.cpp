@@ -22,9 +22,9 @@ constexpr int kOutputRowHeight = 24;
 constexpr int kOutputColumnWidth = 150;
 constexpr int kOutputRows = 13; // 26 items in two columns
 
+// Hints go to the hint line only: tooltips belong to the Work page.
 void setHint(QWidget *w, const QString &hint)
 {
-    w->setToolTip(hint);
     w->setStatusTip(hint);
 }
 

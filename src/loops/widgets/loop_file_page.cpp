@@ -68,7 +68,6 @@ LoopFilePage::LoopFilePage(ui::PageContext &ctx, QWidget *parent) : QWidget(pare
     for (const ButtonSpec &b : buttons) {
         auto *button = new QPushButton(QString::fromUtf8(b.caption), this);
         button->setObjectName(QLatin1String(b.name));
-        button->setToolTip(QString::fromUtf8(b.hint));
         button->setStatusTip(QString::fromUtf8(b.hint));
         button->setFixedWidth(180);
         layout->addWidget(button);

@@ -52,9 +52,9 @@ QString familyName(const char *family, int k)
     return QLatin1String(family) + QString::number(k);
 }
 
+// Hints go to the hint line only: tooltips belong to the Work page.
 void setHint(QWidget *w, const QString &hint)
 {
-    w->setToolTip(hint);
     w->setStatusTip(hint);
 }
 
