@@ -289,3 +289,58 @@ TEST(DataModuleWait, TwoReportsOfOneRequestEndTwoWaitsEvenWhenQueuedTogether)
     ASSERT_TRUE(l.dm.waitReply(0));
     EXPECT_EQ(l.dm.replyByte(1), 1);
 }
+
+TEST(DataModuleWait, ReportsArrivingWhileTheErrorMessageIsOpenAreForTheNextWait)
+{
+    Link l;
+    const QString id = l.plugged(controller(QStringLiteral("q")));
+    // The message box runs a modal loop; a page reply comes in while it is open.
+    QObject::connect(&l.dm, &link::DataModule::controllerErrorReply, [&] {
+        link::Payload page{};
+        page[link::pos::Code] = protocol::code::ConfigPage;
+        page[link::pos::Data] = 24; // FirmwareVersion
+        l.transport.injectReport(id, page);
+        test::spin(50);
+    });
+    l.transport.addFault(id, {Fault::Kind::ErrorReply, 1});
+    l.dm.send(protocol::readConfigPage(0));
+    ASSERT_TRUE(l.dm.waitReply(1000));
+    // The caller sees the error reply, not the report behind it.
+    EXPECT_TRUE(link::isErrorReply(l.dm.lastReply()));
+    EXPECT_EQ(l.dm.image().config.firmwareVersion, 0);
+    l.dm.setReplyReceived(false);
+    ASSERT_TRUE(l.dm.waitReply(0));
+    EXPECT_EQ(l.dm.replyByte(link::pos::Code), protocol::code::ConfigPage);
+    EXPECT_EQ(l.dm.image().config.firmwareVersion, 24);
+}
+
+TEST(DataModuleWait, LateIdentityReplyIsNoNoticeButOtherCode34SubsAre)
+{
+    Link l;
+    const QString id = l.plugged(controller(QStringLiteral("q")));
+    l.transport.addFault(id, {Fault::Kind::Drop, 4});
+    l.dm.send(protocol::readClock());
+    link::Payload late{};
+    late[link::pos::Code] = protocol::code::Identity;
+    late[link::pos::Sub] = protocol::kIdentitySub;
+    l.transport.injectReport(id, late);
+    EXPECT_FALSE(l.dm.waitReply(150));
+    link::Payload notice = late;
+    notice[link::pos::Sub] = 6;
+    l.transport.injectReport(id, notice);
+    EXPECT_TRUE(l.dm.waitReply(1000));
+}
+
+TEST(DataModulePause, AReplyDuringAPauseIsHandledButDoesNotShortenIt)
+{
+    Link l;
+    const QString id = l.plugged(controller(QStringLiteral("q")));
+    link::Payload notice{};
+    notice[link::pos::Code] = protocol::code::Unsolicited10;
+    QTimer::singleShot(20, [&] { l.transport.injectReport(id, notice); });
+    QElapsedTimer t;
+    t.start();
+    l.dm.pause(200);
+    EXPECT_GE(t.elapsed(), 190);
+    EXPECT_TRUE(l.dm.replyReceived());
+}
