@@ -294,20 +294,29 @@ TEST(DataModuleWait, ReportsArrivingWhileTheErrorMessageIsOpenAreForTheNextWait)
 {
     Link l;
     const QString id = l.plugged(controller(QStringLiteral("q")));
+    auto page = [](std::uint8_t firmware) {
+        link::Payload p{};
+        p[link::pos::Code] = protocol::code::ConfigPage;
+        p[link::pos::Data] = firmware;
+        return p;
+    };
     // The message box runs a modal loop; a page reply comes in while it is open.
     QObject::connect(&l.dm, &link::DataModule::controllerErrorReply, [&] {
-        link::Payload page{};
-        page[link::pos::Code] = protocol::code::ConfigPage;
-        page[link::pos::Data] = 24; // FirmwareVersion
-        l.transport.injectReport(id, page);
+        l.transport.injectReport(id, page(24));
         test::spin(50);
     });
-    l.transport.addFault(id, {Fault::Kind::ErrorReply, 1});
+    l.transport.addFault(id, {Fault::Kind::Drop, 1});
     l.dm.send(protocol::readConfigPage(0));
+    // A reply and the error reply in one batch: the error reply waits for the next wait.
+    l.transport.injectReport(id, page(7));
+    l.transport.injectReport(id, sim::Firmware::errorReply());
     ASSERT_TRUE(l.dm.waitReply(1000));
-    // The caller sees the error reply, not the report behind it.
+    EXPECT_EQ(l.dm.image().config.firmwareVersion, 7);
+    l.dm.setReplyReceived(false);
+    ASSERT_TRUE(l.dm.waitReply(1000));
+    // The caller sees the error reply, not the report that came while its message was open.
     EXPECT_TRUE(link::isErrorReply(l.dm.lastReply()));
-    EXPECT_EQ(l.dm.image().config.firmwareVersion, 0);
+    EXPECT_EQ(l.dm.image().config.firmwareVersion, 7);
     l.dm.setReplyReceived(false);
     ASSERT_TRUE(l.dm.waitReply(0));
     EXPECT_EQ(l.dm.replyByte(link::pos::Code), protocol::code::ConfigPage);
