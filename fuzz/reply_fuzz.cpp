@@ -32,7 +32,8 @@ void feed(const Payload &p, DeviceImage &image)
     std::array<std::uint8_t, 100> buffer{};
     const std::size_t copied = protocol::copyLogRecordHalf(p, buffer);
     const std::size_t offset = std::size_t{protocol::kLogHalf} * p[pos::Sub];
-    check(copied <= kDataSize && (copied == 0 || offset + copied <= buffer.size()));
+    check(copied <= std::size_t{protocol::kLogHalf} &&
+          (copied == 0 || offset + copied <= buffer.size()));
 
     const auto block = std::span(p).subspan<pos::Data, loopcodec::kStoredLoopSize>();
     const UprLoopConfig stored = loopcodec::decodeStoredLoop(block);

@@ -118,26 +118,32 @@ void DataModule::onReadError(const QString &id, const QString &text, quint32 cod
 void DataModule::replyHandler(const Payload &payload)
 {
     std::copy(payload.begin(), payload.end(), m_reportBuffer.begin());
-    bool accepted = false;
     if (isErrorReply(payload)) {
+        // Taken as the reply before the message is shown: the message's modal loop
+        // delivers further reports, and those belong to the caller's next wait. The
+        // wait itself returns only once the message is closed.
+        acceptReply();
         emit controllerErrorReply();
-        accepted = true;
-    } else if (const ReplyEntry entry = (*m_table)[payload[pos::Code]]) {
-        accepted = entry(payload, m_image) == ReplyOutcome::Accepted;
-        // A reply to an earlier request that came after its caller gave up is
-        // stored, but it is not the answer to the request now outstanding.
-        const std::uint8_t code = payload[pos::Code];
-        if (accepted && m_outstandingCode >= 0 && code != m_outstandingCode &&
-            !isControllerNotice(code))
-            accepted = false;
+        return;
     }
-    if (accepted) {
-        m_replyReceived = true;
-        if (m_inWait)
-            m_holdReplies = true;
-        if (m_waitLoop)
-            m_waitLoop->quit();
-    }
+    const ReplyEntry entry = (*m_table)[payload[pos::Code]];
+    if (!entry || entry(payload, m_image) != ReplyOutcome::Accepted)
+        return;
+    // A reply to an earlier request that came after its caller gave up is
+    // stored, but it is not the answer to the request now outstanding.
+    if (m_outstandingCode >= 0 && payload[pos::Code] != m_outstandingCode &&
+        !isControllerNotice(payload))
+        return;
+    acceptReply();
+}
+
+void DataModule::acceptReply()
+{
+    m_replyReceived = true;
+    if (m_inWait)
+        m_holdReplies = true;
+    if (m_waitLoop)
+        m_waitLoop->quit();
 }
 
 // ---- sending and waiting ------------------------------------------------------------------
@@ -199,10 +205,11 @@ void DataModule::pause(int ms)
     QTimer timer;
     timer.setSingleShot(true);
     connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QEventLoop *outer = std::exchange(m_waitLoop, &loop);
+    // Not a wait: a reply arriving now must not cut the pause short.
+    QEventLoop *outer = std::exchange(m_pauseLoop, &loop);
     timer.start(ms);
     loop.exec();
-    m_waitLoop = outer;
+    m_pauseLoop = outer;
 }
 
 void DataModule::showProgress(bool visible, int maximum)
@@ -261,6 +268,8 @@ void DataModule::shutdown()
     m_pending.clear();
     if (m_waitLoop)
         m_waitLoop->quit();
+    if (m_pauseLoop)
+        m_pauseLoop->quit();
     detachCurrent();
 }
 

@@ -116,6 +116,7 @@ private:
     void onReadError(const QString &id, const QString &text, quint32 code);
     void detachCurrent();
     void handleHeldReplies(bool stopAtReply);
+    void acceptReply();
     void trace(TraceEntry::Direction dir, const Payload &payload);
     void runNow(const std::function<void()> &op);
 
@@ -131,6 +132,7 @@ private:
     bool m_connected = false;
 
     QEventLoop *m_waitLoop = nullptr;
+    QEventLoop *m_pauseLoop = nullptr;
     bool m_inWait = false;
     bool m_holdReplies = false;        // the running wait has its reply
     std::deque<Payload> m_heldReplies; // arrived after it, for the next wait

@@ -365,15 +365,16 @@ Payload readLogRecord(int number)
     return p;
 }
 
-// Sub 0 goes to buffer offset 0, Sub 1 to offset 50, Len bytes each. Nothing the
-// controller puts in Sub or Len may carry the copy past the buffer or the data area.
+// Sub 0 goes to buffer offset 0, Sub 1 to offset 50, Len bytes each. A half owns 50
+// bytes: a longer Len is cut there, so the first half never spills into the second
+// half's place (where a lost second report would leave it as if it were data).
 std::size_t copyLogRecordHalf(const Payload &reply, std::span<std::uint8_t> buffer)
 {
     const std::size_t offset = std::size_t{kLogHalf} * reply[pos::Sub];
     if (offset >= buffer.size())
         return 0;
     const std::size_t count =
-        std::min({std::size_t{reply[pos::Len]}, kDataSize, buffer.size() - offset});
+        std::min({std::size_t{reply[pos::Len]}, std::size_t{kLogHalf}, buffer.size() - offset});
     std::copy_n(reply.begin() + pos::Data, count, buffer.begin() + offset);
     return count;
 }

@@ -108,7 +108,7 @@ bool decodeConfigPage(const Payload &reply, MonitorConfig &config);
 // Code 6 record bodies; the fill byte at offset 5 is left alone.
 void decodeLoop(const Payload &reply, UprLoopConfig &loop);
 void decodeLoopExt(const Payload &reply, UprLoopConfigExt &ext);
-// Code 11: one half of a log record, clipped to the buffer and the data area.
+// Code 11: one half of a log record, at most 50 bytes, clipped to the buffer.
 // Returns the number of bytes copied.
 std::size_t copyLogRecordHalf(const Payload &reply, std::span<std::uint8_t> buffer);
 

@@ -126,9 +126,12 @@ Outcome signedCommand(const Payload &reply, DeviceImage &image)
 
 } // namespace
 
-bool isControllerNotice(std::uint8_t code)
+bool isControllerNotice(const Payload &reply)
 {
-    return code == 10 || code == 34 || code == 35;
+    const std::uint8_t code = reply[pos::Code];
+    if (code == code::Identity)
+        return reply[pos::Sub] != protocol::kIdentitySub;
+    return code == code::Unsolicited10 || code == code::Unsolicited35;
 }
 
 bool isErrorReply(const Payload &reply)

@@ -21,9 +21,10 @@ using ReplyTable = std::array<ReplyEntry, 256>;
 // The controller's table of replies; codes without an entry are ignored.
 const ReplyTable &replyTable();
 
-// Codes the controller may send without being asked (notices); they end whatever
-// wait is running. Every other reply answers a request of its own Code.
-bool isControllerNotice(std::uint8_t code);
+// Replies the controller may send without being asked (notices: Code 10, 35, and 34
+// other than the identity Sub 33); they end whatever wait is running. Every other
+// reply answers a request of its own Code.
+bool isControllerNotice(const Payload &reply);
 
 // The controller's error reply: 0xFF then "ERR".
 bool isErrorReply(const Payload &reply);

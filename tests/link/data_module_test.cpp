@@ -289,3 +289,67 @@ TEST(DataModuleWait, TwoReportsOfOneRequestEndTwoWaitsEvenWhenQueuedTogether)
     ASSERT_TRUE(l.dm.waitReply(0));
     EXPECT_EQ(l.dm.replyByte(1), 1);
 }
+
+TEST(DataModuleWait, ReportsArrivingWhileTheErrorMessageIsOpenAreForTheNextWait)
+{
+    Link l;
+    const QString id = l.plugged(controller(QStringLiteral("q")));
+    auto page = [](std::uint8_t firmware) {
+        link::Payload p{};
+        p[link::pos::Code] = protocol::code::ConfigPage;
+        p[link::pos::Data] = firmware;
+        return p;
+    };
+    // The message box runs a modal loop; a page reply comes in while it is open.
+    QObject::connect(&l.dm, &link::DataModule::controllerErrorReply, [&] {
+        l.transport.injectReport(id, page(24));
+        test::spin(50);
+    });
+    l.transport.addFault(id, {Fault::Kind::Drop, 1});
+    l.dm.send(protocol::readConfigPage(0));
+    // A reply and the error reply in one batch: the error reply waits for the next wait.
+    l.transport.injectReport(id, page(7));
+    l.transport.injectReport(id, sim::Firmware::errorReply());
+    ASSERT_TRUE(l.dm.waitReply(1000));
+    EXPECT_EQ(l.dm.image().config.firmwareVersion, 7);
+    l.dm.setReplyReceived(false);
+    ASSERT_TRUE(l.dm.waitReply(1000));
+    // The caller sees the error reply, not the report that came while its message was open.
+    EXPECT_TRUE(link::isErrorReply(l.dm.lastReply()));
+    EXPECT_EQ(l.dm.image().config.firmwareVersion, 7);
+    l.dm.setReplyReceived(false);
+    ASSERT_TRUE(l.dm.waitReply(0));
+    EXPECT_EQ(l.dm.replyByte(link::pos::Code), protocol::code::ConfigPage);
+    EXPECT_EQ(l.dm.image().config.firmwareVersion, 24);
+}
+
+TEST(DataModuleWait, LateIdentityReplyIsNoNoticeButOtherCode34SubsAre)
+{
+    Link l;
+    const QString id = l.plugged(controller(QStringLiteral("q")));
+    l.transport.addFault(id, {Fault::Kind::Drop, 4});
+    l.dm.send(protocol::readClock());
+    link::Payload late{};
+    late[link::pos::Code] = protocol::code::Identity;
+    late[link::pos::Sub] = protocol::kIdentitySub;
+    l.transport.injectReport(id, late);
+    EXPECT_FALSE(l.dm.waitReply(150));
+    link::Payload notice = late;
+    notice[link::pos::Sub] = 6;
+    l.transport.injectReport(id, notice);
+    EXPECT_TRUE(l.dm.waitReply(1000));
+}
+
+TEST(DataModulePause, AReplyDuringAPauseIsHandledButDoesNotShortenIt)
+{
+    Link l;
+    const QString id = l.plugged(controller(QStringLiteral("q")));
+    link::Payload notice{};
+    notice[link::pos::Code] = protocol::code::Unsolicited10;
+    QTimer::singleShot(20, [&] { l.transport.injectReport(id, notice); });
+    QElapsedTimer t;
+    t.start();
+    l.dm.pause(200);
+    EXPECT_GE(t.elapsed(), 190);
+    EXPECT_TRUE(l.dm.replyReceived());
+}

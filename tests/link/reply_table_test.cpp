@@ -235,9 +235,10 @@ TEST(LogRecordReply, HalvesLandAtOffsetsZeroAndFifty)
 TEST(LogRecordReply, HostileLenAndSubAreClipped)
 {
     std::array<std::uint8_t, 100> buffer{};
-    // Len 255 at Sub 0: only the 58 data bytes exist.
-    EXPECT_EQ(proto::copyLogRecordHalf(loud(11, 0, 0, 255), buffer), 58u);
-    EXPECT_EQ(buffer[58], 0);
+    // Len 255 at Sub 0: the first half owns 50 bytes; the second half's place stays.
+    EXPECT_EQ(proto::copyLogRecordHalf(loud(11, 0, 0, 255), buffer), 50u);
+    EXPECT_EQ(buffer[49], 0xA5);
+    EXPECT_EQ(buffer[50], 0);
     // Len 58 at Sub 1: only 50 bytes fit before the buffer ends.
     EXPECT_EQ(proto::copyLogRecordHalf(loud(11, 1, 0, 58), buffer), 50u);
     EXPECT_EQ(buffer[99], 0xA5);
