@@ -153,7 +153,6 @@ void DataModule::send(const Payload &request)
     // A reply that arrived after its caller gave up must not end the next wait.
     handleHeldReplies(false);
     m_transport.deliverPending();
-    handleHeldReplies(false);
     m_reportBuffer[0] = 0;
     std::copy(request.begin(), request.end(), m_reportBuffer.begin() + 1);
     m_outstandingCode = request[pos::Code];
@@ -255,11 +254,11 @@ void DataModule::runNow(const std::function<void()> &op)
     }
     m_pending.clear();
     --m_busyDepth;
-    // Nobody waits any more: what was held back is handled now.
-    if (m_busyDepth == 0)
+    if (m_busyDepth == 0) {
+        // Nobody waits any more: what was held back is handled now.
         handleHeldReplies(false);
-    if (m_busyDepth == 0)
         emit becameIdle();
+    }
 }
 
 void DataModule::shutdown()
