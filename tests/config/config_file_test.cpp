@@ -15,21 +15,6 @@ using link::MonitorConfig;
 
 namespace {
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(bytes), bytes.size());
-}
-
 std::span<const std::uint8_t> span(const QByteArray &b)
 {
     return {reinterpret_cast<const std::uint8_t *>(b.constData()),
@@ -47,7 +32,7 @@ TEST(ConfigFile, FreshImageSavesAs224ZeroBytes)
 {
     const QString path = test::tempPath("fresh.cfg");
     ASSERT_TRUE(saveConfigFile(path, MonitorConfig{}).ok);
-    EXPECT_EQ(readAll(path), QByteArray(224, '\0'));
+    EXPECT_EQ(test::readFile(path), QByteArray(224, '\0'));
 }
 
 TEST(ConfigFile, SaveThenLoadGivesTheSameBlock)
@@ -59,7 +44,7 @@ TEST(ConfigFile, SaveThenLoadGivesTheSameBlock)
     MonitorConfig loaded;
     ASSERT_TRUE(loadConfigFile(path, loaded).ok);
     EXPECT_EQ(loaded.encode(), original.encode());
-    EXPECT_EQ(readAll(path), readAll(golden("full.cfg")));
+    EXPECT_EQ(test::readFile(path), test::readFile(golden("full.cfg")));
 }
 
 TEST(ConfigFile, GoldenFullFileDecodesFieldByField)
@@ -108,7 +93,7 @@ TEST(ConfigFile, ClearGivesTheGoldenDefaultsAndKeepsVersionReservedAndFill)
     ASSERT_TRUE(loadConfigFile(golden("full.cfg"), c).ok);
     clearConfig(c);
     const auto bytes = c.encode();
-    const QByteArray cleared = readAll(golden("cleared.cfg"));
+    const QByteArray cleared = test::readFile(golden("cleared.cfg"));
     ASSERT_EQ(cleared.size(), 224);
     // Everything but the kept bytes equals the defaults file.
     for (int i = 0; i < 224; ++i) {
@@ -136,7 +121,7 @@ TEST(ConfigFile, ShortFileReplacesOnlyItsLeadingBytes)
     MonitorConfig c;
     ASSERT_TRUE(loadConfigFile(golden("full.cfg"), c).ok);
     const QString path = test::tempPath("short.cfg");
-    writeBytes(path, QByteArray(100, '\x11'));
+    test::writeFile(path, QByteArray(100, '\x11'));
     ASSERT_TRUE(loadConfigFile(path, c).ok);
     const auto bytes = c.encode();
     for (int i = 0; i < 100; ++i)
@@ -155,22 +140,22 @@ TEST(ConfigFile, EmptyFileChangesNothing)
     ASSERT_TRUE(loadConfigFile(golden("full.cfg"), c).ok);
     const auto before = c.encode();
     const QString path = test::tempPath("empty.cfg");
-    writeBytes(path, {});
+    test::writeFile(path, {});
     ASSERT_TRUE(loadConfigFile(path, c).ok);
     EXPECT_EQ(c.encode(), before);
 }
 
 TEST(ConfigFile, BytesAfter224AreIgnored)
 {
-    QByteArray content = readAll(golden("full.cfg"));
+    QByteArray content = test::readFile(golden("full.cfg"));
     content.append(QByteArray(76, '\x77'));
     const QString path = test::tempPath("long.cfg");
-    writeBytes(path, content);
+    test::writeFile(path, content);
     MonitorConfig c;
     ASSERT_TRUE(loadConfigFile(path, c).ok);
     const auto bytes = c.encode();
     EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(bytes.data()), 224),
-              readAll(golden("full.cfg")));
+              test::readFile(golden("full.cfg")));
 }
 
 TEST(ConfigFile, HugeFileReadsOnlyTheBlock)
@@ -193,11 +178,11 @@ TEST(ConfigFile, HugeFileReadsOnlyTheBlock)
 TEST(ConfigFile, SavingOverALongerFileLeavesExactly224Bytes)
 {
     const QString path = test::tempPath("over.cfg");
-    writeBytes(path, QByteArray(300, '\x42'));
+    test::writeFile(path, QByteArray(300, '\x42'));
     MonitorConfig c;
     c.hardwareConfigNumber = 9;
     ASSERT_TRUE(saveConfigFile(path, c).ok);
-    const QByteArray saved = readAll(path);
+    const QByteArray saved = test::readFile(path);
     ASSERT_EQ(saved.size(), 224);
     EXPECT_EQ(saved[2], 9);
     EXPECT_EQ(saved[223], 0);

@@ -12,19 +12,6 @@ using namespace vardex::loops;
 
 namespace {
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(bytes), bytes.size());
-}
-
 const QString kGolden = QStringLiteral(VARDEX_TEST_DATA "/loops_fw24.upr");
 
 } // namespace
@@ -37,10 +24,10 @@ TEST(LoopFile, SizeFollowsFirmwareVersionAtSaving)
     QString error;
     image.config.firmwareVersion = 23;
     ASSERT_TRUE(saveLoopFile(path, image, &error)) << error.toStdString();
-    EXPECT_EQ(readAll(path).size(), 2132);
+    EXPECT_EQ(test::readFile(path).size(), 2132);
     image.config.firmwareVersion = 24;
     ASSERT_TRUE(saveLoopFile(path, image, &error));
-    const QByteArray bytes = readAll(path);
+    const QByteArray bytes = test::readFile(path);
     ASSERT_EQ(bytes.size(), 2444);
     EXPECT_EQ(static_cast<std::uint8_t>(bytes[2132]), 0x34);
     EXPECT_EQ(static_cast<std::uint8_t>(bytes[2133]), 0x12);
@@ -70,7 +57,7 @@ TEST(LoopFile, GoldenFileLoadsFieldByField)
     // Saving the same image reproduces the file byte for byte.
     const QString copy = test::tempPath(QStringLiteral("golden-copy.upr"));
     ASSERT_TRUE(saveLoopFile(copy, image, &error));
-    EXPECT_EQ(readAll(copy), readAll(kGolden));
+    EXPECT_EQ(test::readFile(copy), test::readFile(kGolden));
 }
 
 TEST(LoopFile, ExtendedBlockIsIgnoredWithoutExtendedFirmware)
@@ -90,7 +77,7 @@ TEST(LoopFile, MainOnlyFileKeepsExtendedRecords)
     image.config.firmwareVersion = 30;
     image.loopExt(26).pulseNumber = 9;
     const QString path = test::tempPath(QStringLiteral("main-only.upr"));
-    writeBytes(path, readAll(kGolden).left(2132));
+    test::writeFile(path, test::readFile(kGolden).left(2132));
     QString error;
     ASSERT_TRUE(loadLoopFile(path, image, &error));
     EXPECT_EQ(image.loop(26).contactUse, 26);
@@ -105,7 +92,7 @@ TEST(LoopFile, ShortFileFillsOnlyItsLeadingBytes)
     image.loop(2).analogLevelLo[1] = 4321;
     const QString path = test::tempPath(QStringLiteral("short.upr"));
     // Loop 1 complete, loop 2 cut inside its first level (low byte only).
-    writeBytes(path, readAll(kGolden).left(82 + 7));
+    test::writeFile(path, test::readFile(kGolden).left(82 + 7));
     QString error;
     ASSERT_TRUE(loadLoopFile(path, image, &error));
     EXPECT_EQ(image.loop(1).contactUse, 1);
@@ -121,9 +108,9 @@ TEST(LoopFile, OversizedFileReadsOnlyWhatTheImageTakes)
     link::DeviceImage image;
     image.config.firmwareVersion = 24;
     const QString path = test::tempPath(QStringLiteral("big.upr"));
-    QByteArray bytes = readAll(kGolden);
+    QByteArray bytes = test::readFile(kGolden);
     bytes.append(QByteArray(1 << 20, '\x7F'));
-    writeBytes(path, bytes);
+    test::writeFile(path, bytes);
     QString error;
     ASSERT_TRUE(loadLoopFile(path, image, &error));
     EXPECT_EQ(image.loopExt(26).timerOff, 260);

@@ -13,30 +13,16 @@
 #include <QTest>
 #include <QTimer>
 
+#include "support/no_devices.h"
+
 #include <gtest/gtest.h>
 
 using namespace vardex;
 
 namespace {
 
-// A transport with no devices: the window's own behaviour, without a controller.
-class NoDevices : public link::Transport {
-public:
-    void start() override {}
-    QList<link::HidDeviceInfo> devices() const override { return {}; }
-    bool open(const QString &, QString *) override { return false; }
-    void close(const QString &) override {}
-    bool write(const QString &, const std::array<std::uint8_t, link::kOutputReportSize> &,
-               QString *, quint32 *) override
-    {
-        ++writes;
-        return true;
-    }
-    int writes = 0;
-};
-
 struct Window {
-    NoDevices transport;
+    test::NoDevices transport;
     link::DataModule dm{transport};
     test::RecordingPrompts prompts;
     ui::MainWindow window{dm, &prompts};

@@ -13,25 +13,13 @@
 #include <QScrollBar>
 #include <QTabWidget>
 
+#include "support/no_devices.h"
+
 #include <gtest/gtest.h>
 
 using namespace vardex;
 
 namespace {
-
-// No devices at all: the layout needs no controller.
-class NoDevices final : public link::Transport {
-public:
-    void start() override {}
-    QList<link::HidDeviceInfo> devices() const override { return {}; }
-    bool open(const QString &, QString *) override { return false; }
-    void close(const QString &) override {}
-    bool write(const QString &, const std::array<std::uint8_t, link::kOutputReportSize> &,
-               QString *, quint32 *) override
-    {
-        return false;
-    }
-};
 
 bool isControl(const QWidget *w)
 {
@@ -51,7 +39,7 @@ QString describe(const QWidget *w)
 }
 
 struct Window {
-    NoDevices transport;
+    test::NoDevices transport;
     link::DataModule dm{transport};
     test::RecordingPrompts prompts;
     ui::MainWindow window{dm, &prompts};

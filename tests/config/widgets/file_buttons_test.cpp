@@ -5,25 +5,14 @@
 
 #include <QFile>
 
+#include "support/test_support.h"
+
 #include <gtest/gtest.h>
 
 using namespace vardex;
 using test::FrameRig;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 } // namespace
 
@@ -40,7 +29,7 @@ TEST(CfgSave, RightAfterStartUpGives224ZeroBytesThroughTheCfgDialogEntry)
     EXPECT_EQ(r.defaultSuffix, "cfg");
     EXPECT_TRUE(r.fileName.isEmpty());
     EXPECT_EQ(ui::Prompts::qtFilters(r.filter).value(1), "Файл конфигурации *.cfg (*.cfg)");
-    EXPECT_EQ(readAll(path), QByteArray(224, '\0'));
+    EXPECT_EQ(test::readFile(path), QByteArray(224, '\0'));
     EXPECT_EQ(rig.w<QLabel>("ConfigNameLabel")->text(), "startup");
     EXPECT_TRUE(rig.prompts.messages.isEmpty());
 }
@@ -58,13 +47,13 @@ TEST(CfgSave, OverALongerFileLeavesExactly224Bytes)
 {
     FrameRig rig;
     const QString path = test::tempPath("existing300.cfg");
-    writeBytes(path, QByteArray(300, '\x33'));
+    test::writeFile(path, QByteArray(300, '\x33'));
     rig.click("ClearCfgBtn");
     rig.prompts.saveAnswers.push_back(path);
     rig.click("SaveCfgBtn");
-    const QByteArray saved = readAll(path);
+    const QByteArray saved = test::readFile(path);
     ASSERT_EQ(saved.size(), 224);
-    EXPECT_EQ(saved, readAll(QStringLiteral(VARDEX_TEST_DATA "/cleared.cfg")));
+    EXPECT_EQ(saved, test::readFile(QStringLiteral(VARDEX_TEST_DATA "/cleared.cfg")));
 }
 
 TEST(CfgSave, FailureIsReportedWithTheFileAndReason)
@@ -127,7 +116,7 @@ TEST(CfgLoad, HundredByteFileKeepsTheTemperatureAlarms)
     ASSERT_TRUE(
         config::loadConfigFile(QStringLiteral(VARDEX_TEST_DATA "/full.cfg"), rig.config()).ok);
     const QString path = test::tempPath("hundred.cfg");
-    writeBytes(path, QByteArray(100, '\0'));
+    test::writeFile(path, QByteArray(100, '\0'));
     rig.prompts.openAnswers.push_back(path);
     rig.click("LoadCfgBtn");
     EXPECT_EQ(rig.config().firmwareVersion, 0);

@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "support/test_support.h"
+
 #include <gtest/gtest.h>
 
 using namespace vardex;
@@ -16,12 +18,6 @@ using test::child;
 using test::LoopsRig;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 void press(const QWidget &page, const char *name)
 {
@@ -63,14 +59,14 @@ TEST(LoopFilePage, SaveAsksAsTheOtherFilePagesDoAndSizesByFirmware)
     EXPECT_EQ(r.filterIndex, 1);
     EXPECT_EQ(r.defaultSuffix, QStringLiteral("upr"));
     EXPECT_TRUE(r.fileName.isEmpty());
-    EXPECT_EQ(readAll(path).size(), 2132);
+    EXPECT_EQ(test::readFile(path).size(), 2132);
     EXPECT_EQ(page.loopFileName(), QStringLiteral("fw23"));
     EXPECT_FALSE(child<QLabel>(page, "UpLoopConfigNameLabel")->isVisibleTo(&page));
 
     rig.image().config.firmwareVersion = 24;
     rig.prompts.saveAnswers.push_back(path);
     press(page, "SaveUprLoopConfigBtn");
-    EXPECT_EQ(readAll(path).size(), 2444);
+    EXPECT_EQ(test::readFile(path).size(), 2444);
 }
 
 TEST(LoopFilePage, CancelledDialogsChangeNothing)
@@ -116,7 +112,7 @@ TEST(LoopFilePage, ClearThenSaveKeepsTheFillBytes)
     const QString path = test::tempPath(QStringLiteral("cleared.upr"));
     rig.prompts.saveAnswers.push_back(path);
     press(page, "SaveUprLoopConfigBtn");
-    const QByteArray bytes = readAll(path);
+    const QByteArray bytes = test::readFile(path);
     ASSERT_EQ(bytes.size(), 2444);
     for (int i = 0; i < bytes.size(); ++i) {
         const int expected = (i < 2132 && i % 82 == 5) ? i / 82 + 1 : 0;
