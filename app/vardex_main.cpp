@@ -1,6 +1,6 @@
 // vardex: the service tool talking to a Quellbox controller on USB.
 #include "link/data_module.h"
-#include "link/hidapi_transport.h"
+#include "platform/hidapi_transport.h"
 #include "ui/main_window.h"
 
 #include <QApplication>

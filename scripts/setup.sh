@@ -6,10 +6,11 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
-    libhidapi-dev libudev-dev
+    libhidapi-dev libudev-dev libqcustomplot-dev libxlsxwriter-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang clang-format
     xvfb x11-apps imagemagick fonts-dejavu-core
+    python3 python3-openpyxl desktop-file-utils appstream iproute2
 )
 
 missing=()

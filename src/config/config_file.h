@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/dialog_filters.h"
+
 #include "link/device_image.h"
 
 #include <QString>
@@ -9,13 +11,8 @@
 namespace vardex::config {
 
 // The shared file dialogs of the main window; *.cfg is their second entry.
-inline const QString kOpenDialogFilter = QStringLiteral(
-    "Файл  контуров управления *.upr|*.upr|Файл  конфигурации  *.cfg|*.cfg|Файл прошивки "
-    "*.hex|*.hex|Файл протокола работы *.log|*.log|Файл прошивки *.bin|*.bin|Файл битовой "
-    "картинки *.fgd|*.fgd");
-inline const QString kSaveDialogFilter = QStringLiteral(
-    "Файл  контуров управления *.upr|*.upr|Файл конфигурации *.cfg|*.cfg|Файл протокола "
-    "работы *.log|*.log|Файл битовой картинки *.fgd| *.fgd");
+using files::kOpenDialogFilter;
+using files::kSaveDialogFilter;
 inline constexpr int kCfgFilterIndex = 2;
 inline const QString kCfgSuffix = QStringLiteral("cfg");
 inline const QString kSaveTitle = QStringLiteral("Сохранить конфигурацию монитора терминала");

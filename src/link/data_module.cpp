@@ -118,7 +118,8 @@ void DataModule::onReadError(const QString &id, const QString &text, quint32 cod
 void DataModule::replyHandler(const Payload &payload)
 {
     std::copy(payload.begin(), payload.end(), m_reportBuffer.begin());
-    if (isErrorReply(payload)) {
+    m_lastWasError = isErrorReply(payload);
+    if (m_lastWasError) {
         // Taken as the reply before the message is shown: the message's modal loop
         // delivers further reports, and those belong to the caller's next wait. The
         // wait itself returns only once the message is closed.
@@ -162,7 +163,7 @@ void DataModule::send(const Payload &request)
 
 void DataModule::sendReport()
 {
-    if (m_currentDevice.isEmpty() || m_shuttingDown)
+    if (m_currentDevice.isEmpty() || cancelled())
         return;
     Payload sent{};
     std::copy_n(m_reportBuffer.begin() + 1, kPayloadSize, sent.begin());
@@ -181,7 +182,7 @@ bool DataModule::waitReply(int timeoutMs)
     m_transport.deliverPending();
     if (m_replyReceived)
         return true;
-    if (m_shuttingDown || timeoutMs <= 0)
+    if (cancelled() || timeoutMs <= 0)
         return m_replyReceived;
 
     QEventLoop loop;
@@ -196,9 +197,15 @@ bool DataModule::waitReply(int timeoutMs)
     return m_replyReceived;
 }
 
+bool DataModule::waitNextReport(int timeoutMs)
+{
+    m_replyReceived = false;
+    return waitReply(timeoutMs);
+}
+
 void DataModule::pause(int ms)
 {
-    if (m_shuttingDown || ms <= 0)
+    if (cancelled() || ms <= 0)
         return;
     QEventLoop loop;
     QTimer timer;
@@ -219,6 +226,23 @@ void DataModule::showProgress(bool visible, int maximum)
 void DataModule::setProgress(int position)
 {
     emit progressChanged(position);
+}
+
+void DataModule::setBusyCursor(bool busy)
+{
+    emit busyCursorChanged(busy);
+}
+
+void DataModule::cancel()
+{
+    if (!isBusy())
+        return;
+    m_cancelRequested = true;
+    m_cancelReason = OpStatus::Cancelled;
+    if (m_waitLoop)
+        m_waitLoop->quit();
+    if (m_pauseLoop)
+        m_pauseLoop->quit();
 }
 
 // ---- operations ---------------------------------------------------------------------------
@@ -250,11 +274,13 @@ void DataModule::runNow(const std::function<void()> &op)
     while (!m_pending.empty() && !m_shuttingDown) {
         auto next = std::move(m_pending.front());
         m_pending.pop_front();
+        m_cancelRequested = false; // a stop ends the operation it was meant for only
         next();
     }
     m_pending.clear();
     --m_busyDepth;
     if (m_busyDepth == 0) {
+        m_cancelRequested = false;
         // Nobody waits any more: what was held back is handled now.
         handleHeldReplies(false);
         emit becameIdle();

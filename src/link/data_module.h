@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/device_image.h"
+#include "link/operation.h"
 #include "link/reply_table.h"
 #include "link/report.h"
 #include "link/transport.h"
@@ -37,13 +38,13 @@ struct TraceEntry {
 // A sequence of exchanges that belongs together is an operation: run it through
 // run() (user actions: queued behind a running operation) or runIfIdle() (timer
 // ticks: skipped while another operation holds the link).
-class DataModule : public QObject {
+class DataModule : public QObject, public OperationContext {
     Q_OBJECT
 public:
     explicit DataModule(Transport &transport, QObject *parent = nullptr);
     ~DataModule() override;
 
-    DeviceImage &image() { return m_image; }
+    DeviceImage &image() override { return m_image; }
     const DeviceImage &image() const { return m_image; }
 
     // Requests are built at bytes 1..64 (byte 0 is the report ID); the reply
@@ -51,7 +52,7 @@ public:
     std::array<std::uint8_t, kOutputReportSize> &reportBuffer() { return m_reportBuffer; }
     // The last reply's payload byte at payload position pos (0..63).
     std::uint8_t replyByte(std::size_t pos) const;
-    Payload lastReply() const;
+    Payload lastReply() const override;
 
     bool replyReceived() const { return m_replyReceived; }
     void setReplyReceived(bool received) { m_replyReceived = received; }
@@ -59,26 +60,31 @@ public:
     // Hands reports already received to the reply handler, puts the request into
     // the report buffer with all unlisted bytes zero, clears the reply flag and
     // writes the report. Without a device (or while closing) nothing is sent.
-    void send(const Payload &request);
+    void send(const Payload &request) override;
     // Writes the report buffer as it is to the current device.
     void sendReport();
     // True when a reply was accepted before the time-out. Reports already queued
     // are handled even with a time-out of 0. Waits do not spin: a local event loop
     // runs until the reply or the time-out.
-    bool waitReply(int timeoutMs);
+    bool waitReply(int timeoutMs) override;
+    // The next report answering the request last sent, without sending again (the
+    // second half of a two-report reply).
+    bool waitNextReport(int timeoutMs) override;
+    bool lastReplyWasError() const override { return m_lastWasError; }
     // Processes GUI events for a while without waiting for a reply.
-    void pause(int ms);
+    void pause(int ms) override;
 
     // The entry for every input report of the current device.
     void replyHandler(const Payload &payload);
     void setReplyTable(const ReplyTable *table) { m_table = table; }
 
-    bool hasDevice() const { return !m_currentDevice.isEmpty(); }
+    bool hasDevice() const override { return !m_currentDevice.isEmpty(); }
     const HidDeviceInfo &currentDevice() const { return m_currentInfo; }
     bool isConnected() const { return m_connected; }
 
-    void showProgress(bool visible, int maximum);
-    void setProgress(int position);
+    void showProgress(bool visible, int maximum) override;
+    void setProgress(int position) override;
+    void setBusyCursor(bool busy) override;
 
     // ---- operations: one exchange sequence at a time ----
     bool isBusy() const { return m_busyDepth > 0; }
@@ -90,6 +96,16 @@ public:
     // operations are dropped. Detaches the current device without a notice.
     void shutdown();
     bool isShuttingDown() const { return m_shuttingDown; }
+    // Asks the running operation to stop: its waits and pauses return at once and
+    // nothing more is sent until it has unwound. Queued operations still run.
+    void cancel();
+    bool cancelled() const override { return m_shuttingDown || m_cancelRequested; }
+    OpStatus cancelReason() const override { return m_cancelReason; }
+    // Runs op with the link held; op receives the data module as its context.
+    void runOperation(std::function<void(OperationContext &)> op)
+    {
+        run([this, op = std::move(op)] { op(*this); });
+    }
 
     using TraceSink = std::function<void(const TraceEntry &)>;
     void setTraceSink(TraceSink sink) { m_trace = std::move(sink); }
@@ -106,6 +122,8 @@ signals:
     void controllerErrorReply();
     void progressVisibilityChanged(bool visible, int maximum);
     void progressChanged(int position);
+    // The hourglass should be shown (nested: counted by the window).
+    void busyCursorChanged(bool busy);
     // The last running operation has finished and nothing is queued.
     void becameIdle();
 
@@ -139,6 +157,9 @@ private:
     int m_busyDepth = 0;
     std::deque<std::function<void()>> m_pending;
     bool m_shuttingDown = false;
+    bool m_cancelRequested = false;
+    OpStatus m_cancelReason = OpStatus::Cancelled;
+    bool m_lastWasError = false;
 
     QElapsedTimer m_clock;
     TraceSink m_trace;

@@ -1,10 +1,10 @@
 #include "ui/clock_control.h"
 
+#include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
 #include "link/protocol.h"
 #include "link/reply_table.h"
 #include "ui/main_window.h"
-#include "ui/status_bar.h"
 #include "work/description_text.h"
 
 #include <QDateTime>

@@ -1,6 +1,7 @@
 #include "ui/description_reader.h"
 
 #include "config/widgets/setup_frame.h"
+#include "kit/widgets/status_bar.h"
 #include "link/config_transfer.h"
 #include "link/data_module.h"
 #include "link/protocol.h"
@@ -8,9 +9,8 @@
 #include "loops/loop_outputs.h"
 #include "loops/widgets/loop_page.h"
 #include "ui/main_window.h"
-#include "ui/status_bar.h"
-#include "ui/work_page.h"
 #include "work/description_text.h"
+#include "work/widgets/work_page.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

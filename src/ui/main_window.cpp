@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include "config/widgets/setup_frame.h"
+#include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
 #include "log/widgets/log_frame.h"
 #include "loops/widgets/loop_file_page.h"
@@ -8,8 +9,7 @@
 #include "ui/clock_control.h"
 #include "ui/description_reader.h"
 #include "ui/key_letter.h"
-#include "ui/status_bar.h"
-#include "ui/work_page.h"
+#include "work/widgets/work_page.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/page_context.h"
-#include "ui/prompts.h"
+#include "kit/widgets/page_context.h"
+#include "kit/widgets/prompts.h"
 
 #include <QMainWindow>
 #include <QPointer>

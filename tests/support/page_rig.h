@@ -1,12 +1,12 @@
 #pragma once
 
+#include "kit/widgets/page_context.h"
+#include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
 #include "sim/scenarios.h"
 #include "sim/sim_transport.h"
 #include "support/recording_prompts.h"
 #include "support/test_support.h"
-#include "ui/page_context.h"
-#include "ui/status_bar.h"
 
 #include <utility>
 #include <vector>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/prompts.h"
+#include "kit/widgets/prompts.h"
 
 #include <QList>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "kit/widgets/status_bar.h"
 #include "ui/description_reader.h"
-#include "ui/status_bar.h"
 #include "work_test_rig.h"
 
 #include <QApplication>

@@ -1,9 +1,9 @@
+#include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
 #include "log/widgets/log_frame.h"
 #include "support/recording_prompts.h"
 #include "ui/key_letter.h"
 #include "ui/main_window.h"
-#include "ui/status_bar.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "ui/work_polling.h"
+#include "work/widgets/work_polling.h"
 #include "work_test_rig.h"
 
 #include <QThread>

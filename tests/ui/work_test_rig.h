@@ -6,7 +6,7 @@
 #include "support/recording_prompts.h"
 #include "support/test_support.h"
 #include "ui/main_window.h"
-#include "ui/work_page.h"
+#include "work/widgets/work_page.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -2,8 +2,8 @@
 
 #include "config/conversions.h"
 #include "config/widgets/page_helpers.h"
+#include "kit/widgets/number_edit.h"
 #include "link/device_image.h"
-#include "ui/number_edit.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #include "config/widgets/outputs_page.h"
 
 #include "config/widgets/page_helpers.h"
-#include "ui/number_edit.h"
+#include "kit/widgets/number_edit.h"
 
 #include <QCheckBox>
 #include <QComboBox>

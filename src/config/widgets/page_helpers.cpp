@@ -1,7 +1,7 @@
 #include "config/widgets/page_helpers.h"
 
-#include "ui/focus_tint.h"
-#include "ui/number_edit.h"
+#include "kit/widgets/focus_tint.h"
+#include "kit/widgets/number_edit.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -7,8 +7,8 @@
 #include "config/widgets/outputs_page.h"
 #include "config/widgets/setup_tree.h"
 #include "config/widgets/system_page.h"
+#include "kit/widgets/page_context.h"
 #include "link/data_module.h"
-#include "ui/page_context.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

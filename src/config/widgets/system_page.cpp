@@ -3,9 +3,9 @@
 #include "config/cfg_exchange.h"
 #include "config/config_file.h"
 #include "config/widgets/page_helpers.h"
+#include "kit/widgets/page_context.h"
+#include "kit/widgets/prompts.h"
 #include "link/data_module.h"
-#include "ui/page_context.h"
-#include "ui/prompts.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/page_context.h"
+#include "kit/widgets/page_context.h"
 
 #include <QWidget>
 

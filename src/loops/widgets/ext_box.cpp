@@ -1,10 +1,10 @@
 #include "loops/widgets/ext_box.h"
 
+#include "kit/widgets/focus_tint.h"
+#include "kit/widgets/number_edit.h"
 #include "link/data_module.h"
 #include "loops/ext_coding.h"
 #include "loops/loop_outputs.h"
-#include "ui/focus_tint.h"
-#include "ui/number_edit.h"
 
 #include <QCheckBox>
 #include <QComboBox>

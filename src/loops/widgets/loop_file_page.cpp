@@ -1,10 +1,12 @@
 #include "loops/widgets/loop_file_page.h"
 
+#include "files/dialog_filters.h"
+
+#include "kit/widgets/page_context.h"
+#include "kit/widgets/prompts.h"
 #include "link/data_module.h"
 #include "loops/loop_file.h"
 #include "loops/loop_transfer.h"
-#include "ui/page_context.h"
-#include "ui/prompts.h"
 
 #include <QFileInfo>
 #include <QLabel>
@@ -14,13 +16,8 @@
 
 namespace vardex::loops {
 
-const QString LoopFilePage::kOpenFilter = QStringLiteral(
-    "Файл  контуров управления *.upr|*.upr|Файл  конфигурации  *.cfg|*.cfg|"
-    "Файл прошивки *.hex|*.hex|Файл протокола работы *.log|*.log|Файл прошивки *.bin|*.bin|"
-    "Файл битовой картинки *.fgd|*.fgd");
-const QString LoopFilePage::kSaveFilter =
-    QStringLiteral("Файл  контуров управления *.upr|*.upr|Файл конфигурации *.cfg|*.cfg|"
-                   "Файл протокола работы *.log|*.log|Файл битовой картинки *.fgd| *.fgd");
+const QString LoopFilePage::kOpenFilter = files::kOpenDialogFilter;
+const QString LoopFilePage::kSaveFilter = files::kSaveDialogFilter;
 
 namespace {
 

@@ -1,14 +1,14 @@
 #include "loops/widgets/loop_page.h"
 
+#include "kit/widgets/number_edit.h"
+#include "kit/widgets/page_context.h"
+#include "kit/widgets/prompts.h"
 #include "link/data_module.h"
 #include "loops/ext_coding.h"
 #include "loops/level_conversion.h"
 #include "loops/loop_outputs.h"
 #include "loops/loop_transfer.h"
 #include "loops/widgets/ext_box.h"
-#include "ui/number_edit.h"
-#include "ui/page_context.h"
-#include "ui/prompts.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 // Building the loop page's controls from small descriptor tables.
+#include "kit/widgets/focus_tint.h"
+#include "kit/widgets/number_edit.h"
 #include "loops/widgets/ext_box.h"
 #include "loops/widgets/loop_page.h"
-#include "ui/focus_tint.h"
-#include "ui/number_edit.h"
 
 #include <QCheckBox>
 #include <QComboBox>

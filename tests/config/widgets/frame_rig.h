@@ -2,8 +2,8 @@
 
 #include "config/widgets/setup_frame.h"
 #include "config/widgets/setup_tree.h"
+#include "kit/widgets/number_edit.h"
 #include "support/page_rig.h"
-#include "ui/number_edit.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "ui/status_bar.h"
+#include "kit/widgets/status_bar.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

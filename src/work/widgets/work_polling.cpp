@@ -1,7 +1,7 @@
-#include "ui/work_polling.h"
+#include "work/widgets/work_polling.h"
 
 #include "link/data_module.h"
-#include "ui/work_look.h"
+#include "work/widgets/work_look.h"
 
 #include <QElapsedTimer>
 #include <QPushButton>

@@ -1,7 +1,7 @@
-#include "ui/number_edit.h"
+#include "kit/widgets/number_edit.h"
 
 #include "config/conversions.h"
-#include "ui/focus_tint.h"
+#include "kit/widgets/focus_tint.h"
 
 #include <QLineEdit>
 #include <QLocale>

@@ -1,4 +1,4 @@
-#include "ui/focus_tint.h"
+#include "kit/widgets/focus_tint.h"
 
 #include <QAbstractSpinBox>
 #include <QComboBox>

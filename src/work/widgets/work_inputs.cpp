@@ -1,9 +1,9 @@
-#include "ui/work_inputs.h"
+#include "work/widgets/work_inputs.h"
 
 #include "link/device_image.h"
-#include "ui/work_look.h"
 #include "work/masks.h"
 #include "work/value_format.h"
+#include "work/widgets/work_look.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

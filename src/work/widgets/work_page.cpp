@@ -1,12 +1,12 @@
-#include "ui/work_page.h"
+#include "work/widgets/work_page.h"
 
 #include "link/data_module.h"
-#include "ui/work_flags.h"
-#include "ui/work_hash.h"
-#include "ui/work_inputs.h"
-#include "ui/work_look.h"
-#include "ui/work_outputs.h"
-#include "ui/work_polling.h"
+#include "work/widgets/work_flags.h"
+#include "work/widgets/work_hash.h"
+#include "work/widgets/work_inputs.h"
+#include "work/widgets/work_look.h"
+#include "work/widgets/work_outputs.h"
+#include "work/widgets/work_polling.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

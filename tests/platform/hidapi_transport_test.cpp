@@ -1,6 +1,6 @@
 #include "link/data_module.h" // kControllerProduct
 #include "link/device_list_diff.h"
-#include "link/hidapi_transport.h"
+#include "platform/hidapi_transport.h"
 
 #include "support/test_support.h"
 

@@ -1,4 +1,4 @@
-#include "ui/work_look.h"
+#include "work/widgets/work_look.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "link/udev_monitor.h"
+#include "platform/udev_monitor.h"
 
 #include <QFile>
 #include <QLoggingCategory>

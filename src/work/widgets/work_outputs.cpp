@@ -1,9 +1,9 @@
-#include "ui/work_outputs.h"
+#include "work/widgets/work_outputs.h"
 
 #include "link/data_module.h"
 #include "link/protocol.h"
-#include "ui/work_look.h"
 #include "work/masks.h"
+#include "work/widgets/work_look.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

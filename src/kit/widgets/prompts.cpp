@@ -1,4 +1,4 @@
-#include "ui/prompts.h"
+#include "kit/widgets/prompts.h"
 
 #include <QApplication>
 #include <QFileDialog>

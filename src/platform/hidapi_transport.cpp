@@ -1,7 +1,7 @@
-#include "link/hidapi_transport.h"
+#include "platform/hidapi_transport.h"
 
 #include "link/device_list_diff.h"
-#include "link/udev_monitor.h"
+#include "platform/udev_monitor.h"
 
 #include <QFile>
 #include <QLoggingCategory>

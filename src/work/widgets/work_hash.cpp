@@ -1,10 +1,10 @@
-#include "ui/work_hash.h"
+#include "work/widgets/work_hash.h"
 
 #include "link/data_module.h"
 #include "link/protocol.h"
 #include "signed/digest.h"
-#include "ui/work_look.h"
 #include "work/hash_hints.h"
+#include "work/widgets/work_look.h"
 
 #include <QPushButton>
 #include <QVBoxLayout>

@@ -1,7 +1,7 @@
-#include "ui/work_flags.h"
+#include "work/widgets/work_flags.h"
 
 #include "link/device_image.h"
-#include "ui/work_look.h"
+#include "work/widgets/work_look.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

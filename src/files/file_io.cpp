@@ -1,0 +1,65 @@
+#include "files/file_io.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace vardex::files {
+
+QString FileResult::message() const
+{
+    return QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), reason);
+}
+
+FileResult saveAtomically(const QString &path, const QByteArray &bytes)
+{
+    FileResult r;
+    r.path = path;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        r.reason = file.errorString();
+        return r;
+    }
+    if (file.write(bytes) != bytes.size()) {
+        r.reason = file.errorString();
+        file.cancelWriting();
+        return r;
+    }
+    if (!file.commit()) {
+        r.reason = file.errorString();
+        return r;
+    }
+    r.ok = true;
+    return r;
+}
+
+ReadResult readBounded(const QString &path, qint64 maxBytes)
+{
+    ReadResult r;
+    r.path = path;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        r.reason = file.errorString();
+        return r;
+    }
+    r.fileSize = file.size();
+    const qint64 wanted = std::max<qint64>(0, std::min(maxBytes, r.fileSize));
+    r.bytes.resize(wanted);
+    qint64 got = 0;
+    while (got < wanted) {
+        const qint64 n = file.read(r.bytes.data() + got, wanted - got);
+        if (n < 0) {
+            r.reason = file.errorString();
+            r.bytes.clear();
+            return r;
+        }
+        if (n == 0)
+            break; // shrank while we read
+        got += n;
+    }
+    r.bytes.resize(got);
+    r.ok = true;
+    return r;
+}
+
+} // namespace vardex::files

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "common/channel_names.h"
+
+namespace vardex::link {
+struct DeviceDescription;
+}
+
+namespace vardex::ui {
+
+// What the main window tells every page. A page enables its own buttons, owns its
+// own timers and reacts to these itself; the window only walks its table of pages.
+class Page {
+public:
+    virtual ~Page() = default;
+
+    // A controller was taken (connected: it declares its feature report) or the
+    // current one went away.
+    virtual void onConnectionChanged(bool connected) { (void)connected; }
+    // A description read finished; what it read is in the image.
+    virtual void onDescriptionRead() {}
+    // The names of channels 4, 5 and the mains, at start-up and when they change.
+    virtual void onChannelNames(const ChannelNames &names) { (void)names; }
+    // The window is closing: stop timers, end what the page runs.
+    virtual void onClosing() {}
+};
+
+} // namespace vardex::ui
