@@ -30,8 +30,11 @@ int main(int argc, char **argv)
     const QCommandLineOption firmwareOption(
         QStringLiteral("firmware23"),
         QStringLiteral("Simulate a controller with firmware 23 (no extended loop settings)."));
+    const QCommandLineOption serviceOption(
+        QStringLiteral("service"), QStringLiteral("Show the service pages hidden at start-up."));
     parser.addOption(traceOption);
     parser.addOption(firmwareOption);
+    parser.addOption(serviceOption);
     parser.process(app);
 
     sim::SimTransport transport;
@@ -68,6 +71,8 @@ int main(int argc, char **argv)
     ui::MainWindow window(dm);
     window.setApplicationTitle(ui::kApplicationTitle +
                                QStringLiteral(" — демо: контроллер симулирован"));
+    if (parser.isSet(serviceOption))
+        window.showServicePages();
     window.show();
 
     transport.start();

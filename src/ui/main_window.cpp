@@ -225,6 +225,13 @@ bool MainWindow::isTabShown(const QString &pageName) const
     return w && m_pages->isTabVisible(m_pages->indexOf(w));
 }
 
+void MainWindow::showServicePages()
+{
+    for (const char *name : {"FutabaTabSheet", "WatchDogTabSheet", "SwitchPWMTabSheet",
+                             "AboutTabSheet", "GraphTabSheet"})
+        setTabShown(QLatin1String(name), true);
+}
+
 void MainWindow::applyChannelNames()
 {
     // Channels 4, 5 and the mains carry names that replace the form's captions.

@@ -68,6 +68,9 @@ public:
     // Shows or hides the tab of a page (the page keeps its content).
     void setTabShown(const QString &pageName, bool shown);
     bool isTabShown(const QString &pageName) const;
+    // The finished service pages hidden at start-up ("Futaba", "LAN_сторож",
+    // "Подсветка", "О программе", "График "), shown for --service.
+    void showServicePages();
 
     static constexpr QSize kClientSize{835, 701};
 
