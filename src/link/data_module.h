@@ -21,6 +21,11 @@ namespace vardex::link {
 
 inline const QString kControllerProduct = QStringLiteral("Quellbox");
 
+// True when reply answers request: the same Code and, where the reply carries it, the
+// same page, Sub, loop and record kind, or memory address. Acknowledgements without
+// anything of their request match on Code alone.
+bool answers(const Payload &request, const Payload &reply);
+
 // One report crossing the link, for the trace hook.
 struct TraceEntry {
     enum class Direction { Sent, Received };
@@ -133,6 +138,7 @@ private:
     void onReport(const QString &id, const Payload &payload);
     void onReadError(const QString &id, const QString &text, quint32 code);
     void detachCurrent();
+    void endRunningExchange();
     void handleHeldReplies(bool stopAtReply);
     void acceptReply();
     void trace(TraceEntry::Direction dir, const Payload &payload);
@@ -142,7 +148,8 @@ private:
     DeviceImage m_image;
     std::array<std::uint8_t, kOutputReportSize> m_reportBuffer{};
     bool m_replyReceived = false;
-    int m_outstandingCode = -1; // Code of the last request sent through send()
+    Payload m_outstanding{}; // the last request sent through send()
+    bool m_hasOutstanding = false;
     const ReplyTable *m_table;
 
     QString m_currentDevice;

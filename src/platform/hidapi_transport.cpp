@@ -112,6 +112,11 @@ ReportLengths readHidrawReportLengths(const QString &path)
     return lengths;
 }
 
+bool ReadFailureRun::isGoneError(int err)
+{
+    return err == ENODEV || err == ENXIO || err == ESHUTDOWN;
+}
+
 // ---- the transport --------------------------------------------------------------------------
 
 struct HidapiTransport::OpenDevice {
@@ -290,14 +295,29 @@ bool HidapiTransport::write(const QString &id,
     return false;
 }
 
+void HidapiTransport::readerLostDevice(const QString &id)
+{
+    if (m_open.count(id) == 0)
+        return; // closed meanwhile, or the monitor was first
+    rescan({id});
+    // Still listed (a stale enumeration): the handle is dead all the same.
+    if (m_open.count(id) != 0) {
+        m_devices.removeIf([&](const HidDeviceInfo &d) { return d.id == id; });
+        emit deviceRemoved(id);
+        close(id);
+    }
+}
+
 void HidapiTransport::readerLoop(OpenDevice *dev)
 {
     const QString id = dev->id;
     std::array<std::uint8_t, kPayloadSize> buf{};
+    ReadFailureRun failures;
     while (!dev->stop.load(std::memory_order_acquire)) {
         errno = 0;
         const int n = hid_read_timeout(dev->reader, buf.data(), buf.size(), kReadTimeoutMs);
         if (n > 0) {
+            failures.succeeded();
             queueReport(id, payloadFromInputReport({buf.data(), static_cast<std::size_t>(n)}));
             continue;
         }
@@ -306,6 +326,11 @@ void HidapiTransport::readerLoop(OpenDevice *dev)
         // hidapi reports a hang-up (device unplugged) without setting errno.
         const int err = errno != 0 ? errno : ENODEV;
         queueReadError(id, systemErrorText(err), static_cast<quint32>(err));
+        if (failures.failed(err)) {
+            // Closing joins this thread, so the owning thread does it.
+            QMetaObject::invokeMethod(
+                this, [this, id] { readerLostDevice(id); }, Qt::QueuedConnection);
+        }
         for (auto slept = std::chrono::milliseconds(0);
              slept < kErrorBackoff && !dev->stop.load(std::memory_order_acquire);
              slept += kBackoffStep)

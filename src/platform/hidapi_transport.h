@@ -34,6 +34,26 @@ Payload payloadFromInputReport(std::span<const std::uint8_t> report);
 // node cannot be opened (usually: no access rights) or the descriptor not read.
 ReportLengths readHidrawReportLengths(const QString &path);
 
+// Tells from a reader's failed reads when its device is gone. Without a udev monitor
+// (containers, systems without udev) nobody else says so, and the reader would report
+// an error every backoff period for ever. A run of "no such device" errors is a
+// removal; any other error or a successful read starts the count again.
+class ReadFailureRun {
+public:
+    static constexpr int kGoneAfter = 3;
+    // True once, when this failure completes the run.
+    bool failed(int err)
+    {
+        m_run = isGoneError(err) ? m_run + 1 : 0;
+        return m_run == kGoneAfter;
+    }
+    void succeeded() { m_run = 0; }
+    static bool isGoneError(int err);
+
+private:
+    int m_run = 0;
+};
+
 // Real HID devices through hidapi's hidraw backend, hot-plug through udev.
 //
 // Each opened device has two handles, one written from the owning thread and one
@@ -56,6 +76,9 @@ public:
     void rescan(const QStringList &removedNodes = {});
 
 protected:
+    // A reader found its device gone (see ReadFailureRun): announced like a removal
+    // the OS reported. Runs on the owning thread.
+    void readerLostDevice(const QString &id);
     // The present devices with id and product only (lengths are filled by rescan).
     virtual QList<HidDeviceInfo> enumerateDevices();
     virtual ReportLengths readReportLengths(const QString &id);

@@ -239,6 +239,31 @@ TEST(HidapiTransport, ChangeDuringAnAnnouncementWaitsForItsTurn)
     EXPECT_EQ(ids(t.devices()), QStringList({"/dev/hidraw0"}));
 }
 
+TEST(ReadFailureRun, ARunOfNoSuchDeviceErrorsIsARemovalSaidOnce)
+{
+    ReadFailureRun run;
+    EXPECT_FALSE(run.failed(ENODEV));
+    EXPECT_FALSE(run.failed(ENODEV));
+    EXPECT_TRUE(run.failed(ENODEV));
+    // Said once: the reader goes on failing until the owning thread closes it.
+    EXPECT_FALSE(run.failed(ENODEV));
+    EXPECT_FALSE(run.failed(ENODEV));
+}
+
+TEST(ReadFailureRun, OtherErrorsAndGoodReadsStartTheCountAgain)
+{
+    ReadFailureRun run;
+    EXPECT_FALSE(run.failed(ENODEV));
+    EXPECT_FALSE(run.failed(ENODEV));
+    EXPECT_FALSE(run.failed(EIO)); // a passing fault, not a removal
+    EXPECT_FALSE(run.failed(ENODEV));
+    EXPECT_FALSE(run.failed(ENODEV));
+    run.succeeded();
+    EXPECT_FALSE(run.failed(ENODEV));
+    EXPECT_FALSE(run.failed(ENODEV));
+    EXPECT_TRUE(run.failed(ENODEV));
+}
+
 // ---- the real hidraw backend ------------------------------------------------------------------
 
 TEST(HidapiTransport, RealEnumerationWithoutControllerIsQuiet)
