@@ -1,6 +1,7 @@
 #include "link/config_transfer.h"
 
 #include "link/data_module.h"
+#include "link/disconnect_text.h"
 #include "link/protocol.h"
 
 namespace vardex::link {
@@ -12,7 +13,8 @@ bool readConfiguration(DataModule &link, const ShowMessage &showMessage)
         if (!link.waitReply(kConfigPageTimeoutMs)) {
             // A window closing mid-read ends the waits; that is not the controller's fault.
             if (showMessage && !link.isShuttingDown())
-                showMessage(QStringLiteral("Нет ответа контроллера"));
+                showMessage(deviceLost(link) ? kDisconnectedText
+                                             : QStringLiteral("Нет ответа контроллера"));
             return false;
         }
     }

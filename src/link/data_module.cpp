@@ -332,12 +332,14 @@ void DataModule::runNow(const std::function<void()> &op)
         auto next = std::move(m_pending.front());
         m_pending.pop_front();
         m_cancelRequested = false; // a stop ends the operation it was meant for only
+        m_cancelReason = OpStatus::Cancelled;
         next();
     }
     m_pending.clear();
     --m_busyDepth;
     if (m_busyDepth == 0) {
         m_cancelRequested = false;
+        m_cancelReason = OpStatus::Cancelled;
         // Nobody waits any more: what was held back is handled now.
         handleHeldReplies(false);
         emit becameIdle();

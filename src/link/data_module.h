@@ -105,7 +105,10 @@ public:
     // nothing more is sent until it has unwound. Queued operations still run.
     void cancel();
     bool cancelled() const override { return m_shuttingDown || m_cancelRequested; }
-    OpStatus cancelReason() const override { return m_cancelReason; }
+    OpStatus cancelReason() const override
+    {
+        return m_shuttingDown ? OpStatus::Cancelled : m_cancelReason;
+    }
     // Runs op with the link held; op receives the data module as its context.
     void runOperation(std::function<void(OperationContext &)> op)
     {

@@ -1,8 +1,11 @@
 #include "loops/loop_transfer.h"
 
 #include "link/data_module.h"
+#include "link/disconnect_text.h"
 #include "link/loop_verify.h"
 #include "link/protocol.h"
+
+#include <optional>
 
 namespace vardex::loops {
 
@@ -36,17 +39,28 @@ void readLoop(link::DataModule &dm, int n)
 
 namespace {
 
+// Why the run cannot go on, if it cannot.
+std::optional<WriteOutcome> stopped(const link::DataModule &dm)
+{
+    if (dm.isShuttingDown())
+        return WriteOutcome::Stopped;
+    // A failed read-back after an unplug says nothing about the loop.
+    if (link::deviceLost(dm))
+        return WriteOutcome::Disconnected;
+    return std::nullopt;
+}
+
 WriteOutcome writeOne(link::DataModule &dm, int n, int timeoutMs, bool *extAcked)
 {
     dm.send(link::protocol::writeLoop(n, dm.image().loop(n)));
     dm.waitReply(timeoutMs);
-    if (dm.isShuttingDown())
-        return WriteOutcome::Stopped;
+    if (const auto why = stopped(dm))
+        return *why;
     if (!link::verifyLoop(dm, n))
-        return dm.isShuttingDown() ? WriteOutcome::Stopped : WriteOutcome::VerifyFailed;
+        return stopped(dm).value_or(WriteOutcome::VerifyFailed);
     dm.send(link::protocol::writeLoopExt(n, dm.image().loopExt(n)));
     *extAcked = dm.waitReply(timeoutMs);
-    return dm.isShuttingDown() ? WriteOutcome::Stopped : WriteOutcome::Written;
+    return stopped(dm).value_or(WriteOutcome::Written);
 }
 
 } // namespace
@@ -57,16 +71,19 @@ WriteOutcome writeLoop(link::DataModule &dm, int n)
     return writeOne(dm, n, kLoopReplyTimeoutMs, &acked);
 }
 
-void readAllLoops(link::DataModule &dm)
+bool readAllLoops(link::DataModule &dm)
 {
     ProgressGuard progress(dm);
     for (int n = 1; n <= link::kLoopCount && !dm.isShuttingDown(); ++n) {
+        if (link::deviceLost(dm))
+            return false;
         dm.send(link::protocol::readLoop(n, LoopRecord::Main));
         dm.waitReply(kLoopReplyTimeoutMs);
         dm.send(link::protocol::readLoop(n, LoopRecord::Extended));
         if (dm.waitReply(kLoopReplyTimeoutMs))
             dm.setProgress(n);
     }
+    return !link::deviceLost(dm);
 }
 
 WriteAllResult writeAllLoops(link::DataModule &dm)

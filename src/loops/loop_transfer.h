@@ -19,13 +19,15 @@ enum class WriteOutcome {
     Written,
     VerifyFailed, // the main record may be in the controller; the extended one was not sent
     Stopped,      // the window is closing: nothing more was sent
+    Disconnected, // the controller went away: nothing more was sent
 };
 
 // Main record, read-back check, then the extended record (whatever the firmware).
 WriteOutcome writeLoop(link::DataModule &dm, int n);
 
-// All 26 loops, main and extended records, with the progress bar.
-void readAllLoops(link::DataModule &dm);
+// All 26 loops, main and extended records, with the progress bar. False when the
+// controller went away before the last loop.
+bool readAllLoops(link::DataModule &dm);
 
 struct WriteAllResult {
     WriteOutcome outcome = WriteOutcome::Written;

@@ -4,6 +4,7 @@
 #include "kit/widgets/status_bar.h"
 #include "link/config_transfer.h"
 #include "link/data_module.h"
+#include "link/disconnect_text.h"
 #include "link/protocol.h"
 #include "link/reply_table.h"
 #include "loops/loop_outputs.h"
@@ -184,7 +185,10 @@ void DescriptionReader::enableButtons(const char *const *names, std::size_t coun
 
 void DescriptionReader::noReply()
 {
-    m_window.prompts().message(kNoReply, Prompts::Kind::Warning);
+    // After an unplug the waits ended at once: the controller did not fail to answer.
+    m_window.prompts().message(link::deviceLost(m_window.dataModule()) ? link::kDisconnectedText
+                                                                       : kNoReply,
+                               Prompts::Kind::Warning);
 }
 
 } // namespace vardex::ui

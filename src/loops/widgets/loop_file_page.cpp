@@ -5,6 +5,7 @@
 #include "kit/widgets/page_context.h"
 #include "kit/widgets/prompts.h"
 #include "link/data_module.h"
+#include "link/disconnect_text.h"
 #include "loops/loop_file.h"
 #include "loops/loop_transfer.h"
 
@@ -128,11 +129,14 @@ void LoopFilePage::onClear()
 void LoopFilePage::onReadAll()
 {
     link::DataModule &dm = m_ctx.dm;
+    ui::Prompts &prompts = m_ctx.prompts;
     QPointer<LoopFilePage> self(this);
-    dm.run([&dm, self] {
-        readAllLoops(dm);
+    dm.run([&dm, &prompts, self] {
+        const bool complete = readAllLoops(dm);
         if (self)
             emit self->loopsChanged();
+        if (!complete)
+            prompts.message(link::kDisconnectedText, ui::Prompts::Kind::Warning);
     });
 }
 
@@ -145,6 +149,8 @@ void LoopFilePage::onWriteAll()
         if (r.outcome == WriteOutcome::VerifyFailed)
             prompts.message(kWriteVerifyFailed + QString::number(r.failedLoop),
                             ui::Prompts::Kind::Warning);
+        else if (r.outcome == WriteOutcome::Disconnected)
+            prompts.message(link::kDisconnectedText, ui::Prompts::Kind::Warning);
     });
 }
 

@@ -4,6 +4,7 @@
 #include "kit/widgets/page_context.h"
 #include "kit/widgets/prompts.h"
 #include "link/data_module.h"
+#include "link/disconnect_text.h"
 #include "loops/ext_coding.h"
 #include "loops/level_conversion.h"
 #include "loops/loop_outputs.h"
@@ -275,8 +276,11 @@ void LoopPage::onWriteClicked()
     link::DataModule &dm = m_ctx.dm;
     ui::Prompts &prompts = m_ctx.prompts;
     dm.run([&dm, &prompts, n] {
-        if (writeLoop(dm, n) == WriteOutcome::VerifyFailed)
+        const WriteOutcome outcome = writeLoop(dm, n);
+        if (outcome == WriteOutcome::VerifyFailed)
             prompts.message(kVerifyFailed, ui::Prompts::Kind::Warning);
+        else if (outcome == WriteOutcome::Disconnected)
+            prompts.message(link::kDisconnectedText, ui::Prompts::Kind::Warning);
     });
 }
 
