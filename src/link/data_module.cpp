@@ -26,7 +26,11 @@ bool answers(const Payload &request, const Payload &reply)
         return reply[pos::Sub] == request[pos::Sub] && reply[pos::Arg1] == request[pos::Arg1];
     case code::MemoryRead: // the address
         return reply[pos::Sub] == request[pos::Sub] && reply[pos::Arg1] == request[pos::Arg1];
-    default: // acknowledgements carry nothing of their request
+    case code::WriteConfigPage: // the page: a late page acknowledgement must not pass for
+        return reply[pos::Sub] == request[pos::Sub]; // the next page's
+    case code::WriteLoop: // loop number and record kind
+        return reply[pos::Sub] == request[pos::Sub] && reply[pos::Arg1] == request[pos::Arg1];
+    default: // the others carry nothing of their request
         return true;
     }
 }
@@ -172,6 +176,8 @@ void DataModule::replyHandler(const Payload &payload)
         // Taken as the reply before the message is shown: the message's modal loop
         // delivers further reports, and those belong to the caller's next wait. The
         // wait itself returns only once the message is closed.
+        if (m_acceptSink)
+            m_acceptSink(m_outstanding, payload);
         acceptReply();
         emit controllerErrorReply();
         return;
@@ -183,6 +189,8 @@ void DataModule::replyHandler(const Payload &payload)
     // stored, but it is not the answer to the request now outstanding.
     if (m_hasOutstanding && !answers(m_outstanding, payload) && !isControllerNotice(payload))
         return;
+    if (m_acceptSink)
+        m_acceptSink(m_outstanding, payload);
     acceptReply();
 }
 

@@ -117,6 +117,10 @@ public:
 
     using TraceSink = std::function<void(const TraceEntry &)>;
     void setTraceSink(TraceSink sink) { m_trace = std::move(sink); }
+    // Told of every report taken as the answer to the request outstanding (for checks
+    // that no wait is ended by a report that does not answer it).
+    using AcceptSink = std::function<void(const Payload &request, const Payload &reply)>;
+    void setAcceptSink(AcceptSink sink) { m_acceptSink = std::move(sink); }
 
     Transport &transport() { return m_transport; }
 
@@ -173,6 +177,7 @@ private:
 
     QElapsedTimer m_clock;
     TraceSink m_trace;
+    AcceptSink m_acceptSink;
 };
 
 } // namespace vardex::link

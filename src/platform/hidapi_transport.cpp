@@ -88,8 +88,41 @@ Payload payloadFromInputReport(std::span<const std::uint8_t> report)
     return p;
 }
 
+QString sysfsReportDescriptorPath(const QString &node)
+{
+    const QString name = node.section(QLatin1Char('/'), -1);
+    if (!name.startsWith(QLatin1String("hidraw")))
+        return {};
+    return QStringLiteral("/sys/class/hidraw/%1/device/report_descriptor").arg(name);
+}
+
+namespace {
+
+ReportLengths lengthsFrom(std::span<const std::uint8_t> desc, const QByteArray &node)
+{
+    const ParsedDescriptor parsed = parseReportDescriptor(desc);
+    if (!parsed.ok())
+        qCWarning(lcHid, "%s: report descriptor at byte %zu: %s", node.constData(),
+                  parsed.errorOffset, descriptorErrorText(parsed.error));
+    return parsed.lengths;
+}
+
+} // namespace
+
 ReportLengths readHidrawReportLengths(const QString &path)
 {
+    // The kernel publishes the descriptor in sysfs: reading it there leaves every
+    // device node that is not ours unopened.
+    if (const QString sysfs = sysfsReportDescriptorPath(path); !sysfs.isEmpty()) {
+        QFile f(sysfs);
+        if (f.open(QIODevice::ReadOnly)) {
+            const QByteArray bytes = f.read(HID_MAX_DESCRIPTOR_SIZE);
+            return lengthsFrom({reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+                                static_cast<std::size_t>(bytes.size())},
+                               QFile::encodeName(path));
+        }
+    }
+    // Without sysfs: the node itself, read-only, for the one ioctl.
     const QByteArray node = QFile::encodeName(path);
     const int fd = ::open(node.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -101,11 +134,7 @@ ReportLengths readHidrawReportLengths(const QString &path)
         desc->size = static_cast<__u32>(size);
         if (::ioctl(fd, HIDIOCGRDESC, desc.get()) == 0) {
             const std::size_t n = std::min<std::size_t>(desc->size, HID_MAX_DESCRIPTOR_SIZE);
-            const ParsedDescriptor parsed = parseReportDescriptor({desc->value, n});
-            if (!parsed.ok())
-                qCWarning(lcHid, "%s: report descriptor at byte %zu: %s", node.constData(),
-                          parsed.errorOffset, descriptorErrorText(parsed.error));
-            lengths = parsed.lengths;
+            lengths = lengthsFrom({desc->value, n}, node);
         }
     }
     ::close(fd);

@@ -30,9 +30,13 @@ std::size_t outputWriteLength(int outputReportLength);
 // shorter ones are zero-padded, longer ones cut to the 64-byte payload.
 Payload payloadFromInputReport(std::span<const std::uint8_t> report);
 
-// Report lengths of a hidraw node from its report descriptor. All zero when the
-// node cannot be opened (usually: no access rights) or the descriptor not read.
+// Report lengths of a hidraw node from its report descriptor, read from sysfs
+// (/sys/class/hidraw/<node>/device/report_descriptor) so that no other device's node is
+// opened; only where sysfs lacks it is the node opened read-only for HIDIOCGRDESC. All
+// zero when the descriptor cannot be read.
 ReportLengths readHidrawReportLengths(const QString &path);
+// Where sysfs publishes a hidraw node's report descriptor; empty for other paths.
+QString sysfsReportDescriptorPath(const QString &node);
 
 // Tells from a reader's failed reads when its device is gone. Without a udev monitor
 // (containers, systems without udev) nobody else says so, and the reader would report

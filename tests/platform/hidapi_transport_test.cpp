@@ -4,6 +4,9 @@
 
 #include "support/test_support.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -298,4 +301,21 @@ TEST(HidapiTransport, OpenAndWriteFailCleanlyWithoutDevice)
     EXPECT_EQ(none.input, 0);
     EXPECT_EQ(none.output, 0);
     EXPECT_EQ(none.feature, 0);
+}
+
+TEST(HidapiTransport, DescriptorsComeFromSysfsWithoutOpeningOtherDevices)
+{
+    EXPECT_EQ(sysfsReportDescriptorPath(QStringLiteral("/dev/hidraw3")),
+              QStringLiteral("/sys/class/hidraw/hidraw3/device/report_descriptor"));
+    EXPECT_TRUE(sysfsReportDescriptorPath(QStringLiteral("/dev/usb/hiddev0")).isEmpty());
+    // Where this machine has hidraw nodes, sysfs gives the same lengths as the node.
+    QDir dev(QStringLiteral("/dev"));
+    for (const QString &name : dev.entryList({QStringLiteral("hidraw*")}, QDir::System)) {
+        const QString node = dev.filePath(name);
+        if (!QFile::exists(sysfsReportDescriptorPath(node)))
+            continue;
+        const ReportLengths fromSysfs = readHidrawReportLengths(node);
+        EXPECT_GT(fromSysfs.input + fromSysfs.output + fromSysfs.feature, 0)
+            << node.toStdString();
+    }
 }

@@ -6,7 +6,40 @@
 #include <QLabel>
 #include <QStatusTipEvent>
 
+#include <algorithm>
+
 namespace vardex::ui::worklook {
+
+namespace {
+
+const char *const kWholeValue = "wholeValue";
+const char *const kOwnHint = "ownHint";
+
+// The size of the caption in bold, whatever the font is now.
+class SteadyCheckBox final : public QCheckBox {
+public:
+    using QCheckBox::QCheckBox;
+    QSize sizeHint() const override { return withBoldRoom(QCheckBox::sizeHint()); }
+    QSize minimumSizeHint() const override
+    {
+        return withBoldRoom(QCheckBox::minimumSizeHint());
+    }
+
+private:
+    QSize withBoldRoom(QSize size) const
+    {
+        if (font().bold())
+            return size;
+        QFont bold = font();
+        bold.setBold(true);
+        const int extra = QFontMetrics(bold).horizontalAdvance(text()) -
+                          fontMetrics().horizontalAdvance(text());
+        size.rwidth() += std::max(0, extra);
+        return size;
+    }
+};
+
+} // namespace
 
 void setTextColour(QWidget *w, const QColor &colour)
 {
@@ -54,15 +87,44 @@ QLabel *valueField(const QString &name, QWidget *parent)
     field->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     field->setMargin(1);
-    // Wide enough for the widest reading a sensor can send, so fields do not jump.
-    field->setFixedWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("-16384.0")) + 10);
+    // Fixed, so fields never jump: room for a seven-digit reading with its sign and
+    // decimal; anything wider is cut visibly by setValueText.
+    field->setFixedWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("-8888888.8")) +
+                         10);
     field->setEnabled(false);
     return field;
 }
 
+void setValueText(QLabel *field, const QString &text)
+{
+    field->setProperty(kWholeValue, text);
+    if (!field->property(kOwnHint).isValid())
+        field->setProperty(kOwnHint, field->statusTip());
+    const QString ownHint = field->property(kOwnHint).toString();
+    const int room = field->contentsRect().width() - 2 * field->margin();
+    const QFontMetrics fm = field->fontMetrics();
+    if (fm.horizontalAdvance(text) <= room) {
+        field->setText(text);
+        field->setToolTip(ownHint);
+        field->setStatusTip(ownHint);
+        return;
+    }
+    // The end keeps the decimal point in view; "…" says digits are missing in front.
+    field->setText(fm.elidedText(text, Qt::ElideLeft, room));
+    const QString whole = ownHint.isEmpty() ? text : ownHint + QStringLiteral(": ") + text;
+    field->setToolTip(whole);
+    field->setStatusTip(whole);
+}
+
+QString valueText(const QLabel *field)
+{
+    const QVariant whole = field->property(kWholeValue);
+    return whole.isValid() ? whole.toString() : field->text();
+}
+
 QCheckBox *checkBox(const QString &name, const QString &caption, int tag, QWidget *parent)
 {
-    auto *box = new QCheckBox(caption, parent);
+    auto *box = new SteadyCheckBox(caption, parent);
     box->setObjectName(name);
     box->setProperty("tag", tag);
     return box;
