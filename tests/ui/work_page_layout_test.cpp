@@ -208,7 +208,7 @@ TEST(WorkPageLayout, NoControlMovesWhenValuesOrBoldLooksChange)
     const QMap<QString, QRect> active = placesOf(w.page);
     for (auto it = plain.cbegin(); it != plain.cend(); ++it) {
         const QRect now = active.value(it.key());
-        EXPECT_EQ(now, it.value()) << it.key().toStdString();
+        EXPECT_EQ(now, it.value()) << it.key().toStdString() << " moved";
     }
     showAll(w, false, 0.0f, 0);
     EXPECT_EQ(placesOf(w.page), plain);
@@ -224,12 +224,17 @@ TEST(WorkPageLayout, ValueFieldsShowTheWholeValueOrSayVisiblyThatTheyCutIt)
         return field->fontMetrics().horizontalAdvance(field->text()) + 2 * field->margin() <=
                field->contentsRect().width();
     };
-    // The widest value an analog channel gives in practice is shown whole.
-    w.dm.image().state.analogValues[0] = -1234567.8f;
+    // The widest reading a sensor sends is shown whole.
+    w.dm.image().state.analogValues[0] = -16384.0f;
     page->showMonitorState();
-    EXPECT_EQ(field->text(), QStringLiteral("-1234567.8"));
+    EXPECT_EQ(field->text(), QStringLiteral("-16384.0"));
     EXPECT_TRUE(fits());
     // What a float can carry beyond that is cut in front, marked, and whole in the hint.
+    w.dm.image().state.analogValues[0] = 1234567.8f;
+    page->showMonitorState();
+    EXPECT_TRUE(field->text().startsWith(QChar(0x2026))) << field->text().toStdString();
+    EXPECT_TRUE(fits());
+    EXPECT_TRUE(field->toolTip().contains(QStringLiteral("1234567.8")));
     w.dm.image().state.analogValues[0] = 2199023255552.0f;
     page->showMonitorState();
     EXPECT_TRUE(field->text().startsWith(QChar(0x2026))) << field->text().toStdString();

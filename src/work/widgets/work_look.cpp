@@ -5,6 +5,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QStatusTipEvent>
+#include <QStyle>
+#include <QStyleOptionButton>
 
 #include <algorithm>
 
@@ -15,28 +17,26 @@ namespace {
 const char *const kWholeValue = "wholeValue";
 const char *const kOwnHint = "ownHint";
 
-// The size of the caption in bold, whatever the font is now.
+// Sized for its caption in bold, whatever the font is now. Measured afresh each time
+// (QCheckBox keeps its hint cached across font changes), the way QCheckBox measures.
 class SteadyCheckBox final : public QCheckBox {
 public:
     using QCheckBox::QCheckBox;
-    QSize sizeHint() const override { return withBoldRoom(QCheckBox::sizeHint()); }
-    QSize minimumSizeHint() const override
+    QSize sizeHint() const override
     {
-        return withBoldRoom(QCheckBox::minimumSizeHint());
-    }
-
-private:
-    QSize withBoldRoom(QSize size) const
-    {
-        if (font().bold())
-            return size;
+        QStyleOptionButton opt;
+        initStyleOption(&opt);
         QFont bold = font();
         bold.setBold(true);
-        const int extra = QFontMetrics(bold).horizontalAdvance(text()) -
-                          fontMetrics().horizontalAdvance(text());
-        size.rwidth() += std::max(0, extra);
-        return size;
+        const QFontMetrics fm(bold);
+        QSize text =
+            style()->itemTextRect(fm, QRect(), Qt::TextShowMnemonic, false, this->text()).size();
+        if (!opt.icon.isNull())
+            text = QSize(text.width() + opt.iconSize.width() + 4,
+                         std::max(text.height(), opt.iconSize.height()));
+        return style()->sizeFromContents(QStyle::CT_CheckBox, &opt, text, this);
     }
+    QSize minimumSizeHint() const override { return sizeHint(); }
 };
 
 } // namespace
@@ -87,10 +87,9 @@ QLabel *valueField(const QString &name, QWidget *parent)
     field->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     field->setMargin(1);
-    // Fixed, so fields never jump: room for a seven-digit reading with its sign and
-    // decimal; anything wider is cut visibly by setValueText.
-    field->setFixedWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("-8888888.8")) +
-                         10);
+    // Fixed, so fields never jump: room for the widest reading a sensor sends; a wider
+    // value (an analog channel's float can carry any) is cut visibly by setValueText.
+    field->setFixedWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("-16384.0")) + 10);
     field->setEnabled(false);
     return field;
 }

@@ -26,8 +26,8 @@ void setFlagLook(QWidget *w, bool set);
 void setHint(QWidget *w, const QString &hint, bool withTooltip = true);
 
 // A sunken value field showing "0.0", disabled until a description enables it. Wide
-// enough for every reading a channel normally gives; a wider value is shown cut with
-// a visible "…" and whole in the field's hint (see setValueText).
+// enough for every reading a sensor gives; a wider value is shown cut with a visible
+// "…" and whole in the field's hint (see setValueText).
 QLabel *valueField(const QString &name, QWidget *parent);
 // Shows text in a value field: whole when it fits, otherwise its end (the decimals)
 // behind "…", with the whole value in the tooltip and status tip. The field's own
