@@ -191,7 +191,14 @@ const std::vector<Operation> &operations()
                      return p[0] == protocol::code::State && p[1] == 1;
                  });
              };
-             test::waitUntil([&] { return cycleSent() && !r.busy(); }, 6000);
+             const int before = r.requestCount(protocol::code::Clock);
+             const auto cycleStarted = [&] {
+                 return r.requestCount(protocol::code::Clock) > before;
+             };
+             // Ended when its last request went out, or the controller was pulled out.
+             test::waitUntil([&] { return cycleStarted() && !r.busy(); }, 6000);
+             test::waitUntil([&] { return cycleSent() || !r.dm.hasDevice(); }, 3000);
+             test::waitUntil([&] { return !r.busy(); }, 6000);
              if (r.window->timer("AskTimer")->isActive())
                  r.button("AskStateBtn")->click();
          },
