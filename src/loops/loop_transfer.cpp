@@ -1,101 +1,93 @@
 #include "loops/loop_transfer.h"
 
-#include "link/data_module.h"
 #include "link/disconnect_text.h"
 #include "link/loop_verify.h"
 #include "link/protocol.h"
-
-#include <optional>
 
 namespace vardex::loops {
 
 using link::protocol::LoopRecord;
 
-namespace {
-
-// Hides the progress bar however the run ends.
-class ProgressGuard {
-public:
-    explicit ProgressGuard(link::DataModule &dm) : m_dm(dm) { m_dm.showProgress(true, 26); }
-    ~ProgressGuard() { m_dm.showProgress(false, 0); }
-    ProgressGuard(const ProgressGuard &) = delete;
-    ProgressGuard &operator=(const ProgressGuard &) = delete;
-
-private:
-    link::DataModule &m_dm;
-};
-
-} // namespace
-
-void readLoop(link::DataModule &dm, int n)
+LoopRecordsRead readLoopRecords(link::OperationContext &ctx, int n, int timeoutMs, bool stopOnMiss)
 {
-    dm.send(link::protocol::readLoop(n, LoopRecord::Main));
-    dm.waitReply(kLoopReplyTimeoutMs);
-    if (dm.isShuttingDown())
-        return;
-    dm.send(link::protocol::readLoop(n, LoopRecord::Extended));
-    dm.waitReply(kLoopReplyTimeoutMs);
+    LoopRecordsRead read;
+    ctx.send(link::protocol::readLoop(n, LoopRecord::Main));
+    read.main = ctx.waitReply(timeoutMs);
+    if (ctx.cancelled() || (stopOnMiss && !read.main))
+        return read;
+    ctx.send(link::protocol::readLoop(n, LoopRecord::Extended));
+    read.extended = ctx.waitReply(timeoutMs);
+    return read;
+}
+
+link::OpResult readLoop(link::OperationContext &ctx, int n)
+{
+    readLoopRecords(ctx, n, kLoopReplyTimeoutMs);
+    if (ctx.cancelled())
+        return link::OpResult::fail(ctx.cancelReason(), n);
+    return link::OpResult::done();
+}
+
+link::OpResult readAllLoops(link::OperationContext &ctx, const ReadAllOptions &options)
+{
+    std::optional<link::ProgressScope> progress;
+    if (options.showProgress)
+        progress.emplace(ctx, link::kLoopCount);
+    for (int n = 1; n <= link::kLoopCount; ++n) {
+        if (ctx.cancelled())
+            return link::OpResult::fail(ctx.cancelReason(), n);
+        const LoopRecordsRead read =
+            readLoopRecords(ctx, n, options.timeoutMs, options.stopAtMiss);
+        if (ctx.cancelled())
+            return link::OpResult::fail(ctx.cancelReason(), n);
+        if (options.stopAtMiss && !read.complete())
+            return link::OpResult::fail(link::OpStatus::NoReply, n);
+        if (read.extended && options.showProgress)
+            ctx.setProgress(n);
+    }
+    return link::OpResult::done();
 }
 
 namespace {
 
-// Why the run cannot go on, if it cannot.
-std::optional<WriteOutcome> stopped(const link::DataModule &dm)
+// Why the run cannot go on: a stop, or a controller pulled out (then a failed
+// read-back says nothing about the loop).
+WriteOutcome whyStopped(const link::OperationContext &ctx)
 {
-    if (dm.isShuttingDown())
-        return WriteOutcome::Stopped;
-    // A failed read-back after an unplug says nothing about the loop.
-    if (link::deviceLost(dm))
-        return WriteOutcome::Disconnected;
-    return std::nullopt;
+    return link::deviceLost(ctx) ? WriteOutcome::Disconnected : WriteOutcome::Stopped;
 }
 
-WriteOutcome writeOne(link::DataModule &dm, int n, int timeoutMs, bool *extAcked)
+WriteOutcome writeOne(link::OperationContext &ctx, int n, int timeoutMs, bool *extAcked)
 {
-    dm.send(link::protocol::writeLoop(n, dm.image().loop(n)));
-    dm.waitReply(timeoutMs);
-    if (const auto why = stopped(dm))
-        return *why;
-    if (!link::verifyLoop(dm, n))
-        return stopped(dm).value_or(WriteOutcome::VerifyFailed);
-    dm.send(link::protocol::writeLoopExt(n, dm.image().loopExt(n)));
-    *extAcked = dm.waitReply(timeoutMs);
-    return stopped(dm).value_or(WriteOutcome::Written);
+    ctx.send(link::protocol::writeLoop(n, ctx.image().loop(n)));
+    ctx.waitReply(timeoutMs);
+    if (ctx.cancelled())
+        return whyStopped(ctx);
+    if (!link::verifyLoop(ctx, n))
+        return ctx.cancelled() ? whyStopped(ctx) : WriteOutcome::VerifyFailed;
+    ctx.send(link::protocol::writeLoopExt(n, ctx.image().loopExt(n)));
+    *extAcked = ctx.waitReply(timeoutMs);
+    return ctx.cancelled() ? whyStopped(ctx) : WriteOutcome::Written;
 }
 
 } // namespace
 
-WriteOutcome writeLoop(link::DataModule &dm, int n)
+WriteOutcome writeLoop(link::OperationContext &ctx, int n)
 {
     bool acked = false;
-    return writeOne(dm, n, kLoopReplyTimeoutMs, &acked);
+    return writeOne(ctx, n, kLoopReplyTimeoutMs, &acked);
 }
 
-bool readAllLoops(link::DataModule &dm)
+WriteAllResult writeAllLoops(link::OperationContext &ctx)
 {
-    ProgressGuard progress(dm);
-    for (int n = 1; n <= link::kLoopCount && !dm.isShuttingDown(); ++n) {
-        if (link::deviceLost(dm))
-            return false;
-        dm.send(link::protocol::readLoop(n, LoopRecord::Main));
-        dm.waitReply(kLoopReplyTimeoutMs);
-        dm.send(link::protocol::readLoop(n, LoopRecord::Extended));
-        if (dm.waitReply(kLoopReplyTimeoutMs))
-            dm.setProgress(n);
-    }
-    return !link::deviceLost(dm);
-}
-
-WriteAllResult writeAllLoops(link::DataModule &dm)
-{
-    ProgressGuard progress(dm);
+    link::ProgressScope progress(ctx, link::kLoopCount);
     for (int n = 1; n <= link::kLoopCount; ++n) {
         bool acked = false;
-        const WriteOutcome outcome = writeOne(dm, n, kWriteAllReplyTimeoutMs, &acked);
+        const WriteOutcome outcome = writeOne(ctx, n, kWriteAllReplyTimeoutMs, &acked);
         if (outcome != WriteOutcome::Written)
             return {outcome, n};
         if (acked)
-            dm.setProgress(n);
+            ctx.setProgress(n);
     }
     return {};
 }

@@ -154,8 +154,7 @@ TEST(RoundTrip, LogRecordArrivesInTwoHalvesIntoTheBuffer)
 {
     RoundTrip r(sim::controllerWithLog(20));
     ASSERT_TRUE(r.exchange(protocol::readLogRecord(1), 1000));
-    r.dm.setReplyReceived(false);
-    ASSERT_TRUE(r.dm.waitReply(1000));
+    ASSERT_TRUE(r.dm.waitNextReport(1000));
     const auto &buffer = r.dm.image().logRecordBuffer;
     EXPECT_TRUE(std::any_of(buffer.begin(), buffer.begin() + 50, [](auto b) { return b != 0; }));
     EXPECT_TRUE(std::any_of(buffer.begin() + 50, buffer.begin() + 74, [](auto b) { return b; }));
@@ -227,9 +226,9 @@ TEST(RoundTrip, ReadAllLoopsUnpluggedSaysSoInsteadOfRunningOutItsWaits)
 {
     RoundTrip r;
     r.transport.addFault(r.id, {sim::Fault::Kind::Unplug, protocol::code::Loop, 3});
-    bool complete = true;
-    r.dm.run([&] { complete = loops::readAllLoops(r.dm); });
-    EXPECT_FALSE(complete);
+    link::OpStatus status = link::OpStatus::Done;
+    r.dm.run([&] { status = loops::readAllLoops(r.dm).status; });
+    EXPECT_EQ(status, link::OpStatus::Disconnected);
     int loopReads = 0;
     for (const auto &rq : r.transport.receivedRequests(r.id))
         loopReads += rq[link::pos::Code] == protocol::code::Loop;

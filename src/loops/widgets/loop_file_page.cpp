@@ -8,6 +8,7 @@
 #include "link/disconnect_text.h"
 #include "loops/loop_file.h"
 #include "loops/loop_transfer.h"
+#include "work/description_transfer.h"
 
 #include <QFileInfo>
 #include <QLabel>
@@ -70,10 +71,14 @@ LoopFilePage::LoopFilePage(ui::PageContext &ctx, QWidget *parent) : QWidget(pare
         button->setFixedWidth(180);
         layout->addWidget(button);
         connect(button, &QPushButton::clicked, this, b.handler);
+        if (b.handler == &LoopFilePage::onReadAll)
+            m_readAll = button;
+        else if (b.handler == &LoopFilePage::onWriteAll)
+            m_writeAll = button;
     }
     // Until a device description succeeds there is nothing to talk to.
-    findChild<QPushButton *>(QStringLiteral("ReadUprLoopConfigBtn"))->setEnabled(false);
-    findChild<QPushButton *>(QStringLiteral("WriteUprLoopConfigBtn"))->setEnabled(false);
+    m_readAll->setEnabled(false);
+    m_writeAll->setEnabled(false);
 
     m_nameLabel = new QLabel(this);
     m_nameLabel->setObjectName(QStringLiteral("UpLoopConfigNameLabel"));
@@ -128,30 +133,44 @@ void LoopFilePage::onClear()
 
 void LoopFilePage::onReadAll()
 {
-    link::DataModule &dm = m_ctx.dm;
     ui::Prompts &prompts = m_ctx.prompts;
     QPointer<LoopFilePage> self(this);
-    dm.run([&dm, &prompts, self] {
-        const bool complete = readAllLoops(dm);
+    m_ctx.dm.runOperation([self, &prompts](link::OperationContext &ctx) {
+        const link::OpResult r = readAllLoops(ctx);
         if (self)
             emit self->loopsChanged();
-        if (!complete)
+        if (r.status == link::OpStatus::Disconnected)
             prompts.message(link::kDisconnectedText, ui::Prompts::Kind::Warning);
     });
 }
 
 void LoopFilePage::onWriteAll()
 {
-    link::DataModule &dm = m_ctx.dm;
     ui::Prompts &prompts = m_ctx.prompts;
-    dm.run([&dm, &prompts] {
-        const WriteAllResult r = writeAllLoops(dm);
+    m_ctx.dm.runOperation([&prompts](link::OperationContext &ctx) {
+        const WriteAllResult r = writeAllLoops(ctx);
         if (r.outcome == WriteOutcome::VerifyFailed)
             prompts.message(kWriteVerifyFailed + QString::number(r.failedLoop),
                             ui::Prompts::Kind::Warning);
         else if (r.outcome == WriteOutcome::Disconnected)
             prompts.message(link::kDisconnectedText, ui::Prompts::Kind::Warning);
     });
+}
+
+void LoopFilePage::onConnectionChanged(bool connected)
+{
+    if (!connected) {
+        m_readAll->setEnabled(false);
+        m_writeAll->setEnabled(false);
+    }
+}
+
+void LoopFilePage::onDescriptionRead(const work::DescriptionResult &result)
+{
+    if (result.described) {
+        m_readAll->setEnabled(true);
+        m_writeAll->setEnabled(true);
+    }
 }
 
 } // namespace vardex::loops
