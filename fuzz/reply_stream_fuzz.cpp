@@ -102,8 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     dm.setAcceptSink([&](const Payload &rq, const Payload &reply) {
         check(sentAny);
         check(rq == outstanding);
-        check(isErrorReply(reply) || isControllerNotice(reply) ||
-              carriesWhatItAnswers(rq, reply));
+        check(isErrorReply(reply) || isControllerNotice(reply) || carriesWhatItAnswers(rq, reply));
         acceptedSinceReset = true;
     });
 

@@ -28,7 +28,7 @@ bool answers(const Payload &request, const Payload &reply)
         return reply[pos::Sub] == request[pos::Sub] && reply[pos::Arg1] == request[pos::Arg1];
     case code::WriteConfigPage: // the page: a late page acknowledgement must not pass for
         return reply[pos::Sub] == request[pos::Sub]; // the next page's
-    case code::WriteLoop: // loop number and record kind
+    case code::WriteLoop:                            // loop number and record kind
         return reply[pos::Sub] == request[pos::Sub] && reply[pos::Arg1] == request[pos::Arg1];
     default: // the others carry nothing of their request
         return true;

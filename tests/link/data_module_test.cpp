@@ -367,7 +367,8 @@ TEST(DataModuleDevices, ASecondControllerThatCannotBeOpenedLeavesTheWorkingOne)
     EXPECT_TRUE(l.dm.isConnected());
     EXPECT_EQ(l.connectionEvents, (QList<bool>{true}));
     ASSERT_EQ(errors.size(), 1);
-    EXPECT_TRUE(errors[0].contains(QStringLiteral("Device or resource busy"))) << errors[0].toStdString();
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("Device or resource busy")))
+        << errors[0].toStdString();
     // The first still answers, and its unplug is still noticed.
     l.dm.send(protocol::readClock());
     EXPECT_TRUE(l.dm.waitReply(1000));
@@ -419,8 +420,8 @@ TEST(DataModuleWait, AReplyOfTheSameCodeToAnotherRequestDoesNotEndTheWait)
         {"reset acknowledgement during SendHash", protocol::sendHash(digest), reply(15, 2),
          reply(15, 0)},
         {"state Sub 0 during the Sub 1 wait", protocol::readState(1), reply(2, 0), reply(2, 1)},
-        {"configuration page 0 during the page 1 wait", protocol::readConfigPage(1),
-         reply(1, 0), reply(1, 1)},
+        {"configuration page 0 during the page 1 wait", protocol::readConfigPage(1), reply(1, 0),
+         reply(1, 1)},
         {"loop 4 during the loop 5 wait", protocol::readLoop(5, protocol::LoopRecord::Main),
          reply(6, 4, 0), reply(6, 5, 0)},
         {"main record during the extended record wait",

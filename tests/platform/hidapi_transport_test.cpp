@@ -315,7 +315,6 @@ TEST(HidapiTransport, DescriptorsComeFromSysfsWithoutOpeningOtherDevices)
         if (!QFile::exists(sysfsReportDescriptorPath(node)))
             continue;
         const ReportLengths fromSysfs = readHidrawReportLengths(node);
-        EXPECT_GT(fromSysfs.input + fromSysfs.output + fromSysfs.feature, 0)
-            << node.toStdString();
+        EXPECT_GT(fromSysfs.input + fromSysfs.output + fromSysfs.feature, 0) << node.toStdString();
     }
 }

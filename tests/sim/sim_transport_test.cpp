@@ -246,7 +246,7 @@ TEST(SimFaults, UnpluggedDeviceAnswersNothingBeforeTheRemovalReachesTheLink)
     // The GUI thread is busy: the removal notice is not handled yet.
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
     std::array<std::uint8_t, link::kOutputReportSize> task{};
-    task[1] = 3;  // output task
+    task[1] = 3; // output task
     task[7] = 1; // TTL output 1
     QString text;
     quint32 code = 0;

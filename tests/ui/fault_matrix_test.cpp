@@ -85,9 +85,9 @@ struct Operation {
     const char *name;
     int faultCode;
     int faultSub;
-    int replyTimeoutMs;        // of the faulted request, so a delay can go past it
-    std::set<int> codes;       // every request it may send
-    bool readsIntoImage;       // a read: poisoned image parts must be poison or truth
+    int replyTimeoutMs;  // of the faulted request, so a delay can go past it
+    std::set<int> codes; // every request it may send
+    bool readsIntoImage; // a read: poisoned image parts must be poison or truth
     std::function<void(MatrixRig &)> prepare;
     std::function<void(MatrixRig &)> start;
     std::function<void(MatrixRig &)> poison;
@@ -180,9 +180,23 @@ void clickNamed(MatrixRig &r, const char *name)
 const std::vector<Operation> &operations()
 {
     static const std::vector<Operation> ops = {
-        {"single state read", protocol::code::State, 0, 200, {2}, true, {},
-         [](MatrixRig &r) { clickNamed(r, "WorkStateBtn"); }, poisonState, checkState},
-        {"polling cycle", protocol::code::State, 0, 500, {2, 4}, true, {},
+        {"single state read",
+         protocol::code::State,
+         0,
+         200,
+         {2},
+         true,
+         {},
+         [](MatrixRig &r) { clickNamed(r, "WorkStateBtn"); },
+         poisonState,
+         checkState},
+        {"polling cycle",
+         protocol::code::State,
+         0,
+         500,
+         {2, 4},
+         true,
+         {},
          [](MatrixRig &r) {
              clickNamed(r, "AskStateBtn");
              // One whole cycle (clock, state 0, state 1), then the switch goes off.
@@ -202,27 +216,71 @@ const std::vector<Operation> &operations()
              if (r.window->timer("AskTimer")->isActive())
                  r.button("AskStateBtn")->click();
          },
-         poisonState, checkState},
-        {"configuration read", protocol::code::ConfigPage, 3, 5000, {1}, true, {},
-         [](MatrixRig &r) { clickNamed(r, "ReadCfgBtn"); }, poisonConfig, checkConfig},
-        {"configuration write", protocol::code::WriteConfigPage, 1, 200, {9}, false, {},
-         [](MatrixRig &r) { clickNamed(r, "WriteCfgBtn"); }, {}, noImageCheck},
-        {"loop write with verification", protocol::code::WriteLoop, 10, 1000, {7, 32}, false,
+         poisonState,
+         checkState},
+        {"configuration read",
+         protocol::code::ConfigPage,
+         3,
+         5000,
+         {1},
+         true,
+         {},
+         [](MatrixRig &r) { clickNamed(r, "ReadCfgBtn"); },
+         poisonConfig,
+         checkConfig},
+        {"configuration write",
+         protocol::code::WriteConfigPage,
+         1,
+         200,
+         {9},
+         false,
+         {},
+         [](MatrixRig &r) { clickNamed(r, "WriteCfgBtn"); },
+         {},
+         noImageCheck},
+        {"loop write with verification",
+         protocol::code::WriteLoop,
+         10,
+         1000,
+         {7, 32},
+         false,
          [](MatrixRig &r) {
              r.window->loopPage()->setCurrentLoop(10);
              r.window->loopPage()->showUprLoop(10, QString());
          },
-         [](MatrixRig &r) { clickNamed(r, "WriteCurentUprLoopConfigBtn"); }, {}, noImageCheck},
-        {"read all loops", protocol::code::Loop, 3, 1000, {6}, true, {},
-         [](MatrixRig &r) { clickNamed(r, "ReadUprLoopConfigBtn"); }, poisonLoops, checkLoops},
-        {"description read", protocol::code::Loop, 3, 150, {1, 6, 34}, true, {},
+         [](MatrixRig &r) { clickNamed(r, "WriteCurentUprLoopConfigBtn"); },
+         {},
+         noImageCheck},
+        {"read all loops",
+         protocol::code::Loop,
+         3,
+         1000,
+         {6},
+         true,
+         {},
+         [](MatrixRig &r) { clickNamed(r, "ReadUprLoopConfigBtn"); },
+         poisonLoops,
+         checkLoops},
+        {"description read",
+         protocol::code::Loop,
+         3,
+         150,
+         {1, 6, 34},
+         true,
+         {},
          [](MatrixRig &r) { r.describe(); },
          [](MatrixRig &r) {
              poisonConfig(r);
              poisonLoops(r);
          },
          [](MatrixRig &r, bool clean) { return checkConfig(r, clean) + checkLoops(r, clean); }},
-        {"clock read", protocol::code::Clock, -1, 2000, {4}, true, {},
+        {"clock read",
+         protocol::code::Clock,
+         -1,
+         2000,
+         {4},
+         true,
+         {},
          [](MatrixRig &r) { clickNamed(r, "GetDateTimeBtn"); },
          [](MatrixRig &r) { r.dm.image().clock.year = 99; },
          [](MatrixRig &r, bool clean) {
@@ -230,8 +288,16 @@ const std::vector<Operation> &operations()
              protocol::decodeClock(r.truth(protocol::readClock()), truth);
              return expectField("year", r.dm.image().clock.year, 99, truth.year, clean);
          }},
-        {"clock set", protocol::code::WriteClock, -1, 0, {5}, false, {},
-         [](MatrixRig &r) { clickNamed(r, "WorkDateTimeSyncBtn"); }, {}, noImageCheck},
+        {"clock set",
+         protocol::code::WriteClock,
+         -1,
+         0,
+         {5},
+         false,
+         {},
+         [](MatrixRig &r) { clickNamed(r, "WorkDateTimeSyncBtn"); },
+         {},
+         noImageCheck},
     };
     return ops;
 }
@@ -242,9 +308,12 @@ struct FaultColumn {
 };
 
 const FaultColumn kFaults[] = {
-    {"drop", Fault::Kind::Drop},         {"delay past time-out", Fault::Kind::Delay},
-    {"error reply", Fault::Kind::ErrorReply}, {"duplicate", Fault::Kind::Duplicate},
-    {"late reply", Fault::Kind::Late},   {"unplug", Fault::Kind::Unplug},
+    {"drop", Fault::Kind::Drop},
+    {"delay past time-out", Fault::Kind::Delay},
+    {"error reply", Fault::Kind::ErrorReply},
+    {"duplicate", Fault::Kind::Duplicate},
+    {"late reply", Fault::Kind::Late},
+    {"unplug", Fault::Kind::Unplug},
 };
 
 // What the engineer may be told under each fault. Nothing may blame the controller's

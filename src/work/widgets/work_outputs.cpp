@@ -1,9 +1,9 @@
 #include "work/widgets/work_outputs.h"
 
 #include "link/data_module.h"
-#include "work/work_transfer.h"
 #include "work/masks.h"
 #include "work/widgets/work_look.h"
+#include "work/work_transfer.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
