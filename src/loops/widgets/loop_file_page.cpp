@@ -5,6 +5,7 @@
 #include "kit/widgets/page_context.h"
 #include "kit/widgets/prompts.h"
 #include "link/data_module.h"
+#include "link/disconnect_text.h"
 #include "loops/loop_file.h"
 #include "loops/loop_transfer.h"
 #include "work/description_transfer.h"
@@ -144,11 +145,14 @@ void LoopFilePage::onClear()
 
 void LoopFilePage::onReadAll()
 {
+    ui::Prompts &prompts = m_ctx.prompts;
     QPointer<LoopFilePage> self(this);
-    m_ctx.dm.runOperation([self](link::OperationContext &ctx) {
-        readAllLoops(ctx);
+    m_ctx.dm.runOperation([self, &prompts](link::OperationContext &ctx) {
+        const link::OpResult r = readAllLoops(ctx);
         if (self)
             emit self->loopsChanged();
+        if (r.status == link::OpStatus::Disconnected)
+            prompts.message(link::kDisconnectedText, ui::Prompts::Kind::Warning);
     });
 }
 
@@ -160,6 +164,8 @@ void LoopFilePage::onWriteAll()
         if (r.outcome == WriteOutcome::VerifyFailed)
             prompts.message(kWriteVerifyFailed + QString::number(r.failedLoop),
                             ui::Prompts::Kind::Warning);
+        else if (r.outcome == WriteOutcome::Disconnected)
+            prompts.message(link::kDisconnectedText, ui::Prompts::Kind::Warning);
     });
 }
 

@@ -5,6 +5,7 @@
 #include "kit/widgets/page_context.h"
 #include "kit/widgets/prompts.h"
 #include "link/data_module.h"
+#include "link/disconnect_text.h"
 #include "loops/ext_coding.h"
 #include "loops/level_conversion.h"
 #include "loops/loop_outputs.h"
@@ -265,8 +266,11 @@ void LoopPage::onWriteClicked()
         return;
     ui::Prompts &prompts = m_ctx.prompts;
     m_ctx.dm.runOperation([&prompts, n](link::OperationContext &ctx) {
-        if (writeLoop(ctx, n) == WriteOutcome::VerifyFailed)
+        const WriteOutcome outcome = writeLoop(ctx, n);
+        if (outcome == WriteOutcome::VerifyFailed)
             prompts.message(kVerifyFailed, ui::Prompts::Kind::Warning);
+        else if (outcome == WriteOutcome::Disconnected)
+            prompts.message(link::kDisconnectedText, ui::Prompts::Kind::Warning);
     });
 }
 

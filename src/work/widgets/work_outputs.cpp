@@ -126,7 +126,8 @@ WorkOutputs::WorkOutputs(link::DataModule &dm, QWidget *parent)
         bar->setEnabled(false);
         auto *label = new QLabel(work::fanTaskText(0), fans);
         label->setObjectName(memberName("FanTaskLabel", k));
-        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("100 %")) + 4);
+        // Fixed: "0 %" and "100 %" take the same room, so the bar beside it never moves.
+        label->setFixedWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("100 %")) + 4);
         setHint(label, tr("Текущее задание вентилятора №%1").arg(k), true);
         auto *speed = valueField(memberName("stFanSpeed", k), fans);
         connect(bar, &QScrollBar::valueChanged, this,
@@ -176,7 +177,7 @@ void WorkOutputs::showState(const link::MonitorState &state)
         setActiveLook(b.box,
                       work::maskBit(stateByte(state, b.family), b.box->property("tag").toInt()));
     for (std::size_t k = 0; k < m_fanSpeeds.size(); ++k) {
-        m_fanSpeeds[k]->setText(QString::number(state.fanSpeeds[k]));
+        setValueText(m_fanSpeeds[k], QString::number(state.fanSpeeds[k]));
         m_fanTaskLabels[k]->setText(work::fanTaskText(state.fanTasks[k]));
     }
 }
