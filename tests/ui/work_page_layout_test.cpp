@@ -120,7 +120,7 @@ QMap<QString, QRect> placesOf(QWidget *page)
 {
     QMap<QString, QRect> places;
     for (QWidget *c : page->findChildren<QWidget *>()) {
-        if (!c->isVisibleTo(page) || !isControl(c) || c->objectName().isEmpty())
+        if (!c->isVisibleTo(page) || !test::isLayoutControl(c) || c->objectName().isEmpty())
             continue;
         places.insert(c->objectName(), QRect(c->mapTo(page, QPoint(0, 0)), c->size()));
     }
