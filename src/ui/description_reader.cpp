@@ -19,7 +19,8 @@ void DescriptionReader::read()
             work::readDescription(ctx, m_timings, [this] { return m_dm.isConnected(); });
         if (result.op.status == link::OpStatus::NoReply)
             m_prompts.message(QStringLiteral("Нет ответа контроллера"), Prompts::Kind::Warning);
-        else if (result.op.status == link::OpStatus::Disconnected)
+        // Pulled out during the read (not before it started: the window says so already).
+        else if (link::deviceLost(ctx))
             m_prompts.message(link::kDisconnectedText, Prompts::Kind::Warning);
         if (result.op.status != link::OpStatus::Disconnected || result.configurationRead)
             emit described(result);
