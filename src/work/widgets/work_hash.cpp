@@ -2,8 +2,8 @@
 
 #include "link/data_module.h"
 #include "work/hash_hints.h"
-#include "work/work_transfer.h"
 #include "work/widgets/work_look.h"
+#include "work/work_transfer.h"
 
 #include <QPushButton>
 #include <QVBoxLayout>
