@@ -61,8 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     fillLoops(image);
     const std::vector<std::uint8_t> old = loopBytes(image);
 
-    QString error;
-    check(loops::loadLoopFile(path, image, &error));
+    check(loops::loadLoopFile(path, image).ok);
     const std::vector<std::uint8_t> now = loopBytes(image);
     const std::size_t takes = firmware > 23 ? loops::kLoopFileMainSize + loops::kLoopFileExtSize
                                             : loops::kLoopFileMainSize;
@@ -71,14 +70,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     check(std::equal(old.begin() + static_cast<std::ptrdiff_t>(n), old.end(),
                      now.begin() + static_cast<std::ptrdiff_t>(n)));
 
-    check(loops::saveLoopFile(again, image, &error));
+    check(loops::saveLoopFile(again, image).ok);
     const QByteArray saved = fuzz::readScratch(again);
     check(saved.size() == static_cast<qsizetype>(takes));
     check(std::equal(now.begin(), now.begin() + static_cast<std::ptrdiff_t>(takes),
                      reinterpret_cast<const std::uint8_t *>(saved.data())));
     link::DeviceImage back;
     back.config.firmwareVersion = firmware;
-    check(loops::loadLoopFile(again, back, &error));
+    check(loops::loadLoopFile(again, back).ok);
     const std::vector<std::uint8_t> reloaded = loopBytes(back);
     check(std::equal(now.begin(), now.begin() + static_cast<std::ptrdiff_t>(takes),
                      reloaded.begin()));

@@ -128,7 +128,7 @@ WorkOutputs::WorkOutputs(link::DataModule &dm, QWidget *parent)
         label->setObjectName(memberName("FanTaskLabel", k));
         // Fixed: "0 %" and "100 %" take the same room, so the bar beside it never moves.
         label->setFixedWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("100 %")) + 4);
-        setHint(label, tr("Текущее задание вентилятора №%1").arg(k));
+        setHint(label, tr("Текущее задание вентилятора №%1").arg(k), true);
         auto *speed = valueField(memberName("stFanSpeed", k), fans);
         connect(bar, &QScrollBar::valueChanged, this,
                 [this, bar](int position) { onFanBarChanged(bar, position); });
@@ -146,7 +146,7 @@ WorkOutputs::WorkOutputs(link::DataModule &dm, QWidget *parent)
     m_taskButton = new QPushButton(tr("Задание"), this);
     m_taskButton->setObjectName(QStringLiteral("WorkTaskBtn"));
     m_taskButton->setEnabled(false);
-    setHint(m_taskButton, tr("Выдать задание в монитор"));
+    setHint(m_taskButton, tr("Выдать задание в монитор"), true);
     connect(m_taskButton, &QPushButton::clicked, this, &WorkOutputs::sendTask);
     grid->addWidget(m_taskButton, 2, 0, 1, 3, Qt::AlignRight);
     grid->setRowStretch(3, 1);

@@ -31,7 +31,7 @@ QPushButton *button(const char *name, const QString &caption, const QString &hin
     auto *b = new QPushButton(caption, parent);
     b->setObjectName(QLatin1String(name));
     b->setEnabled(false);
-    setHint(b, hint);
+    setHint(b, hint, true);
     return b;
 }
 
