@@ -78,31 +78,39 @@ void LogFrame::buildControls()
     outer->setContentsMargins(4, 4, 4, 4);
     auto *frame = new QGroupBox(tr("Логирование "), this);
     outer->addWidget(frame);
-    auto *layout = new QVBoxLayout(frame);
+    auto *columns = new QHBoxLayout(frame);
+    columns->setContentsMargins(6, 4, 6, 6);
+    auto *layout = new QVBoxLayout;
+    layout->setSpacing(4);
+    columns->addLayout(layout, 1);
+    auto *side = new QVBoxLayout;
+    side->setSpacing(4);
+    columns->addLayout(side);
 
     auto *bar = new QHBoxLayout;
     layout->addLayout(bar);
 
     auto *reading = new QGroupBox(tr("Чтение"), frame);
-    auto *rl = new QHBoxLayout(reading);
+    auto *rl = new QGridLayout(reading);
+    rl->setContentsMargins(6, 4, 6, 4);
     m_readButton = button("ReadLogBtn", tr("Чтение"), tr("Чтение лога из монитора"), reading);
     m_stopButton = button("StopLogBtn", tr("Стоп"), tr("Остановить чтение лога"), reading);
-    rl->addWidget(m_readButton);
-    rl->addWidget(m_stopButton);
-    rl->addSpacing(12);
-    rl->addWidget(new QLabel(tr("Запись "), reading));
+    rl->addWidget(m_readButton, 0, 0);
+    rl->addWidget(m_stopButton, 0, 1);
+    rl->addWidget(new QLabel(tr("Запись "), reading), 1, 0, Qt::AlignRight);
     m_recordEdit = new QSpinBox(reading);
     m_recordEdit->setObjectName(QStringLiteral("LogRecEdit"));
     m_recordEdit->setRange(1, RecordStore::kSlots);
     m_recordEdit->setValue(1);
-    rl->addWidget(m_recordEdit);
+    rl->addWidget(m_recordEdit, 1, 1);
     m_readRecordButton =
         button("ReadLogRecBtn", tr("Прочитать"), tr("Чтение одной записи лога"), reading);
-    rl->addWidget(m_readRecordButton);
+    rl->addWidget(m_readRecordButton, 1, 2);
     bar->addWidget(reading);
 
     auto *records = new QGroupBox(tr("Записи"), frame);
     auto *nl = new QGridLayout(records);
+    nl->setContentsMargins(6, 4, 6, 4);
     m_position = counter("stLogPositionRecords", records);
     m_maxRecords = counter("stLogMaxRecords", records);
     nl->addWidget(new QLabel(tr("Текущая"), records), 0, 0);
@@ -111,22 +119,10 @@ void LogFrame::buildControls()
     nl->addWidget(m_maxRecords, 1, 1);
     m_elapsed = new QLabel(tr("Время "), records);
     m_elapsed->setObjectName(QStringLiteral("Label1"));
-    m_elapsed->setMinimumWidth(m_elapsed->fontMetrics().horizontalAdvance(
-        QStringLiteral("Время 00:00:00, прочитано 16384 из 16384, пропущено 16384")));
+    m_elapsed->setWordWrap(true);
     nl->addWidget(m_elapsed, 0, 2, 2, 1);
+    nl->setColumnStretch(2, 1);
     bar->addWidget(records, 1);
-
-    auto *actions = new QGroupBox(tr("Лог"), frame);
-    auto *al = new QHBoxLayout(actions);
-    m_saveButton = button("SaveLogBtn", tr("Сохранить"), tr("Сохранить лог в файле"), actions);
-    m_loadButton = button("LoadLogBtn", tr("Загрузить"), tr("Считать лог из файла"), actions);
-    m_graphButton = button("ShowGraphBtn", tr("График"), QString(), actions);
-    m_excelButton =
-        button("ExportEcxelBtn", tr("Экспорт Excel"), tr("Экспорт лога в EXCEL"), actions);
-    m_csvButton = button("ExportCsvBtn", tr("Экспорт CSV"), tr("Экспорт лога в файл CSV"), actions);
-    for (QPushButton *b : {m_saveButton, m_loadButton, m_graphButton, m_excelButton, m_csvButton})
-        al->addWidget(b);
-    bar->addWidget(actions);
 
     m_scrollBar = new QScrollBar(Qt::Horizontal, frame);
     m_scrollBar->setObjectName(QStringLiteral("LogScrollBar"));
@@ -136,6 +132,23 @@ void LogFrame::buildControls()
 
     m_view = new LogView(frame);
     layout->addWidget(m_view, 1);
+
+    auto *actions = new QGroupBox(tr("Лог"), frame);
+    auto *al = new QGridLayout(actions);
+    al->setContentsMargins(6, 4, 6, 4);
+    m_saveButton = button("SaveLogBtn", tr("Сохранить"), tr("Сохранить лог в файле"), actions);
+    m_loadButton = button("LoadLogBtn", tr("Загрузить"), tr("Считать лог из файла"), actions);
+    m_graphButton = button("ShowGraphBtn", tr("График"), QString(), actions);
+    m_excelButton =
+        button("ExportEcxelBtn", tr("Экспорт Excel"), tr("Экспорт лога в EXCEL"), actions);
+    m_csvButton = button("ExportCsvBtn", tr("Экспорт CSV"), tr("Экспорт лога в файл CSV"), actions);
+    al->addWidget(m_saveButton, 0, 0);
+    al->addWidget(m_loadButton, 0, 1);
+    al->addWidget(m_graphButton, 1, 0);
+    al->addWidget(m_excelButton, 2, 0);
+    al->addWidget(m_csvButton, 2, 1);
+    side->addWidget(actions);
+    side->addWidget(m_view->flagsBox(), 1);
 
     connect(m_readButton, &QPushButton::clicked, this, &LogFrame::readFullLog);
     connect(m_stopButton, &QPushButton::clicked, this, &LogFrame::stopRead);
