@@ -58,6 +58,12 @@ QString elapsedText(qint64 ms)
     return QTime(0, 0).addMSecs(static_cast<int>(std::min<qint64>(ms, 86399999))).toString(format);
 }
 
+// Exports go to a folder the engineer did not choose: name the whole path.
+QString exportFailure(const files::FileResult &r)
+{
+    return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(r.path), r.reason);
+}
+
 } // namespace
 
 LogFrame::LogFrame(ui::PageContext context, QWidget *parent)
@@ -376,7 +382,7 @@ void LogFrame::exportExcel()
         written = platform::writeXlsx(path, exporting::buildLogTable(m_store, resolutions()));
     }
     if (!written.ok) {
-        m_ctx.prompts.message(written.message(), ui::Prompts::Kind::Error);
+        m_ctx.prompts.message(exportFailure(written), ui::Prompts::Kind::Error);
         return;
     }
     if (!m_openUrl(QUrl::fromLocalFile(path)))
@@ -398,7 +404,7 @@ void LogFrame::exportCsv()
             path, exporting::toCsv(exporting::buildLogTable(m_store, resolutions())));
     }
     if (!written.ok) {
-        m_ctx.prompts.message(written.message(), ui::Prompts::Kind::Error);
+        m_ctx.prompts.message(exportFailure(written), ui::Prompts::Kind::Error);
         return;
     }
     m_ctx.prompts.message(tr("Лог записан в файл %1").arg(QDir::toNativeSeparators(path)),
