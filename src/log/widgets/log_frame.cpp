@@ -78,6 +78,12 @@ LogFrame::LogFrame(ui::PageContext context, QWidget *parent)
 
 LogFrame::~LogFrame() = default;
 
+const RecordStore &LogFrame::store() const
+{
+    static const RecordStore released;
+    return m_store ? *m_store : released;
+}
+
 void LogFrame::buildControls()
 {
     auto *outer = new QVBoxLayout(this);
@@ -199,18 +205,28 @@ void LogFrame::onChannelNames(const ChannelNames &names)
     m_view->setChannelNames(names);
 }
 
+void LogFrame::onDescriptionRead(const work::DescriptionResult &)
+{
+    refreshView();
+}
+
 void LogFrame::onClosing()
 {
     m_closing = true;
-    if (m_reading)
+    if (m_reading) {
+        // The window waits for the read to unwind before it closes for good.
         m_ctx.dm.cancel();
+        return;
+    }
+    m_store.reset();
+    setEnabled(false);
 }
 
 void LogFrame::onScroll(int position)
 {
-    if (!m_store.isLoaded() || m_reading)
+    if (!m_store || !m_store->isLoaded() || m_reading)
         return;
-    m_working = m_store.record(position);
+    m_working = m_store->record(position);
     m_position->setText(QString::number(position));
     refreshView();
 }
@@ -219,7 +235,7 @@ void LogFrame::onScroll(int position)
 
 void LogFrame::readFullLog()
 {
-    if (m_reading)
+    if (m_reading || !m_store)
         return;
     setReading(true);
     const qint64 started = m_ctx.clock.monotonicMs();
@@ -236,7 +252,7 @@ void LogFrame::readFullLog()
                 refreshView();
             }
         };
-        const FullReadResult result = log::readFullLog(ctx, m_store, m_working, observer);
+        const FullReadResult result = log::readFullLog(ctx, *m_store, m_working, observer);
         finishFullRead(result, m_ctx.clock.monotonicMs() - started);
     });
 }
@@ -282,13 +298,13 @@ void LogFrame::showLoadedLog(int records, int position)
     m_scrollBar->setValue(position);
     m_maxRecords->setText(QString::number(records));
     m_position->setText(QString::number(position));
-    m_working = m_store.record(position);
+    m_working = m_store->record(position);
     refreshView();
 }
 
 void LogFrame::readOneRecord()
 {
-    if (m_reading)
+    if (m_reading || !m_store)
         return;
     const int index = m_recordEdit->value();
     setReading(true);
@@ -310,7 +326,7 @@ void LogFrame::readOneRecord()
 
 void LogFrame::saveLog()
 {
-    if (m_reading || !m_store.isLoaded())
+    if (m_reading || !m_store || !m_store->isLoaded())
         return;
     ui::FileDialogRequest request;
     request.title = tr("Сохранить протокол работы терминала");
@@ -320,14 +336,14 @@ void LogFrame::saveLog()
     const QString path = m_ctx.prompts.saveFileName(request);
     if (path.isEmpty())
         return;
-    const files::FileResult saved = saveLogFile(path, m_store);
+    const files::FileResult saved = saveLogFile(path, *m_store);
     if (!saved.ok)
         m_ctx.prompts.message(saved.message(), ui::Prompts::Kind::Error);
 }
 
 void LogFrame::loadLog()
 {
-    if (m_reading)
+    if (m_reading || !m_store)
         return;
     ui::FileDialogRequest request;
     request.title = tr("Загрузить протокол работы терминала");
@@ -338,7 +354,7 @@ void LogFrame::loadLog()
     const QString path = m_ctx.prompts.openFileName(request);
     if (path.isEmpty())
         return;
-    const LogLoadResult loaded = loadLogFile(path, m_store);
+    const LogLoadResult loaded = loadLogFile(path, *m_store);
     if (!loaded.file.ok) {
         m_ctx.prompts.message(loaded.file.message(), ui::Prompts::Kind::Error);
         return;
@@ -356,7 +372,9 @@ void LogFrame::loadLog()
 
 bool LogFrame::refuseEmptyExport()
 {
-    if (m_store.isLoaded())
+    if (!m_store)
+        return true;
+    if (m_store->isLoaded())
         return false;
     m_ctx.prompts.message(tr("Нечего экспортировать: прочитайте лог из монитора или загрузите "
                              "его из файла."),
@@ -379,7 +397,7 @@ void LogFrame::exportExcel()
     {
         link::BusyCursorScope busy(m_ctx.dm);
         QDir().mkpath(m_exportFolder);
-        written = platform::writeXlsx(path, exporting::buildLogTable(m_store, resolutions()));
+        written = platform::writeXlsx(path, exporting::buildLogTable(*m_store, resolutions()));
     }
     if (!written.ok) {
         m_ctx.prompts.message(exportFailure(written), ui::Prompts::Kind::Error);
@@ -401,7 +419,7 @@ void LogFrame::exportCsv()
         link::BusyCursorScope busy(m_ctx.dm);
         QDir().mkpath(m_exportFolder);
         written = files::saveAtomically(
-            path, exporting::toCsv(exporting::buildLogTable(m_store, resolutions())));
+            path, exporting::toCsv(exporting::buildLogTable(*m_store, resolutions())));
     }
     if (!written.ok) {
         m_ctx.prompts.message(exportFailure(written), ui::Prompts::Kind::Error);
