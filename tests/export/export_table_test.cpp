@@ -50,7 +50,7 @@ TEST(LogExportTable, IntegersStayIntegersRealsAreShortestAndTemperaturesScaled)
     EXPECT_DOUBLE_EQ(cellAs<double>(t, 0, 17), 12.5);
     EXPECT_DOUBLE_EQ(cellAs<double>(t, 0, 18), 6.25);
     EXPECT_TRUE(std::holds_alternative<std::monostate>(t.at(0, 19)));
-    EXPECT_EQ(cellAs<std::int64_t>(t, 0, 23), 10); // FanTask_2 = fan task 2
+    EXPECT_EQ(cellAs<std::int64_t>(t, 0, 23), 10);   // FanTask_2 = fan task 2
     EXPECT_EQ(cellAs<std::int64_t>(t, 0, 24), 1001); // FanSpeed_2
     EXPECT_EQ(cellAs<std::int64_t>(t, 0, 39), 8);
 }
@@ -77,9 +77,9 @@ TEST(ChartExportTable, EveryPointInOrderSplitIntoHourMinuteSecond)
     for (int i = 0; i < 3; ++i)
         points.push_back({start.addSecs(i), {5.0 + i, 4.9}});
     const Table t = buildChartTable(points, {QStringLiteral("USBPower"), QStringLiteral("Aver")});
-    EXPECT_EQ(t.headers, (QStringList{QStringLiteral("Час"), QStringLiteral("Мин"),
-                                      QStringLiteral("Сек"), QStringLiteral("USBPower"),
-                                      QStringLiteral("Aver")}));
+    EXPECT_EQ(t.headers,
+              (QStringList{QStringLiteral("Час"), QStringLiteral("Мин"), QStringLiteral("Сек"),
+                           QStringLiteral("USBPower"), QStringLiteral("Aver")}));
     ASSERT_EQ(t.rows(), 3);
     EXPECT_EQ(cellAs<std::int64_t>(t, 0, 0), 23);
     EXPECT_EQ(cellAs<std::int64_t>(t, 0, 2), 58);
@@ -93,8 +93,12 @@ TEST(CsvWriter, QuotesOnlyWhatNeedsItAndEndsLinesWithCrLf)
 {
     Table t;
     t.headers = {QStringLiteral("Name"), QStringLiteral("a,b"), QStringLiteral("Value")};
-    t.cells = {Cell(QStringLiteral("say \"hi\"")), Cell(QStringLiteral("line\nbreak")),
-               Cell(std::int64_t{-3}), Cell(QStringLiteral("Час")), Cell(), Cell(0.1)};
+    t.cells = {Cell(QStringLiteral("say \"hi\"")),
+               Cell(QStringLiteral("line\nbreak")),
+               Cell(std::int64_t{-3}),
+               Cell(QStringLiteral("Час")),
+               Cell(),
+               Cell(0.1)};
     EXPECT_EQ(toCsv(t), QByteArray("Name,\"a,b\",Value\r\n"
                                    "\"say \"\"hi\"\"\",\"line\nbreak\",-3\r\n") +
                             QStringLiteral("Час").toUtf8() + QByteArray(",,0.1\r\n"));

@@ -30,11 +30,11 @@ print(json.dumps({"title": sheet.title, "rows": rows, "bold": bold, "boldBelow":
 
 QString pythonWithOpenpyxl()
 {
-    for (const QString &candidate : {QStringLiteral("/usr/bin/python3"), QStringLiteral("python3")}) {
+    for (const QString &candidate :
+         {QStringLiteral("/usr/bin/python3"), QStringLiteral("python3")}) {
         QProcess p;
         p.start(candidate, {QStringLiteral("-c"), QStringLiteral("import openpyxl")});
-        if (p.waitForFinished(20000) && p.exitStatus() == QProcess::NormalExit &&
-            p.exitCode() == 0)
+        if (p.waitForFinished(20000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
             return candidate;
     }
     return {};

@@ -47,13 +47,16 @@ struct LogPage {
 TEST(LogPageStart, ControlsCarryTheirNamesCaptionsAndInitialTexts)
 {
     LogPage p;
-    for (const char *name :
-         {"ReadLogBtn", "StopLogBtn", "ReadLogRecBtn", "LogRecEdit", "LogScrollBar",
-          "stLogPositionRecords", "stLogMaxRecords", "Label1", "SaveLogBtn", "LoadLogBtn",
-          "ShowGraphBtn", "ExportEcxelBtn", "stLogRecNumber", "stLogDay", "stLogYear", "stLogSec",
-          "cbLogContact8", "cbLogDigitInput8", "stLogAnalog5", "stLogPower", "stLogTemper6",
-          "stLogFanSpeed4", "stLogFanTask4", "cbLogDigitOut8", "cbLogHighSwitch4",
-          "cbLogLowSwitch4", "cbLogRelay6", "cbLogFlags64", "Label53", "Label55"})
+    for (const char *name : {"ReadLogBtn",       "StopLogBtn",      "ReadLogRecBtn",
+                             "LogRecEdit",       "LogScrollBar",    "stLogPositionRecords",
+                             "stLogMaxRecords",  "Label1",          "SaveLogBtn",
+                             "LoadLogBtn",       "ShowGraphBtn",    "ExportEcxelBtn",
+                             "stLogRecNumber",   "stLogDay",        "stLogYear",
+                             "stLogSec",         "cbLogContact8",   "cbLogDigitInput8",
+                             "stLogAnalog5",     "stLogPower",      "stLogTemper6",
+                             "stLogFanSpeed4",   "stLogFanTask4",   "cbLogDigitOut8",
+                             "cbLogHighSwitch4", "cbLogLowSwitch4", "cbLogRelay6",
+                             "cbLogFlags64",     "Label53",         "Label55"})
         EXPECT_NE(p.control(name), nullptr) << name;
     auto *bar = p.control<QScrollBar>("LogScrollBar");
     EXPECT_EQ(bar->minimum(), 1);
@@ -130,7 +133,8 @@ TEST(LogPageRead, MissingRecordsAreCountedInTheElapsedTimeText)
     p.rig.transport.addFault(p.rig.id, {sim::Fault::Kind::Drop, 11});
     p.click("ReadLogBtn");
     ASSERT_TRUE(test::waitUntil([&] { return !p.page.isReading(); }));
-    EXPECT_TRUE(p.text("Label1").endsWith(QStringLiteral("пропущено 1"))) << p.text("Label1").toStdString();
+    EXPECT_TRUE(p.text("Label1").endsWith(QStringLiteral("пропущено 1")))
+        << p.text("Label1").toStdString();
     EXPECT_EQ(p.page.store().missingSlots(), std::vector<int>{1});
 }
 
