@@ -1,7 +1,7 @@
 #include "link/bytes.h"
 #include "log/log_transfer.h"
 #include "sim/memory.h"
-#include "support/sim_link_rig.h"
+#include "support/sim_controller.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,12 @@
 
 using namespace vardex;
 using namespace vardex::log;
-using test::SimLinkRig;
-
 namespace {
+
+// The shared simulated controller, plugged, answering without added latency.
+struct SimLinkRig : test::SimController {
+    explicit SimLinkRig(sim::Firmware firmware) : SimController(std::move(firmware), 0) { plug(); }
+};
 
 // What the controller holds in ring slot n, as the program stores it.
 LogRecord controllerRecord(SimLinkRig &rig, int n)
