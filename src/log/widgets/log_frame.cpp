@@ -9,7 +9,7 @@
 #include "log/log_file.h"
 #include "log/widgets/log_view.h"
 #include "platform/xlsx_writer.h"
-#include "work/widgets/work_look.h"
+#include "kit/widgets/control_helpers.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -33,7 +33,7 @@ QPushButton *button(const char *name, const QString &caption, const QString &hin
     auto *b = new QPushButton(caption, parent);
     b->setObjectName(QLatin1String(name));
     if (!hint.isEmpty())
-        ui::worklook::setHint(b, hint, false);
+        ui::setHint(b, hint, false);
     return b;
 }
 

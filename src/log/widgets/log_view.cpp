@@ -1,6 +1,7 @@
 #include "log/widgets/log_view.h"
 
 #include "work/value_format.h"
+#include "kit/widgets/control_helpers.h"
 #include "work/widgets/work_look.h"
 
 #include <QCheckBox>
@@ -18,7 +19,7 @@ namespace {
 
 QString member(const char *family, int n)
 {
-    return QLatin1String(family) + QString::number(n);
+    return ui::memberName(family, n);
 }
 
 QLabel *valueText(const QString &name, const QString &initial, QWidget *parent)
