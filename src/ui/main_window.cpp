@@ -98,9 +98,6 @@ MainWindow::MainWindow(link::DataModule &dm, Prompts *prompts, QWidget *parent)
     for (int n = 1; n <= link::kLoopCount; ++n)
         m_dm.image().loop(n).clearInputs();
 
-    if (m_logFrame)
-        m_logFrame->allocateRecordStore();
-
     setTabShown(QStringLiteral("LogTabSheet"), true);
     m_pages->setCurrentWidget(page(QStringLiteral("WorkTabSheet")));
     setTabShown(QStringLiteral("SetupTabSheet"), true);
