@@ -15,8 +15,8 @@ const TemperatureResolutions kHalfDegree{};
 GraphPoints pointsOf(const GraphSelection &sel, const std::vector<LogRecord> &records,
                      const TemperatureResolutions &res = kHalfDegree)
 {
-    return buildGraphPoints(sel, int(records.size()),
-                            [&](int slot) { return records.at(std::size_t(slot - 1)); }, res);
+    return buildGraphPoints(
+        sel, int(records.size()), [&](int slot) { return records.at(std::size_t(slot - 1)); }, res);
 }
 
 GraphSelection oneGraph(int parameter, int year)
@@ -47,14 +47,16 @@ double at(int y, int mo, int d, int h = 12, int mi = 0, int s = 0)
 TEST(GraphFilter, OnlyRecordsOfTheChosenYearAndValidDatesAreDrawn)
 {
     std::vector<LogRecord> log = {
-        logRecordAt(11, 12, 31, 23, 59, 59), logRecordAt(12, 1, 1, 0, 0, 0),
-        logRecordAt(11, 2, 31),              // 31 February
-        logRecordAt(11, 13, 1),              // month 13
-        logRecordAt(11, 3, 1, 24, 0, 0),     // hour 24
+        logRecordAt(11, 12, 31, 23, 59, 59),
+        logRecordAt(12, 1, 1, 0, 0, 0),
+        logRecordAt(11, 2, 31),          // 31 February
+        logRecordAt(11, 13, 1),          // month 13
+        logRecordAt(11, 3, 1, 24, 0, 0), // hour 24
         logRecordAt(11, 3, 1, 10, 0, 0),
     };
     const GraphPoints p = pointsOf(oneGraph(0, 11), log);
-    EXPECT_EQ(times(p.series[0]), (std::vector<double>{at(11, 12, 31, 23, 59, 59), at(11, 3, 1, 10)}));
+    EXPECT_EQ(times(p.series[0]),
+              (std::vector<double>{at(11, 12, 31, 23, 59, 59), at(11, 3, 1, 10)}));
     EXPECT_EQ(p.recordsDrawn, 2);
     EXPECT_EQ(times(pointsOf(oneGraph(0, 12), log).series[0]),
               (std::vector<double>{at(12, 1, 1, 0, 0, 0)}));
@@ -84,10 +86,13 @@ TEST(GraphFilter, SlotRangeIsInclusiveAndClampedToTheRecordCount)
     sel.first = 9;
     sel.last = 500;
     int highest = 0;
-    buildGraphPoints(sel, 10, [&](int slot) {
-        highest = std::max(highest, slot);
-        return log.at(std::size_t(slot - 1));
-    }, kHalfDegree);
+    buildGraphPoints(
+        sel, 10,
+        [&](int slot) {
+            highest = std::max(highest, slot);
+            return log.at(std::size_t(slot - 1));
+        },
+        kHalfDegree);
     EXPECT_EQ(highest, 10);
 }
 
@@ -104,9 +109,9 @@ TEST(GraphValues, EveryParameterTakesItsOwnField)
     r.switchState = 0xF0;
     r.fanSpeeds = {1000, 2000, 3000, 65535};
     r.fanTasks = {10, 20, 30, 100};
-    const std::vector<double> expected = {12.5, 24.25, 5.0, 300.0, 55.5, 221.5, -10, 20, 0.5,
-                                          1,    1.5,   2,   0xA5,  0x5A, 3,     0x21, 0xF0,
-                                          1000, 2000,  3000, 65535, 10,  20,    30,   100};
+    const std::vector<double> expected = {12.5, 24.25, 5.0,   300.0, 55.5, 221.5, -10,  20,   0.5,
+                                          1,    1.5,   2,     0xA5,  0x5A, 3,     0x21, 0xF0, 1000,
+                                          2000, 3000,  65535, 10,    20,   30,    100};
     ASSERT_EQ(expected.size(), std::size_t(kGraphParameters));
     GraphSelection sel;
     sel.year = 11;
