@@ -17,7 +17,8 @@ GraphPoints graphPointsOf(const GraphSelection &selection, const RecordStore &st
 }
 
 void showLogGraphs(QWidget *parent, GraphSelection &selection, const RecordStore &store,
-                   const TemperatureResolutions &resolutions, ui::Prompts &prompts)
+                   const TemperatureResolutions &resolutions, ui::Prompts &prompts,
+                   const ChannelNames &names)
 {
     const int count = store.count();
     if (count <= 0) {
@@ -26,13 +27,13 @@ void showLogGraphs(QWidget *parent, GraphSelection &selection, const RecordStore
     }
     const auto newest = newestRecordYear(count, [&store](int slot) { return store.record(slot); });
     {
-        GraphWizardDlg wizard(selection, count, newest, defaultChannelNames(), parent);
+        GraphWizardDlg wizard(selection, count, newest, names, parent);
         if (wizard.exec() != QDialog::Accepted)
             return;
     }
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const GraphPoints points = graphPointsOf(selection, store, resolutions);
-    LogGraphForm form(selection, points, prompts, defaultChannelNames(), parent);
+    LogGraphForm form(selection, points, prompts, names, parent);
     QGuiApplication::restoreOverrideCursor();
     form.exec();
 }

@@ -1,9 +1,11 @@
 #include "chart/widgets/chart_view.h"
 #include "log/widgets/graph_wizard_dlg.h"
+#include "log/widgets/log_frame.h"
 #include "log/widgets/log_graph_form.h"
 #include "log/widgets/log_graphs.h"
 
 #include "support/log_records.h"
+#include "support/page_rig.h"
 #include "support/recording_prompts.h"
 
 #include <QCheckBox>
@@ -226,4 +228,12 @@ TEST(LogGraphForm, SaveImageAsksForAFileAndReportsAFailedWrite)
     QTest::mouseClick(save, Qt::LeftButton);
     EXPECT_EQ(prompts.saveRequests.size(), 3);
     EXPECT_EQ(prompts.messages.size(), 1);
+}
+
+TEST(LogPageGraphs, GraphButtonOnAnEmptyLogSaysThereIsNothingToDraw)
+{
+    test::PageRig rig;
+    LogFrame page(rig.ctx);
+    QTest::mouseClick(page.showGraphButton(), Qt::LeftButton);
+    EXPECT_EQ(rig.prompts.messages, QStringList{kNothingToDrawText});
 }
