@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QLabel;
 class QPushButton;
@@ -30,7 +31,9 @@ public:
     explicit LogFrame(ui::PageContext context, QWidget *parent = nullptr);
     ~LogFrame() override;
 
-    const RecordStore &store() const { return m_store; }
+    // The store lives from construction until the window closes.
+    const RecordStore &store() const;
+    bool hasRecordStore() const { return m_store != nullptr; }
     const LogRecord &workingRecord() const { return m_working; }
     bool isReading() const { return m_reading; }
     // The button the graph window hangs on.
@@ -44,6 +47,8 @@ public:
     // ui::Page
     void onConnectionChanged(bool connected) override;
     void onChannelNames(const ChannelNames &names) override;
+    // The sensors' resolutions may have changed: temperatures are shown again.
+    void onDescriptionRead(const work::DescriptionResult &result) override;
     void onClosing() override;
 
     void readFullLog();
@@ -72,7 +77,7 @@ private:
     QString exportPath(const QString &extension) const;
 
     ui::PageContext m_ctx;
-    RecordStore m_store;
+    std::unique_ptr<RecordStore> m_store = std::make_unique<RecordStore>();
     LogRecord m_working;
     bool m_reading = false;
     bool m_connected = false;
