@@ -210,9 +210,9 @@ void LogFrame::onChannelNames(const ChannelNames &names)
 
 void LogFrame::showGraphs()
 {
-    if (m_reading)
+    if (m_reading || !m_store)
         return;
-    showLogGraphs(this, m_graphSelection, m_store, resolutions(), m_ctx.prompts, m_channelNames);
+    showLogGraphs(this, m_graphSelection, *m_store, resolutions(), m_ctx.prompts, m_channelNames);
 }
 
 void LogFrame::onDescriptionRead(const work::DescriptionResult &)
