@@ -46,7 +46,8 @@ protected:
     }
 };
 
-// A line of width w drawn as w hairlines one pixel apart: the raster engine draws a
+// A line of width w drawn as w hairlines one pixel apart diagonally (so that steep and
+// flat stretches both thicken): the raster engine draws a
 // hairline on its fast path but strokes a wider pen with joins at every vertex, which
 // for twelve densely sampled series costs most of a replot.
 class HairlineGraph : public QCPGraph {
@@ -77,7 +78,7 @@ protected:
         painter->setBrush(Qt::NoBrush);
         for (int i = 0; i < std::max(1, lineWidth); ++i) {
             painter->save();
-            painter->translate(0, i);
+            painter->translate(i, i);
             painter->drawPolyline(lines.constData(), int(lines.size()));
             painter->restore();
         }

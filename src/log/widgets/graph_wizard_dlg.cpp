@@ -23,7 +23,7 @@ GraphWizardDlg::GraphWizardDlg(GraphSelection &selection, int recordCount,
     setObjectName(QStringLiteral("GraphVizardDlg"));
     setWindowTitle(QStringLiteral("Помощник построения графика логирования"));
     build(names);
-    show(recordCount, newestYear);
+    fillFromSelection(recordCount, newestYear);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
@@ -93,7 +93,7 @@ void GraphWizardDlg::build(const ChannelNames &names)
     root->addWidget(buttons);
 }
 
-void GraphWizardDlg::show(int recordCount, std::optional<int> newestYear)
+void GraphWizardDlg::fillFromSelection(int recordCount, std::optional<int> newestYear)
 {
     // The newest record's year replaces the initial year once, at the first opening
     // that has records; later openings keep what the user chose.

@@ -26,7 +26,7 @@ public:
 
 private:
     void build(const ChannelNames &names);
-    void show(int recordCount, std::optional<int> newestYear);
+    void fillFromSelection(int recordCount, std::optional<int> newestYear);
 
     GraphSelection &m_sel;
     QCheckBox *m_graph[kGraphs] = {};
