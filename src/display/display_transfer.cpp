@@ -68,6 +68,8 @@ bool DisplayLink::send(Bytes command)
     if (preview && ctx.hasDevice())
         preview->feed(command);
     ctx.send(*request.payload);
+    if (afterSend)
+        afterSend();
     return true;
 }
 

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 // The display page's sequences. Each one is a single operation of the data module,
 // so nothing else goes over the link while it runs; each returns at once (Cancelled)
@@ -24,6 +25,7 @@ struct DisplayLink {
     link::OperationContext &ctx;
     ScriptBuffer &script;
     ModuleModel *preview = nullptr;
+    std::function<void()> afterSend = {}; // the page refreshes its caption and preview
 
     // False (nothing done) once the sequence is cancelled or when the command
     // exceeds one request.

@@ -204,6 +204,7 @@ void ModuleModel::drawStandingText(int mode, int line, std::span<const std::uint
 
 void ModuleModel::feed(std::span<const std::uint8_t> bytes)
 {
+    ++m_revision;
     for (std::uint8_t b : bytes) {
         switch (m_state) {
         case State::Text:

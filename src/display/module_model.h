@@ -34,6 +34,8 @@ public:
     // Brightness of the level in per cent ("Выкл", 32, 45, 79, 100, 100).
     int brightnessPercent() const;
     int screenMode() const { return m_mode; }
+    // Grows with every piece fed, so a view knows when to paint again.
+    int revision() const { return m_revision; }
 
     // One character row of a screen mode: its top, height and cell widths.
     struct Row {
@@ -72,6 +74,7 @@ private:
     void setMode(int mode);
 
     std::array<std::uint8_t, kWidth * kHeight / 8> m_pixels{};
+    int m_revision = 0;
     int m_dimming = 5;
     int m_mode = kInitialMode;
     std::vector<Row> m_rows; // the character rows of m_mode

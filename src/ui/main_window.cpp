@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include "config/widgets/setup_frame.h"
+#include "display/widgets/futaba_page.h"
 #include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
 #include "log/widgets/log_frame.h"
@@ -154,6 +155,9 @@ void MainWindow::buildPages()
 
     m_logFrame = new log::LogFrame(*m_ctx, page(QStringLiteral("LogTabSheet")));
     page(QStringLiteral("LogTabSheet"))->layout()->addWidget(m_logFrame);
+
+    QWidget *futabaSheet = page(QStringLiteral("FutabaTabSheet"));
+    futabaSheet->layout()->addWidget(new display::FutabaPage(*m_ctx, futabaSheet));
 
     // The configuration tab: the tree and its pages, with the loop editors in two of them.
     QWidget *setupSheet = page(QStringLiteral("SetupTabSheet"));
