@@ -1,5 +1,7 @@
 #include "display/script_buffer.h"
 
+#include <algorithm>
+
 namespace vardex::display {
 
 bool ScriptBuffer::append(std::span<const std::uint8_t> command)
@@ -19,7 +21,8 @@ bool ScriptBuffer::append(std::span<const std::uint8_t> command)
     int next = 9;
     while (next < end)
         next += 8;
-    m_position = next > 255 ? end : next;
+    // A last entry that ends at the top leaves E past 255; P stays a buffer offset.
+    m_position = next > 255 ? std::min(end, 255) : next;
     return true;
 }
 

@@ -110,7 +110,8 @@ TEST(DisplayScriptBuffer, WrapsAtTheTop)
     ASSERT_TRUE(b.append(repeated(10, 0x22)));
     EXPECT_EQ(b.position(), 253); // 257 would pass 255
     EXPECT_EQ(b.bytes()[240], 0xFE);
-    EXPECT_EQ(b.bytes()[252], 0x22);
+    EXPECT_EQ(b.bytes()[251], 0x22);
+    EXPECT_EQ(b.bytes()[252], 0);
     ASSERT_TRUE(b.append(repeated(4, 0x33)));
     EXPECT_EQ(b.bytes()[0], 0xFE);
     EXPECT_EQ(b.bytes()[1], 4);
@@ -137,6 +138,11 @@ TEST(DisplayScriptBuffer, ACommandThatWouldOverrunStartsANewPass)
     ASSERT_TRUE(c.append(repeated(14, 0x55)));
     EXPECT_EQ(c.bytes()[240], 0xFE);
     EXPECT_EQ(c.bytes()[255], 0x55);
+    // E = 257 is past the buffer: the caption never shows a position outside it.
+    EXPECT_EQ(c.position(), 255);
+    EXPECT_EQ(c.caption(), QStringLiteral("Зап. 255"));
+    ASSERT_TRUE(c.append(repeated(3, 0x66)));
+    EXPECT_EQ(c.bytes()[0], 0xFE);
 }
 
 TEST(DisplayPicture, TopLeftCell)

@@ -12,7 +12,7 @@ using namespace vardex;
 using namespace vardex::display;
 using test::hexBytes;
 using test::repeated;
-using Bytes = std::vector<std::uint8_t>;
+using ByteList = std::vector<std::uint8_t>;
 
 namespace {
 
@@ -23,8 +23,8 @@ struct Bench {
     ScriptBuffer script;
     DisplayLink link{ctx, script};
 
-    std::vector<Bytes> commands() const { return ctx.dataOf(kSerial); }
-    Bytes line() const { return ctx.firmware.serialBytes(); }
+    std::vector<ByteList> commands() const { return ctx.dataOf(kSerial); }
+    ByteList line() const { return ctx.firmware.serialBytes(); }
 };
 
 // A text of n converted bytes: Latin letters counting up.
@@ -36,18 +36,18 @@ QString textOf(int n)
     return s;
 }
 
-Bytes bytesOf(int from, int to)
+ByteList bytesOf(int from, int to)
 {
-    Bytes b;
+    ByteList b;
     for (int i = from; i < to; ++i)
         b.push_back(static_cast<std::uint8_t>('a' + i % 26));
     return b;
 }
 
-Bytes cat(std::initializer_list<Bytes> parts)
+ByteList cat(std::initializer_list<ByteList> parts)
 {
-    Bytes out;
-    for (const Bytes &p : parts)
+    ByteList out;
+    for (const ByteList &p : parts)
         out.insert(out.end(), p.begin(), p.end());
     return out;
 }
@@ -174,7 +174,7 @@ TEST(DisplaySequences, FillAndCharacterRows)
     EXPECT_EQ(c[5].front(), 0x60);
     EXPECT_EQ(c[5].back(), 0x7F);
     EXPECT_EQ(c[7].size(), 32u);
-    EXPECT_EQ(Bytes(c[7].begin(), c[7].begin() + 2), hexBytes("81 9A"));
+    EXPECT_EQ(ByteList(c[7].begin(), c[7].begin() + 2), hexBytes("81 9A"));
 }
 
 TEST(DisplaySequences, FourLineTestAndUserCharacter)
@@ -226,8 +226,9 @@ TEST(DisplaySequences, TestTwoBouncesAndStopsAfterItsPass)
     EXPECT_EQ(at.front(), std::make_pair(0, 0));
     EXPECT_EQ(std::count_if(at.begin(), at.end(), [](auto p) { return p.first == 239; }), 1);
     for (std::size_t i = 1; i < at.size(); ++i) {
-        if (at[i - 1].first == 239)
+        if (at[i - 1].first == 239) {
             EXPECT_EQ(at[i].first, 238);
+        }
         EXPECT_LE(at[i].second, 47);
         EXPECT_GE(at[i].first, 0);
     }
@@ -270,7 +271,7 @@ TEST(DisplaySequences, PictureToScreenAtItsPosition)
     ASSERT_TRUE(pictureToScreen(b.link, picture, 255, 64).ok());
     const auto c = b.commands();
     ASSERT_EQ(c.size(), 1u);
-    Bytes expected = hexBytes("1B 5C 3F 4C 47 32 35 35 3B 36 34 3B 31 36 3B 31 36 3B 80 00");
+    ByteList expected = hexBytes("1B 5C 3F 4C 47 32 35 35 3B 36 34 3B 31 36 3B 31 36 3B 80 00");
     expected.resize(expected.size() + 30, 0);
     EXPECT_EQ(c[0], expected);
 }
@@ -280,7 +281,7 @@ TEST(DisplayScriptWrite, FiveBlocksOf51Bytes)
     test::FirmwareContext ctx;
     ScriptBuffer script;
     ASSERT_TRUE(script.append(dimming(4)));
-    ASSERT_TRUE(script.append(Bytes(50, 0x41)));
+    ASSERT_TRUE(script.append(ByteList(50, 0x41)));
     ASSERT_TRUE(writeScript(ctx, script, 2).ok());
     const auto writes = ctx.sentWith(link::protocol::code::MemoryWrite);
     ASSERT_EQ(writes.size(), 5u);

@@ -103,7 +103,7 @@ TEST(ModulePreview, GarbageIsDroppedAndReadingGoesOn)
 {
     ModuleModel m;
     // An unknown sequence, a bitmap with a four-digit number, stray control bytes.
-    m.feed(hexBytes("1B 5C 3F 4C 5A 1B 5C 3F 4C 47 31 32 33 34 3B 00 07 0D"));
+    m.feed(hexBytes("1B 5C 3F 4C 5A 1B 5C 3F 4C 47 31 32 33 34 00 07 0D 1B 5B 39 39 39 39 39 39"));
     EXPECT_EQ(m.litPixels(), 0);
     m.feed(dimming(2));
     EXPECT_EQ(m.dimming(), 2);

@@ -79,32 +79,46 @@ void FutabaPage::onClick(const char *name, const std::function<void(int tag)> &h
 
 void FutabaPage::buildControls()
 {
-    auto *top = new QGridLayout(this);
-    top->setContentsMargins(6, 6, 6, 6);
-    top->setSpacing(6);
+    // Two rows that do not share columns: the wide text controls beside the picture,
+    // the preview beside the tests.
+    auto *page = new QVBoxLayout(this);
+    page->setContentsMargins(6, 4, 6, 4);
+    page->setSpacing(4);
 
+    auto *upper = new QHBoxLayout;
+    upper->setSpacing(8);
     auto *left = new QVBoxLayout;
+    left->setSpacing(4);
     left->addWidget(buildLineGroup(1));
     left->addWidget(buildLineGroup(2));
     left->addWidget(buildGroupScroll());
     left->addWidget(buildSettings());
-    left->addStretch(1);
-
+    upper->addLayout(left, 1);
     auto *right = new QVBoxLayout;
     right->addWidget(buildPictureGroup());
-    right->addWidget(buildScriptGroup());
     right->addStretch(1);
+    upper->addLayout(right);
+    page->addLayout(upper);
 
-    top->addLayout(left, 0, 0);
-    top->addLayout(right, 0, 1);
-
+    auto *lower = new QHBoxLayout;
+    lower->setSpacing(8);
     auto *previewGroup = groupBox(this, QStringLiteral("Просмотр"), "PreviewGroupBox");
     auto *pv = new QVBoxLayout(previewGroup);
+    pv->setContentsMargins(2, 2, 2, 2);
     m_preview = new ModulePreview(m_model, previewGroup);
-    m_preview->setFixedHeight(ModuleModel::kHeight * 2 + 8);
     pv->addWidget(m_preview);
-    top->addWidget(previewGroup, 1, 0, 1, 2);
-    top->setRowStretch(0, 1);
+    lower->addWidget(previewGroup, 1);
+
+    auto *tests = new QVBoxLayout;
+    auto *test2 = groupBox(this, QStringLiteral("Тест 2"));
+    auto *t = new QHBoxLayout(test2);
+    t->addWidget(button("FutabaTest2Btn", QStringLiteral("Запуск ")));
+    t->addWidget(button("StopTest2Btn", QStringLiteral("Стоп")));
+    tests->addWidget(test2);
+    tests->addWidget(buildScriptGroup());
+    tests->addStretch(1);
+    lower->addLayout(tests);
+    page->addLayout(lower, 1);
 }
 
 QWidget *FutabaPage::buildLineGroup(int line)
@@ -113,6 +127,8 @@ QWidget *FutabaPage::buildLineGroup(int line)
     auto *group = groupBox(this, first ? QStringLiteral("Верхняя строка ")
                                        : QStringLiteral("Нижняя строка "));
     auto *v = new QVBoxLayout(group);
+    v->setContentsMargins(6, 2, 6, 4);
+    v->setSpacing(2);
     auto *edit = new QLineEdit(first ? QStringLiteral("Строка 1") : QStringLiteral("Строка 2"),
                                group);
     edit->setObjectName(first ? QStringLiteral("FutabaLine1Edit")
@@ -123,6 +139,7 @@ QWidget *FutabaPage::buildLineGroup(int line)
     auto *row = new QHBoxLayout;
     auto *statics = groupBox(group, QStringLiteral("Статический режим"));
     auto *sh = new QHBoxLayout(statics);
+    sh->setContentsMargins(6, 2, 6, 4);
     sh->addWidget(button(first ? "SendRS232Btn" : "SendRS232_Line2_Btn",
                          QStringLiteral("Загрузка"),
                          first ? QStringLiteral("Статический текс в первой строке")
@@ -141,12 +158,14 @@ QWidget *FutabaPage::buildLineGroup(int line)
 
     auto *scroll = groupBox(group, QStringLiteral("Одиночная прокрутка"));
     auto *ch = new QHBoxLayout(scroll);
+    ch->setContentsMargins(6, 2, 6, 4);
     ch->addWidget(new QLabel(QStringLiteral("Скорость"), scroll));
     m_scrollSpeed[line - 1] = comboBox(
         scroll, first ? "SingleScrollSpeedLine1Box" : "SingleScrollSpeedLine2Box",
         {QStringLiteral(" 25 ms"), QStringLiteral(" 38 ms"), QStringLiteral(" 90 ms"),
          QStringLiteral("166 ms")});
     m_scrollSpeed[line - 1]->setCurrentIndex(0);
+    m_scrollSpeed[line - 1]->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     ch->addWidget(m_scrollSpeed[line - 1]);
     ch->addWidget(button(first ? "ScrollLine1Btn" : "ScrollLine2Btn", QStringLiteral("Загрузка"),
                          {}, line));
@@ -161,11 +180,13 @@ QWidget *FutabaPage::buildGroupScroll()
 {
     auto *group = groupBox(this, QStringLiteral("Общая прокрутка"));
     auto *h = new QHBoxLayout(group);
+    h->setContentsMargins(6, 2, 6, 4);
     h->addWidget(button("SetScrollBtn", QStringLiteral("Вкл режима"),
                         QStringLiteral("Включение режима групповой прокрутки строк")));
     m_groupSpeed = comboBox(group, "AllScroolSpeedBox",
                             {QStringLiteral(" 10 ms"), QStringLiteral(" 20 ms")});
     m_groupSpeed->setCurrentIndex(0);
+    m_groupSpeed->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     h->addWidget(m_groupSpeed);
     h->addWidget(button("SetScrolLine1Btn", QStringLiteral("Загрузка 1"),
                         QStringLiteral("Загрузка данных прокрутки первой строки"), 1));
@@ -208,6 +229,7 @@ QWidget *FutabaPage::buildSettings()
         QStringLiteral("16х16, 8х16      4 строки"), QString(), QString(), QString()},
                             modeHint);
     m_screenMode->setCurrentIndex(2);
+    m_screenMode->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     g->addWidget(m_screenMode, 1, 1);
     g->addWidget(button("SetScreenModeBtn", QStringLiteral("Установить"), modeHint), 1, 2);
 
@@ -233,12 +255,7 @@ QWidget *FutabaPage::buildSettings()
     font->hide();
     actions->addWidget(font);
     g->addLayout(actions, 3, 0, 1, 3);
-
-    auto *test2 = groupBox(box, QStringLiteral("Тест 2"));
-    auto *t = new QHBoxLayout(test2);
-    t->addWidget(button("FutabaTest2Btn", QStringLiteral("Запуск ")));
-    t->addWidget(button("StopTest2Btn", QStringLiteral("Стоп")));
-    g->addWidget(test2, 0, 3, 3, 1, Qt::AlignTop);
+    g->setColumnStretch(1, 1);
     return box;
 }
 
@@ -247,14 +264,16 @@ QWidget *FutabaPage::buildPictureGroup()
     auto *group = groupBox(this, QStringLiteral("Картинка"));
     auto *v = new QVBoxLayout(group);
     m_grid = new PictureGrid(group);
-    v->addWidget(m_grid, 0, Qt::AlignHCenter);
-
-    auto *files = new QHBoxLayout;
+    auto *gridRow = new QHBoxLayout;
+    gridRow->addWidget(m_grid, 0, Qt::AlignTop);
+    auto *files = new QVBoxLayout;
     files->addWidget(button("ClearGraphGridBtn", QStringLiteral("Очистить "),
                             QStringLiteral("Очистка ")));
     files->addWidget(button("SaveGraphBtn", QStringLiteral("Сохранить")));
     files->addWidget(button("LoadGraphBtn", QStringLiteral("Считать")));
-    v->addLayout(files);
+    files->addStretch(1);
+    gridRow->addLayout(files);
+    v->addLayout(gridRow);
 
     auto *pos = new QGridLayout;
     auto spin = [group](const char *name, int maximum) {
@@ -272,7 +291,7 @@ QWidget *FutabaPage::buildPictureGroup()
     pos->addWidget(m_posY, 1, 1);
     pos->addWidget(button("LoadGraphToFutabaBtn", QStringLiteral("Загрузка"),
                           QStringLiteral("Загрузка картинки в позицию FUTABA")),
-                   0, 2, 2, 1);
+                   2, 0, 1, 2);
     v->addLayout(pos);
     return group;
 }
@@ -280,18 +299,19 @@ QWidget *FutabaPage::buildPictureGroup()
 QWidget *FutabaPage::buildScriptGroup()
 {
     auto *group = groupBox(this, QStringLiteral("Формирование автономного теста Futaba"));
-    auto *h = new QHBoxLayout(group);
+    auto *h = new QGridLayout(group);
     QStringList contacts;
     for (int k = 1; k <= 8; ++k)
         contacts << QStringLiteral("Кон. %1").arg(k);
     m_contact = comboBox(group, "cbFutabaKont", contacts);
     m_contact->setCurrentIndex(0);
-    h->addWidget(m_contact);
+    h->addWidget(m_contact, 0, 0, 1, 2);
     m_writeScript = button("WriteFutabaTestFramBtn", QStringLiteral("Запись"),
                            QStringLiteral("Запись тестового пакета для FUTABA в контроллер"));
-    h->addWidget(m_writeScript);
+    h->addWidget(m_writeScript, 1, 0);
     h->addWidget(button("ClearFutabaBufBtn", QStringLiteral("Очистка"),
-                        QStringLiteral("Очистка буффера пакетов для FUTABA")));
+                        QStringLiteral("Очистка буффера пакетов для FUTABA")),
+                 1, 1);
     return group;
 }
 

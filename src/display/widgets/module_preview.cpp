@@ -17,7 +17,8 @@ ModulePreview::ModulePreview(const ModuleModel &model, QWidget *parent)
     : QWidget(parent), m_model(model)
 {
     setObjectName(QStringLiteral("FutabaPreview"));
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    setMinimumSize(minimumSizeHint());
 }
 
 QSize ModulePreview::sizeHint() const
