@@ -23,13 +23,13 @@ inline constexpr std::uint8_t kUserCharTrail = 0x9D;
 
 enum class Attribute { Normal = 0, Blink = 1, Reverse = 2 }; // the list's choices
 
-Command reset();           // ESC \ ? R
-Command clearScreen();     // ESC [ 2 J
-Command eraseToLineEnd();  // ESC [ 0 K
-Command cursorTo(int row, int column);           // ESC [ row ; column H
-Command attribute(Attribute choice);             // ESC [ 0|5|7 m
-Command dimming(int level);                      // ESC \ ? L D level (0..5)
-Command screenMode(int mode);                    // ESC \ ? L S mode (1..8)
+Command reset();                       // ESC \ ? R
+Command clearScreen();                 // ESC [ 2 J
+Command eraseToLineEnd();              // ESC [ 0 K
+Command cursorTo(int row, int column); // ESC [ row ; column H
+Command attribute(Attribute choice);   // ESC [ 0|5|7 m
+Command dimming(int level);            // ESC \ ? L D level (0..5)
+Command screenMode(int mode);          // ESC \ ? L S mode (1..8)
 // ESC \ ? L H mode ; line ; speed ; T ; text. T is the whole text's length (the
 // rest follows as plain commands); text is at most 42 bytes.
 Command singleScroll(int mode, int line, int speed, std::uint8_t total, Bytes text);

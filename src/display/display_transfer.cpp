@@ -161,8 +161,7 @@ OpResult fill(DisplayLink &link)
 {
     const std::vector<std::uint8_t> block(32, 0x7F);
     for (int row = 1; row <= 4; ++row) {
-        if (!sendAndWait(link, cursorTo(row, 1), kSlowWait) ||
-            !sendAndWait(link, block, kSlowWait))
+        if (!sendAndWait(link, cursorTo(row, 1), kSlowWait) || !sendAndWait(link, block, kSlowWait))
             return stopped(link.ctx);
     }
     return OpResult::done();
@@ -174,8 +173,7 @@ OpResult characterRows(DisplayLink &link)
         std::vector<std::uint8_t> codes(32);
         for (int i = 0; i < 32; ++i)
             codes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(32 * row + i);
-        if (!sendAndWait(link, cursorTo(row, 1), kSlowWait) ||
-            !sendAndWait(link, codes, kSlowWait))
+        if (!sendAndWait(link, cursorTo(row, 1), kSlowWait) || !sendAndWait(link, codes, kSlowWait))
             return stopped(link.ctx);
     }
     std::vector<std::uint8_t> stars;
@@ -241,8 +239,7 @@ void BounceState::step()
     }
 }
 
-OpResult test2(DisplayLink &link, const std::array<std::uint8_t, 32> &picture,
-               const bool &running)
+OpResult test2(DisplayLink &link, const std::array<std::uint8_t, 32> &picture, const bool &running)
 {
     BounceState at;
     while (running) {
@@ -263,8 +260,8 @@ OpResult writeScript(link::OperationContext &ctx, const ScriptBuffer &script, in
     for (int i = 0; i < kScriptBlocks; ++i) {
         if (ctx.cancelled())
             return stopped(ctx);
-        const auto block = std::span(script.bytes()).subspan(
-            static_cast<std::size_t>(kScriptBlock * i), kScriptBlock);
+        const auto block = std::span(script.bytes())
+                               .subspan(static_cast<std::size_t>(kScriptBlock * i), kScriptBlock);
         const auto request = link::protocol::memoryWrite(256 * c + kScriptBlock * i, block);
         ctx.send(*request.payload);
         if (!ctx.waitReply(kMemoryWait) && !firstMissing && !ctx.cancelled())

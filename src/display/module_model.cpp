@@ -127,8 +127,8 @@ void ModuleModel::setMode(int mode)
     m_rows = rowsOf(m_mode);
 }
 
-int ModuleModel::drawCode(int x, const Row &row, std::uint8_t lead, std::uint8_t code,
-                          bool reverse, bool blink)
+int ModuleModel::drawCode(int x, const Row &row, std::uint8_t lead, std::uint8_t code, bool reverse,
+                          bool blink)
 {
     const int width = lead ? row.fullWidth : row.halfWidth;
     if (x >= kWidth)
@@ -397,9 +397,9 @@ ModuleModel::Parse ModuleModel::parseEscape()
     case 'H': {
         // mode ; line ; speed ; T ; then T text bytes
         for (std::size_t i = 5; i < n; ++i) {
-            const bool ok = (i == 5 || i == 7 || i == 9)    ? isDigit(s[i])
+            const bool ok = (i == 5 || i == 7 || i == 9)               ? isDigit(s[i])
                             : (i == 6 || i == 8 || i == 10 || i == 12) ? s[i] == ';'
-                                                                         : true;
+                                                                       : true;
             if (!ok)
                 return Parse::Invalid;
         }
@@ -433,7 +433,7 @@ ModuleModel::Parse ModuleModel::parseEscape()
     }
     case 'W': { // 3 ; 1 ; lead trail ; then 32 bytes
         for (std::size_t i = 5; i < n; ++i) {
-            const bool ok = (i == 5 || i == 7) ? isDigit(s[i])
+            const bool ok = (i == 5 || i == 7)              ? isDigit(s[i])
                             : (i == 6 || i == 8 || i == 11) ? s[i] == ';'
                                                             : true;
             if (!ok)

@@ -78,9 +78,9 @@ private:
     int m_dimming = 5;
     int m_mode = kInitialMode;
     std::vector<Row> m_rows; // the character rows of m_mode
-    int m_attribute = 0; // 0, 5 blinking, 7 reverse
-    int m_row = 1;       // cursor row, 1-based
-    int m_x = 0;         // cursor column in pixels
+    int m_attribute = 0;     // 0, 5 blinking, 7 reverse
+    int m_row = 1;           // cursor row, 1-based
+    int m_x = 0;             // cursor column in pixels
 
     State m_state = State::Text;
     std::uint8_t m_lead = 0; // first byte of a two-byte code

@@ -45,7 +45,8 @@ std::array<std::uint8_t, 32> Picture::bitmapBytes() const
     for (int r = 0; r < kPictureSide; ++r) {
         for (int c = 0; c < kPictureSide; ++c) {
             if (lit(c, r))
-                out[static_cast<std::size_t>(2 * r + c / 8)] |= static_cast<std::uint8_t>(0x80 >> (c % 8));
+                out[static_cast<std::size_t>(2 * r + c / 8)] |=
+                    static_cast<std::uint8_t>(0x80 >> (c % 8));
         }
     }
     return out;

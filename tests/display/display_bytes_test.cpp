@@ -47,8 +47,7 @@ TEST(DisplayCommands, BitmapAndUserCharacter)
 
     const Command u = userCharacter(userCharacterRows());
     ASSERT_EQ(u.size(), 12u + 32u);
-    EXPECT_EQ(Command(u.begin(), u.begin() + 12),
-              hexBytes("1B 5C 3F 4C 57 33 3B 31 3B EC 9D 3B"));
+    EXPECT_EQ(Command(u.begin(), u.begin() + 12), hexBytes("1B 5C 3F 4C 57 33 3B 31 3B EC 9D 3B"));
     EXPECT_EQ(Command(u.begin() + 12, u.begin() + 16), hexBytes("00 00 3F FE"));
     EXPECT_EQ(Command(u.end() - 4, u.end()), hexBytes("FF FF 00 00"));
 }
@@ -57,7 +56,8 @@ TEST(DisplayText, CyrillicTakesTwoBytesEverythingElseOne)
 {
     EXPECT_EQ(toModuleCodes(QStringLiteral("Яд")), hexBytes("84 60 84 74"));
     EXPECT_EQ(toModuleCodes(QStringLiteral("A1")), hexBytes("41 31"));
-    EXPECT_EQ(toModuleCodes(QStringLiteral("ЁёЕеЖж")), hexBytes("84 46 84 76 84 45 84 75 84 47 84 77"));
+    EXPECT_EQ(toModuleCodes(QStringLiteral("ЁёЕеЖж")),
+              hexBytes("84 46 84 76 84 45 84 75 84 47 84 77"));
     // The small alphabet skips 7F between н and о.
     EXPECT_EQ(toModuleCodes(QStringLiteral("нояА")), hexBytes("84 7E 84 80 84 91 84 40"));
     // Code page characters below A1 stay one byte; above it, non-letters give 84 00.

@@ -59,7 +59,8 @@ void FutabaPage::connectActions()
         const int level = index < 0 ? 5 : index;
         run([level](DisplayLink &l) { return sendOne(l, dimming(level)); });
     });
-    onClick("ResetFutabaBtn", [this](int) { run([](DisplayLink &l) { return sendOne(l, reset()); }); });
+    onClick("ResetFutabaBtn",
+            [this](int) { run([](DisplayLink &l) { return sendOne(l, reset()); }); });
     onClick("SetScreenModeBtn", [this](int) {
         const int mode = m_screenMode->currentIndex() + 1;
         run([mode](DisplayLink &l) { return sendOne(l, screenMode(mode)); });
@@ -79,7 +80,8 @@ void FutabaPage::connectActions()
         });
     }
     for (const char *name : {"ClearLine1Btn", "ClearLine2Btn"})
-        onClick(name, [this](int tag) { run([tag](DisplayLink &l) { return clearLine(l, tag); }); });
+        onClick(name,
+                [this](int tag) { run([tag](DisplayLink &l) { return clearLine(l, tag); }); });
     for (const char *name : {"ScrollLine1Btn", "ScrollLine2Btn"}) {
         onClick(name, [this](int tag) {
             const QString text = lineText(tag);
@@ -92,13 +94,12 @@ void FutabaPage::connectActions()
             run([tag](DisplayLink &l) { return clearSingleScroll(l, tag); });
         });
     }
-    onClick("SetScrollBtn", [this](int) { run([](DisplayLink &l) { return sendOne(l, groupScrollOn()); }); });
-    onClick("StartScrollBtn", [this](int) {
-        run([](DisplayLink &l) { return sendOne(l, groupScrollStart()); });
-    });
-    onClick("ResetScrollBtn", [this](int) {
-        run([](DisplayLink &l) { return sendOne(l, groupScrollOff()); });
-    });
+    onClick("SetScrollBtn",
+            [this](int) { run([](DisplayLink &l) { return sendOne(l, groupScrollOn()); }); });
+    onClick("StartScrollBtn",
+            [this](int) { run([](DisplayLink &l) { return sendOne(l, groupScrollStart()); }); });
+    onClick("ResetScrollBtn",
+            [this](int) { run([](DisplayLink &l) { return sendOne(l, groupScrollOff()); }); });
     for (const char *name : {"SetScrolLine1Btn", "SetScrolLine2Btn"}) {
         onClick(name, [this](int tag) {
             const QString text = lineText(tag);
@@ -113,7 +114,8 @@ void FutabaPage::connectActions()
     onClick("SpeedButton1", [this](int) {
         run([](DisplayLink &l) { return sendOne(l, userCharacter(userCharacterRows())); });
     });
-    onClick("SpeedButton2", [this](int) { run([](DisplayLink &l) { return userCharacterLine(l); }); });
+    onClick("SpeedButton2",
+            [this](int) { run([](DisplayLink &l) { return userCharacterLine(l); }); });
 
     onClick("FutabaTest2Btn", [this](int) { startTest2(); });
     onClick("StopTest2Btn", [this](int) { m_test2Running = false; });
@@ -133,9 +135,8 @@ void FutabaPage::connectActions()
     });
     onClick("WriteFutabaTestFramBtn", [this](int) {
         const int contact = std::max(0, m_contact->currentIndex());
-        m_ctx.dm.runOperation([this, contact](link::OperationContext &ctx) {
-            writeScript(ctx, m_script, contact);
-        });
+        m_ctx.dm.runOperation(
+            [this, contact](link::OperationContext &ctx) { writeScript(ctx, m_script, contact); });
     });
 }
 
@@ -189,8 +190,9 @@ void FutabaPage::loadPicture()
     }
     const FgdDecode d = decodeFgd(r.bytes);
     if (!d.ok) {
-        m_ctx.prompts.message(QStringLiteral("Файл %1 не является картинкой: %2").arg(path, d.error),
-                              ui::Prompts::Kind::Error);
+        m_ctx.prompts.message(
+            QStringLiteral("Файл %1 не является картинкой: %2").arg(path, d.error),
+            ui::Prompts::Kind::Error);
         return;
     }
     m_grid->setPicture(d.picture);

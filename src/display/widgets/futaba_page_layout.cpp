@@ -129,8 +129,8 @@ QWidget *FutabaPage::buildLineGroup(int line)
     auto *v = new QVBoxLayout(group);
     v->setContentsMargins(6, 2, 6, 4);
     v->setSpacing(2);
-    auto *edit = new QLineEdit(first ? QStringLiteral("Строка 1") : QStringLiteral("Строка 2"),
-                               group);
+    auto *edit =
+        new QLineEdit(first ? QStringLiteral("Строка 1") : QStringLiteral("Строка 2"), group);
     edit->setObjectName(first ? QStringLiteral("FutabaLine1Edit")
                               : QStringLiteral("FutabaLine2Edit"));
     m_lines[line - 1] = edit;
@@ -140,8 +140,7 @@ QWidget *FutabaPage::buildLineGroup(int line)
     auto *statics = groupBox(group, QStringLiteral("Статический режим"));
     auto *sh = new QHBoxLayout(statics);
     sh->setContentsMargins(6, 2, 6, 4);
-    sh->addWidget(button(first ? "SendRS232Btn" : "SendRS232_Line2_Btn",
-                         QStringLiteral("Загрузка"),
+    sh->addWidget(button(first ? "SendRS232Btn" : "SendRS232_Line2_Btn", QStringLiteral("Загрузка"),
                          first ? QStringLiteral("Статический текс в первой строке")
                                : QStringLiteral("Статический текс во второй строке"),
                          line));
@@ -160,15 +159,15 @@ QWidget *FutabaPage::buildLineGroup(int line)
     auto *ch = new QHBoxLayout(scroll);
     ch->setContentsMargins(6, 2, 6, 4);
     ch->addWidget(new QLabel(QStringLiteral("Скорость"), scroll));
-    m_scrollSpeed[line - 1] = comboBox(
-        scroll, first ? "SingleScrollSpeedLine1Box" : "SingleScrollSpeedLine2Box",
-        {QStringLiteral(" 25 ms"), QStringLiteral(" 38 ms"), QStringLiteral(" 90 ms"),
-         QStringLiteral("166 ms")});
+    m_scrollSpeed[line - 1] =
+        comboBox(scroll, first ? "SingleScrollSpeedLine1Box" : "SingleScrollSpeedLine2Box",
+                 {QStringLiteral(" 25 ms"), QStringLiteral(" 38 ms"), QStringLiteral(" 90 ms"),
+                  QStringLiteral("166 ms")});
     m_scrollSpeed[line - 1]->setCurrentIndex(0);
     m_scrollSpeed[line - 1]->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     ch->addWidget(m_scrollSpeed[line - 1]);
-    ch->addWidget(button(first ? "ScrollLine1Btn" : "ScrollLine2Btn", QStringLiteral("Загрузка"),
-                         {}, line));
+    ch->addWidget(
+        button(first ? "ScrollLine1Btn" : "ScrollLine2Btn", QStringLiteral("Загрузка"), {}, line));
     ch->addWidget(button(first ? "ClearScrollLine1Btn" : "ClearScrollLine2Btn",
                          QStringLiteral("Очистка"), {}, line));
     row->addWidget(scroll, 1);
@@ -183,8 +182,8 @@ QWidget *FutabaPage::buildGroupScroll()
     h->setContentsMargins(6, 2, 6, 4);
     h->addWidget(button("SetScrollBtn", QStringLiteral("Вкл режима"),
                         QStringLiteral("Включение режима групповой прокрутки строк")));
-    m_groupSpeed = comboBox(group, "AllScroolSpeedBox",
-                            {QStringLiteral(" 10 ms"), QStringLiteral(" 20 ms")});
+    m_groupSpeed =
+        comboBox(group, "AllScroolSpeedBox", {QStringLiteral(" 10 ms"), QStringLiteral(" 20 ms")});
     m_groupSpeed->setCurrentIndex(0);
     m_groupSpeed->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     h->addWidget(m_groupSpeed);
@@ -221,13 +220,13 @@ QWidget *FutabaPage::buildSettings()
 
     const QString modeHint = QStringLiteral("Установка режима отображения индикатора");
     g->addWidget(new QLabel(QStringLiteral("Режим отображения экрана"), box), 1, 0);
-    m_screenMode = comboBox(box, "ScreenModeBox",
-                            {QStringLiteral("5x7                   8 строк"),
-        QStringLiteral("16x16, 8x16      3 строки"),
-        QStringLiteral("24х24, 12х24    2 строки"),
-        QStringLiteral("24х24 -1 16х16 2 строки"),
-        QStringLiteral("16х16, 8х16      4 строки"), QString(), QString(), QString()},
-                            modeHint);
+    m_screenMode = comboBox(
+        box, "ScreenModeBox",
+        {QStringLiteral("5x7                   8 строк"),
+         QStringLiteral("16x16, 8x16      3 строки"), QStringLiteral("24х24, 12х24    2 строки"),
+         QStringLiteral("24х24 -1 16х16 2 строки"), QStringLiteral("16х16, 8х16      4 строки"),
+         QString(), QString(), QString()},
+        modeHint);
     m_screenMode->setCurrentIndex(2);
     m_screenMode->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     g->addWidget(m_screenMode, 1, 1);
@@ -235,10 +234,9 @@ QWidget *FutabaPage::buildSettings()
 
     const QString attrHint = QStringLiteral("Установка режима дисплея");
     g->addWidget(new QLabel(QStringLiteral("Режим дисплея"), box), 2, 0);
-    m_attribute = comboBox(box, "cbDislpayMode",
-                           {QStringLiteral("Сброс"), QStringLiteral("Моргание"),
-                            QStringLiteral("Реверс")},
-                           attrHint);
+    m_attribute = comboBox(
+        box, "cbDislpayMode",
+        {QStringLiteral("Сброс"), QStringLiteral("Моргание"), QStringLiteral("Реверс")}, attrHint);
     m_attribute->setCurrentIndex(0);
     g->addWidget(m_attribute, 2, 1);
     g->addWidget(button("SetFutabaDisplayModeBtn", QStringLiteral("Установить"), attrHint), 2, 2);
@@ -247,8 +245,8 @@ QWidget *FutabaPage::buildSettings()
     actions->addWidget(button("ResetFutabaBtn", QStringLiteral("Сброс индикатора")));
     actions->addWidget(button("FilFutabaBtn", QStringLiteral("Заливка "),
                               QStringLiteral("Заполнение всего экрана")));
-    actions->addWidget(button("Fili4LineBtn", QStringLiteral("4 строки "),
-                              QStringLiteral("Заполняем 4 строки")));
+    actions->addWidget(
+        button("Fili4LineBtn", QStringLiteral("4 строки "), QStringLiteral("Заполняем 4 строки")));
     actions->addWidget(button("TestFutabaBtn", QStringLiteral("Тест 1"),
                               QStringLiteral("Запуск теста индикатора")));
     auto *font = button("SpeedButton1", QStringLiteral("Шрифт "));
@@ -267,8 +265,8 @@ QWidget *FutabaPage::buildPictureGroup()
     auto *gridRow = new QHBoxLayout;
     gridRow->addWidget(m_grid, 0, Qt::AlignTop);
     auto *files = new QVBoxLayout;
-    files->addWidget(button("ClearGraphGridBtn", QStringLiteral("Очистить "),
-                            QStringLiteral("Очистка ")));
+    files->addWidget(
+        button("ClearGraphGridBtn", QStringLiteral("Очистить "), QStringLiteral("Очистка ")));
     files->addWidget(button("SaveGraphBtn", QStringLiteral("Сохранить")));
     files->addWidget(button("LoadGraphBtn", QStringLiteral("Считать")));
     files->addStretch(1);

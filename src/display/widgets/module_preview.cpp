@@ -60,11 +60,10 @@ void ModulePreview::paintEvent(QPaintEvent *)
     QPainter p(this);
     p.fillRect(rect(), Qt::black);
     // Whole-number scale, centred, so every dot is the same size.
-    const int scale = std::max(1, std::min(width() / ModuleModel::kWidth,
-                                           height() / ModuleModel::kHeight));
+    const int scale =
+        std::max(1, std::min(width() / ModuleModel::kWidth, height() / ModuleModel::kHeight));
     const QSize size(ModuleModel::kWidth * scale, ModuleModel::kHeight * scale);
-    const QRect target(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2),
-                       size);
+    const QRect target(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
     p.drawImage(target, dots);
 }
 
