@@ -170,9 +170,6 @@ void MainWindow::buildPages()
     m_logFrame = new log::LogFrame(*m_ctx, page(QStringLiteral("LogTabSheet")));
     page(QStringLiteral("LogTabSheet"))->layout()->addWidget(m_logFrame);
 
-    QWidget *futabaSheet = page(QStringLiteral("FutabaTabSheet"));
-    futabaSheet->layout()->addWidget(new display::FutabaPage(*m_ctx, futabaSheet));
-
     // The configuration tab: the tree and its pages, with the loop editors in two of them.
     QWidget *setupSheet = page(QStringLiteral("SetupTabSheet"));
     m_setupFrame = new config::SetupFrame(*m_ctx, setupSheet);
@@ -196,6 +193,11 @@ void MainWindow::buildPages()
             &MainWindow::refreshCurrentLoop);
 
     m_pageTable = {m_workPage, m_logFrame, m_setupFrame, m_loopPage, m_loopFilePage};
+
+    QWidget *futabaSheet = page(QStringLiteral("FutabaTabSheet"));
+    auto *futaba = new display::FutabaPage(*m_ctx, futabaSheet);
+    futabaSheet->layout()->addWidget(futaba);
+    m_pageTable.push_back(futaba);
 }
 
 void MainWindow::showDescription(const work::DescriptionResult &result)
