@@ -41,6 +41,9 @@ void ModuleModel::reset()
     m_row = 1;
     m_x = 0;
     m_lead = 0;
+    m_state = State::Text;
+    m_sequence.clear();
+    m_payload.clear();
     m_userRows.fill(0);
     m_userDefined = false;
     m_groupRows.clear();

@@ -24,7 +24,8 @@ public:
     ModuleModel();
 
     void feed(std::span<const std::uint8_t> bytes);
-    // Power-on state: dark, mode 3, full brightness, no user character.
+    // Power-on state: dark, mode 3, full brightness, no user character, no command
+    // half read.
     void reset();
 
     bool pixel(int x, int y) const;

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 using namespace vardex;
 using namespace vardex::display;
 using test::hexBytes;
@@ -126,4 +128,26 @@ TEST(ModulePreview, ScrollTextStandsWithAMarkerAndClears)
     EXPECT_TRUE(b.module().pixel(ModuleModel::kWidth - 1, row.y + row.height / 2));
     ASSERT_TRUE(clearSingleScroll(b.link, 2).ok());
     EXPECT_EQ(rowLit(b.module(), 3, 2), 0);
+}
+
+TEST(ModulePreview, AnyByteStreamIsSafe)
+{
+    // The simulated controller feeds whatever arrives on its serial line.
+    std::minstd_rand random(7);
+    ModuleModel m;
+    std::vector<std::uint8_t> chunk(58);
+    for (int i = 0; i < 4000; ++i) {
+        for (auto &b : chunk) {
+            // Mostly command bytes, so that long sequences and payloads get exercised.
+            const auto r = random();
+            b = (r & 3) == 0
+                    ? static_cast<std::uint8_t>(random())
+                    : static_cast<std::uint8_t>("\x1B\\?LGHMWS;0123456789[JKmHD\x84\xEC"[r % 27]);
+        }
+        m.feed(chunk);
+    }
+    m.reset();
+    EXPECT_EQ(m.litPixels(), 0);
+    m.feed(bitmap(0, 0, 8, 8, std::vector<std::uint8_t>(8, 0xFF)));
+    EXPECT_EQ(m.litPixels(), 64);
 }

@@ -216,6 +216,22 @@ TEST(FutabaPage, PicturesSaveWholeAndBadFilesAreRefused)
     r.prompts.openAnswers.push_back(test::tempPath(QStringLiteral("missing.fgd")));
     r.click("LoadGraphBtn");
     EXPECT_TRUE(r.prompts.messages.last().contains(QStringLiteral("missing.fgd")));
+    const auto shown = r.prompts.messages.size();
+    r.prompts.saveAnswers.push_back(test::tempPath(QStringLiteral("no-such-folder/pic.fgd")));
+    r.click("SaveGraphBtn");
+    ASSERT_EQ(r.prompts.messages.size(), shown + 1);
+    EXPECT_TRUE(r.prompts.messages.last().contains(QStringLiteral("pic.fgd")));
+
+    // Only what a picture can hold is read: trailing bytes of a huge file are not.
+    QByteArray huge = expected;
+    huge.append(8 * 1024 * 1024, '1');
+    test::writeFile(path, huge);
+    r.page.grid().clearCells();
+    r.prompts.openAnswers.push_back(path);
+    r.click("LoadGraphBtn");
+    EXPECT_EQ(r.prompts.messages.size(), shown + 1);
+    EXPECT_TRUE(r.page.grid().picture().lit(0, 0));
+    EXPECT_FALSE(r.page.grid().picture().lit(1, 0));
 }
 
 TEST(FutabaPage, GridClicksToggleCellsAndPictureGoesToItsPosition)
