@@ -9,7 +9,7 @@ packages=(
     libhidapi-dev libudev-dev libqcustomplot-dev libxlsxwriter-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang clang-format
-    xvfb x11-apps imagemagick fonts-dejavu-core
+    xvfb x11-apps imagemagick fonts-dejavu-core xdotool
     python3 python3-openpyxl desktop-file-utils appstream iproute2
 )
 
