@@ -82,11 +82,11 @@ void FutabaPage::buildControls()
     // Two rows that do not share columns: the wide text controls beside the picture,
     // the preview beside the tests.
     auto *page = new QVBoxLayout(this);
-    page->setContentsMargins(6, 4, 6, 4);
+    page->setContentsMargins(4, 4, 4, 4);
     page->setSpacing(4);
 
     auto *upper = new QHBoxLayout;
-    upper->setSpacing(8);
+    upper->setSpacing(6);
     auto *left = new QVBoxLayout;
     left->setSpacing(4);
     left->addWidget(buildLineGroup(1));
@@ -101,7 +101,7 @@ void FutabaPage::buildControls()
     page->addLayout(upper);
 
     auto *lower = new QHBoxLayout;
-    lower->setSpacing(8);
+    lower->setSpacing(6);
     auto *previewGroup = groupBox(this, QStringLiteral("Просмотр"), "PreviewGroupBox");
     auto *pv = new QVBoxLayout(previewGroup);
     pv->setContentsMargins(2, 2, 2, 2);

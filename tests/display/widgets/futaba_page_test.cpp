@@ -3,10 +3,12 @@
 #include "display/widgets/futaba_page.h"
 #include "display/widgets/picture_grid.h"
 #include "link/protocol.h"
+#include "support/layout_check.h"
 #include "support/page_rig.h"
 
 #include <QComboBox>
 #include <QFile>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -269,4 +271,26 @@ TEST(FutabaPage, TheScriptIsStoredForTheChosenContact)
     EXPECT_EQ(stored[0], 0xFE);
     r.click("ClearFutabaBufBtn");
     EXPECT_EQ(r.child("WriteFutabaTestFramBtn")->text(), QStringLiteral("Зап. 1"));
+}
+
+TEST(FutabaPage, LayoutFitsTheTabWithWholeCaptions)
+{
+    FutabaRig r;
+    const QSize tab(831, 655); // the main window's page area
+    EXPECT_LE(r.page.minimumSizeHint().width(), tab.width());
+    EXPECT_LE(r.page.minimumSizeHint().height(), tab.height());
+    r.page.resize(tab);
+    r.page.show();
+    r.page.layout()->activate();
+    test::spin(50);
+    test::LayoutRules rules;
+    rules.fullCaptions = true;
+    const test::LayoutReport layout = test::checkLayout(&r.page, rules);
+    EXPECT_GT(layout.checked, 40);
+    EXPECT_TRUE(layout.ok()) << layout.text().toStdString();
+    // The preview shows every dot at least twice as large.
+    const QWidget *preview = r.page.findChild<QWidget *>(QStringLiteral("FutabaPreview"));
+    ASSERT_NE(preview, nullptr);
+    EXPECT_GE(preview->width(), 2 * ModuleModel::kWidth);
+    EXPECT_GE(preview->height(), 2 * ModuleModel::kHeight);
 }
