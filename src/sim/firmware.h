@@ -1,5 +1,6 @@
 #pragma once
 
+#include "display/module_model.h"
 #include "link/report.h"
 #include "sim/config_pages.h"
 #include "sim/event_log.h"
@@ -94,6 +95,8 @@ public:
     int acceptedSignedCommands() const { return m_signedAccepted; }
     int rejectedSignedCommands() const { return m_signedRejected; }
     const std::vector<std::uint8_t> &serialBytes() const { return m_serialBytes; }
+    // The display module on the serial line, fed with every byte sent to it.
+    const display::ModuleModel &displayModule() const { return m_display; }
 
     // Appends a record of the present state and clock to the event log.
     void logSnapshot();
@@ -166,6 +169,7 @@ private:
     int m_signedAccepted = 0;
     int m_signedRejected = 0;
     std::vector<std::uint8_t> m_serialBytes;
+    display::ModuleModel m_display;
 };
 
 } // namespace vardex::sim

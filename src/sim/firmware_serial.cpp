@@ -19,6 +19,7 @@ std::vector<Payload> Firmware::serialSend(const Payload &rq)
     const std::size_t n = std::min<std::size_t>(rq[pos::Len], kDataSize);
     const auto d = dataOf(rq);
     m_serialBytes.insert(m_serialBytes.end(), d.begin(), d.begin() + n);
+    m_display.feed(d.first(n));
     if (m_serialBytes.size() > kSerialKeep)
         m_serialBytes.erase(m_serialBytes.begin(),
                             m_serialBytes.end() - static_cast<std::ptrdiff_t>(kSerialKeep));

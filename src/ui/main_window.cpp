@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include "config/widgets/setup_frame.h"
+#include "display/widgets/futaba_page.h"
 #include "kit/widgets/page.h"
 #include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
@@ -188,6 +189,11 @@ void MainWindow::buildPages()
             &MainWindow::refreshCurrentLoop);
 
     m_pageTable = {m_workPage, m_logFrame, m_setupFrame, m_loopPage, m_loopFilePage};
+
+    QWidget *futabaSheet = page(QStringLiteral("FutabaTabSheet"));
+    auto *futaba = new display::FutabaPage(*m_ctx, futabaSheet);
+    futabaSheet->layout()->addWidget(futaba);
+    m_pageTable.push_back(futaba);
 }
 
 void MainWindow::showDescription(const work::DescriptionResult &result)
