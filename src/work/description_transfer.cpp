@@ -20,6 +20,13 @@ void stopped(link::OperationContext &ctx, DescriptionResult &r, int step = 0)
     r.tell = why != link::OpStatus::Cancelled;
 }
 
+// The controller went away while the read ran (the window tells of a removal before
+// a read by itself).
+bool lostDuringRead(const link::OperationContext &ctx)
+{
+    return ctx.cancelled() && ctx.cancelReason() == link::OpStatus::Disconnected;
+}
+
 } // namespace
 
 DescriptionResult readDescription(link::OperationContext &ctx, const DescriptionTimings &timings,
@@ -65,6 +72,7 @@ DescriptionResult readDescription(link::OperationContext &ctx, const Description
     // A controller pulled out during the last wait: nothing to enable any more.
     if (!controllerPresent()) {
         r.op = link::OpResult::fail(link::OpStatus::Disconnected);
+        r.tell = lostDuringRead(ctx);
         return r;
     }
     r.described = true;
@@ -77,6 +85,7 @@ DescriptionResult readDescription(link::OperationContext &ctx, const Description
     }
     if (!controllerPresent()) {
         r.op = link::OpResult::fail(link::OpStatus::Disconnected);
+        r.tell = lostDuringRead(ctx);
         return r;
     }
     r.identityAnswered = true;
