@@ -6,6 +6,7 @@
 #include "log/widgets/log_frame.h"
 #include "loops/widgets/loop_file_page.h"
 #include "loops/widgets/loop_page.h"
+#include "service/widgets/watchdog_page.h"
 #include "ui/clock_control.h"
 #include "ui/description_reader.h"
 #include "ui/key_letter.h"
@@ -84,7 +85,6 @@ MainWindow::MainWindow(link::DataModule &dm, Prompts *prompts, QWidget *parent)
         return t;
     };
     m_askTimer = makeTimer("AskTimer", 1000);
-    m_pingTimer = makeTimer("PingTimer", 1000);
     m_pwmSwitchTimer = makeTimer("PWMSwitchTimer", 500);
     m_test5VoltTimer = makeTimer("Test5VoltTimer", 1000);
 
@@ -155,6 +155,10 @@ void MainWindow::buildPages()
     m_logFrame = new log::LogFrame(*m_ctx, page(QStringLiteral("LogTabSheet")));
     page(QStringLiteral("LogTabSheet"))->layout()->addWidget(m_logFrame);
 
+    // The watchdog page owns PingTimer; the programs give it the ICMP echo.
+    m_watchDogPage = new service::WatchDogPage(*m_ctx, nullptr, page(QStringLiteral("WatchDogTabSheet")));
+    page(QStringLiteral("WatchDogTabSheet"))->layout()->addWidget(m_watchDogPage);
+
     // The configuration tab: the tree and its pages, with the loop editors in two of them.
     QWidget *setupSheet = page(QStringLiteral("SetupTabSheet"));
     m_setupFrame = new config::SetupFrame(*m_ctx, setupSheet);
@@ -187,6 +191,8 @@ void MainWindow::connectDescriptionAndClock()
             connect(b, &QAbstractButton::clicked, this, slot);
     };
     onClick("QueryDeviceBtn", [this] { m_description->read(); });
+    connect(m_description, &DescriptionReader::finished, m_watchDogPage,
+            [this] { m_watchDogPage->onDescriptionRead(); });
     onClick("GetDateTimeBtn", [this] { m_clock->readClock(); });
     onClick("SetHashTimerBtn", [this] { m_clock->readClock(); });
     onClick("WorkDateTimeSyncBtn", [this] { m_clock->syncClock(); });
@@ -210,7 +216,7 @@ QWidget *MainWindow::page(const QString &objectName) const
 
 QTimer *MainWindow::timer(const QString &objectName) const
 {
-    return findChild<QTimer *>(objectName, Qt::FindDirectChildrenOnly);
+    return findChild<QTimer *>(objectName); // pages own their timers
 }
 
 void MainWindow::setTabShown(const QString &pageName, bool shown)
@@ -258,6 +264,7 @@ void MainWindow::applyChannelNames()
 
 void MainWindow::setConnected(bool connected)
 {
+    m_watchDogPage->onConnectionChanged(connected);
     m_statusBar->setPanelText(0, connected ? tr("Подключен") : tr("Не подключен"));
     if (!connected)
         setWindowTitle(m_applicationTitle);
@@ -348,6 +355,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
         return;
     }
     m_dm.shutdown();
+    m_watchDogPage->onClosing();
     if (m_logFrame)
         m_logFrame->releaseRecordStore();
     QMainWindow::closeEvent(event);

@@ -18,6 +18,9 @@ class DataModule;
 namespace vardex::log {
 class LogFrame;
 }
+namespace vardex::service {
+class WatchDogPage;
+}
 namespace vardex::config {
 class SetupFrame;
 }
@@ -61,6 +64,7 @@ public:
     config::SetupFrame *setupFrame() const { return m_setupFrame; }
     loops::LoopPage *loopPage() const { return m_loopPage; }
     loops::LoopFilePage *loopFilePage() const { return m_loopFilePage; }
+    service::WatchDogPage *watchDogPage() const { return m_watchDogPage; }
     DescriptionReader &descriptionReader() const { return *m_description; }
     ClockControl &clockControl() const { return *m_clock; }
     const QString &typedLetters() const { return m_typedLetters; }
@@ -98,10 +102,10 @@ private:
     config::SetupFrame *m_setupFrame = nullptr;
     loops::LoopPage *m_loopPage = nullptr;
     loops::LoopFilePage *m_loopFilePage = nullptr;
+    service::WatchDogPage *m_watchDogPage = nullptr;
     DescriptionReader *m_description = nullptr;
     ClockControl *m_clock = nullptr;
     QTimer *m_askTimer = nullptr;
-    QTimer *m_pingTimer = nullptr;
     QTimer *m_pwmSwitchTimer = nullptr;
     QTimer *m_test5VoltTimer = nullptr;
     QString m_applicationTitle = kApplicationTitle;
