@@ -25,7 +25,6 @@ service::EchoResult pingOnce(const service::EchoRequest &request);
 // result to the thread that started it. A ping still out when the object is destroyed
 // finishes on its own; its result is dropped.
 class IcmpEcho final : public QObject, public service::Echo {
-    Q_OBJECT
 public:
     explicit IcmpEcho(QObject *parent = nullptr);
     ~IcmpEcho() override;

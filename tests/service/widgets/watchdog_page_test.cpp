@@ -163,7 +163,7 @@ TEST(WatchDogPageEcho, FacilityErrorIsShownOnThePageAndTheHintLineNotInABox)
     r.page->watchdog().timerTick();
     r.echo->reply(ScriptedEcho::answered());
     EXPECT_TRUE(r.statusBar.panelText(5).isEmpty());
-    EXPECT_TRUE(r.text("stPingAnser").startsWith(QStringLiteral("- 40 байт")));
+    EXPECT_TRUE(r.text("stPingAnser").startsWith(QStringLiteral("| 40 байт")));
 }
 
 TEST(WatchDogPageLog, SavedToTheFileTheOperatorChooses)
