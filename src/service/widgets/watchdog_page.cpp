@@ -94,6 +94,7 @@ QLabel *textField(QWidget *parent, const char *name)
     l->setFrameShape(QFrame::Panel);
     l->setFrameShadow(QFrame::Sunken);
     l->setMinimumWidth(150);
+    l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // long replies wrap
     l->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return l;
 }
@@ -209,8 +210,8 @@ QWidget *WatchDogPage::buildWatchdogGroup()
 
     addRow(tr("Host"), m_host);
     addRow(tr("Время"), m_pingTime, m_sendPing);
-    addRow(tr("Ответ "), m_answer);
-    grid->addWidget(m_answer, row - 1, 1, 1, 2);
+    grid->addWidget(new QLabel(tr("Ответ "), group), row, 0);
+    grid->addWidget(m_answer, row++, 1, 1, 2);
     addRow(tr("Интервал PING (мс) "), m_askTime, m_start);
     addRow(tr("Элемент управления"), m_output);
     addRow(tr("Время срабатывания "), m_uprTime, m_errorLabel);
