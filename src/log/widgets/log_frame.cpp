@@ -9,11 +9,16 @@ LogFrame::LogFrame(ui::PageContext context, QWidget *parent) : QWidget(parent), 
 {
     setObjectName(QStringLiteral("LogFrame1"));
     auto *layout = new QVBoxLayout(this);
-    auto *read = new QPushButton(tr("Чтение"), this);
-    read->setObjectName(QStringLiteral("ReadLogBtn"));
-    read->setEnabled(false);
-    layout->addWidget(read, 0, Qt::AlignLeft);
+    m_readButton = new QPushButton(tr("Чтение"), this);
+    m_readButton->setObjectName(QStringLiteral("ReadLogBtn"));
+    m_readButton->setEnabled(false);
+    layout->addWidget(m_readButton, 0, Qt::AlignLeft);
     layout->addStretch(1);
+}
+
+void LogFrame::onConnectionChanged(bool connected)
+{
+    m_readButton->setEnabled(connected);
 }
 
 void LogFrame::allocateRecordStore()

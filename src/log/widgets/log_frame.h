@@ -1,8 +1,11 @@
 #pragma once
 
+#include "kit/widgets/page.h"
 #include "kit/widgets/page_context.h"
 
 #include <QWidget>
+
+class QPushButton;
 
 #include <cstdint>
 #include <vector>
@@ -11,7 +14,7 @@ namespace vardex::log {
 
 // The log page's frame. Owns the store of event-log records that a read or a
 // loaded file fills.
-class LogFrame : public QWidget {
+class LogFrame : public QWidget, public ui::Page {
     Q_OBJECT
 public:
     static constexpr std::size_t kRecordCount = 16384;
@@ -24,8 +27,13 @@ public:
     void releaseRecordStore();
     bool hasRecordStore() const { return !m_records.empty(); }
 
+    // The log read needs only a controller, not a description.
+    void onConnectionChanged(bool connected) override;
+    void onClosing() override { releaseRecordStore(); }
+
 private:
     ui::PageContext m_ctx;
+    QPushButton *m_readButton = nullptr;
     std::vector<std::uint8_t> m_records;
 };
 

@@ -6,6 +6,7 @@
 #include "link/data_module.h"
 #include "service/black_box.h"
 #include "service/watchdog_output.h"
+#include "work/description_transfer.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -281,9 +282,10 @@ void WatchDogPage::onConnectionChanged(bool connected)
         m_readBlackBox->setEnabled(false);
 }
 
-void WatchDogPage::onDescriptionRead()
+void WatchDogPage::onDescriptionRead(const work::DescriptionResult &result)
 {
-    m_readBlackBox->setEnabled(m_connected);
+    if (result.described)
+        m_readBlackBox->setEnabled(m_connected);
 }
 
 void WatchDogPage::onClosing()

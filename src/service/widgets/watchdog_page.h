@@ -42,7 +42,7 @@ public:
 
     // ui::Page
     void onConnectionChanged(bool connected) override;
-    void onDescriptionRead() override;
+    void onDescriptionRead(const work::DescriptionResult &result) override;
     void onClosing() override;
 
     // WatchdogView

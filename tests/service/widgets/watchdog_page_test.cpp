@@ -5,6 +5,7 @@
 #include "support/page_rig.h"
 #include "support/scripted_echo.h"
 #include "ui/main_window.h"
+#include "work/description_transfer.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,6 +24,13 @@ using test::ScriptedEcho;
 
 namespace {
 
+work::DescriptionResult described(bool done = true)
+{
+    work::DescriptionResult r;
+    r.described = done;
+    return r;
+}
+
 struct WatchDogRig : test::PageRig {
     WatchDogRig()
     {
@@ -30,7 +38,7 @@ struct WatchDogRig : test::PageRig {
         echo = scripted.get();
         page = std::make_unique<service::WatchDogPage>(ctx, std::move(scripted));
         page->onConnectionChanged(true);
-        page->onDescriptionRead();
+        page->onDescriptionRead(described());
         transport.clearReceivedRequests(id);
     }
     template <typename T> T *find(const char *name) const
@@ -235,7 +243,9 @@ TEST(BlackBoxPage, ButtonWaitsForADescriptionAndGoesWithTheController)
     auto *button = page.findChild<QPushButton *>(QStringLiteral("ReadBlackBoxBtn"));
     page.onConnectionChanged(true);
     EXPECT_FALSE(button->isEnabled());
-    page.onDescriptionRead();
+    page.onDescriptionRead(described(false)); // stopped before the loops
+    EXPECT_FALSE(button->isEnabled());
+    page.onDescriptionRead(described());
     EXPECT_TRUE(button->isEnabled());
     page.onConnectionChanged(false);
     EXPECT_FALSE(button->isEnabled());
