@@ -1,10 +1,10 @@
 // vardex-demo: the program's window with a simulated controller plugged in, for
 // trying the tool without hardware.
 #include "link/data_module.h"
-#include "sim/scenarios.h"
-#include "sim/sim_transport.h"
 #include "platform/icmp_echo.h"
 #include "service/widgets/watchdog_page.h"
+#include "sim/scenarios.h"
+#include "sim/sim_transport.h"
 #include "ui/main_window.h"
 
 #include <QApplication>

@@ -10,9 +10,9 @@
 #include <cstring>
 #include <linux/errqueue.h>
 #include <mutex>
-#include <optional>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <optional>
 #include <poll.h>
 #include <random>
 #include <sys/socket.h>
@@ -159,9 +159,9 @@ public:
         if (::sendto(m_fd, m_packet.data(), m_packet.size(), 0, reinterpret_cast<sockaddr *>(&to),
                      sizeof to) < 0) {
             const int err = errno;
-            EchoResult r = finished(err == ENETUNREACH || err == EHOSTUNREACH
-                                        ? EchoStatus::Unreachable
-                                        : EchoStatus::Error);
+            EchoResult r =
+                finished(err == ENETUNREACH || err == EHOSTUNREACH ? EchoStatus::Unreachable
+                                                                   : EchoStatus::Error);
             return r;
         }
         while (true) {
@@ -171,9 +171,8 @@ public:
             pollfd p{m_fd, POLLIN, 0};
             const int n = ::poll(&p, 1, static_cast<int>(left));
             if (n < 0 && errno != EINTR)
-                return EchoResult::failed(
-                    QStringLiteral("Ошибка ожидания ответа ICMP: %1")
-                        .arg(QString::fromLocal8Bit(std::strerror(errno))));
+                return EchoResult::failed(QStringLiteral("Ошибка ожидания ответа ICMP: %1")
+                                              .arg(QString::fromLocal8Bit(std::strerror(errno))));
             if (n <= 0)
                 continue;
             std::optional<EchoResult> r;
@@ -306,8 +305,7 @@ private:
             QString sender;
             if (c->cmsg_len >= CMSG_LEN(sizeof(sock_extended_err) + sizeof(sockaddr_in))) {
                 sockaddr_in offender{};
-                std::memcpy(&offender, CMSG_DATA(c) + sizeof(sock_extended_err),
-                            sizeof offender);
+                std::memcpy(&offender, CMSG_DATA(c) + sizeof(sock_extended_err), sizeof offender);
                 if (offender.sin_family == AF_INET)
                     sender = addressText(offender.sin_addr);
             }

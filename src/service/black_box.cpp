@@ -76,16 +76,17 @@ BlackBoxRead readBlackBox(link::OperationContext &ctx)
 {
     ctx.send(link::protocol::memoryRead(kBlackBoxAddress, static_cast<int>(kBlackBoxSize)));
     if (!ctx.waitReply(kBlackBoxTimeoutMs))
-        return {link::OpResult::fail(ctx.cancelled() ? ctx.cancelReason()
-                                                     : link::OpStatus::NoReply),
-                std::nullopt};
+        return {
+            link::OpResult::fail(ctx.cancelled() ? ctx.cancelReason() : link::OpStatus::NoReply),
+            std::nullopt};
     // The error report's bytes are no black box; showing them would invent counters.
     if (ctx.lastReplyWasError())
         return {link::OpResult::fail(link::OpStatus::ErrorReply), std::nullopt};
     const link::Payload reply = ctx.lastReply();
     if (reply[link::pos::Code] != link::protocol::code::MemoryRead)
         return {link::OpResult::fail(link::OpStatus::Failed), std::nullopt};
-    const auto block = std::span<const std::uint8_t>(reply).subspan<link::pos::Data, kBlackBoxSize>();
+    const auto block =
+        std::span<const std::uint8_t>(reply).subspan<link::pos::Data, kBlackBoxSize>();
     return {link::OpResult::done(), decodeBlackBox(block)};
 }
 

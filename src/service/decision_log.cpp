@@ -4,8 +4,8 @@ namespace vardex::service {
 
 void DecisionLog::add(const QDateTime &when, const QString &what)
 {
-    m_lines.push_back(when.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) +
-                      QStringLiteral(" — ") + what);
+    m_lines.push_back(when.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) + QStringLiteral(" — ") +
+                      what);
     ++m_total;
     while (m_lines.size() > static_cast<std::size_t>(kMaxLines))
         m_lines.pop_front();

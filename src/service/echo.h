@@ -10,7 +10,7 @@ namespace vardex::service {
 
 enum class EchoStatus {
     Answered,
-    Error,       // the request could not be delivered for another reason
+    Error, // the request could not be delivered for another reason
     TimedOut,
     Unreachable, // an ICMP "destination unreachable" quoting our request
     TtlExceeded, // an ICMP "time to live exceeded" quoting our request
@@ -24,7 +24,7 @@ struct EchoRequest {
 
 struct EchoResult {
     EchoStatus status = EchoStatus::TimedOut;
-    int bytes = 0;                        // ICMP bytes received (header and data)
+    int bytes = 0;                               // ICMP bytes received (header and data)
     QString address = QStringLiteral("0.0.0.0"); // the sender of the reply
     int ttl = 0;
     unsigned roundTripMs = 0; // monotonic, also measured for a time-out

@@ -6,8 +6,8 @@ namespace vardex::service {
 
 QString echoReplyText(const EchoResult &r, bool secondPrefix)
 {
-    const QString time = r.roundTripMs == 0 ? QStringLiteral("<1")
-                                            : QStringLiteral("=%1").arg(r.roundTripMs);
+    const QString time =
+        r.roundTripMs == 0 ? QStringLiteral("<1") : QStringLiteral("=%1").arg(r.roundTripMs);
     return (secondPrefix ? QStringLiteral("- ") : QStringLiteral("| ")) +
            QStringLiteral("%1 байт от %2: ТТЛ=%3 время%4 мс")
                .arg(r.bytes)
@@ -116,7 +116,8 @@ void Watchdog::replyHandler(const EchoResult &r)
     case EchoStatus::TtlExceeded:
         m_view.showStatusWord(QStringLiteral("TTL"));
         if (changed)
-            note(QStringLiteral("TTL истёк на пути к %1 (сообщение от %2)").arg(in.host, r.address));
+            note(
+                QStringLiteral("TTL истёк на пути к %1 (сообщение от %2)").arg(in.host, r.address));
         return;
     case EchoStatus::Error:
     case EchoStatus::TimedOut:

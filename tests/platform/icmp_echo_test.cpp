@@ -26,13 +26,13 @@ using service::EchoStatus;
 
 namespace {
 
-#define SKIP_WITHOUT_ICMP_SOCKETS()                                                              \
-    do {                                                                                         \
-        QString reason;                                                                          \
-        if (platform::availableIcmpSocket(&reason) == IcmpSocketKind::None) {                    \
-            std::printf("skipped: %s\n", qPrintable(reason));                                    \
-            GTEST_SKIP() << qPrintable(reason);                                                  \
-        }                                                                                        \
+#define SKIP_WITHOUT_ICMP_SOCKETS()                                                                \
+    do {                                                                                           \
+        QString reason;                                                                            \
+        if (platform::availableIcmpSocket(&reason) == IcmpSocketKind::None) {                      \
+            std::printf("skipped: %s\n", qPrintable(reason));                                      \
+            GTEST_SKIP() << qPrintable(reason);                                                    \
+        }                                                                                          \
     } while (false)
 
 service::EchoRequest loopback(int timeoutMs = 1000)

@@ -35,8 +35,8 @@ struct Rig {
     link::OutputTask task;
     std::vector<link::OutputTask> sent;
     std::vector<qint64> pingTimes;
-    Watchdog dog{echo, timer, view, task,
-                 [this](const link::OutputTask &t) { sent.push_back(t); }, clock};
+    Watchdog dog{echo, timer, view, task, [this](const link::OutputTask &t) { sent.push_back(t); },
+                 clock};
 
     Rig()
     {
@@ -229,8 +229,8 @@ TEST(WatchdogAsync, NoSecondPingWhileOneIsOutAndTheOperatorsClickComesAfterTheRe
     r.check(true);
     r.timer.advance(1000);
     ASSERT_TRUE(r.echo.busy());
-    r.dog.manualPing();        // the button is disabled; a stray call does nothing
-    r.timer.advance(2500);     // ticks while the ping is out start nothing
+    r.dog.manualPing();    // the button is disabled; a stray call does nothing
+    r.timer.advance(2500); // ticks while the ping is out start nothing
     EXPECT_EQ(r.echo.requests.size(), 1u);
     r.view.in.watching = false;
     r.dog.watchingToggled(false); // unchecked while the ping is out

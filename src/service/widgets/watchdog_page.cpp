@@ -262,8 +262,8 @@ QWidget *WatchDogPage::buildLogGroup()
     auto *layout = new QVBoxLayout(group);
     m_log = new QListWidget(group);
     m_log->setObjectName(QStringLiteral("WatchDogLogList"));
-    m_log->setStatusTip(tr("Что сделал сторож и когда (последние %1 записей)")
-                            .arg(DecisionLog::kMaxLines));
+    m_log->setStatusTip(
+        tr("Что сделал сторож и когда (последние %1 записей)").arg(DecisionLog::kMaxLines));
     auto *save = new QPushButton(tr("Сохранить журнал..."), group);
     save->setObjectName(QStringLiteral("SaveWatchDogLogBtn"));
     auto *buttons = new QHBoxLayout;

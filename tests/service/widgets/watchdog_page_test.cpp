@@ -70,8 +70,9 @@ TEST(WatchDogPageControls, StartFromTheirDefaultsWithNoHostThatCouldBePinged)
         const char *name;
         int min, max, value;
     };
-    for (const Spin &s : {Spin{"PingTimeEdit", 100, 5000, 500}, Spin{"PingAskTimeEdit", 100, 10000, 3000},
-                          Spin{"PingUprTimeEdit", 100, 10000, 1000}}) {
+    for (const Spin &s :
+         {Spin{"PingTimeEdit", 100, 5000, 500}, Spin{"PingAskTimeEdit", 100, 10000, 3000},
+          Spin{"PingUprTimeEdit", 100, 10000, 1000}}) {
         auto *spin = r.find<QSpinBox>(s.name);
         ASSERT_NE(spin, nullptr) << s.name;
         EXPECT_EQ(spin->minimum(), s.min) << s.name;
@@ -87,7 +88,8 @@ TEST(WatchDogPageControls, StartFromTheirDefaultsWithNoHostThatCouldBePinged)
     EXPECT_EQ(combo->itemText(13), QStringLiteral("Реле_6"));
     EXPECT_TRUE(combo->itemText(14).isEmpty());
     EXPECT_FALSE(r.find<QCheckBox>("cbPingWatchDogStart")->isChecked());
-    EXPECT_EQ(r.find<QCheckBox>("cbPingWatchDogStart")->text(), QStringLiteral("Циклический опрос"));
+    EXPECT_EQ(r.find<QCheckBox>("cbPingWatchDogStart")->text(),
+              QStringLiteral("Циклический опрос"));
     EXPECT_TRUE(r.find<QLabel>("PingErrorLabel")->isHidden());
     EXPECT_EQ(r.text("PingErrorLabel"), QStringLiteral("Error"));
     QTimer *timer = r.find<QTimer>("PingTimer");
@@ -214,9 +216,8 @@ TEST(BlackBoxPage, ErrorReplyAndLateReplyLeaveTheTextsAsTheyWere)
     WatchDogRig r;
     r.find<QPushButton>("ReadBlackBoxBtn")->click();
     ASSERT_TRUE(test::waitUntil([&] { return r.text("stBatOff") == QStringLiteral("8"); }));
-    r.transport.withFirmware(r.id, [](sim::Firmware &fw) {
-        fw.memory().bytes()[sim::Memory::kBlackBox + 32] = 99;
-    });
+    r.transport.withFirmware(
+        r.id, [](sim::Firmware &fw) { fw.memory().bytes()[sim::Memory::kBlackBox + 32] = 99; });
 
     sim::Fault err;
     err.kind = sim::Fault::Kind::ErrorReply;
