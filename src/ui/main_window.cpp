@@ -196,8 +196,8 @@ void MainWindow::buildPages()
     m_watchDogPage = new service::WatchDogPage(*m_ctx, nullptr, watchDogSheet);
     watchDogSheet->layout()->addWidget(m_watchDogPage);
 
-    m_pageTable = {m_workPage, m_logFrame, m_setupFrame, m_loopPage, m_loopFilePage,
-                   m_watchDogPage};
+    m_pageTable = {m_workPage, m_logFrame,     m_setupFrame,
+                   m_loopPage, m_loopFilePage, m_watchDogPage};
 }
 
 void MainWindow::showDescription(const work::DescriptionResult &result)
