@@ -1,5 +1,7 @@
 #include "platform/icmp_echo.h"
 
+#include "platform/icmp_packet.h"
+
 #include <QMetaObject>
 #include <QPointer>
 
@@ -27,14 +29,6 @@ using service::EchoResult;
 using service::EchoStatus;
 
 namespace {
-
-constexpr std::size_t kIcmpHeader = 8;
-constexpr std::uint8_t kEchoReply = 0;
-constexpr std::uint8_t kDestUnreachable = 3;
-constexpr std::uint8_t kSourceQuench = 4;
-constexpr std::uint8_t kEchoRequest = 8;
-constexpr std::uint8_t kTimeExceeded = 11;
-constexpr std::uint8_t kParameterProblem = 12;
 
 const QString kNoSocketReason = QStringLiteral(
     "Эхо-запрос ICMP недоступен: система не разрешает этому пользователю ICMP-сокеты. "
@@ -75,29 +69,6 @@ OpenedSocket openIcmpSocket()
     return {};
 }
 
-std::uint16_t get16(const std::uint8_t *p)
-{
-    return static_cast<std::uint16_t>((p[0] << 8) | p[1]); // network order
-}
-
-void put16(std::uint8_t *p, std::uint16_t v)
-{
-    p[0] = static_cast<std::uint8_t>(v >> 8);
-    p[1] = static_cast<std::uint8_t>(v & 0xFF);
-}
-
-std::uint16_t checksum(const std::uint8_t *data, std::size_t size)
-{
-    std::uint32_t sum = 0;
-    for (std::size_t i = 0; i + 1 < size; i += 2)
-        sum += get16(data + i);
-    if (size % 2)
-        sum += static_cast<std::uint32_t>(data[size - 1]) << 8;
-    while (sum >> 16)
-        sum = (sum & 0xFFFF) + (sum >> 16);
-    return static_cast<std::uint16_t>(~sum);
-}
-
 QString addressText(in_addr a)
 {
     char text[INET_ADDRSTRLEN] = {};
@@ -124,24 +95,6 @@ std::uint16_t processIdentifier()
     return id;
 }
 
-EchoStatus statusOfIcmpError(std::uint8_t type)
-{
-    switch (type) {
-    case kDestUnreachable:
-        return EchoStatus::Unreachable;
-    case kTimeExceeded:
-        return EchoStatus::TtlExceeded;
-    default:
-        return EchoStatus::Error;
-    }
-}
-
-bool isIcmpError(std::uint8_t type)
-{
-    return type == kDestUnreachable || type == kTimeExceeded || type == kParameterProblem ||
-           type == kSourceQuench;
-}
-
 class Pinger {
 public:
     Pinger(const EchoRequest &request, int fd, IcmpSocketKind kind, in_addr target)
@@ -156,8 +109,8 @@ public:
         sockaddr_in to{};
         to.sin_family = AF_INET;
         to.sin_addr = m_target;
-        if (::sendto(m_fd, m_packet.data(), m_packet.size(), 0, reinterpret_cast<sockaddr *>(&to),
-                     sizeof to) < 0) {
+        if (::sendto(m_fd, m_sent.packet.data(), m_sent.packet.size(), 0,
+                     reinterpret_cast<sockaddr *>(&to), sizeof to) < 0) {
             const int err = errno;
             EchoResult r =
                 finished(err == ENETUNREACH || err == EHOSTUNREACH ? EchoStatus::Unreachable
@@ -213,37 +166,14 @@ private:
     void buildRequest()
     {
         const int payload = std::clamp(m_request.payloadBytes, 16, 1024);
-        m_packet.assign(kIcmpHeader + static_cast<std::size_t>(payload), 0);
-        m_packet[0] = kEchoRequest;
-        m_id = processIdentifier();
-        m_seq = nextSequence();
-        put16(&m_packet[4], m_id);
-        put16(&m_packet[6], m_seq);
-        // A random cookie, so that an echo of another process with the same numbers
-        // (or a stale one of ours) is not taken for the reply.
+        // A random cookie first, so that an echo of another process with the same
+        // numbers (or a stale one of ours) is not taken for the reply.
+        std::vector<std::uint8_t> data(static_cast<std::size_t>(payload));
         std::random_device rd;
-        for (std::size_t i = kIcmpHeader; i < m_packet.size(); ++i)
-            m_packet[i] = static_cast<std::uint8_t>(i < kIcmpHeader + 8 ? rd() : i);
-        put16(&m_packet[2], checksum(m_packet.data(), m_packet.size()));
-    }
-
-    bool payloadMatches(const std::uint8_t *icmp, std::size_t size) const
-    {
-        return size == m_packet.size() &&
-               std::equal(m_packet.begin() + kIcmpHeader, m_packet.end(), icmp + kIcmpHeader);
-    }
-
-    // A quoted request is ours when its sequence (and, on a raw socket, its identifier)
-    // is, and whatever part of the data is quoted matches.
-    bool quotesOurRequest(const std::uint8_t *icmp, std::size_t size) const
-    {
-        if (size < kIcmpHeader || icmp[0] != kEchoRequest || get16(icmp + 6) != m_seq)
-            return false;
-        if (m_kind == IcmpSocketKind::Raw && get16(icmp + 4) != m_id)
-            return false;
-        const std::size_t quoted = std::min(size, m_packet.size());
-        return std::equal(m_packet.begin() + kIcmpHeader, m_packet.begin() + quoted,
-                          icmp + kIcmpHeader);
+        for (std::size_t i = 0; i < data.size(); ++i)
+            data[i] = static_cast<std::uint8_t>(i < 8 ? rd() : i);
+        m_sent = icmp::echoRequest(processIdentifier(), nextSequence(), data, m_target.s_addr);
+        m_sent.checkIdentifier = m_kind == IcmpSocketKind::Raw;
     }
 
     std::optional<EchoResult> readDatagram()
@@ -260,10 +190,10 @@ private:
         msg.msg_control = control;
         msg.msg_controllen = sizeof control;
         const ssize_t n = ::recvmsg(m_fd, &msg, MSG_DONTWAIT);
-        if (n < static_cast<ssize_t>(kIcmpHeader))
+        if (n < static_cast<ssize_t>(icmp::kHeaderSize))
             return std::nullopt;
         const auto size = static_cast<std::size_t>(n);
-        if (buf[0] != kEchoReply || get16(buf + 6) != m_seq || !payloadMatches(buf, size))
+        if (!icmp::isReplyTo(std::span<const std::uint8_t>(buf, size), m_sent))
             return std::nullopt;
         int ttl = 0;
         for (cmsghdr *c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
@@ -300,7 +230,8 @@ private:
             sock_extended_err ee{};
             std::memcpy(&ee, CMSG_DATA(c), sizeof ee);
             if (ee.ee_origin != SO_EE_ORIGIN_ICMP ||
-                !quotesOurRequest(buf, static_cast<std::size_t>(n)))
+                !icmp::quotesRequest(
+                    std::span<const std::uint8_t>(buf, static_cast<std::size_t>(n)), m_sent))
                 return std::nullopt;
             QString sender;
             if (c->cmsg_len >= CMSG_LEN(sizeof(sock_extended_err) + sizeof(sockaddr_in))) {
@@ -309,7 +240,7 @@ private:
                 if (offender.sin_family == AF_INET)
                     sender = addressText(offender.sin_addr);
             }
-            return finished(statusOfIcmpError(ee.ee_type), 0, sender);
+            return finished(icmp::statusOfError(ee.ee_type), 0, sender);
         }
         return std::nullopt;
     }
@@ -318,51 +249,23 @@ private:
     std::optional<EchoResult> readRaw()
     {
         std::uint8_t buf[4096];
-        sockaddr_in from{};
-        socklen_t fromLen = sizeof from;
-        const ssize_t n = ::recvfrom(m_fd, buf, sizeof buf, MSG_DONTWAIT,
-                                     reinterpret_cast<sockaddr *>(&from), &fromLen);
-        if (n < 20)
-            return std::nullopt; // also a pending socket error, which the message repeats
-        const auto size = static_cast<std::size_t>(n);
-        const std::size_t ihl = static_cast<std::size_t>(buf[0] & 0x0F) * 4;
-        if ((buf[0] >> 4) != 4 || ihl < 20 || size < ihl + kIcmpHeader || buf[9] != IPPROTO_ICMP)
+        const ssize_t n = ::recv(m_fd, buf, sizeof buf, MSG_DONTWAIT);
+        if (n <= 0)
+            return std::nullopt; // also a pending socket error, which a packet repeats
+        const auto m = icmp::matchRawPacket(
+            std::span<const std::uint8_t>(buf, static_cast<std::size_t>(n)), m_sent);
+        if (!m)
             return std::nullopt;
-        const std::uint8_t *icmp = buf + ihl;
-        const std::size_t icmpSize = size - ihl;
-        const int ttl = buf[8];
-        if (icmp[0] == kEchoReply) {
-            if (get16(icmp + 4) != m_id || get16(icmp + 6) != m_seq ||
-                !payloadMatches(icmp, icmpSize))
-                return std::nullopt;
-            return finished(EchoStatus::Answered, static_cast<int>(icmpSize),
-                            addressText(from.sin_addr), ttl);
-        }
-        if (!isIcmpError(icmp[0]))
-            return std::nullopt;
-        // The error quotes the IP header of our request and at least 8 bytes after it.
-        const std::uint8_t *quotedIp = icmp + kIcmpHeader;
-        const std::size_t quotedSize = icmpSize - kIcmpHeader;
-        if (quotedSize < 20)
-            return std::nullopt;
-        const std::size_t qihl = static_cast<std::size_t>(quotedIp[0] & 0x0F) * 4;
-        if (qihl < 20 || quotedSize < qihl + kIcmpHeader || quotedIp[9] != IPPROTO_ICMP)
-            return std::nullopt;
-        in_addr quotedTarget{};
-        std::memcpy(&quotedTarget, quotedIp + 16, sizeof quotedTarget);
-        if (quotedTarget.s_addr != m_target.s_addr ||
-            !quotesOurRequest(quotedIp + qihl, quotedSize - qihl))
-            return std::nullopt;
-        return finished(statusOfIcmpError(icmp[0]), 0, addressText(from.sin_addr));
+        in_addr source{};
+        source.s_addr = m->source;
+        return finished(m->status, m->icmpBytes, addressText(source), m->ttl);
     }
 
     const EchoRequest &m_request;
     int m_fd;
     IcmpSocketKind m_kind;
     in_addr m_target;
-    std::vector<std::uint8_t> m_packet;
-    std::uint16_t m_id = 0;
-    std::uint16_t m_seq = 0;
+    icmp::SentEcho m_sent;
     std::chrono::steady_clock::time_point m_start;
 };
 
