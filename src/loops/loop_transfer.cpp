@@ -35,8 +35,7 @@ link::OpResult readAllLoops(link::OperationContext &ctx, const ReadAllOptions &o
     for (int n = 1; n <= link::kLoopCount; ++n) {
         if (ctx.cancelled())
             return link::OpResult::fail(ctx.cancelReason(), n);
-        const LoopRecordsRead read =
-            readLoopRecords(ctx, n, options.timeoutMs, options.stopAtMiss);
+        const LoopRecordsRead read = readLoopRecords(ctx, n, options.timeoutMs, options.stopAtMiss);
         if (ctx.cancelled())
             return link::OpResult::fail(ctx.cancelReason(), n);
         if (options.stopAtMiss && !read.complete())

@@ -16,7 +16,7 @@ void DescriptionReader::read()
     m_dm.runOperation([this](link::OperationContext &ctx) {
         const work::DescriptionResult result =
             work::readDescription(ctx, m_timings, [this] { return m_dm.isConnected(); });
-        if (result.op.status == link::OpStatus::NoReply)
+        if (result.tell)
             m_prompts.message(QStringLiteral("Нет ответа контроллера"), Prompts::Kind::Warning);
         if (result.op.status != link::OpStatus::Disconnected || result.configurationRead)
             emit described(result);

@@ -1,4 +1,5 @@
 #include "link/data_module.h"
+#include "support/layout_check.h"
 #include "support/recording_prompts.h"
 #include "support/test_support.h"
 #include "ui/main_window.h"
@@ -20,23 +21,6 @@
 using namespace vardex;
 
 namespace {
-
-bool isControl(const QWidget *w)
-{
-    return qobject_cast<const QAbstractButton *>(w) || qobject_cast<const QLabel *>(w) ||
-           qobject_cast<const QScrollBar *>(w) || qobject_cast<const QGroupBox *>(w);
-}
-
-QString describe(const QWidget *w)
-{
-    const QRect r = w->geometry();
-    return QStringLiteral("%1 (%2,%3 %4x%5)")
-        .arg(w->objectName())
-        .arg(r.x())
-        .arg(r.y())
-        .arg(r.width())
-        .arg(r.height());
-}
 
 struct Window {
     test::NoDevices transport;
@@ -93,36 +77,9 @@ TEST(WorkPageLayout, NoControlClippedOrOverlapping)
         b->setEnabled(true); // as after a description
     w.page->layout()->activate();
     test::spin(50);
-    const QRect pageRect = w.page->rect();
-    int checked = 0;
-    for (QWidget *c : w.page->findChildren<QWidget *>()) {
-        if (!c->isVisibleTo(w.page) || !isControl(c))
-            continue;
-        ++checked;
-        const QRect inPage(c->mapTo(w.page, QPoint(0, 0)), c->size());
-        EXPECT_TRUE(pageRect.contains(inPage)) << describe(c).toStdString();
-        // A fixed size is the control's own choice; then its text must still fit.
-        const QSize hint = c->minimumSizeHint();
-        const int needW = c->minimumWidth() > 0 ? c->minimumWidth() : hint.width();
-        const int needH = c->minimumHeight() > 0 ? c->minimumHeight() : hint.height();
-        EXPECT_GE(c->width(), needW) << describe(c).toStdString();
-        EXPECT_GE(c->height(), needH) << describe(c).toStdString();
-        if (auto *label = qobject_cast<QLabel *>(c)) {
-            const int textWidth = label->fontMetrics().horizontalAdvance(label->text());
-            EXPECT_LE(textWidth + 2 * label->margin(), label->contentsRect().width())
-                << describe(c).toStdString() << " " << label->text().toStdString();
-        }
-        // Inside its parent, and clear of its visible siblings.
-        if (QWidget *parent = c->parentWidget()) {
-            EXPECT_TRUE(parent->rect().contains(c->geometry())) << describe(c).toStdString();
-            for (QWidget *s : parent->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
-                if (s == c || !s->isVisibleTo(w.page) || !isControl(s))
-                    continue;
-                EXPECT_FALSE(c->geometry().intersects(s->geometry()))
-                    << describe(c).toStdString() << " overlaps " << describe(s).toStdString();
-            }
-        }
-    }
+    const test::LayoutReport layout = test::checkLayout(w.page);
+    EXPECT_TRUE(layout.ok()) << layout.text().toStdString();
+    const int checked = layout.checked;
     EXPECT_GT(checked, 150); // 64 flags less the hidden ones, inputs, outputs, buttons
 
     // For a look at the page: VARDEX_SCREENSHOT=<file.png>.

@@ -97,12 +97,13 @@ void LoopFilePage::onSave()
         loopFileRequest(QStringLiteral("Сохранить описание контуров управления"), kSaveFilter));
     if (path.isEmpty())
         return;
-    QString error;
     // The firmware version at this moment decides whether the extended block is written.
     // A failure is said: a silent one would pass for a saved file.
-    if (!saveLoopFile(path, m_ctx.dm.image(), &error)) {
-        m_ctx.prompts.message(QStringLiteral("Не удалось сохранить файл %1:\n%2").arg(path, error),
-                              ui::Prompts::Kind::Error);
+    const files::FileResult saved = saveLoopFile(path, m_ctx.dm.image());
+    if (!saved.ok) {
+        m_ctx.prompts.message(
+            QStringLiteral("Не удалось сохранить файл %1:\n%2").arg(path, saved.reason),
+            ui::Prompts::Kind::Error);
         return;
     }
     m_nameLabel->setText(QFileInfo(path).completeBaseName());
@@ -114,12 +115,23 @@ void LoopFilePage::onLoad()
         loopFileRequest(QStringLiteral("Загрузить описание контуров управления"), kOpenFilter));
     if (path.isEmpty())
         return;
-    QString error;
-    if (!loadLoopFile(path, m_ctx.dm.image(), &error)) {
-        m_ctx.prompts.message(QStringLiteral("Не удалось загрузить файл %1:\n%2").arg(path, error),
-                              ui::Prompts::Kind::Error);
+    link::DeviceImage &image = m_ctx.dm.image();
+    const files::ReadResult file = readLoopFile(path, image);
+    if (!file.ok) {
+        m_ctx.prompts.message(
+            QStringLiteral("Не удалось загрузить файл %1:\n%2").arg(path, file.reason),
+            ui::Prompts::Kind::Error);
         return;
     }
+    // A file of another size is no loop file of this program: ask before laying it
+    // over the loops.
+    if (!isLoopFileSize(file.fileSize) &&
+        m_ctx.prompts.question(files::unexpectedSizeQuestion(
+            path, file.fileSize, kLoopFileSizes)) != ui::Prompts::Answer::Yes)
+        return;
+    applyLoopFile(std::span(reinterpret_cast<const std::uint8_t *>(file.bytes.data()),
+                            static_cast<std::size_t>(file.bytes.size())),
+                  image);
     m_nameLabel->setText(QFileInfo(path).completeBaseName());
     emit loopsChanged();
 }

@@ -17,7 +17,6 @@ using namespace worklook;
 namespace {
 
 // Analog channel labels; 4, 5 and the mains are renamed by the main window.
-constexpr const char *kAnalogCaptions[6] = {"А1_12В", "А2_24В", "А3_5В", "А4", "А5", "Сеть 220"};
 
 QGroupBox *valueGroup(const QString &name, const QString &title, QWidget *parent)
 {

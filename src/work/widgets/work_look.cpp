@@ -36,17 +36,6 @@ void setFlagLook(QWidget *w, bool set)
     setTextColour(w, set ? kFlagSet : kPlain);
 }
 
-void setHint(QWidget *w, const QString &hint, bool withTooltip)
-{
-    w->setStatusTip(hint);
-    if (withTooltip)
-        w->setToolTip(hint);
-    if (w->underMouse()) {
-        QStatusTipEvent tip(hint);
-        QApplication::sendEvent(w, &tip);
-    }
-}
-
 QLabel *valueField(const QString &name, QWidget *parent)
 {
     auto *field = new QLabel(QStringLiteral("0.0"), parent);
@@ -73,11 +62,6 @@ QGroupBox *groupBox(const QString &name, const QString &title, QWidget *parent)
     auto *group = new QGroupBox(title, parent);
     group->setObjectName(name);
     return group;
-}
-
-QString memberName(const char *family, int number)
-{
-    return QLatin1String(family) + QString::number(number);
 }
 
 } // namespace vardex::ui::worklook

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/widgets/control_helpers.h"
+
 #include <QColor>
 #include <QString>
 
@@ -21,16 +23,9 @@ void setActiveLook(QWidget *w, bool active);
 // Flag colour or black; never bold.
 void setFlagLook(QWidget *w, bool set);
 
-// The long hint goes to the hint line (status tip); withTooltip also shows it as a
-// tooltip. A control under the mouse shows the new hint on the line at once.
-void setHint(QWidget *w, const QString &hint, bool withTooltip = true);
-
 // A sunken value field showing "0.0", disabled until a description enables it.
 QLabel *valueField(const QString &name, QWidget *parent);
 QCheckBox *checkBox(const QString &name, const QString &caption, int tag, QWidget *parent);
 QGroupBox *groupBox(const QString &name, const QString &title, QWidget *parent);
-
-// A family member by its name and number (cbRelay + 3 -> cbRelay3).
-QString memberName(const char *family, int number);
 
 } // namespace vardex::ui::worklook

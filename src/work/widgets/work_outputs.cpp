@@ -1,9 +1,9 @@
 #include "work/widgets/work_outputs.h"
 
 #include "link/data_module.h"
-#include "work/work_transfer.h"
 #include "work/masks.h"
 #include "work/widgets/work_look.h"
+#include "work/work_transfer.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -127,7 +127,7 @@ WorkOutputs::WorkOutputs(link::DataModule &dm, QWidget *parent)
         auto *label = new QLabel(work::fanTaskText(0), fans);
         label->setObjectName(memberName("FanTaskLabel", k));
         label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("100 %")) + 4);
-        setHint(label, tr("Текущее задание вентилятора №%1").arg(k));
+        setHint(label, tr("Текущее задание вентилятора №%1").arg(k), true);
         auto *speed = valueField(memberName("stFanSpeed", k), fans);
         connect(bar, &QScrollBar::valueChanged, this,
                 [this, bar](int position) { onFanBarChanged(bar, position); });
@@ -145,7 +145,7 @@ WorkOutputs::WorkOutputs(link::DataModule &dm, QWidget *parent)
     m_taskButton = new QPushButton(tr("Задание"), this);
     m_taskButton->setObjectName(QStringLiteral("WorkTaskBtn"));
     m_taskButton->setEnabled(false);
-    setHint(m_taskButton, tr("Выдать задание в монитор"));
+    setHint(m_taskButton, tr("Выдать задание в монитор"), true);
     connect(m_taskButton, &QPushButton::clicked, this, &WorkOutputs::sendTask);
     grid->addWidget(m_taskButton, 2, 0, 1, 3, Qt::AlignRight);
     grid->setRowStretch(3, 1);
