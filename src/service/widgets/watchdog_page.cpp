@@ -95,7 +95,6 @@ QLabel *textField(QWidget *parent, const char *name)
     l->setFrameShape(QFrame::Panel);
     l->setFrameShadow(QFrame::Sunken);
     l->setMinimumWidth(150);
-    l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // long replies wrap
     l->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return l;
 }
@@ -195,6 +194,7 @@ QWidget *WatchDogPage::buildWatchdogGroup()
     m_sendPing->setObjectName(QStringLiteral("SendPingBtn"));
     m_answer = textField(group, "stPingAnser");
     m_answer->setWordWrap(true);
+    m_answer->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // long ones wrap
     m_askTime = spin(group, "PingAskTimeEdit", 100, 10000, 3000);
     m_start = new QCheckBox(tr("Циклический опрос"), group);
     m_start->setObjectName(QStringLiteral("cbPingWatchDogStart"));
@@ -209,11 +209,13 @@ QWidget *WatchDogPage::buildWatchdogGroup()
     m_errorLabel->setObjectName(QStringLiteral("PingErrorLabel"));
     m_errorLabel->setVisible(false);
 
-    addRow(tr("Host"), m_host);
+    grid->addWidget(new QLabel(tr("Host"), group), row, 0);
+    grid->addWidget(m_host, row++, 1, 1, 2);
     addRow(tr("Время"), m_pingTime, m_sendPing);
     grid->addWidget(new QLabel(tr("Ответ "), group), row, 0);
     grid->addWidget(m_answer, row++, 1, 1, 2);
-    addRow(tr("Интервал PING (мс) "), m_askTime, m_start);
+    addRow(tr("Интервал PING (мс) "), m_askTime);
+    grid->addWidget(m_start, row++, 1, 1, 2);
     addRow(tr("Элемент управления"), m_output);
     addRow(tr("Время срабатывания "), m_uprTime, m_errorLabel);
     grid->setColumnStretch(1, 1);
@@ -231,6 +233,10 @@ QWidget *WatchDogPage::buildBlackBoxGroup()
         auto *label = new QLabel(tr(f.label), group);
         label->setObjectName(QStringLiteral("lb") + QLatin1String(f.name).mid(2));
         QLabel *text = textField(group, f.name);
+        // Room for the longest a field can hold: a 32-bit count and a stamp of bytes.
+        text->setMinimumWidth(text->fontMetrics().horizontalAdvance(
+                                  QStringLiteral("4294967295 255-255-255 255:255:255")) +
+                              12);
         label->setVisible(!f.hidden);
         text->setVisible(!f.hidden);
         grid->addWidget(label, row, 0);

@@ -2,6 +2,7 @@
 
 #include "link/protocol.h"
 #include "sim/memory.h"
+#include "support/layout_check.h"
 #include "support/page_rig.h"
 #include "support/scripted_echo.h"
 #include "ui/main_window.h"
@@ -10,6 +11,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -265,4 +267,30 @@ TEST(WatchDogPageWindow, TabIsHiddenAtStartAndShownForServiceWithThePageAndItsTi
     EXPECT_EQ(window.findChildren<QTimer *>(QStringLiteral("PingTimer")).size(), 1);
     EXPECT_EQ(window.pageControl().tabText(window.pageControl().indexOf(sheet)),
               QStringLiteral("LAN_сторож"));
+}
+
+TEST(WatchDogPageLayout, NothingClippedInTheWindowWithTextsFilled)
+{
+    test::PageRig rig;
+    ui::MainWindow window(rig.dm, &rig.prompts);
+    window.showServicePages();
+    QWidget *sheet = window.page(QStringLiteral("WatchDogTabSheet"));
+    window.pageControl().setCurrentWidget(sheet);
+    window.show();
+    service::WatchDogPage *page = window.watchDogPage();
+    page->showReply(QStringLiteral("| 1024 байт от 255.255.255.255: ТТЛ=255 время=5000 мс"));
+    for (const char *name : {"stPowerOn", "stBatOn", "stBatOff", "stBatWorkLast", "stBatWorkSum"})
+        page->findChild<QLabel *>(QLatin1String(name))
+            ->setText(QStringLiteral("4294967295 255-255-255 255:255:255"));
+    sheet->layout()->activate();
+    test::spin(50);
+    test::LayoutRules rules;
+    rules.fullCaptions = true;
+    const test::LayoutReport layout = test::checkLayout(sheet, rules);
+    EXPECT_TRUE(layout.ok()) << layout.text().toStdString();
+    EXPECT_GT(layout.checked, 20);
+    const QString shot = qEnvironmentVariable("VARDEX_SCREENSHOT");
+    if (!shot.isEmpty()) {
+        EXPECT_TRUE(window.grab().save(shot));
+    }
 }
