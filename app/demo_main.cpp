@@ -1,6 +1,8 @@
 // vardex-demo: the program's window with a simulated controller plugged in, for
 // trying the tool without hardware.
 #include "link/data_module.h"
+#include "platform/icmp_echo.h"
+#include "service/widgets/watchdog_page.h"
 #include "sim/scenarios.h"
 #include "sim/sim_transport.h"
 #include "ui/main_window.h"
@@ -34,7 +36,12 @@ int main(int argc, char **argv)
         QStringLiteral("service"), QStringLiteral("Show the service pages hidden at start-up."));
     parser.addOption(traceOption);
     parser.addOption(firmwareOption);
+    const QCommandLineOption watchOption(
+        QStringLiteral("watch"),
+        QStringLiteral("With --service: watch <host> with the ping watchdog from start-up."),
+        QStringLiteral("host"));
     parser.addOption(serviceOption);
+    parser.addOption(watchOption);
     parser.process(app);
 
     sim::SimTransport transport;
@@ -69,10 +76,16 @@ int main(int argc, char **argv)
     }
 
     ui::MainWindow window(dm);
+    window.watchDogPage()->setEcho(std::make_unique<platform::IcmpEcho>());
     window.setApplicationTitle(ui::kApplicationTitle +
                                QStringLiteral(" — демо: контроллер симулирован"));
-    if (parser.isSet(serviceOption))
+    if (parser.isSet(serviceOption)) {
         window.showServicePages();
+        if (parser.isSet(watchOption)) {
+            window.pageControl().setCurrentWidget(window.page(QStringLiteral("WatchDogTabSheet")));
+            window.watchDogPage()->startWatching(parser.value(watchOption));
+        }
+    }
     window.show();
 
     transport.start();

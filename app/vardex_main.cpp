@@ -1,6 +1,8 @@
 // vardex: the service tool talking to a Quellbox controller on USB.
 #include "link/data_module.h"
 #include "platform/hidapi_transport.h"
+#include "platform/icmp_echo.h"
+#include "service/widgets/watchdog_page.h"
 #include "ui/main_window.h"
 
 #include <QApplication>
@@ -25,6 +27,7 @@ int main(int argc, char **argv)
     link::HidapiTransport transport;
     link::DataModule dm(transport);
     ui::MainWindow window(dm);
+    window.watchDogPage()->setEcho(std::make_unique<platform::IcmpEcho>());
     if (parser.isSet(serviceOption))
         window.showServicePages();
     window.show();

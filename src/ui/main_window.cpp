@@ -8,6 +8,7 @@
 #include "log/widgets/log_frame.h"
 #include "loops/widgets/loop_file_page.h"
 #include "loops/widgets/loop_page.h"
+#include "service/widgets/watchdog_page.h"
 #include "ui/description_reader.h"
 #include "ui/key_letter.h"
 #include "work/description_text.h"
@@ -53,7 +54,6 @@ struct PlaceholderTimer {
     bool running;
 };
 constexpr PlaceholderTimer kPlaceholderTimers[] = {
-    {"WatchDogTabSheet", "PingTimer", 1000, false},
     {"SwitchPWMTabSheet", "PWMSwitchTimer", 500, true},
     {"GraphTabSheet", "Test5VoltTimer", 1000, false},
 };
@@ -194,6 +194,12 @@ void MainWindow::buildPages()
     auto *futaba = new display::FutabaPage(*m_ctx, futabaSheet);
     futabaSheet->layout()->addWidget(futaba);
     m_pageTable.push_back(futaba);
+
+    // The watchdog page owns PingTimer; the programs give it the ICMP echo.
+    QWidget *watchDogSheet = page(QStringLiteral("WatchDogTabSheet"));
+    m_watchDogPage = new service::WatchDogPage(*m_ctx, nullptr, watchDogSheet);
+    watchDogSheet->layout()->addWidget(m_watchDogPage);
+    m_pageTable.push_back(m_watchDogPage);
 }
 
 void MainWindow::showDescription(const work::DescriptionResult &result)

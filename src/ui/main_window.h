@@ -22,6 +22,9 @@ struct DescriptionResult;
 namespace vardex::log {
 class LogFrame;
 }
+namespace vardex::service {
+class WatchDogPage;
+}
 namespace vardex::config {
 class SetupFrame;
 }
@@ -67,6 +70,7 @@ public:
     config::SetupFrame *setupFrame() const { return m_setupFrame; }
     loops::LoopPage *loopPage() const { return m_loopPage; }
     loops::LoopFilePage *loopFilePage() const { return m_loopFilePage; }
+    service::WatchDogPage *watchDogPage() const { return m_watchDogPage; }
     DescriptionReader &descriptionReader() const { return *m_description; }
     const std::vector<Page *> &pageTable() const { return m_pageTable; }
     const QString &typedLetters() const { return m_typedLetters; }
@@ -104,6 +108,7 @@ private:
     config::SetupFrame *m_setupFrame = nullptr;
     loops::LoopPage *m_loopPage = nullptr;
     loops::LoopFilePage *m_loopFilePage = nullptr;
+    service::WatchDogPage *m_watchDogPage = nullptr;
     // Every page, told of connection changes, descriptions, channel names, closing.
     std::vector<Page *> m_pageTable;
     DescriptionReader *m_description = nullptr;

@@ -1,0 +1,388 @@
+#include "service/widgets/watchdog_page.h"
+
+#include "files/file_io.h"
+#include "kit/widgets/prompts.h"
+#include "kit/widgets/status_bar.h"
+#include "link/data_module.h"
+#include "service/black_box.h"
+#include "service/watchdog_output.h"
+#include "work/description_transfer.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace vardex::service {
+
+// PingTimer as the watchdog sees it; the phase is the timer's "tag" property.
+class PingTimerAdapter final : public WatchdogTimer {
+public:
+    explicit PingTimerAdapter(QTimer *timer) : m_timer(timer) {}
+    void start() override { m_timer->start(); }
+    void stop() override { m_timer->stop(); }
+    void setInterval(int ms) override { m_timer->setInterval(ms); }
+    int interval() const override { return m_timer->interval(); }
+    bool isActive() const override { return m_timer->isActive(); }
+    void setPhase(int phase) override { m_timer->setProperty("tag", phase); }
+
+private:
+    QTimer *m_timer;
+};
+
+namespace {
+
+// Stands in when the program was built without an echo: every ping says so.
+class MissingEcho final : public Echo {
+public:
+    void start(const EchoRequest &, Done done) override
+    {
+        m_busy = true;
+        QTimer::singleShot(0, [this, done = std::move(done)] {
+            m_busy = false;
+            done(EchoResult::failed(QStringLiteral("Эхо-запрос ICMP недоступен")));
+        });
+    }
+    bool busy() const override { return m_busy; }
+
+private:
+    bool m_busy = false;
+};
+
+// Forwards to whichever echo the page has at the moment of the ping.
+class EchoSwitch final : public Echo {
+public:
+    explicit EchoSwitch(std::function<Echo &()> current) : m_current(std::move(current)) {}
+    void start(const EchoRequest &request, Done done) override
+    {
+        m_current().start(request, std::move(done));
+    }
+    bool busy() const override { return m_current().busy(); }
+
+private:
+    std::function<Echo &()> m_current;
+};
+
+Echo &missingEcho()
+{
+    static MissingEcho none;
+    return none;
+}
+
+QSpinBox *spin(QWidget *parent, const char *name, int min, int max, int value)
+{
+    auto *s = new QSpinBox(parent);
+    s->setObjectName(QLatin1String(name));
+    s->setRange(min, max);
+    s->setSingleStep(100);
+    s->setValue(value);
+    return s;
+}
+
+QLabel *textField(QWidget *parent, const char *name)
+{
+    auto *l = new QLabel(parent);
+    l->setObjectName(QLatin1String(name));
+    l->setFrameShape(QFrame::Panel);
+    l->setFrameShadow(QFrame::Sunken);
+    l->setMinimumWidth(150);
+    l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return l;
+}
+
+struct BlackBoxField {
+    const char *name;
+    const char *label;
+    bool hidden;
+    QString BlackBoxTexts::*text;
+};
+
+const BlackBoxField kBlackBoxFields[] = {
+    {"stProgUpDate", "Обновление ", true, &BlackBoxTexts::progUpdate},
+    {"stConfigUpdate", "Конфигурация", true, &BlackBoxTexts::configUpdate},
+    {"stUprUpdate", "Контур управления", true, &BlackBoxTexts::uprUpdate},
+    {"stPowerOn", "Вкл.", false, &BlackBoxTexts::powerOn},
+    {"stBatOn", "Вкл.бат", false, &BlackBoxTexts::batOn},
+    {"stBatOff", "Бат.выкл", false, &BlackBoxTexts::batOff},
+    {"stBatWorkLast", "Бат.послед", false, &BlackBoxTexts::batWorkLast},
+    {"stBatWorkSum", "Бат.сумм", false, &BlackBoxTexts::batWorkSum},
+};
+
+} // namespace
+
+WatchDogPage::WatchDogPage(ui::PageContext &ctx, std::unique_ptr<Echo> echo, QWidget *parent)
+    : QWidget(parent), m_ctx(ctx), m_echo(std::move(echo)),
+      m_echoSwitch(std::make_unique<EchoSwitch>(
+          [this]() -> Echo & { return m_echo ? *m_echo : missingEcho(); }))
+{
+    setObjectName(QStringLiteral("WatchDogPage"));
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("PingTimer"));
+    m_timer->setInterval(1000);
+    m_timerAdapter = std::make_unique<PingTimerAdapter>(m_timer);
+
+    auto *layout = new QVBoxLayout(this);
+    auto *top = new QHBoxLayout;
+    top->addWidget(buildWatchdogGroup(), 3);
+    top->addWidget(buildBlackBoxGroup(), 2);
+    layout->addLayout(top);
+    layout->addWidget(buildLogGroup(), 1);
+
+    m_watchdog = std::make_unique<Watchdog>(
+        *m_echoSwitch, *m_timerAdapter, *this, m_ctx.dm.image().outputTask,
+        [this](const link::OutputTask &task) {
+            // Queued behind whatever holds the link; never interleaved with it.
+            m_ctx.dm.runOperation(
+                [task](link::OperationContext &op) { sendWatchdogTask(op, task); });
+        },
+        m_ctx.clock);
+    connect(m_timer, &QTimer::timeout, this, [this] { m_watchdog->timerTick(); });
+    connect(m_sendPing, &QPushButton::clicked, this, [this] { m_watchdog->manualPing(); });
+    connect(m_start, &QCheckBox::clicked, this,
+            [this](bool checked) { m_watchdog->watchingToggled(checked); });
+}
+
+WatchDogPage::~WatchDogPage()
+{
+    m_timer->stop();
+}
+
+void WatchDogPage::setEcho(std::unique_ptr<Echo> echo)
+{
+    m_echo = std::move(echo);
+}
+
+void WatchDogPage::startWatching(const QString &host)
+{
+    m_host->setText(host);
+    if (!m_start->isChecked())
+        m_start->click();
+}
+
+QWidget *WatchDogPage::buildWatchdogGroup()
+{
+    auto *group = new QGroupBox(tr("Сторож"), this);
+    group->setObjectName(QStringLiteral("WatchDogGroupBox"));
+    auto *grid = new QGridLayout(group);
+    int row = 0;
+    auto addRow = [&](const QString &label, QWidget *w, QWidget *extra = nullptr) {
+        if (!label.isEmpty())
+            grid->addWidget(new QLabel(label, group), row, 0);
+        grid->addWidget(w, row, 1);
+        if (extra)
+            grid->addWidget(extra, row, 2);
+        ++row;
+    };
+
+    m_host = new QLineEdit(group);
+    m_host->setObjectName(QStringLiteral("HostEdit"));
+    // Empty on purpose: a preset address could be pinged (and a machine power-cycled)
+    // before the operator has typed the one to watch.
+    m_host->setPlaceholderText(tr("имя или адрес, например 192.0.2.10"));
+    m_host->setStatusTip(tr("Узел, который опрашивает сторож: имя или адрес IPv4"));
+    m_pingTime = spin(group, "PingTimeEdit", 100, 5000, 500);
+    m_sendPing = new QPushButton(tr("Ping"), group);
+    m_sendPing->setObjectName(QStringLiteral("SendPingBtn"));
+    m_answer = textField(group, "stPingAnser");
+    m_answer->setWordWrap(true);
+    m_answer->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // long ones wrap
+    m_askTime = spin(group, "PingAskTimeEdit", 100, 10000, 3000);
+    m_start = new QCheckBox(tr("Циклический опрос"), group);
+    m_start->setObjectName(QStringLiteral("cbPingWatchDogStart"));
+    m_output = new QComboBox(group);
+    m_output->setObjectName(QStringLiteral("PingOutputComboBox"));
+    m_output->setEditable(true);
+    m_output->setInsertPolicy(QComboBox::NoInsert);
+    m_output->addItems(watchdogOutputTexts());
+    m_output->setCurrentIndex(0);
+    m_uprTime = spin(group, "PingUprTimeEdit", 100, 10000, 1000);
+    m_errorLabel = new QLabel(QStringLiteral("Error"), group);
+    m_errorLabel->setObjectName(QStringLiteral("PingErrorLabel"));
+    m_errorLabel->setVisible(false);
+
+    grid->addWidget(new QLabel(tr("Host"), group), row, 0);
+    grid->addWidget(m_host, row++, 1, 1, 2);
+    addRow(tr("Время"), m_pingTime, m_sendPing);
+    grid->addWidget(new QLabel(tr("Ответ "), group), row, 0);
+    grid->addWidget(m_answer, row++, 1, 1, 2);
+    addRow(tr("Интервал PING (мс) "), m_askTime);
+    grid->addWidget(m_start, row++, 1, 1, 2);
+    addRow(tr("Элемент управления"), m_output);
+    addRow(tr("Время срабатывания "), m_uprTime, m_errorLabel);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(row, 1);
+    return group;
+}
+
+QWidget *WatchDogPage::buildBlackBoxGroup()
+{
+    auto *group = new QGroupBox(tr("Отладочная информация"), this);
+    group->setObjectName(QStringLiteral("BlackBoxGroupBox"));
+    auto *grid = new QGridLayout(group);
+    int row = 0;
+    for (const BlackBoxField &f : kBlackBoxFields) {
+        auto *label = new QLabel(tr(f.label), group);
+        label->setObjectName(QStringLiteral("lb") + QLatin1String(f.name).mid(2));
+        QLabel *text = textField(group, f.name);
+        // Room for the longest a field can hold: a 32-bit count and a stamp of bytes.
+        text->setMinimumWidth(text->fontMetrics().horizontalAdvance(
+                                  QStringLiteral("4294967295 255-255-255 255:255:255")) +
+                              12);
+        label->setVisible(!f.hidden);
+        text->setVisible(!f.hidden);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(text, row, 1);
+        ++row;
+    }
+    m_readBlackBox = new QPushButton(tr("Прочитать"), group);
+    m_readBlackBox->setObjectName(QStringLiteral("ReadBlackBoxBtn"));
+    m_readBlackBox->setEnabled(false);
+    m_readBlackBox->setStatusTip(tr("Прочитать счётчики чёрного ящика контроллера"));
+    auto *clear = new QPushButton(tr("Очистить"), group);
+    clear->setObjectName(QStringLiteral("ClearBlackBoxBtn"));
+    clear->setVisible(false);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_readBlackBox);
+    buttons->addWidget(clear);
+    buttons->addStretch(1);
+    grid->addLayout(buttons, row++, 0, 1, 2);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(row, 1);
+    connect(m_readBlackBox, &QPushButton::clicked, this, &WatchDogPage::readBlackBox);
+    return group;
+}
+
+QWidget *WatchDogPage::buildLogGroup()
+{
+    auto *group = new QGroupBox(tr("Журнал сторожа"), this);
+    group->setObjectName(QStringLiteral("WatchDogLogGroupBox"));
+    auto *layout = new QVBoxLayout(group);
+    m_log = new QListWidget(group);
+    m_log->setObjectName(QStringLiteral("WatchDogLogList"));
+    m_log->setStatusTip(
+        tr("Что сделал сторож и когда (последние %1 записей)").arg(DecisionLog::kMaxLines));
+    auto *save = new QPushButton(tr("Сохранить журнал..."), group);
+    save->setObjectName(QStringLiteral("SaveWatchDogLogBtn"));
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(save);
+    layout->addWidget(m_log, 1);
+    layout->addLayout(buttons);
+    connect(save, &QPushButton::clicked, this, &WatchDogPage::saveLog);
+    return group;
+}
+
+void WatchDogPage::onConnectionChanged(bool connected)
+{
+    m_connected = connected;
+    if (!connected)
+        m_readBlackBox->setEnabled(false);
+}
+
+void WatchDogPage::onDescriptionRead(const work::DescriptionResult &result)
+{
+    if (result.described)
+        m_readBlackBox->setEnabled(m_connected);
+}
+
+void WatchDogPage::onClosing()
+{
+    m_closing = true;
+    m_timer->stop();
+}
+
+WatchdogInputs WatchDogPage::inputs() const
+{
+    WatchdogInputs in;
+    in.host = m_host->text().trimmed();
+    in.pingTimeoutMs = m_pingTime->value();
+    in.pingIntervalMs = m_askTime->value();
+    in.actuationMs = m_uprTime->value();
+    in.watching = m_start->isChecked();
+    // Text typed into the list that names no item selects nothing.
+    const int found = m_output->findText(m_output->currentText(), Qt::MatchExactly);
+    in.output = m_output->currentText().isEmpty() ? m_output->currentIndex() : found;
+    return in;
+}
+
+void WatchDogPage::showReply(const QString &text)
+{
+    m_answer->setText(text);
+}
+
+void WatchDogPage::showStatusWord(const QString &word)
+{
+    m_errorLabel->setText(word);
+}
+
+void WatchDogPage::showFacilityError(const QString &text)
+{
+    const QString shown = m_answer->property("facilityError").toString();
+    if (!text.isEmpty()) {
+        m_answer->setText(text);
+        m_ctx.statusBar.setPanelText(5, text);
+    } else if (!shown.isEmpty() && m_ctx.statusBar.panelText(5) == shown) {
+        m_ctx.statusBar.setPanelText(5, QString());
+    }
+    m_answer->setProperty("facilityError", text);
+}
+
+void WatchDogPage::setManualPingEnabled(bool enabled)
+{
+    m_sendPing->setEnabled(enabled);
+}
+
+void WatchDogPage::logChanged()
+{
+    const DecisionLog &log = m_watchdog->log();
+    const auto &lines = log.lines();
+    const auto added = static_cast<std::size_t>(
+        std::min<qint64>(log.totalAdded() - m_logShown, static_cast<qint64>(lines.size())));
+    for (std::size_t i = lines.size() - added; i < lines.size(); ++i)
+        m_log->addItem(lines[i]);
+    m_logShown = log.totalAdded();
+    while (static_cast<std::size_t>(m_log->count()) > lines.size())
+        delete m_log->takeItem(0);
+    m_log->scrollToBottom();
+}
+
+void WatchDogPage::readBlackBox()
+{
+    QPointer<WatchDogPage> self(this);
+    m_ctx.dm.runOperation([self](link::OperationContext &ctx) {
+        const BlackBoxRead read = service::readBlackBox(ctx);
+        if (!self || !read.box)
+            return;
+        const BlackBoxTexts texts = blackBoxTexts(*read.box);
+        for (const BlackBoxField &f : kBlackBoxFields) {
+            if (auto *l = self->findChild<QLabel *>(QLatin1String(f.name)))
+                l->setText(texts.*(f.text));
+        }
+    });
+}
+
+void WatchDogPage::saveLog()
+{
+    ui::FileDialogRequest request;
+    request.title = tr("Сохранить журнал сторожа");
+    request.filter = tr("Журнал сторожа *.txt|*.txt");
+    request.defaultSuffix = QStringLiteral("txt");
+    const QString path = m_ctx.prompts.saveFileName(request);
+    if (path.isEmpty())
+        return;
+    const files::FileResult r = m_watchdog->log().save(path);
+    if (!r.ok)
+        m_ctx.prompts.message(tr("Журнал не сохранён: %1").arg(r.message()),
+                              ui::Prompts::Kind::Warning);
+}
+
+} // namespace vardex::service

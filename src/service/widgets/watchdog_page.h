@@ -1,0 +1,87 @@
+#pragma once
+
+#include "kit/widgets/page.h"
+#include "kit/widgets/page_context.h"
+#include "service/echo.h"
+#include "service/watchdog.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QSpinBox;
+class QLineEdit;
+class QTimer;
+
+namespace vardex::service {
+
+class PingTimerAdapter;
+
+// "LAN_сторож": the ping watchdog with its decision log, and the black box in the group
+// "Отладочная информация". The page owns the timer "PingTimer" and the echo.
+class WatchDogPage final : public QWidget, public ui::Page, public WatchdogView {
+    Q_OBJECT
+public:
+    // echo: the ICMP echo (the platform's in the programs, a script in tests); without
+    // one every ping reports that echo is unavailable.
+    WatchDogPage(ui::PageContext &ctx, std::unique_ptr<Echo> echo, QWidget *parent = nullptr);
+    ~WatchDogPage() override;
+
+    void setEcho(std::unique_ptr<Echo> echo);
+
+    // Types host and ticks "Циклический опрос", as the operator would.
+    void startWatching(const QString &host);
+
+    Watchdog &watchdog() { return *m_watchdog; }
+    QTimer *pingTimer() const { return m_timer; }
+
+    // ui::Page
+    void onConnectionChanged(bool connected) override;
+    void onDescriptionRead(const work::DescriptionResult &result) override;
+    void onClosing() override;
+
+    // WatchdogView
+    WatchdogInputs inputs() const override;
+    void showReply(const QString &text) override;
+    void showStatusWord(const QString &word) override;
+    void showFacilityError(const QString &text) override;
+    void setManualPingEnabled(bool enabled) override;
+    void logChanged() override;
+
+private:
+    QWidget *buildWatchdogGroup();
+    QWidget *buildBlackBoxGroup();
+    QWidget *buildLogGroup();
+    void readBlackBox();
+    void saveLog();
+
+    ui::PageContext &m_ctx;
+    std::unique_ptr<Echo> m_echo;
+    std::unique_ptr<Echo> m_echoSwitch; // the watchdog's view of m_echo
+    QTimer *m_timer = nullptr;
+    std::unique_ptr<PingTimerAdapter> m_timerAdapter;
+    std::unique_ptr<Watchdog> m_watchdog;
+
+    QLineEdit *m_host = nullptr;
+    QSpinBox *m_pingTime = nullptr;
+    QPushButton *m_sendPing = nullptr;
+    QLabel *m_answer = nullptr;
+    QSpinBox *m_askTime = nullptr;
+    QCheckBox *m_start = nullptr;
+    QComboBox *m_output = nullptr;
+    QSpinBox *m_uprTime = nullptr;
+    QLabel *m_errorLabel = nullptr;
+    QLabel *m_facilityError = nullptr;
+    QListWidget *m_log = nullptr;
+    QPushButton *m_readBlackBox = nullptr;
+    qint64 m_logShown = 0; // decision-log lines ever shown
+    bool m_connected = false;
+    bool m_closing = false;
+};
+
+} // namespace vardex::service

@@ -1,0 +1,308 @@
+#include "service/watchdog.h"
+
+#include "support/scripted_echo.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace vardex;
+using service::EchoStatus;
+using service::Watchdog;
+using test::ScriptedEcho;
+
+namespace {
+
+struct View final : service::WatchdogView {
+    service::WatchdogInputs in{QStringLiteral("192.0.2.7"), 500, 3000, 1000, false, 8};
+    QString reply;
+    QString word = QStringLiteral("Error");
+    QString facilityError;
+    bool pingEnabled = true;
+
+    service::WatchdogInputs inputs() const override { return in; }
+    void showReply(const QString &t) override { reply = t; }
+    void showStatusWord(const QString &w) override { word = w; }
+    void showFacilityError(const QString &t) override { facilityError = t; }
+    void setManualPingEnabled(bool e) override { pingEnabled = e; }
+    void logChanged() override {}
+};
+
+struct Rig {
+    ManualClock clock;
+    test::ManualTimer timer{clock};
+    ScriptedEcho echo;
+    View view;
+    link::OutputTask task;
+    std::vector<link::OutputTask> sent;
+    std::vector<qint64> pingTimes;
+    Watchdog dog{echo, timer, view, task, [this](const link::OutputTask &t) { sent.push_back(t); },
+                 clock};
+
+    Rig()
+    {
+        timer.onTick = [this] {
+            const auto before = echo.requests.size();
+            dog.timerTick();
+            if (echo.requests.size() > before)
+                pingTimes.push_back(clock.monotonicMs());
+        };
+    }
+    void check(bool on)
+    {
+        view.in.watching = on;
+        dog.watchingToggled(on);
+    }
+    // Runs for ms, answering (or not) each ping at once.
+    void run(qint64 ms, bool answer)
+    {
+        const qint64 end = clock.monotonicMs() + ms;
+        while (clock.monotonicMs() < end) {
+            timer.advance(1);
+            if (echo.busy())
+                echo.reply(answer ? ScriptedEcho::answered() : ScriptedEcho::timedOut());
+        }
+    }
+};
+
+} // namespace
+
+TEST(WatchdogTiming, PingsEverySecondUntilTheFirstActuationHasEndedThenAtThePingInterval)
+{
+    Rig r;
+    r.check(true);
+    r.run(3000, true);
+    EXPECT_EQ(r.pingTimes, (std::vector<qint64>{1000, 2000, 3000}));
+    r.timer.advance(1000);
+    ASSERT_TRUE(r.echo.reply(ScriptedEcho::timedOut()));
+    EXPECT_EQ(r.timer.phase, Watchdog::Actuating);
+    r.run(1000, true); // the pulse ends at 5000
+    EXPECT_EQ(r.timer.phase, Watchdog::Watching);
+    r.run(6000, true);
+    EXPECT_EQ(r.pingTimes, (std::vector<qint64>{1000, 2000, 3000, 4000, 8000, 11000}));
+}
+
+TEST(WatchdogActuation, SilentHostPulsesRelayOneForTheActuationTimeThenWaitsThePingInterval)
+{
+    Rig r;
+    r.check(true);
+    r.sent.clear();
+    r.timer.advance(1000);
+    ASSERT_TRUE(r.echo.reply(ScriptedEcho::timedOut()));
+    ASSERT_EQ(r.sent.size(), 1u);
+    EXPECT_EQ(r.sent[0].relaysTask, 0x01);
+    EXPECT_EQ(r.sent[0].switchesTask, 0x00);
+    EXPECT_EQ(r.view.word, QStringLiteral("End")); // a watching tick ends with "End"
+    r.timer.advance(999);
+    EXPECT_EQ(r.sent.size(), 1u);
+    r.timer.advance(1);
+    ASSERT_EQ(r.sent.size(), 2u);
+    EXPECT_EQ(r.sent[1].relaysTask, 0x00);
+    EXPECT_EQ(r.timer.interval(), 3000);
+    r.timer.advance(2999);
+    EXPECT_FALSE(r.echo.busy());
+    r.timer.advance(1);
+    EXPECT_TRUE(r.echo.busy());
+}
+
+TEST(WatchdogActuation, ManualTimeoutWithWatchingOffPulsesOnceAndLeavesTheTimerStopped)
+{
+    Rig r;
+    r.dog.manualPing();
+    EXPECT_FALSE(r.view.pingEnabled);
+    ASSERT_TRUE(r.echo.reply(ScriptedEcho::timedOut()));
+    EXPECT_TRUE(r.view.pingEnabled);
+    EXPECT_EQ(r.view.word, QStringLiteral("Timeout"));
+    ASSERT_EQ(r.sent.size(), 1u);
+    EXPECT_EQ(r.sent[0].relaysTask, 0x01);
+    r.timer.advance(1000);
+    ASSERT_EQ(r.sent.size(), 2u);
+    EXPECT_EQ(r.sent[1].relaysTask, 0x00);
+    EXPECT_FALSE(r.timer.isActive());
+    r.timer.advance(10000);
+    EXPECT_EQ(r.echo.requests.size(), 1u);
+}
+
+TEST(WatchdogActuation, UncheckingMidPulseClearsAtOnceAndRecheckingPingsAtTheActuationTime)
+{
+    Rig r;
+    r.view.in.actuationMs = 2500;
+    r.check(true);
+    r.timer.advance(1000);
+    r.echo.reply(ScriptedEcho::timedOut());
+    r.timer.advance(500);
+    r.check(false);
+    ASSERT_EQ(r.sent.size(), 2u);
+    EXPECT_EQ(r.sent.back().relaysTask, 0x00);
+    EXPECT_FALSE(r.timer.isActive());
+    EXPECT_EQ(r.timer.phase, Watchdog::Actuating); // unchecking leaves the phase
+
+    r.check(true);
+    r.pingTimes.clear();
+    r.run(5000, true);
+    EXPECT_EQ(r.pingTimes, (std::vector<qint64>{4000, 6500}));
+}
+
+TEST(WatchdogActuation, CheckingDuringAManualPulseTurnsItsEndIntoAPingAndTheOutputStaysOn)
+{
+    Rig r;
+    r.dog.manualPing();
+    r.echo.reply(ScriptedEcho::timedOut());
+    r.check(true);
+    r.timer.advance(1000);
+    EXPECT_TRUE(r.echo.busy()); // a ping, not the end of the pulse
+    r.echo.reply(ScriptedEcho::answered());
+    r.run(5000, true);
+    EXPECT_EQ(r.task.relaysTask, 0x01);
+    EXPECT_EQ(r.sent.size(), 1u);
+    r.check(false);
+    EXPECT_EQ(r.sent.back().relaysTask, 0x00);
+}
+
+TEST(WatchdogOutputs, ChoiceIsReadEachTimeAndAHandCheckedRelayIsClearedAtThePulseEnd)
+{
+    Rig r;
+    r.task.relaysTask = 0x01; // relay 1 checked by hand
+    r.task.switchesTask = 0x00;
+    r.view.in.output = 3; // high-side switch 4
+    r.dog.manualPing();
+    r.echo.reply(ScriptedEcho::timedOut());
+    EXPECT_EQ(r.sent.back().switchesTask, 0x08);
+    EXPECT_EQ(r.sent.back().relaysTask, 0x01);
+    r.view.in.output = 8; // changed during the pulse
+    r.timer.advance(1000);
+    EXPECT_EQ(r.sent.back().switchesTask, 0x08); // a different bit was cleared
+    EXPECT_EQ(r.sent.back().relaysTask, 0x00);
+}
+
+TEST(WatchdogOutputs, TextSelectingNoItemChangesNoBitButTheTaskIsStillSent)
+{
+    Rig r;
+    r.task.switchesTask = 0x5A;
+    r.task.relaysTask = 0x21;
+    r.view.in.output = -1;
+    r.dog.manualPing();
+    r.echo.reply(ScriptedEcho::timedOut());
+    ASSERT_EQ(r.sent.size(), 1u);
+    EXPECT_EQ(r.sent[0].switchesTask, 0x5A);
+    EXPECT_EQ(r.sent[0].relaysTask, 0x21);
+    r.view.in.output = 15; // item 15: relay task bit 7, no relay behind it
+    r.dog.manualPing();
+    r.echo.reply(ScriptedEcho::timedOut());
+    EXPECT_EQ(r.sent.back().relaysTask, 0xA1);
+}
+
+TEST(WatchdogReply, TextAlternatesItsPrefixAndShowsUnderAMillisecond)
+{
+    Rig r;
+    r.dog.manualPing();
+    r.echo.reply(ScriptedEcho::answered(3, 64));
+    EXPECT_EQ(r.view.reply, QStringLiteral("| 40 байт от 192.0.2.7: ТТЛ=64 время=3 мс"));
+    EXPECT_EQ(r.view.word, QStringLiteral("Echo"));
+    r.dog.manualPing();
+    EXPECT_TRUE(r.view.reply.isEmpty()); // emptied while the ping is out
+    r.echo.reply(ScriptedEcho::answered(0, 128));
+    EXPECT_EQ(r.view.reply, QStringLiteral("- 40 байт от 192.0.2.7: ТТЛ=128 время<1 мс"));
+    r.dog.manualPing();
+    r.echo.reply(ScriptedEcho::timedOut(501));
+    EXPECT_EQ(r.view.reply, QStringLiteral("| 0 байт от 0.0.0.0: ТТЛ=0 время=501 мс"));
+}
+
+TEST(WatchdogReply, UnreachableAndTtlExceededOnlyChangeTheStatusWord)
+{
+    Rig r;
+    r.dog.manualPing();
+    r.echo.reply(ScriptedEcho::withStatus(EchoStatus::Unreachable));
+    EXPECT_EQ(r.view.word, QStringLiteral("Addres"));
+    r.dog.manualPing();
+    r.echo.reply(ScriptedEcho::withStatus(EchoStatus::TtlExceeded));
+    EXPECT_EQ(r.view.word, QStringLiteral("TTL"));
+    r.dog.manualPing();
+    r.echo.reply(ScriptedEcho::withStatus(EchoStatus::Error));
+    EXPECT_EQ(r.view.word, QStringLiteral("Timeout")); // an error is the trigger as well
+    EXPECT_EQ(r.sent.size(), 1u);
+}
+
+TEST(WatchdogAsync, NoSecondPingWhileOneIsOutAndTheOperatorsClickComesAfterTheReply)
+{
+    Rig r;
+    r.view.in.pingTimeoutMs = 5000;
+    r.check(true);
+    r.timer.advance(1000);
+    ASSERT_TRUE(r.echo.busy());
+    r.dog.manualPing();    // the button is disabled; a stray call does nothing
+    r.timer.advance(2500); // ticks while the ping is out start nothing
+    EXPECT_EQ(r.echo.requests.size(), 1u);
+    r.view.in.watching = false;
+    r.dog.watchingToggled(false); // unchecked while the ping is out
+    EXPECT_TRUE(r.sent.empty());
+    r.echo.reply(ScriptedEcho::timedOut(5000));
+    // The reply started the pulse, then the click ended it.
+    ASSERT_EQ(r.sent.size(), 2u);
+    EXPECT_EQ(r.sent[0].relaysTask, 0x01);
+    EXPECT_EQ(r.sent[1].relaysTask, 0x00);
+    EXPECT_FALSE(r.timer.isActive());
+}
+
+TEST(WatchdogAsync, TickThatCameDuringThePingRunsAfterAnAnsweredReply)
+{
+    Rig r;
+    r.view.in.pingTimeoutMs = 1500;
+    r.check(true);
+    r.timer.advance(2000); // ticks at 1000 and 2000; the second finds the ping out
+    EXPECT_EQ(r.echo.requests.size(), 1u);
+    r.echo.reply(ScriptedEcho::answered());
+    EXPECT_EQ(r.echo.requests.size(), 2u);
+}
+
+TEST(WatchdogFacility, ErrorIsShownAndLoggedOnceWithoutActuationAndWatchingGoesOn)
+{
+    Rig r;
+    r.check(true);
+    const QString why = QStringLiteral("Узел «x.invalid» не найден");
+    for (int i = 0; i < 3; ++i) {
+        r.timer.advance(1000);
+        ASSERT_TRUE(r.echo.reply(service::EchoResult::failed(why)));
+    }
+    EXPECT_EQ(r.view.facilityError, why);
+    EXPECT_EQ(r.view.word, QStringLiteral("End"));
+    EXPECT_TRUE(r.sent.empty());
+    EXPECT_TRUE(r.timer.isActive());
+    int mentions = 0;
+    for (const QString &line : r.dog.log().lines())
+        mentions += line.contains(why);
+    EXPECT_EQ(mentions, 1);
+    r.timer.advance(1000);
+    r.echo.reply(ScriptedEcho::answered());
+    EXPECT_TRUE(r.view.facilityError.isEmpty());
+}
+
+TEST(WatchdogLog, SaysWhatWasSwitchedAndWhen)
+{
+    Rig r;
+    r.check(true);
+    r.timer.advance(1000);
+    r.echo.reply(ScriptedEcho::timedOut());
+    r.timer.advance(1000);
+    const auto &lines = r.dog.log().lines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_TRUE(lines[lines.size() - 2].startsWith(QStringLiteral("2026-01-01 12:00:01 — ")));
+    EXPECT_TRUE(lines[lines.size() - 2].contains(QStringLiteral("Реле_1 вкл.")));
+    EXPECT_TRUE(lines.back().startsWith(QStringLiteral("2026-01-01 12:00:02 — ")));
+    EXPECT_TRUE(lines.back().contains(QStringLiteral("Реле_1 выкл.")));
+}
+
+TEST(DecisionLog, KeepsTheLastThousandLinesAndSavesThemAsText)
+{
+    service::DecisionLog log;
+    const QDateTime t(QDate(2026, 3, 1), QTime(8, 0, 0));
+    for (int i = 0; i < 1005; ++i)
+        log.add(t.addSecs(i), QStringLiteral("событие %1").arg(i));
+    ASSERT_EQ(log.size(), 1000);
+    EXPECT_TRUE(log.lines().front().endsWith(QStringLiteral("событие 5")));
+    EXPECT_EQ(log.totalAdded(), 1005);
+    const QString path = test::tempPath(QStringLiteral("watchdog.txt"));
+    ASSERT_TRUE(log.save(path).ok);
+    const QList<QByteArray> lines = test::readFile(path).split('\n');
+    ASSERT_EQ(lines.size(), 1001); // a newline after the last line
+    EXPECT_EQ(QString::fromUtf8(lines[999]), QStringLiteral("2026-03-01 08:16:44 — событие 1004"));
+}

@@ -1,0 +1,296 @@
+#include "service/widgets/watchdog_page.h"
+
+#include "link/protocol.h"
+#include "sim/memory.h"
+#include "support/layout_check.h"
+#include "support/page_rig.h"
+#include "support/scripted_echo.h"
+#include "ui/main_window.h"
+#include "work/description_transfer.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace vardex;
+using test::ScriptedEcho;
+
+namespace {
+
+work::DescriptionResult described(bool done = true)
+{
+    work::DescriptionResult r;
+    r.described = done;
+    return r;
+}
+
+struct WatchDogRig : test::PageRig {
+    WatchDogRig()
+    {
+        auto scripted = std::make_unique<ScriptedEcho>();
+        echo = scripted.get();
+        page = std::make_unique<service::WatchDogPage>(ctx, std::move(scripted));
+        page->onConnectionChanged(true);
+        page->onDescriptionRead(described());
+        transport.clearReceivedRequests(id);
+    }
+    template <typename T> T *find(const char *name) const
+    {
+        return page->findChild<T *>(QLatin1String(name));
+    }
+    QString text(const char *name) const { return find<QLabel>(name)->text(); }
+    std::vector<std::uint8_t> relayTasksReceived() const
+    {
+        std::vector<std::uint8_t> out;
+        for (const auto &p : received(link::protocol::code::OutputTask))
+            out.push_back(p[8]);
+        return out;
+    }
+
+    ScriptedEcho *echo = nullptr;
+    std::unique_ptr<service::WatchDogPage> page;
+};
+
+} // namespace
+
+TEST(WatchDogPageControls, StartFromTheirDefaultsWithNoHostThatCouldBePinged)
+{
+    WatchDogRig r;
+    auto *host = r.find<QLineEdit>("HostEdit");
+    EXPECT_TRUE(host->text().isEmpty());
+    EXPECT_TRUE(host->placeholderText().contains(QStringLiteral("192.0.2.")));
+    struct Spin {
+        const char *name;
+        int min, max, value;
+    };
+    for (const Spin &s :
+         {Spin{"PingTimeEdit", 100, 5000, 500}, Spin{"PingAskTimeEdit", 100, 10000, 3000},
+          Spin{"PingUprTimeEdit", 100, 10000, 1000}}) {
+        auto *spin = r.find<QSpinBox>(s.name);
+        ASSERT_NE(spin, nullptr) << s.name;
+        EXPECT_EQ(spin->minimum(), s.min) << s.name;
+        EXPECT_EQ(spin->maximum(), s.max) << s.name;
+        EXPECT_EQ(spin->singleStep(), 100) << s.name;
+        EXPECT_EQ(spin->value(), s.value) << s.name;
+    }
+    auto *combo = r.find<QComboBox>("PingOutputComboBox");
+    ASSERT_EQ(combo->count(), 16);
+    EXPECT_TRUE(combo->isEditable());
+    EXPECT_EQ(combo->currentIndex(), 0);
+    EXPECT_EQ(combo->itemText(4), QStringLiteral("Нижний ключ_1"));
+    EXPECT_EQ(combo->itemText(13), QStringLiteral("Реле_6"));
+    EXPECT_TRUE(combo->itemText(14).isEmpty());
+    EXPECT_FALSE(r.find<QCheckBox>("cbPingWatchDogStart")->isChecked());
+    EXPECT_EQ(r.find<QCheckBox>("cbPingWatchDogStart")->text(),
+              QStringLiteral("Циклический опрос"));
+    EXPECT_TRUE(r.find<QLabel>("PingErrorLabel")->isHidden());
+    EXPECT_EQ(r.text("PingErrorLabel"), QStringLiteral("Error"));
+    QTimer *timer = r.find<QTimer>("PingTimer");
+    ASSERT_NE(timer, nullptr);
+    EXPECT_EQ(timer->interval(), 1000);
+    EXPECT_FALSE(timer->isActive());
+    EXPECT_TRUE(r.find<QPushButton>("ClearBlackBoxBtn")->isHidden());
+    for (const char *hidden : {"stProgUpDate", "stConfigUpdate", "stUprUpdate"})
+        EXPECT_TRUE(r.find<QLabel>(hidden)->isHidden()) << hidden;
+    EXPECT_FALSE(r.find<QLabel>("stBatWorkSum")->isHidden());
+}
+
+TEST(WatchDogPageActuation, PulseReachesTheControllerThroughTheQueueAndEndsItAgain)
+{
+    WatchDogRig r;
+    r.find<QLineEdit>("HostEdit")->setText(QStringLiteral("192.0.2.7"));
+    r.find<QComboBox>("PingOutputComboBox")->setCurrentIndex(8);
+    r.find<QCheckBox>("cbPingWatchDogStart")->click();
+    EXPECT_TRUE(r.page->pingTimer()->isActive());
+
+    // Another exchange holds the link when the watchdog fires.
+    bool opDone = false;
+    r.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(link::protocol::readClock());
+        ctx.waitReply(500);
+        ctx.pause(100);
+        ctx.send(link::protocol::readClock());
+        ctx.waitReply(500);
+        opDone = true;
+    });
+    r.page->watchdog().timerTick();
+    ASSERT_EQ(r.echo->requests.size(), 1u);
+    EXPECT_EQ(r.echo->requests[0].host, QStringLiteral("192.0.2.7"));
+    EXPECT_EQ(r.echo->requests[0].timeoutMs, 500);
+    r.echo->reply(ScriptedEcho::timedOut());
+    ASSERT_TRUE(test::waitUntil([&] { return r.relayTasksReceived().size() == 1; }));
+    EXPECT_TRUE(opDone);
+    const auto all = r.transport.receivedRequests(r.id);
+    ASSERT_EQ(all.size(), 3u); // both clock reads first: nothing interleaves
+    EXPECT_EQ(all[2][link::pos::Code], link::protocol::code::OutputTask);
+    EXPECT_EQ(all[2][7], 0x00);
+    EXPECT_EQ(all[2][8], 0x01);
+    EXPECT_EQ(r.page->pingTimer()->interval(), 1000);
+    EXPECT_EQ(r.page->pingTimer()->property("tag").toInt(), 1);
+
+    r.page->watchdog().timerTick(); // the pulse has lasted its time
+    ASSERT_TRUE(test::waitUntil([&] { return r.relayTasksReceived().size() == 2; }));
+    EXPECT_EQ(r.relayTasksReceived()[1], 0x00);
+    EXPECT_EQ(r.page->pingTimer()->interval(), 3000);
+    EXPECT_EQ(r.page->pingTimer()->property("tag").toInt(), 0);
+    EXPECT_GE(r.find<QListWidget>("WatchDogLogList")->count(), 3);
+}
+
+TEST(WatchDogPageActuation, TextTypedIntoTheListSelectsNoOutputButTheTaskIsSent)
+{
+    WatchDogRig r;
+    r.image().outputTask.relaysTask = 0x04;
+    r.find<QComboBox>("PingOutputComboBox")->setEditText(QStringLiteral("Реле_9"));
+    r.find<QPushButton>("SendPingBtn")->click();
+    EXPECT_FALSE(r.find<QPushButton>("SendPingBtn")->isEnabled());
+    r.echo->reply(ScriptedEcho::timedOut());
+    EXPECT_TRUE(r.find<QPushButton>("SendPingBtn")->isEnabled());
+    ASSERT_TRUE(test::waitUntil([&] { return r.relayTasksReceived().size() == 1; }));
+    EXPECT_EQ(r.relayTasksReceived()[0], 0x04);
+    EXPECT_EQ(r.image().outputTask.switchesTask, 0x00);
+}
+
+TEST(WatchDogPageEcho, FacilityErrorIsShownOnThePageAndTheHintLineNotInABox)
+{
+    WatchDogRig r;
+    r.find<QCheckBox>("cbPingWatchDogStart")->click();
+    const QString why = QStringLiteral("Узел «nohost.invalid» не найден");
+    for (int i = 0; i < 2; ++i) {
+        r.page->watchdog().timerTick();
+        r.echo->reply(service::EchoResult::failed(why));
+    }
+    EXPECT_EQ(r.text("stPingAnser"), why);
+    EXPECT_EQ(r.statusBar.panelText(5), why);
+    EXPECT_TRUE(r.prompts.messages.isEmpty());
+    EXPECT_TRUE(r.page->pingTimer()->isActive());
+    r.page->watchdog().timerTick();
+    r.echo->reply(ScriptedEcho::answered());
+    EXPECT_TRUE(r.statusBar.panelText(5).isEmpty());
+    EXPECT_TRUE(r.text("stPingAnser").startsWith(QStringLiteral("| 40 байт")));
+}
+
+TEST(WatchDogPageLog, SavedToTheFileTheOperatorChooses)
+{
+    WatchDogRig r;
+    r.find<QCheckBox>("cbPingWatchDogStart")->click();
+    r.find<QCheckBox>("cbPingWatchDogStart")->click();
+    const QString path = test::tempPath(QStringLiteral("decisions.txt"));
+    r.prompts.saveAnswers.push_back(path);
+    r.find<QPushButton>("SaveWatchDogLogBtn")->click();
+    const QString saved = QString::fromUtf8(test::readFile(path));
+    EXPECT_EQ(saved.count(QLatin1Char('\n')), 2);
+    EXPECT_TRUE(saved.contains(QStringLiteral("наблюдение выключено — Верхний ключ_1 выкл.")));
+}
+
+TEST(BlackBoxPage, ShowsTheControllersCountersWithHalvedBatteryTimes)
+{
+    WatchDogRig r;
+    r.transport.withFirmware(r.id, [](sim::Firmware &fw) {
+        auto box = fw.memory().bytes().subspan(sim::Memory::kBlackBox, 58);
+        box[27] = 0x80; // power-on count with the top bit set
+    });
+    r.find<QPushButton>("ReadBlackBoxBtn")->click();
+    ASSERT_TRUE(test::waitUntil([&] { return !r.text("stPowerOn").isEmpty(); }));
+    const auto reads = r.received(link::protocol::code::MemoryRead);
+    ASSERT_EQ(reads.size(), 1u);
+    EXPECT_EQ(reads[0][link::pos::Sub], 0x00);
+    EXPECT_EQ(reads[0][link::pos::Arg1], 0x1C);
+    EXPECT_EQ(reads[0][link::pos::Len], 58);
+    EXPECT_EQ(r.text("stProgUpDate"), QStringLiteral("3 3-5-11 14:7:9"));
+    EXPECT_EQ(r.text("stPowerOn"), QStringLiteral("2147483800")); // 0x80000000 + 152
+    EXPECT_EQ(r.text("stBatOn"), QStringLiteral("9 1-3-12 3:15:0"));
+    EXPECT_EQ(r.text("stBatOff"), QStringLiteral("8"));
+    EXPECT_EQ(r.text("stBatWorkLast"), QStringLiteral("3")); // 7 halved
+    EXPECT_EQ(r.text("stBatWorkSum"), QStringLiteral("617"));
+}
+
+TEST(BlackBoxPage, ErrorReplyAndLateReplyLeaveTheTextsAsTheyWere)
+{
+    WatchDogRig r;
+    r.find<QPushButton>("ReadBlackBoxBtn")->click();
+    ASSERT_TRUE(test::waitUntil([&] { return r.text("stBatOff") == QStringLiteral("8"); }));
+    r.transport.withFirmware(
+        r.id, [](sim::Firmware &fw) { fw.memory().bytes()[sim::Memory::kBlackBox + 32] = 99; });
+
+    sim::Fault err;
+    err.kind = sim::Fault::Kind::ErrorReply;
+    err.code = link::protocol::code::MemoryRead;
+    r.transport.addFault(r.id, err);
+    r.find<QPushButton>("ReadBlackBoxBtn")->click();
+    ASSERT_TRUE(test::waitUntil([&] { return !r.dm.isBusy(); }));
+    EXPECT_EQ(r.text("stBatOff"), QStringLiteral("8"));
+
+    sim::Fault late;
+    late.kind = sim::Fault::Kind::Delay;
+    late.code = link::protocol::code::MemoryRead;
+    late.delayMs = 250;
+    r.transport.addFault(r.id, late);
+    r.find<QPushButton>("ReadBlackBoxBtn")->click();
+    test::spin(500); // the reply has come by now, after its 100 ms
+    EXPECT_EQ(r.text("stBatOff"), QStringLiteral("8"));
+}
+
+TEST(BlackBoxPage, ButtonWaitsForADescriptionAndGoesWithTheController)
+{
+    test::PageRig rig;
+    service::WatchDogPage page(rig.ctx, std::make_unique<ScriptedEcho>());
+    auto *button = page.findChild<QPushButton *>(QStringLiteral("ReadBlackBoxBtn"));
+    page.onConnectionChanged(true);
+    EXPECT_FALSE(button->isEnabled());
+    page.onDescriptionRead(described(false)); // stopped before the loops
+    EXPECT_FALSE(button->isEnabled());
+    page.onDescriptionRead(described());
+    EXPECT_TRUE(button->isEnabled());
+    page.onConnectionChanged(false);
+    EXPECT_FALSE(button->isEnabled());
+}
+
+TEST(WatchDogPageWindow, TabIsHiddenAtStartAndShownForServiceWithThePageAndItsTimer)
+{
+    test::PageRig rig;
+    ui::MainWindow window(rig.dm, &rig.prompts);
+    EXPECT_FALSE(window.isTabShown(QStringLiteral("WatchDogTabSheet")));
+    window.showServicePages();
+    EXPECT_TRUE(window.isTabShown(QStringLiteral("WatchDogTabSheet")));
+    QWidget *sheet = window.page(QStringLiteral("WatchDogTabSheet"));
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_NE(sheet->findChild<QLineEdit *>(QStringLiteral("HostEdit")), nullptr);
+    EXPECT_EQ(window.findChildren<QTimer *>(QStringLiteral("PingTimer")).size(), 1);
+    EXPECT_EQ(window.pageControl().tabText(window.pageControl().indexOf(sheet)),
+              QStringLiteral("LAN_сторож"));
+}
+
+TEST(WatchDogPageLayout, NothingClippedInTheWindowWithTextsFilled)
+{
+    test::PageRig rig;
+    ui::MainWindow window(rig.dm, &rig.prompts);
+    window.showServicePages();
+    QWidget *sheet = window.page(QStringLiteral("WatchDogTabSheet"));
+    window.pageControl().setCurrentWidget(sheet);
+    window.show();
+    service::WatchDogPage *page = window.watchDogPage();
+    page->showReply(QStringLiteral("| 1024 байт от 255.255.255.255: ТТЛ=255 время=5000 мс"));
+    for (const char *name : {"stPowerOn", "stBatOn", "stBatOff", "stBatWorkLast", "stBatWorkSum"})
+        page->findChild<QLabel *>(QLatin1String(name))
+            ->setText(QStringLiteral("4294967295 255-255-255 255:255:255"));
+    sheet->layout()->activate();
+    test::spin(50);
+    test::LayoutRules rules;
+    rules.fullCaptions = true;
+    const test::LayoutReport layout = test::checkLayout(sheet, rules);
+    EXPECT_TRUE(layout.ok()) << layout.text().toStdString();
+    EXPECT_GT(layout.checked, 20);
+    const QString shot = qEnvironmentVariable("VARDEX_SCREENSHOT");
+    if (!shot.isEmpty()) {
+        EXPECT_TRUE(window.grab().save(shot));
+    }
+}
