@@ -42,12 +42,15 @@ void DataModule::onDeviceArrived(const HidDeviceInfo &info)
 {
     if (m_shuttingDown || info.product != kControllerProduct)
         return;
+    if (m_deviceFilter && !m_deviceFilter(info))
+        return;
     if (info.id == m_currentDevice)
         return;
     detachCurrent();
     QString error;
     if (!m_transport.open(info.id, &error)) {
         emit linkError(QStringLiteral("Error: %1 (%2)").arg(error).arg(0, 0, 16));
+        emit openFailed(info, error);
         return;
     }
     m_currentDevice = info.id;
