@@ -100,7 +100,10 @@ int describe(CommandRun &r)
     return kExitOk;
 }
 
-QString onOff(bool on) { return on ? QStringLiteral("вкл") : QStringLiteral("выкл"); }
+QString onOff(bool on)
+{
+    return on ? QStringLiteral("вкл") : QStringLiteral("выкл");
+}
 
 // Items of a family the configuration enables, as JSON {number: state} and a text row.
 void addFamily(CommandRun &r, const QString &key, const QString &label, std::uint8_t enable,
@@ -116,7 +119,8 @@ void addFamily(CommandRun &r, const QString &key, const QString &label, std::uin
         items.append(QJsonObject{{QStringLiteral("number"), k}, {QStringLiteral("on"), on}});
         texts << QStringLiteral("%1:%2").arg(k).arg(onOff(on));
     }
-    r.report.add(key, items, label, texts.isEmpty() ? QStringLiteral("—") : texts.join(QLatin1Char(' ')));
+    r.report.add(key, items, label,
+                 texts.isEmpty() ? QStringLiteral("—") : texts.join(QLatin1Char(' ')));
 }
 
 int state(CommandRun &r)
@@ -135,9 +139,11 @@ int state(CommandRun &r)
         if (!work::maskBit(cfg.temperEnable, i + 1))
             continue;
         double celsius = 0;
-        const bool known = work::temperatureCelsius(st.temperatures[i], cfg.dallasResolution[i], &celsius);
-        temps.append(QJsonObject{{QStringLiteral("sensor"), i + 1},
-                                 {QStringLiteral("celsius"), known ? QJsonValue(celsius) : QJsonValue()}});
+        const bool known =
+            work::temperatureCelsius(st.temperatures[i], cfg.dallasResolution[i], &celsius);
+        temps.append(
+            QJsonObject{{QStringLiteral("sensor"), i + 1},
+                        {QStringLiteral("celsius"), known ? QJsonValue(celsius) : QJsonValue()}});
         r.report.addRow(QStringLiteral("Температура %1").arg(i + 1),
                         work::temperatureText(st.temperatures[i], cfg.dallasResolution[i]) +
                             QStringLiteral(" °C"));
@@ -148,8 +154,8 @@ int state(CommandRun &r)
     for (int i = 0; i < link::kAnalogChannels; ++i) {
         if (!work::maskBit(cfg.analogEnable, i + 1))
             continue;
-        const QString name = i < 3 ? QString::fromUtf8(kAnalogNames[i])
-                                   : defaultChannelNames()[i - 3];
+        const QString name =
+            i < 3 ? QString::fromUtf8(kAnalogNames[i]) : defaultChannelNames()[i - 3];
         // The controller sends single precision: three decimals are all it means.
         const double value = std::round(double(st.analogValues[i]) * 1000.0) / 1000.0;
         analog.append(QJsonObject{{QStringLiteral("channel"), i + 1},
@@ -178,8 +184,9 @@ int state(CommandRun &r)
         fans.append(QJsonObject{{QStringLiteral("fan"), i + 1},
                                 {QStringLiteral("speed"), st.fanSpeeds[i]},
                                 {QStringLiteral("taskPercent"), st.fanTasks[i]}});
-        r.report.addRow(QStringLiteral("Вентилятор %1").arg(i + 1),
-                        QStringLiteral("%1 об/мин, задание %2 %").arg(st.fanSpeeds[i]).arg(st.fanTasks[i]));
+        r.report.addRow(
+            QStringLiteral("Вентилятор %1").arg(i + 1),
+            QStringLiteral("%1 об/мин, задание %2 %").arg(st.fanSpeeds[i]).arg(st.fanTasks[i]));
     }
     r.report.json.insert(QStringLiteral("fans"), fans);
 
@@ -216,9 +223,13 @@ int outputs(CommandRun &r)
                       : QStringLiteral("контроллер не ответил на WriteOutputTask");
         return kExitController;
     }
-    auto mask = [](std::uint8_t m) { return QStringLiteral("0x%1").arg(m, 2, 16, QLatin1Char('0')); };
-    r.report.add(QStringLiteral("relays"), t.relaysTask, QStringLiteral("Реле"), mask(t.relaysTask));
-    r.report.add(QStringLiteral("switches"), t.switchesTask, QStringLiteral("Ключи"), mask(t.switchesTask));
+    auto mask = [](std::uint8_t m) {
+        return QStringLiteral("0x%1").arg(m, 2, 16, QLatin1Char('0'));
+    };
+    r.report.add(QStringLiteral("relays"), t.relaysTask, QStringLiteral("Реле"),
+                 mask(t.relaysTask));
+    r.report.add(QStringLiteral("switches"), t.switchesTask, QStringLiteral("Ключи"),
+                 mask(t.switchesTask));
     r.report.add(QStringLiteral("ttlOutputs"), t.ttlOutputsTask, QStringLiteral("Выходы ТТЛ"),
                  mask(t.ttlOutputsTask));
     QJsonArray fans;
@@ -255,7 +266,8 @@ int configWrite(CommandRun &r)
     link::MonitorConfig fromFile;
     const auto loaded = config::loadConfigFile(r.invocation.file, fromFile);
     if (!loaded.ok) {
-        r.error = QStringLiteral("не удалось прочитать %1: %2").arg(r.invocation.file, loaded.error);
+        r.error =
+            QStringLiteral("не удалось прочитать %1: %2").arg(r.invocation.file, loaded.error);
         return kExitUsage;
     }
     r.dm.image().config = fromFile;
@@ -340,7 +352,8 @@ int blackbox(CommandRun &r)
         QStringList hex;
         for (int i = row; i < std::min(row + 16, p::kMemoryBlock); ++i)
             hex << QStringLiteral("%1").arg(reply[link::kDataOffset + i], 2, 16, QLatin1Char('0'));
-        r.report.addRow(QStringLiteral("%1").arg(kBlackboxAddress + row), hex.join(QLatin1Char(' ')));
+        r.report.addRow(QStringLiteral("%1").arg(kBlackboxAddress + row),
+                        hex.join(QLatin1Char(' ')));
     }
     r.report.json.insert(QStringLiteral("address"), kBlackboxAddress);
     r.report.json.insert(QStringLiteral("bytes"), bytes);

@@ -18,7 +18,8 @@ bool parseItems(const QString &text, int max, std::uint8_t *mask, QString *error
         bool ok = false;
         const int item = part.toInt(&ok);
         if (!ok || item < 1 || item > max) {
-            *error = QStringLiteral("«%1»: ожидаются номера 1..%2 через запятую").arg(text).arg(max);
+            *error =
+                QStringLiteral("«%1»: ожидаются номера 1..%2 через запятую").arg(text).arg(max);
             return false;
         }
         *mask = work::withMaskBit(*mask, item, true);
@@ -40,7 +41,8 @@ bool parseSwitches(const QString &text, std::uint8_t *mask, QString *error)
                          .arg(text);
             return false;
         }
-        const int item = side == QLatin1Char('h') ? work::highSwitchItem(k) : work::lowSwitchItem(k);
+        const int item =
+            side == QLatin1Char('h') ? work::highSwitchItem(k) : work::lowSwitchItem(k);
         *mask = work::withMaskBit(*mask, item, true);
     }
     return true;
@@ -69,8 +71,8 @@ std::optional<link::OutputTask> parseOutputs(const QStringList &items, QString *
             ok = parseItems(value, 8, &task.ttlOutputsTask, error);
         else if (key == QLatin1String("switch"))
             ok = parseSwitches(value, &task.switchesTask, error);
-        else if (key.size() == 4 && key.startsWith(QLatin1String("fan")) && key[3] >= QLatin1Char('1') &&
-                 key[3] <= QLatin1Char('4')) {
+        else if (key.size() == 4 && key.startsWith(QLatin1String("fan")) &&
+                 key[3] >= QLatin1Char('1') && key[3] <= QLatin1Char('4')) {
             const int percent = value.toInt(&ok);
             if (!ok || percent < 0 || percent > 100) {
                 *error = QStringLiteral("«%1»: вентилятор задаётся в процентах 0..100").arg(item);
@@ -78,8 +80,8 @@ std::optional<link::OutputTask> parseOutputs(const QStringList &items, QString *
             }
             task.fanTask[key[3].unicode() - '1'] = static_cast<std::uint8_t>(percent);
         } else {
-            *error = QStringLiteral("«%1»: неизвестный выход (relay, switch, ttl, fan1..fan4)")
-                         .arg(key);
+            *error =
+                QStringLiteral("«%1»: неизвестный выход (relay, switch, ttl, fan1..fan4)").arg(key);
             return std::nullopt;
         }
         if (!ok)
@@ -137,14 +139,15 @@ ParseResult parseArguments(const QStringList &args)
     const QString verb = words.takeFirst();
     auto fileCommand = [&](Command read, Command write,
                            const QStringList &suffixes) -> ParseResult {
-        if (words.size() != 2 || (words[0] != QLatin1String("read") && words[0] != QLatin1String("write")))
+        if (words.size() != 2 ||
+            (words[0] != QLatin1String("read") && words[0] != QLatin1String("write")))
             return {std::nullopt, QStringLiteral("%1: ожидается read|write ФАЙЛ").arg(verb)};
         inv.command = words[0] == QLatin1String("read") ? read : write;
         inv.file = words[1];
         const QString suffix = inv.file.section(QLatin1Char('.'), -1).toLower();
         if (!inv.file.contains(QLatin1Char('.')) || !suffixes.contains(suffix))
             return {std::nullopt, QStringLiteral("%1: файл должен оканчиваться на .%2")
-                                      .arg(verb, suffixes.join(QStringLiteral(", ."))) };
+                                      .arg(verb, suffixes.join(QStringLiteral(", .")))};
         return {inv, {}};
     };
 
@@ -159,7 +162,8 @@ ParseResult parseArguments(const QStringList &args)
                                                           : Command::Blackbox;
         result = {inv, {}};
     } else if (verb == QLatin1String("clock")) {
-        if (words.size() != 1 || (words[0] != QLatin1String("get") && words[0] != QLatin1String("sync")))
+        if (words.size() != 1 ||
+            (words[0] != QLatin1String("get") && words[0] != QLatin1String("sync")))
             return {std::nullopt, QStringLiteral("clock: ожидается get или sync")};
         inv.command = words[0] == QLatin1String("get") ? Command::ClockGet : Command::ClockSync;
         result = {inv, {}};
@@ -179,8 +183,9 @@ ParseResult parseArguments(const QStringList &args)
     } else if (verb == QLatin1String("loops")) {
         result = fileCommand(Command::LoopsRead, Command::LoopsWrite, {QStringLiteral("upr")});
     } else if (verb == QLatin1String("log")) {
-        result = fileCommand(Command::LogRead, Command::LogRead,
-                             {QStringLiteral("log"), QStringLiteral("csv"), QStringLiteral("xlsx")});
+        result =
+            fileCommand(Command::LogRead, Command::LogRead,
+                        {QStringLiteral("log"), QStringLiteral("csv"), QStringLiteral("xlsx")});
         if (result.invocation && words[0] != QLatin1String("read"))
             return {std::nullopt, QStringLiteral("log: только read ФАЙЛ")};
     } else {

@@ -34,7 +34,9 @@ QString progressLine(int done, int total, qint64 elapsedMs, int width)
     QString left = QStringLiteral("-:--");
     if (rate > 0) {
         const int remaining = static_cast<int>((total - done) / rate + 0.5);
-        left = QStringLiteral("%1:%2").arg(remaining / 60).arg(remaining % 60, 2, 10, QLatin1Char('0'));
+        left = QStringLiteral("%1:%2")
+                   .arg(remaining / 60)
+                   .arg(remaining % 60, 2, 10, QLatin1Char('0'));
     }
     return QStringLiteral("%1 %2/%3  %4 зап./с  осталось %5")
         .arg(bar)

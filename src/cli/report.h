@@ -13,8 +13,7 @@ struct Report {
     QJsonObject json;
     QList<QPair<QString, QString>> rows;
 
-    void add(const QString &key, const QJsonValue &value, const QString &label,
-             const QString &text)
+    void add(const QString &key, const QJsonValue &value, const QString &label, const QString &text)
     {
         json.insert(key, value);
         rows.append({label, text});

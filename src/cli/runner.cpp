@@ -69,8 +69,9 @@ int listControllers(link::Transport &transport, const Environment &env, const In
                                        {QStringLiteral("product"), d.product},
                                        {QStringLiteral("openable"), openable},
                                        {QStringLiteral("error"), error}});
-        report.addRow(d.id, openable ? QStringLiteral("%1, открывается").arg(d.product)
-                                     : QStringLiteral("%1, не открывается: %2").arg(d.product, error));
+        report.addRow(d.id, openable
+                                ? QStringLiteral("%1, открывается").arg(d.product)
+                                : QStringLiteral("%1, не открывается: %2").arg(d.product, error));
     }
     report.json.insert(QStringLiteral("controllers"), controllers);
     if (found == 0)
@@ -110,11 +111,10 @@ int run(const QStringList &args, const Environment &env)
             dm.setDeviceFilter(
                 [node = inv.device](const link::HidDeviceInfo &d) { return d.id == node; });
         QString openError;
-        QObject::connect(&dm, &link::DataModule::linkError, &dm,
-                         [&openError](const QString &text) {
-                             if (openError.isEmpty())
-                                 openError = text;
-                         });
+        QObject::connect(&dm, &link::DataModule::linkError, &dm, [&openError](const QString &text) {
+            if (openError.isEmpty())
+                openError = text;
+        });
 
         QElapsedTimer elapsed;
         if (env.stderrIsTerminal) {

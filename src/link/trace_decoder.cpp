@@ -9,9 +9,15 @@ namespace code = protocol::code;
 
 namespace {
 
-int u16At(const Payload &p, std::size_t lo) { return p[lo] | (p[lo + 1] << 8); }
+int u16At(const Payload &p, std::size_t lo)
+{
+    return p[lo] | (p[lo + 1] << 8);
+}
 
-int address(const Payload &p) { return p[pos::Sub] | (p[pos::Arg1] << 8); }
+int address(const Payload &p)
+{
+    return p[pos::Sub] | (p[pos::Arg1] << 8);
+}
 
 QString hashName(std::uint8_t sub)
 {
@@ -31,7 +37,9 @@ QString hashName(std::uint8_t sub)
 
 QString loopKind(std::uint8_t arg1)
 {
-    return arg1 == 0 ? QStringLiteral("main") : arg1 == 1 ? QStringLiteral("ext") : QString::number(arg1);
+    return arg1 == 0   ? QStringLiteral("main")
+           : arg1 == 1 ? QStringLiteral("ext")
+                       : QString::number(arg1);
 }
 
 // Name of a Code/Sub pair shared by requests and the replies of the same Code.
@@ -121,13 +129,13 @@ QString markText(Mark mark)
 
 QString formatLine(const DecodedEntry &e)
 {
-    QString line = QStringLiteral("%1 %2 %3 [%4] %5")
-                       .arg(e.nanoseconds / 1e6, 12, 'f', 3)
-                       .arg(e.direction == TraceEntry::Direction::Sent ? QLatin1Char('>')
-                                                                        : QLatin1Char('<'))
-                       .arg(e.name, -28)
-                       .arg(e.length, 2)
-                       .arg(e.hex);
+    QString line =
+        QStringLiteral("%1 %2 %3 [%4] %5")
+            .arg(e.nanoseconds / 1e6, 12, 'f', 3)
+            .arg(e.direction == TraceEntry::Direction::Sent ? QLatin1Char('>') : QLatin1Char('<'))
+            .arg(e.name, -28)
+            .arg(e.length, 2)
+            .arg(e.hex);
     if (e.mark != Mark::None)
         line += QStringLiteral("  !") + markText(e.mark);
     return line;

@@ -2,11 +2,13 @@
 
 #include "kit/widgets/page_context.h"
 #include "kit/widgets/prompts.h"
+#include "link/connection_doctor.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QTabWidget;
@@ -30,7 +32,9 @@ namespace vardex::ui {
 
 class ClockControl;
 class DescriptionReader;
+class AccessWatch;
 class StatusBar;
+class TraceDock;
 class WorkPage;
 
 inline const QString kApplicationTitle = QStringLiteral("Vardex 3.19");
@@ -63,6 +67,12 @@ public:
     loops::LoopFilePage *loopFilePage() const { return m_loopFilePage; }
     DescriptionReader &descriptionReader() const { return *m_description; }
     ClockControl &clockControl() const { return *m_clock; }
+    // "Обмен" (Ctrl+T), closed at start-up.
+    TraceDock &traceDock() const { return *m_traceDock; }
+    // What the connection doctor asks of the system (the program passes the real probe).
+    void setSystemProbe(std::function<link::doctor::SystemState()> probe);
+    // "Диагностика подключения".
+    void showConnectionDoctor();
     const QString &typedLetters() const { return m_typedLetters; }
 
     // Shows or hides the tab of a page (the page keeps its content).
@@ -86,6 +96,7 @@ private:
     void setHintLine(const QString &hint);
     void refreshCurrentLoop();
     void connectDescriptionAndClock();
+    void buildServiceMenu();
 
     link::DataModule &m_dm;
     std::unique_ptr<WidgetPrompts> m_ownPrompts;
@@ -100,6 +111,8 @@ private:
     loops::LoopFilePage *m_loopFilePage = nullptr;
     DescriptionReader *m_description = nullptr;
     ClockControl *m_clock = nullptr;
+    TraceDock *m_traceDock = nullptr;
+    AccessWatch *m_accessWatch = nullptr;
     QTimer *m_askTimer = nullptr;
     QTimer *m_pingTimer = nullptr;
     QTimer *m_pwmSwitchTimer = nullptr;

@@ -68,7 +68,7 @@ QVariant TraceModel::data(const QModelIndex &index, int role) const
         return QString::number(e.nanoseconds / 1e6, 'f', 3);
     case Direction:
         return e.direction == link::TraceEntry::Direction::Sent ? QStringLiteral("→")
-                                                                 : QStringLiteral("←");
+                                                                : QStringLiteral("←");
     case Name:
         return e.name;
     case Length:
@@ -86,8 +86,8 @@ QVariant TraceModel::headerData(int section, Qt::Orientation orientation, int ro
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
-    static const char *const kTitles[ColumnCount] = {"мс", "", "Запрос / ответ", "Байт",
-                                                     "Данные", "Отметка"};
+    static const char *const kTitles[ColumnCount] = {"мс",   "",       "Запрос / ответ",
+                                                     "Байт", "Данные", "Отметка"};
     return QString::fromUtf8(kTitles[section]);
 }
 

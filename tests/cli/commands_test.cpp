@@ -33,8 +33,8 @@ TEST(CliCommands, TextOutputIsAligned)
 TEST(CliCommands, OutputsSetSendsTheTaskItWasGiven)
 {
     CliRig rig;
-    const auto c = rig.run({"--demo", "--json", "outputs", "set", "relay=1,3", "switch=h2,l1",
-                            "fan1=100", "fan2=50"});
+    const auto c = rig.run(
+        {"--demo", "--json", "outputs", "set", "relay=1,3", "switch=h2,l1", "fan1=100", "fan2=50"});
     ASSERT_EQ(c.exitCode, 0) << c.err.toStdString();
     const auto requests = rig.sim->receivedRequests(sim::kDemoDeviceId);
     ASSERT_FALSE(requests.empty());

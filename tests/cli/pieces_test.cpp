@@ -11,8 +11,8 @@ namespace p = vardex::link::protocol;
 TEST(CliOutputs, SwitchesAndRelaysBecomeTheirMaskBits)
 {
     QString error;
-    const auto task = cli::parseOutputs({"relay=1,3", "switch=h2,L1", "ttl=8", "fan4=0", "fan1=60"},
-                                        &error);
+    const auto task =
+        cli::parseOutputs({"relay=1,3", "switch=h2,L1", "ttl=8", "fan4=0", "fan1=60"}, &error);
     ASSERT_TRUE(task) << error.toStdString();
     EXPECT_EQ(task->relaysTask, 0x05);
     EXPECT_EQ(task->switchesTask, 0x12);
@@ -22,17 +22,17 @@ TEST(CliOutputs, SwitchesAndRelaysBecomeTheirMaskBits)
     const auto empty = cli::parseOutputs({"relay="}, &error);
     ASSERT_TRUE(empty);
     EXPECT_EQ(empty->relaysTask, 0);
-    for (const QStringList &bad : {QStringList{"relay=0"}, QStringList{"relay=1,,2"},
-                                   QStringList{"switch=h5"}, QStringList{"switch=x1"},
-                                   QStringList{"fan1=101"}, QStringList{"fan1=-1"},
-                                   QStringList{"relay=1", "relay=2"}, QStringList{"lamp=1"},
-                                   QStringList{"relay"}})
+    for (const QStringList &bad :
+         {QStringList{"relay=0"}, QStringList{"relay=1,,2"}, QStringList{"switch=h5"},
+          QStringList{"switch=x1"}, QStringList{"fan1=101"}, QStringList{"fan1=-1"},
+          QStringList{"relay=1", "relay=2"}, QStringList{"lamp=1"}, QStringList{"relay"}})
         EXPECT_FALSE(cli::parseOutputs(bad, &error)) << bad.join(' ').toStdString();
 }
 
 TEST(CliArguments, OptionsAnywhereAndFileSuffixes)
 {
-    const auto r = cli::parseArguments({"log", "--json", "read", "out.XLSX", "--device", "/dev/hidraw3"});
+    const auto r =
+        cli::parseArguments({"log", "--json", "read", "out.XLSX", "--device", "/dev/hidraw3"});
     ASSERT_TRUE(r.invocation) << r.error.toStdString();
     EXPECT_EQ(r.invocation->command, cli::Command::LogRead);
     EXPECT_TRUE(r.invocation->json);

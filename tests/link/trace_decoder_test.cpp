@@ -18,7 +18,10 @@ Payload reply(std::uint8_t code, std::uint8_t sub, std::uint8_t arg1 = 0)
     return r;
 }
 
-TraceEntry sent(const Payload &p, qint64 ns = 0) { return {ns, TraceEntry::Direction::Sent, p}; }
+TraceEntry sent(const Payload &p, qint64 ns = 0)
+{
+    return {ns, TraceEntry::Direction::Sent, p};
+}
 TraceEntry got(const Payload &p, qint64 ns = 0)
 {
     return {ns, TraceEntry::Direction::Received, p};
