@@ -2,6 +2,8 @@
 // window (Qt Core only: no display needed).
 #include "cli/runner.h"
 #include "platform/hidapi_transport.h"
+#include "platform/system_probe.h"
+#include "platform/xlsx_writer.h"
 #include "sim/demo_controller.h"
 
 #include <QCoreApplication>
@@ -52,6 +54,11 @@ int main(int argc, char **argv)
     env.err = [](const QString &t) { write(stderr, t); };
     env.stderrIsTerminal = isatty(STDERR_FILENO) == 1;
     env.interrupted = &g_interrupted;
+    env.writeXlsx = platform::writeXlsx;
+    env.accessAdvice = [](const QString &) {
+        const auto d = link::doctor::diagnose(link::doctor::probeSystem());
+        return d.remedy.isEmpty() ? QString() : d.remedy + QLatin1Char('\n');
+    };
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
     return cli::run(args, env);

@@ -33,6 +33,8 @@ constexpr int kBlackboxWaitMs = 1000;
 
 const char *const kAnalogNames[] = {"А1_12В", "А2_24В", "А3_5В"};
 
+} // namespace
+
 int controllerFailure(CommandRun &r, const QString &fallback)
 {
     r.watch.finish();
@@ -40,11 +42,15 @@ int controllerFailure(CommandRun &r, const QString &fallback)
     return kExitController;
 }
 
+namespace {
+
 bool exchange(CommandRun &r, const link::Payload &request, int timeoutMs)
 {
     r.dm.send(request);
     return r.dm.waitReply(timeoutMs) && !r.dm.lastReplyWasError();
 }
+
+} // namespace
 
 // The configuration is read first by every command that shows channels or names
 // the firmware: its enable masks and versions decide what the rest means.
@@ -54,6 +60,8 @@ bool readConfiguration(CommandRun &r)
     const auto outcome = config::readConfig(r.dm, [&](const QString &text) { message = text; });
     return outcome == config::ReadOutcome::Complete && !r.watch.failed();
 }
+
+namespace {
 
 QJsonValue clockJson(const link::DeviceClock &c)
 {
@@ -384,8 +392,7 @@ int execute(CommandRun &r)
     case Command::LoopsWrite:
         return loopsWrite(r);
     case Command::LogRead:
-        r.error = QStringLiteral("log read: чтение журнала в этой сборке ещё не подключено");
-        return kExitUsage;
+        return logRead(r);
     case Command::Blackbox:
         return blackbox(r);
     case Command::List:

@@ -15,6 +15,9 @@ enum ExitCode {
     kExitController = 1, // the controller refused or did not answer
     kExitUsage = 2,
     kExitNoController = 3, // none present, or no permission to open it
+    // Ctrl-C ended a long read; what was read is kept. The shell's value for SIGINT,
+    // so a script tells an interrupted read from a finished one.
+    kExitInterrupted = 130,
 };
 
 enum class Command {

@@ -161,12 +161,15 @@ int run(const QStringList &args, const Environment &env)
             interruptPoll.start(50);
         }
 
-        CommandRun command{dm, inv, watch, {}, {}};
+        CommandRun command{dm, inv, watch, {}, {}, env.writeXlsx};
         dm.run([&] { exitCode = execute(command); });
         interruptPoll.stop();
-        if (exitCode == kExitOk)
+        // An interrupted read still reports what it kept.
+        if (exitCode == kExitOk || exitCode == kExitInterrupted)
             print(env, inv, command.report);
-        else
+        if (exitCode == kExitInterrupted)
+            env.err(QStringLiteral("vardex-cli: %1\n").arg(command.error));
+        else if (exitCode != kExitInterrupted)
             env.err(QStringLiteral("vardex-cli: %1\n").arg(command.error));
         dm.shutdown();
     }

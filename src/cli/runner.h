@@ -1,5 +1,7 @@
 #pragma once
 
+#include "export/table.h"
+#include "files/file_io.h"
 #include "link/transport.h"
 
 #include <QString>
@@ -23,6 +25,8 @@ struct Environment {
     // Set by SIGINT: the running read stops and keeps what it has.
     const std::atomic<bool> *interrupted = nullptr;
     int connectTimeoutMs = 3000;
+    // The .xlsx writer lives with the operating-system code; the program passes it.
+    std::function<files::FileResult(const QString &, const exporting::Table &)> writeXlsx;
     // Why a present controller cannot be opened and what to do (the doctor's words).
     std::function<QString(const QString &node)> accessAdvice;
 };

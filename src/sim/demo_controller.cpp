@@ -2,6 +2,8 @@
 
 #include "sim/scenarios.h"
 
+#include <QDate>
+
 namespace vardex::sim {
 
 std::unique_ptr<SimTransport> makeDemoTransport(int latencyMs)
@@ -10,7 +12,7 @@ std::unique_ptr<SimTransport> makeDemoTransport(int latencyMs)
     SimDeviceOptions options;
     options.id = kDemoDeviceId;
     options.latencyMs = latencyMs;
-    options.firmware = fullControllerFirmware24();
+    options.firmware = demoController(QDate::currentDate());
     transport->plug(transport->addDevice(std::move(options)));
     return transport;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/runner.h"
+#include "platform/xlsx_writer.h"
 #include "sim/demo_controller.h"
 #include "support/no_devices.h"
 
@@ -20,6 +21,17 @@ struct CliRig {
     bool noController = false;
     int connectTimeoutMs = 1500;
 
+    // A controller of the test's own in place of the demo's.
+    void useFirmware(sim::Firmware firmware)
+    {
+        sim = std::make_shared<sim::SimTransport>();
+        sim::SimDeviceOptions options;
+        options.id = sim::kDemoDeviceId;
+        options.latencyMs = 0;
+        options.firmware = std::move(firmware);
+        sim->plug(sim->addDevice(std::move(options)));
+    }
+
     cli::Captured run(const QStringList &args)
     {
         cli::Environment env;
@@ -29,6 +41,7 @@ struct CliRig {
             return sim;
         };
         env.connectTimeoutMs = connectTimeoutMs;
+        env.writeXlsx = platform::writeXlsx;
         env.accessAdvice = [](const QString &) { return QStringLiteral("совет\n"); };
         return cli::runCaptured(args, env);
     }

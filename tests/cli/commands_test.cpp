@@ -1,6 +1,7 @@
 #include "cli/invocation.h"
 #include "cli_rig.h"
 #include "config/config_file.h"
+#include "sim/scenarios.h"
 #include "support/test_support.h"
 
 #include <QJsonArray>
@@ -190,4 +191,41 @@ TEST(CliExitCodes, BadArgumentsAreTwoAndSendNothing)
     CliRig rig;
     const auto missing = rig.run({"--demo", "config", "write", "/nonexistent/x.cfg"});
     EXPECT_EQ(missing.exitCode, 2);
+}
+
+TEST(CliLogRead, WritesTheFormatTheExtensionNames)
+{
+    constexpr int kRecords = 40;
+    for (const char *name : {"cli-log.log", "cli-log.csv", "cli-log.xlsx"}) {
+        CliRig rig;
+        rig.useFirmware(sim::controllerWithLog(kRecords));
+        const QString path = test::tempPath(name);
+        const auto c = rig.run({"--demo", "--json", "log", "read", path});
+        ASSERT_EQ(c.exitCode, 0) << name << c.err.toStdString();
+        const QJsonObject o = CliRig::json(c);
+        EXPECT_EQ(o["records"].toInt(), kRecords);
+        EXPECT_EQ(o["total"].toInt(), kRecords);
+        EXPECT_FALSE(o["interrupted"].toBool());
+        const QByteArray file = test::readFile(path);
+        if (path.endsWith(".log"))
+            EXPECT_EQ(file.size(), kRecords * 84);
+        else if (path.endsWith(".csv"))
+            EXPECT_EQ(file.count('\n'), kRecords + 1) << "header and one line per record";
+        else
+            EXPECT_TRUE(file.startsWith("PK")) << "an .xlsx is a zip";
+    }
+}
+
+TEST(CliLogRead, UnansweredRingPositionIsOne)
+{
+    CliRig rig;
+    rig.useFirmware(sim::controllerWithLog(10));
+    sim::Fault drop;
+    drop.kind = sim::Fault::Kind::Drop;
+    drop.code = 32;
+    rig.sim->addFault(sim::kDemoDeviceId, drop);
+    const QString path = test::tempPath("cli-none.log");
+    const auto c = rig.run({"--demo", "log", "read", path});
+    EXPECT_EQ(c.exitCode, 1);
+    EXPECT_TRUE(c.err.contains("MemoryRead 6912")) << c.err.toStdString();
 }
