@@ -167,9 +167,7 @@ int run(const QStringList &args, const Environment &env)
         // An interrupted read still reports what it kept.
         if (exitCode == kExitOk || exitCode == kExitInterrupted)
             print(env, inv, command.report);
-        if (exitCode == kExitInterrupted)
-            env.err(QStringLiteral("vardex-cli: %1\n").arg(command.error));
-        else if (exitCode != kExitInterrupted)
+        if (exitCode != kExitOk)
             env.err(QStringLiteral("vardex-cli: %1\n").arg(command.error));
         dm.shutdown();
     }

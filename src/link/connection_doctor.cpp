@@ -75,8 +75,8 @@ Diagnosis diagnose(const SystemState &s)
     if (controller) {
         d.node = controller->path;
         add(QStringLiteral("Узел контроллера"), controller->canOpen,
-            QStringLiteral("%1, %2").arg(controller->path, modeText(*controller)),
-            QStringLiteral("см. причину выше"));
+            QStringLiteral("%1, %2").arg(controller->path, modeText(*controller)));
+        // What to do about the node is the verdict's remedy, given once below.
     }
     add(QStringLiteral("Правило udev"), ruleInstalled,
         ruleInstalled ? s.rulesFound.join(QStringLiteral(", "))
@@ -141,7 +141,7 @@ QString reportText(const Diagnosis &d)
     for (const Check &c : d.checks) {
         text += QStringLiteral("[%1] %2: %3\n")
                     .arg(c.ok ? QStringLiteral(" ok ") : QStringLiteral("нет "), c.what, c.detail);
-        if (!c.ok && !c.todo.isEmpty() && c.todo != QStringLiteral("см. причину выше"))
+        if (!c.ok && !c.todo.isEmpty())
             text += QStringLiteral("       → ") +
                     QString(c.todo).replace(QLatin1Char('\n'), QStringLiteral("\n         ")) +
                     QLatin1Char('\n');

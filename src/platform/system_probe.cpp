@@ -142,12 +142,17 @@ SystemState probeSystem(const QStringList &ruleFolders)
             s.userInGroupOfNode = inGroup(st.st_gid) && (st.st_mode & 0060) == 0060;
         break;
     }
+    QStringList seen;
     for (const QString &folder : ruleFolders) {
         const QDir dir(folder);
         for (const QString &name : dir.entryList({QStringLiteral("*.rules")}, QDir::Files)) {
             const auto read = files::readBounded(dir.filePath(name), kRuleFileLimit);
-            if (read.ok && ruleTakesController(read.bytes))
+            // /lib is /usr/lib on merged systems: one file, named once.
+            const QString real = QFileInfo(dir.filePath(name)).canonicalFilePath();
+            if (read.ok && ruleTakesController(read.bytes) && !seen.contains(real)) {
+                seen << real;
                 s.rulesFound << dir.filePath(name);
+            }
         }
     }
     return s;

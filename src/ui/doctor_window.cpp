@@ -1,13 +1,28 @@
 #include "ui/doctor_window.h"
 
-#include <QDialogButtonBox>
-#include <QHeaderView>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QTextBrowser>
 #include <QVBoxLayout>
 
 namespace vardex::ui {
+
+namespace {
+
+// Commands keep their line breaks and are set in a fixed font, so they can be copied.
+QString remedyHtml(const QString &text)
+{
+    QString html;
+    for (const QString &line : text.split(QLatin1Char('\n'))) {
+        const bool command = line.startsWith(QLatin1String("  "));
+        html += command ? QStringLiteral("<code>%1</code><br>").arg(line.trimmed().toHtmlEscaped())
+                        : line.toHtmlEscaped() + QStringLiteral("<br>");
+    }
+    return html;
+}
+
+} // namespace
 
 DoctorWindow::DoctorWindow(SystemProbe probe, QWidget *parent)
     : QDialog(parent), m_probe(std::move(probe))
@@ -15,56 +30,59 @@ DoctorWindow::DoctorWindow(SystemProbe probe, QWidget *parent)
     setObjectName(QStringLiteral("DoctorWindow"));
     setWindowTitle(QStringLiteral("Диагностика подключения"));
     auto *layout = new QVBoxLayout(this);
-    m_checks = new QTreeWidget(this);
+    m_checks = new QTextBrowser(this);
     m_checks->setObjectName(QStringLiteral("DoctorChecks"));
-    m_checks->setColumnCount(3);
-    m_checks->setHeaderLabels({QStringLiteral("Проверка"), QStringLiteral(""),
-                               QStringLiteral("Что видно / что сделать")});
-    m_checks->setRootIsDecorated(false);
-    m_checks->setWordWrap(true);
-    m_checks->setUniformRowHeights(false);
-    m_checks->header()->setStretchLastSection(true);
-    m_checks->setColumnWidth(0, 170);
-    m_checks->setColumnWidth(1, 40);
+    m_checks->setOpenLinks(false);
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("DoctorSummary"));
     m_summary->setWordWrap(true);
     m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    QPushButton *again =
-        buttons->addButton(QStringLiteral("Проверить снова"), QDialogButtonBox::ActionRole);
+    auto *buttons = new QHBoxLayout;
+    auto *again = new QPushButton(QStringLiteral("Проверить снова"), this);
     again->setObjectName(QStringLiteral("DoctorAgainBtn"));
+    auto *close = new QPushButton(QStringLiteral("Закрыть"), this);
+    close->setObjectName(QStringLiteral("DoctorCloseBtn"));
+    buttons->addStretch(1);
+    buttons->addWidget(again);
+    buttons->addWidget(close);
     layout->addWidget(m_checks, 1);
     layout->addWidget(m_summary);
-    layout->addWidget(buttons);
+    layout->addLayout(buttons);
     connect(again, &QPushButton::clicked, this, &DoctorWindow::refresh);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    resize(760, 460);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    resize(820, 520);
     refresh();
+}
+
+QString DoctorWindow::checksHtml(const link::doctor::Diagnosis &d)
+{
+    QString html = QStringLiteral("<table cellspacing='0' cellpadding='5' width='100%'>");
+    for (const auto &c : d.checks) {
+        html +=
+            QStringLiteral("<tr><td valign='top' width='170'><b>%1</b></td>"
+                           "<td valign='top' width='40' style='color:%2'><b>%3</b></td>"
+                           "<td valign='top'>%4")
+                .arg(c.what.toHtmlEscaped(),
+                     c.ok ? QStringLiteral("#008000") : QStringLiteral("#b40000"),
+                     c.ok ? QStringLiteral("ok") : QStringLiteral("нет"), c.detail.toHtmlEscaped());
+        if (!c.ok && !c.todo.isEmpty())
+            html += QStringLiteral("<br>→ ") + remedyHtml(c.todo);
+        html += QStringLiteral("</td></tr>");
+    }
+    return html + QStringLiteral("</table>");
 }
 
 void DoctorWindow::refresh()
 {
     m_diagnosis = link::doctor::diagnose(m_probe ? m_probe() : link::doctor::SystemState{});
-    m_checks->clear();
-    for (const auto &c : m_diagnosis.checks) {
-        QString text = c.detail;
-        if (!c.ok && !c.todo.isEmpty())
-            text += QStringLiteral("\n→ ") + c.todo;
-        auto *item = new QTreeWidgetItem(
-            m_checks, {c.what, c.ok ? QStringLiteral("ok") : QStringLiteral("нет"), text});
-        item->setForeground(1, c.ok ? QColor(0, 128, 0) : QColor(180, 0, 0));
-        QFont bold = item->font(1);
-        bold.setBold(true);
-        item->setFont(1, bold);
-    }
+    m_checks->setHtml(checksHtml(m_diagnosis));
     if (m_diagnosis.verdict == link::doctor::Verdict::Ok)
-        m_summary->setText(QStringLiteral("Контроллер %1 доступен.").arg(m_diagnosis.node));
+        m_summary->setText(
+            QStringLiteral("<b>Контроллер %1 доступен.</b>").arg(m_diagnosis.node.toHtmlEscaped()));
     else
-        m_summary->setText(QStringLiteral("<b>%1</b><br>%2")
-                               .arg(m_diagnosis.reason.toHtmlEscaped(),
-                                    m_diagnosis.remedy.toHtmlEscaped().replace(
-                                        QLatin1Char('\n'), QStringLiteral("<br>"))));
+        m_summary->setText(
+            QStringLiteral("<b>Итог: %1</b><br>%2")
+                .arg(m_diagnosis.reason.toHtmlEscaped(), remedyHtml(m_diagnosis.remedy)));
 }
 
 } // namespace vardex::ui

@@ -7,7 +7,7 @@
 #include <functional>
 
 class QLabel;
-class QTreeWidget;
+class QTextBrowser;
 
 namespace vardex::ui {
 
@@ -22,11 +22,13 @@ public:
     // Probes again and shows the result.
     void refresh();
     const link::doctor::Diagnosis &diagnosis() const { return m_diagnosis; }
+    // The checks as shown (HTML), one row each with "ok" or "нет" and what to do.
+    static QString checksHtml(const link::doctor::Diagnosis &diagnosis);
 
 private:
     SystemProbe m_probe;
     link::doctor::Diagnosis m_diagnosis;
-    QTreeWidget *m_checks;
+    QTextBrowser *m_checks;
     QLabel *m_summary;
 };
 
