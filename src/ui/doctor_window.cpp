@@ -13,13 +13,13 @@ namespace {
 // Commands keep their line breaks and are set in a fixed font, so they can be copied.
 QString remedyHtml(const QString &text)
 {
-    QString html;
+    QStringList lines;
     for (const QString &line : text.split(QLatin1Char('\n'))) {
         const bool command = line.startsWith(QLatin1String("  "));
-        html += command ? QStringLiteral("<code>%1</code><br>").arg(line.trimmed().toHtmlEscaped())
-                        : line.toHtmlEscaped() + QStringLiteral("<br>");
+        lines << (command ? QStringLiteral("<code>%1</code>").arg(line.trimmed().toHtmlEscaped())
+                          : line.toHtmlEscaped());
     }
-    return html;
+    return lines.join(QStringLiteral("<br>"));
 }
 
 } // namespace
@@ -50,7 +50,7 @@ DoctorWindow::DoctorWindow(SystemProbe probe, QWidget *parent)
     layout->addLayout(buttons);
     connect(again, &QPushButton::clicked, this, &DoctorWindow::refresh);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
-    resize(820, 520);
+    resize(820, 440);
     refresh();
 }
 
