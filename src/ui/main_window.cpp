@@ -6,27 +6,25 @@
 #include "log/widgets/log_frame.h"
 #include "loops/widgets/loop_file_page.h"
 #include "loops/widgets/loop_page.h"
+#include "kit/widgets/page.h"
 #include "ui/access_watch.h"
-#include "ui/clock_control.h"
 #include "ui/description_reader.h"
 #include "ui/doctor_window.h"
 #include "ui/key_letter.h"
 #include "ui/trace_dock.h"
+#include "work/description_text.h"
+#include "work/description_transfer.h"
 #include "work/widgets/work_page.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
-
-#include <span>
 
 namespace vardex::ui {
 
@@ -47,6 +45,20 @@ constexpr PageSpec kPages[] = {
     {"FutabaTabSheet", "Futaba"},       {"WatchDogTabSheet", "LAN_сторож"},
     {"SwitchPWMTabSheet", "Подсветка"}, {"AboutTabSheet", "О программе"},
     {"GraphTabSheet", "График "},
+};
+
+// Timers of service pages not built yet live on their tab sheets, in the state the
+// window starts them in, until the page that owns them replaces the placeholder.
+struct PlaceholderTimer {
+    const char *sheet;
+    const char *name;
+    int interval;
+    bool running;
+};
+constexpr PlaceholderTimer kPlaceholderTimers[] = {
+    {"WatchDogTabSheet", "PingTimer", 1000, false},
+    {"SwitchPWMTabSheet", "PWMSwitchTimer", 500, true},
+    {"GraphTabSheet", "Test5VoltTimer", 1000, false},
 };
 
 } // namespace
@@ -81,19 +93,11 @@ MainWindow::MainWindow(link::DataModule &dm, Prompts *prompts, QWidget *parent)
 
     m_ctx = std::make_unique<PageContext>(PageContext{m_dm, *m_prompts, *m_statusBar});
 
-    auto makeTimer = [this](const char *name, int interval) {
-        auto *t = new QTimer(this);
-        t->setObjectName(QLatin1String(name));
-        t->setInterval(interval);
-        return t;
-    };
-    m_askTimer = makeTimer("AskTimer", 1000);
-    m_pingTimer = makeTimer("PingTimer", 1000);
-    m_pwmSwitchTimer = makeTimer("PWMSwitchTimer", 500);
-    m_test5VoltTimer = makeTimer("Test5VoltTimer", 1000);
-
     buildPages();
-    connectDescriptionAndClock();
+    m_description = new DescriptionReader(m_dm, *m_prompts, this);
+    connect(m_description, &DescriptionReader::described, this, &MainWindow::showDescription);
+    connect(m_workPage, &WorkPage::descriptionRequested, m_description,
+            &DescriptionReader::read);
     buildServiceMenu();
 
     // Start-up: the loop records begin with cleared inputs.
@@ -108,9 +112,8 @@ MainWindow::MainWindow(link::DataModule &dm, Prompts *prompts, QWidget *parent)
           "SwitchPWMTabSheet", "AboutTabSheet", "GraphTabSheet"})
         setTabShown(QLatin1String(hidden), false);
     move(0, 0);
-    applyChannelNames();
-
-    m_pwmSwitchTimer->start();
+    for (Page *p : m_pageTable)
+        p->onChannelNames(defaultChannelNames());
 
     connect(&m_dm, &link::DataModule::connectionChanged, this, &MainWindow::setConnected);
     connect(&m_dm, &link::DataModule::linkError, this,
@@ -126,6 +129,7 @@ MainWindow::MainWindow(link::DataModule &dm, Prompts *prompts, QWidget *parent)
             });
     connect(&m_dm, &link::DataModule::progressChanged, this,
             [this](int position) { m_statusBar->progressBar()->setValue(position); });
+    connect(&m_dm, &link::DataModule::busyCursorChanged, this, &MainWindow::setBusyCursor);
     connect(&m_dm, &link::DataModule::becameIdle, this, [this] {
         if (m_closeWhenIdle)
             QTimer::singleShot(0, this, &QWidget::close);
@@ -140,6 +144,8 @@ MainWindow::MainWindow(link::DataModule &dm, Prompts *prompts, QWidget *parent)
 MainWindow::~MainWindow()
 {
     qApp->removeEventFilter(this);
+    while (m_busyCursorDepth > 0)
+        setBusyCursor(false);
 }
 
 void MainWindow::buildPages()
@@ -151,7 +157,15 @@ void MainWindow::buildPages()
         layout->setContentsMargins(0, 0, 0, 0);
         m_pages->addTab(sheet, tr(page.caption));
     }
-    m_workPage = new WorkPage(*m_ctx, page(QStringLiteral("WorkTabSheet")), m_askTimer);
+    for (const PlaceholderTimer &t : kPlaceholderTimers) {
+        auto *timer = new QTimer(page(QLatin1String(t.sheet)));
+        timer->setObjectName(QLatin1String(t.name));
+        timer->setInterval(t.interval);
+        if (t.running)
+            timer->start();
+    }
+
+    m_workPage = new WorkPage(*m_ctx, page(QStringLiteral("WorkTabSheet")));
     page(QStringLiteral("WorkTabSheet"))->layout()->addWidget(m_workPage);
 
     m_logFrame = new log::LogFrame(*m_ctx, page(QStringLiteral("LogTabSheet")));
@@ -178,20 +192,39 @@ void MainWindow::buildPages()
     });
     connect(m_loopFilePage, &loops::LoopFilePage::loopsChanged, this,
             &MainWindow::refreshCurrentLoop);
+
+    m_pageTable = {m_workPage, m_logFrame, m_setupFrame, m_loopPage, m_loopFilePage};
 }
 
-void MainWindow::connectDescriptionAndClock()
+void MainWindow::showDescription(const work::DescriptionResult &result)
 {
-    m_description = new DescriptionReader(*this);
-    m_clock = new ClockControl(*this);
-    auto onClick = [this](const char *name, auto slot) {
-        if (auto *b = findChild<QAbstractButton *>(QLatin1String(name)))
-            connect(b, &QAbstractButton::clicked, this, slot);
-    };
-    onClick("QueryDeviceBtn", [this] { m_description->read(); });
-    onClick("GetDateTimeBtn", [this] { m_clock->readClock(); });
-    onClick("SetHashTimerBtn", [this] { m_clock->readClock(); });
-    onClick("WorkDateTimeSyncBtn", [this] { m_clock->syncClock(); });
+    if (result.described) {
+        const link::MonitorConfig &c = m_dm.image().config;
+        m_statusBar->setPanelText(1, QStringLiteral("v %1").arg(c.firmwareVersion));
+        m_statusBar->setPanelText(2, QStringLiteral("v %1").arg(c.buildVariant));
+        m_statusBar->setPanelText(3, QStringLiteral("v %1").arg(c.hardwareConfigNumber));
+    }
+    for (Page *p : m_pageTable)
+        p->onDescriptionRead(result);
+    if (result.identityAnswered) {
+        setWindowTitle(result.serial.isEmpty()
+                           ? m_applicationTitle
+                           : work::identityCaption(m_applicationTitle, result.serial));
+    }
+    if (result.timed)
+        setWindowTitle(work::withDuration(result.elapsedMs, windowTitle()));
+}
+
+void MainWindow::setBusyCursor(bool busy)
+{
+    // Nested operations count; the hourglass goes when the outermost ends.
+    if (busy) {
+        if (m_busyCursorDepth++ == 0)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else if (m_busyCursorDepth > 0) {
+        if (--m_busyCursorDepth == 0)
+            QApplication::restoreOverrideCursor();
+    }
 }
 
 void MainWindow::buildServiceMenu()
@@ -247,7 +280,7 @@ QWidget *MainWindow::page(const QString &objectName) const
 
 QTimer *MainWindow::timer(const QString &objectName) const
 {
-    return findChild<QTimer *>(objectName, Qt::FindDirectChildrenOnly);
+    return findChild<QTimer *>(objectName);
 }
 
 void MainWindow::setTabShown(const QString &pageName, bool shown)
@@ -269,53 +302,14 @@ void MainWindow::showServicePages()
         setTabShown(QLatin1String(name), true);
 }
 
-void MainWindow::applyChannelNames()
-{
-    // Channels 4, 5 and the mains carry names that replace the form's captions.
-    const QString names[3] = {tr("A4"), tr("A5"), tr("VFC_220")};
-    const char *const families[][3] = {
-        {"Label10", "Label11", "Label12"},
-        {"cbFlags4", "cbFlags5", "cbFlags6"},
-        {"cbAnalogLogEnabled4", "cbAnalogLogEnabled5", "cbAnalogLogEnabled6"},
-        {"cbAnalogEnabled4", "cbAnalogEnabled5", "cbAnalogEnabled6"},
-        {"cbAnalogUpr4", "cbAnalogUpr5", "cbAnalogUpr6"},
-        {"Label53", "Label54", "Label55"},
-        {"cblogFlags4", "cblogFlags5", "cblogFlags6"},
-    };
-    for (const auto &family : families) {
-        for (int i = 0; i < 3; ++i) {
-            QObject *o = findChild<QObject *>(QLatin1String(family[i]));
-            if (auto *label = qobject_cast<QLabel *>(o))
-                label->setText(names[i]);
-            else if (auto *button = qobject_cast<QAbstractButton *>(o))
-                button->setText(names[i]);
-        }
-    }
-}
-
 void MainWindow::setConnected(bool connected)
 {
     m_statusBar->setPanelText(0, connected ? tr("Подключен") : tr("Не подключен"));
     if (!connected)
         setWindowTitle(m_applicationTitle);
     m_statusBar->setPanelText(5, QString());
-    for (const char *name : {"QueryDeviceBtn", "ReadLogBtn"}) {
-        if (auto *w = findChild<QWidget *>(QLatin1String(name)))
-            w->setEnabled(connected);
-    }
-    if (m_logFrame)
-        m_logFrame->onConnectionChanged(connected);
-    if (!connected) {
-        // Everything a description enabled that talks to the controller.
-        for (const auto &names : {std::span<const char *const>(kDescribedWorkButtons),
-                                  std::span<const char *const>(kIdentityButtons)}) {
-            for (const char *name : names) {
-                if (auto *w = findChild<QWidget *>(QLatin1String(name)))
-                    w->setEnabled(false);
-            }
-        }
-        m_askTimer->stop();
-    }
+    for (Page *p : m_pageTable)
+        p->onConnectionChanged(connected);
 }
 
 void MainWindow::setApplicationTitle(const QString &title)
@@ -387,8 +381,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
         return;
     }
     m_dm.shutdown();
-    if (m_logFrame)
-        m_logFrame->onClosing();
+    for (Page *p : m_pageTable)
+        p->onClosing();
     QMainWindow::closeEvent(event);
 }
 

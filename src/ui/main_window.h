@@ -10,12 +10,16 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QTabWidget;
 class QTimer;
 
 namespace vardex::link {
 class DataModule;
+}
+namespace vardex::work {
+struct DescriptionResult;
 }
 namespace vardex::log {
 class LogFrame;
@@ -30,17 +34,18 @@ class LoopFilePage;
 
 namespace vardex::ui {
 
-class ClockControl;
 class DescriptionReader;
 class AccessWatch;
+class Page;
 class StatusBar;
 class TraceDock;
 class WorkPage;
 
 inline const QString kApplicationTitle = QStringLiteral("Vardex 3.19");
 
-// The program's one window: every page, the status bar with the progress bar,
-// the timers, the connection handling, the hint line and the hidden-mode code.
+// The program's one window: the tabs with their pages, the status bar with the
+// progress bar, the connection and description handling (told to every page in
+// its table), the hint line and the hidden-mode code.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -59,6 +64,7 @@ public:
     StatusBar &statusBar() { return *m_statusBar; }
     QTabWidget &pageControl() { return *m_pages; }
     QWidget *page(const QString &objectName) const;
+    // A timer of the window or of one of its pages, by name.
     QTimer *timer(const QString &objectName) const;
     log::LogFrame *logFrame() const { return m_logFrame; }
     WorkPage *workPage() const { return m_workPage; }
@@ -66,13 +72,13 @@ public:
     loops::LoopPage *loopPage() const { return m_loopPage; }
     loops::LoopFilePage *loopFilePage() const { return m_loopFilePage; }
     DescriptionReader &descriptionReader() const { return *m_description; }
-    ClockControl &clockControl() const { return *m_clock; }
     // "Обмен" (Ctrl+T), closed at start-up.
     TraceDock &traceDock() const { return *m_traceDock; }
     // What the connection doctor asks of the system (the program passes the real probe).
     void setSystemProbe(std::function<link::doctor::SystemState()> probe);
     // "Диагностика подключения".
     void showConnectionDoctor();
+    const std::vector<Page *> &pageTable() const { return m_pageTable; }
     const QString &typedLetters() const { return m_typedLetters; }
 
     // Shows or hides the tab of a page (the page keeps its content).
@@ -91,11 +97,11 @@ protected:
 
 private:
     void buildPages();
-    void applyChannelNames();
+    void showDescription(const work::DescriptionResult &result);
+    void setBusyCursor(bool busy);
     void onKeyPress(QKeyEvent *event);
     void setHintLine(const QString &hint);
     void refreshCurrentLoop();
-    void connectDescriptionAndClock();
     void buildServiceMenu();
 
     link::DataModule &m_dm;
@@ -109,14 +115,12 @@ private:
     config::SetupFrame *m_setupFrame = nullptr;
     loops::LoopPage *m_loopPage = nullptr;
     loops::LoopFilePage *m_loopFilePage = nullptr;
+    // Every page, told of connection changes, descriptions, channel names, closing.
+    std::vector<Page *> m_pageTable;
     DescriptionReader *m_description = nullptr;
-    ClockControl *m_clock = nullptr;
     TraceDock *m_traceDock = nullptr;
     AccessWatch *m_accessWatch = nullptr;
-    QTimer *m_askTimer = nullptr;
-    QTimer *m_pingTimer = nullptr;
-    QTimer *m_pwmSwitchTimer = nullptr;
-    QTimer *m_test5VoltTimer = nullptr;
+    int m_busyCursorDepth = 0;
     QString m_applicationTitle = kApplicationTitle;
     QString m_typedLetters;
     const QEvent *m_lastKeyEvent = nullptr;

@@ -28,7 +28,7 @@ QLabel *valueText(const QString &name, const QString &initial, QWidget *parent)
     field->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     field->setMargin(1);
-    field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("-16384.0")) + 10);
+    field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("-000.0")) + 10);
     return field;
 }
 
@@ -43,16 +43,18 @@ QCheckBox *displayBox(const QString &name, const QString &caption, QWidget *pare
 }
 
 QGroupBox *boxColumn(const QString &title, QWidget *parent, const char *family, int count,
-                     const QString &captionStem, QCheckBox **out)
+                     const QString &captionStem, QCheckBox **out, int columns = 1)
 {
     auto *group = new QGroupBox(title, parent);
-    auto *layout = new QVBoxLayout(group);
-    layout->setSpacing(2);
+    auto *layout = new QGridLayout(group);
+    layout->setVerticalSpacing(0);
+    layout->setContentsMargins(6, 4, 6, 4);
+    const int rows = (count + columns - 1) / columns;
     for (int n = 1; n <= count; ++n) {
         out[n - 1] = displayBox(member(family, n), captionStem + QString::number(n), group);
-        layout->addWidget(out[n - 1]);
+        layout->addWidget(out[n - 1], (n - 1) % rows, (n - 1) / rows);
     }
-    layout->addStretch(1);
+    layout->setRowStretch(rows, 1);
     return group;
 }
 
@@ -98,10 +100,9 @@ void setOutput(QCheckBox *box, std::uint8_t control, std::uint8_t state, int bit
 
 LogView::LogView(QWidget *parent) : QWidget(parent)
 {
-    auto *top = new QHBoxLayout(this);
-    top->setContentsMargins(0, 0, 0, 0);
-    auto *left = new QVBoxLayout;
-    top->addLayout(left, 3);
+    auto *left = new QVBoxLayout(this);
+    left->setContentsMargins(0, 0, 0, 0);
+    left->setSpacing(4);
 
     // Record header.
     auto *header = new QGroupBox(tr("Запись"), this);
@@ -170,10 +171,12 @@ LogView::LogView(QWidget *parent) : QWidget(parent)
     ol->addWidget(boxColumn(tr("Реле"), outputs, "cbLogRelay", 6, tr("Реле "), m_relays.data()));
     ol->addWidget(
         boxColumn(tr("ТТЛ выход"), outputs, "cbLogDigitOut", 8, tr("Выход "), m_ttlOutputs.data()));
-    ol->addWidget(boxColumn(tr("Верхний ключ"), outputs, "cbLogHighSwitch", 4, tr("Ключ "),
-                            m_switches.data()));
-    ol->addWidget(boxColumn(tr("Нижний ключ"), outputs, "cblogLowSwitch", 4, tr("Ключ "),
-                            m_switches.data() + 4));
+    auto *switches = new QVBoxLayout;
+    switches->addWidget(boxColumn(tr("Верхний ключ"), outputs, "cbLogHighSwitch", 4, tr("Ключ "),
+                                  m_switches.data(), 2));
+    switches->addWidget(boxColumn(tr("Нижний ключ"), outputs, "cblogLowSwitch", 4, tr("Ключ "),
+                                  m_switches.data() + 4, 2));
+    ol->addLayout(switches);
     auto *fans = new QGroupBox(tr("Вентиляторы"), outputs);
     auto *fl = new QGridLayout(fans);
     fl->addWidget(new QLabel(tr("Скорость"), fans), 0, 1);
@@ -182,6 +185,8 @@ LogView::LogView(QWidget *parent) : QWidget(parent)
         fl->addWidget(new QLabel(QString::number(f), fans), f, 0);
         m_fanSpeeds[f - 1] = valueText(member("stLogFanSpeed", f), QStringLiteral("0.0"), fans);
         m_fanTasks[f - 1] = valueText(member("stLogFanTask", f), QStringLiteral("0"), fans);
+        for (QLabel *l : {m_fanSpeeds[f - 1], m_fanTasks[f - 1]})
+            l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 10);
         fl->addWidget(m_fanSpeeds[f - 1], f, 1);
         fl->addWidget(m_fanTasks[f - 1], f, 2);
     }
@@ -192,9 +197,11 @@ LogView::LogView(QWidget *parent) : QWidget(parent)
 
     // Flags: display only, in a disabled group; 9..16 and 59..64 are not shown.
     auto *flags = new QGroupBox(tr("Флаги"), this);
+    m_flagsBox = flags;
     flags->setEnabled(false);
     auto *gl = new QGridLayout(flags);
-    gl->setVerticalSpacing(1);
+    gl->setVerticalSpacing(0);
+    gl->setContentsMargins(6, 4, 6, 4);
     constexpr int kRows = 17;
     int shown = 0;
     for (int k = 1; k <= 64; ++k) {
@@ -207,7 +214,6 @@ LogView::LogView(QWidget *parent) : QWidget(parent)
         ++shown;
     }
     gl->setRowStretch(kRows, 1);
-    top->addWidget(flags, 2);
 
     setChannelNames(defaultChannelNames());
 }
