@@ -9,6 +9,7 @@
 #include "loops/loop_file.h"
 #include "loops/loop_transfer.h"
 #include "work/description_text.h"
+#include "work/description_transfer.h"
 #include "work/masks.h"
 #include "work/value_format.h"
 
@@ -25,8 +26,6 @@ namespace {
 
 constexpr int kClockWaitMs = 2000;
 constexpr int kStateWaitMs = 500;
-constexpr int kIdentityPauseMs = 1000; // the controller wants a rest before the identity
-constexpr int kIdentityWaitMs = 5000;
 constexpr int kOutputWaitMs = 1000;
 constexpr int kBlackboxAddress = 7168;
 constexpr int kBlackboxWaitMs = 1000;
@@ -86,13 +85,17 @@ void addClock(CommandRun &r)
 
 int describe(CommandRun &r)
 {
-    if (!readConfiguration(r))
-        return controllerFailure(r, QStringLiteral("конфигурация не прочитана"));
+    // The window's description read: configuration, every loop, then the identity.
+    const work::DescriptionResult d =
+        work::readDescription(r.dm, {}, [&r] { return r.dm.isConnected(); });
+    if (!d.described || !d.identityAnswered)
+        return controllerFailure(r, QStringLiteral("описание не прочитано"));
+    if (r.dm.lastReplyWasError() || d.serial.isEmpty()) {
+        r.error = QStringLiteral("контроллер отказал (ERR) на ReadIdentity");
+        return kExitController;
+    }
+    const QString serial = d.serial;
     const link::MonitorConfig &cfg = r.dm.image().config;
-    r.dm.pause(kIdentityPauseMs);
-    if (!exchange(r, p::readIdentity(), kIdentityWaitMs))
-        return controllerFailure(r, QStringLiteral("нет ответа на ReadIdentity"));
-    const QString serial = work::serialNumberText(r.dm.lastReply());
     if (!exchange(r, p::readClock(), kClockWaitMs))
         return controllerFailure(r, QStringLiteral("нет ответа на ReadClock"));
     r.report.add(QStringLiteral("firmwareVersion"), cfg.firmwareVersion,
@@ -279,10 +282,11 @@ int configWrite(CommandRun &r)
         return kExitUsage;
     }
     r.dm.image().config = fromFile;
-    config::writeConfig(r.dm);
+    const link::OpResult written = config::writeConfig(r.dm);
     r.watch.finish();
-    if (r.watch.failed())
-        return controllerFailure(r, {});
+    if (!written.ok() || r.watch.failed())
+        return controllerFailure(
+            r, QStringLiteral("запись конфигурации не закончена: %1").arg(written.message));
     // Read back and compare what travels: the write requests built from each copy.
     if (!readConfiguration(r))
         return controllerFailure(r, QStringLiteral("конфигурация не прочитана"));
@@ -306,9 +310,9 @@ int loopsRead(CommandRun &r)
 {
     if (!readConfiguration(r))
         return controllerFailure(r, QStringLiteral("конфигурация не прочитана"));
-    loops::readAllLoops(r.dm);
+    const link::OpResult read = loops::readAllLoops(r.dm);
     r.watch.finish();
-    if (r.watch.failed() || r.dm.cancelled())
+    if (!read.ok() || r.watch.failed())
         return controllerFailure(r, QStringLiteral("чтение прервано"));
     QString error;
     if (!loops::saveLoopFile(r.invocation.file, r.dm.image(), &error)) {
