@@ -1,12 +1,12 @@
 #include "ui/main_window.h"
 
 #include "config/widgets/setup_frame.h"
+#include "kit/widgets/page.h"
 #include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
 #include "log/widgets/log_frame.h"
 #include "loops/widgets/loop_file_page.h"
 #include "loops/widgets/loop_page.h"
-#include "kit/widgets/page.h"
 #include "ui/access_watch.h"
 #include "ui/description_reader.h"
 #include "ui/doctor_window.h"
@@ -96,8 +96,7 @@ MainWindow::MainWindow(link::DataModule &dm, Prompts *prompts, QWidget *parent)
     buildPages();
     m_description = new DescriptionReader(m_dm, *m_prompts, this);
     connect(m_description, &DescriptionReader::described, this, &MainWindow::showDescription);
-    connect(m_workPage, &WorkPage::descriptionRequested, m_description,
-            &DescriptionReader::read);
+    connect(m_workPage, &WorkPage::descriptionRequested, m_description, &DescriptionReader::read);
     buildServiceMenu();
 
     // Start-up: the loop records begin with cleared inputs.
