@@ -3,9 +3,12 @@
 #include "link/data_module.h"
 #include "platform/icmp_echo.h"
 #include "service/widgets/watchdog_page.h"
+#include "platform/system_probe.h"
 #include "sim/scenarios.h"
 #include "sim/sim_transport.h"
+#include "ui/desktop_identity.h"
 #include "ui/main_window.h"
+#include "ui/trace_dock.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -21,13 +24,15 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(ui::kApplicationTitle);
+    ui::applyDesktopIdentity();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Vardex with a simulated Quellbox controller plugged in."));
     parser.addHelpOption();
     const QCommandLineOption traceOption(
-        QStringLiteral("trace"), QStringLiteral("Write every report sent and received to <file>."),
+        QStringLiteral("trace"),
+        QStringLiteral("Write every report sent and received, decoded, to <file>."),
         QStringLiteral("file"));
     const QCommandLineOption firmwareOption(
         QStringLiteral("firmware23"),
@@ -40,8 +45,13 @@ int main(int argc, char **argv)
         QStringLiteral("watch"),
         QStringLiteral("With --service: watch <host> with the ping watchdog from start-up."),
         QStringLiteral("host"));
-    parser.addOption(serviceOption);
     parser.addOption(watchOption);
+    const QCommandLineOption doctorOption(
+        QStringLiteral("doctor"),
+        QStringLiteral("Open \"Диагностика подключения\" (it checks this computer's real HID "
+                       "access) over the window."));
+    parser.addOption(serviceOption);
+    parser.addOption(doctorOption);
     parser.process(app);
 
     sim::SimTransport transport;
@@ -54,6 +64,7 @@ int main(int argc, char **argv)
 
     link::DataModule dm(transport);
 
+    ui::MainWindow window(dm);
     QFile traceFile;
     QTextStream trace;
     if (parser.isSet(traceOption)) {
@@ -64,18 +75,11 @@ int main(int argc, char **argv)
             return 2;
         }
         trace.setDevice(&traceFile);
-        dm.setTraceSink([&trace](const link::TraceEntry &e) {
-            trace << QString::number(e.nanoseconds / 1e6, 'f', 3)
-                  << (e.direction == link::TraceEntry::Direction::Sent ? " > " : " < ")
-                  << QByteArray(reinterpret_cast<const char *>(e.payload.data()),
-                                static_cast<qsizetype>(e.payload.size()))
-                         .toHex(' ')
-                  << '\n';
+        window.traceDock().setLineSink([&trace](const QString &line) {
+            trace << line << '\n';
             trace.flush();
         });
     }
-
-    ui::MainWindow window(dm);
     window.watchDogPage()->setEcho(std::make_unique<platform::IcmpEcho>());
     window.setApplicationTitle(ui::kApplicationTitle +
                                QStringLiteral(" — демо: контроллер симулирован"));
@@ -86,7 +90,10 @@ int main(int argc, char **argv)
             window.watchDogPage()->startWatching(parser.value(watchOption));
         }
     }
+    window.setSystemProbe([] { return link::doctor::probeSystem(); });
     window.show();
+    if (parser.isSet(doctorOption))
+        QTimer::singleShot(500, &window, [&window] { window.showConnectionDoctor(); });
 
     transport.start();
     // Plugged in shortly after start-up, as a user would.

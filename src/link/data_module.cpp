@@ -69,6 +69,8 @@ void DataModule::onDeviceArrived(const HidDeviceInfo &info)
 {
     if (m_shuttingDown || info.product != kControllerProduct)
         return;
+    if (m_deviceFilter && !m_deviceFilter(info))
+        return;
     if (info.id == m_currentDevice)
         return;
     // The new device is opened before the current one is let go: one that cannot be
@@ -76,6 +78,7 @@ void DataModule::onDeviceArrived(const HidDeviceInfo &info)
     QString error;
     if (!m_transport.open(info.id, &error)) {
         emit linkError(QStringLiteral("Error: %1").arg(error));
+        emit openFailed(info, error);
         return;
     }
     endRunningExchange();

@@ -110,6 +110,11 @@ public:
         run([this, op = std::move(op)] { op(*this); });
     }
 
+    // Only devices the filter accepts are taken (the command line's --device);
+    // without one, the first "Quellbox" device is.
+    using DeviceFilter = std::function<bool(const HidDeviceInfo &)>;
+    void setDeviceFilter(DeviceFilter filter) { m_deviceFilter = std::move(filter); }
+
     using TraceSink = std::function<void(const TraceEntry &)>;
     void setTraceSink(TraceSink sink) { m_trace = std::move(sink); }
     // Told of every report taken as the answer to the request outstanding (for checks
@@ -125,6 +130,9 @@ signals:
     void connectionChanged(bool connected);
     // "Error: <system text> (<hex code>)" for the status bar.
     void linkError(const QString &text);
+    // A "Quellbox" device is present but could not be opened (the connection doctor
+    // says why); linkError carries the same failure as text.
+    void openFailed(const vardex::link::HidDeviceInfo &info, const QString &error);
     // The controller sent its error reply; the handler waits until this returns.
     void controllerErrorReply();
     void progressVisibilityChanged(bool visible, int maximum);
@@ -177,6 +185,7 @@ private:
     QElapsedTimer m_clock;
     TraceSink m_trace;
     AcceptSink m_acceptSink;
+    DeviceFilter m_deviceFilter;
 };
 
 } // namespace vardex::link

@@ -9,8 +9,11 @@
 #include "loops/widgets/loop_file_page.h"
 #include "loops/widgets/loop_page.h"
 #include "service/widgets/watchdog_page.h"
+#include "ui/access_watch.h"
 #include "ui/description_reader.h"
+#include "ui/doctor_window.h"
 #include "ui/key_letter.h"
+#include "ui/trace_dock.h"
 #include "work/description_text.h"
 #include "work/description_transfer.h"
 #include "work/widgets/work_page.h"
@@ -18,6 +21,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QStatusTipEvent>
 #include <QTabWidget>
@@ -94,6 +98,7 @@ MainWindow::MainWindow(link::DataModule &dm, Prompts *prompts, QWidget *parent)
     m_description = new DescriptionReader(m_dm, *m_prompts, this);
     connect(m_description, &DescriptionReader::described, this, &MainWindow::showDescription);
     connect(m_workPage, &WorkPage::descriptionRequested, m_description, &DescriptionReader::read);
+    buildServiceMenu();
 
     // Start-up: the loop records begin with cleared inputs.
     for (int n = 1; n <= link::kLoopCount; ++n)
@@ -231,6 +236,41 @@ void MainWindow::setBusyCursor(bool busy)
         if (--m_busyCursorDepth == 0)
             QApplication::restoreOverrideCursor();
     }
+}
+
+void MainWindow::buildServiceMenu()
+{
+    m_traceDock = new TraceDock(*m_prompts, this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_traceDock);
+    // The window has a fixed size: the trace floats beside it rather than squeezing the pages.
+    m_traceDock->setFloating(true);
+    m_traceDock->resize(900, 420);
+    m_traceDock->hide();
+    m_dm.setTraceSink([dock = m_traceDock](const link::TraceEntry &e) { dock->append(e); });
+
+    QMenu *menu = menuBar()->addMenu(tr("Сервис"));
+    QAction *trace = m_traceDock->toggleViewAction();
+    trace->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    trace->setObjectName(QStringLiteral("TraceAction"));
+    menu->addAction(trace);
+    QAction *doctor =
+        menu->addAction(tr("Диагностика подключения"), this, &MainWindow::showConnectionDoctor);
+    doctor->setObjectName(QStringLiteral("DoctorAction"));
+    m_accessWatch = new AccessWatch(m_dm, *m_prompts, *m_statusBar, this);
+    // The pages keep their client area; the menu bar adds to the window's height.
+    setFixedSize(kClientSize.width(), kClientSize.height() + menuBar()->sizeHint().height());
+}
+
+void MainWindow::setSystemProbe(std::function<link::doctor::SystemState()> probe)
+{
+    m_accessWatch->setProbe(std::move(probe));
+}
+
+void MainWindow::showConnectionDoctor()
+{
+    auto *window = new DoctorWindow(m_accessWatch->probe(), this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
 }
 
 void MainWindow::refreshCurrentLoop()

@@ -2,11 +2,13 @@
 
 #include "kit/widgets/page_context.h"
 #include "kit/widgets/prompts.h"
+#include "link/connection_doctor.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -36,8 +38,10 @@ class LoopFilePage;
 namespace vardex::ui {
 
 class DescriptionReader;
+class AccessWatch;
 class Page;
 class StatusBar;
+class TraceDock;
 class WorkPage;
 
 inline const QString kApplicationTitle = QStringLiteral("Vardex 3.19");
@@ -72,6 +76,12 @@ public:
     loops::LoopFilePage *loopFilePage() const { return m_loopFilePage; }
     service::WatchDogPage *watchDogPage() const { return m_watchDogPage; }
     DescriptionReader &descriptionReader() const { return *m_description; }
+    // "Обмен" (Ctrl+T), closed at start-up.
+    TraceDock &traceDock() const { return *m_traceDock; }
+    // What the connection doctor asks of the system (the program passes the real probe).
+    void setSystemProbe(std::function<link::doctor::SystemState()> probe);
+    // "Диагностика подключения".
+    void showConnectionDoctor();
     const std::vector<Page *> &pageTable() const { return m_pageTable; }
     const QString &typedLetters() const { return m_typedLetters; }
 
@@ -96,6 +106,7 @@ private:
     void onKeyPress(QKeyEvent *event);
     void setHintLine(const QString &hint);
     void refreshCurrentLoop();
+    void buildServiceMenu();
 
     link::DataModule &m_dm;
     std::unique_ptr<WidgetPrompts> m_ownPrompts;
@@ -112,6 +123,8 @@ private:
     // Every page, told of connection changes, descriptions, channel names, closing.
     std::vector<Page *> m_pageTable;
     DescriptionReader *m_description = nullptr;
+    TraceDock *m_traceDock = nullptr;
+    AccessWatch *m_accessWatch = nullptr;
     int m_busyCursorDepth = 0;
     QString m_applicationTitle = kApplicationTitle;
     QString m_typedLetters;

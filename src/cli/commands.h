@@ -1,0 +1,35 @@
+#pragma once
+
+#include "cli/exchange_watch.h"
+#include "cli/invocation.h"
+#include "cli/report.h"
+#include "export/table.h"
+#include "files/file_io.h"
+
+#include <functional>
+
+namespace vardex::link {
+class DataModule;
+}
+
+namespace vardex::cli {
+
+// One command on a connected controller, run as one operation of the data module.
+struct CommandRun {
+    link::DataModule &dm;
+    const Invocation &invocation;
+    ExchangeWatch &watch;
+    Report report;
+    QString error; // for stderr when the exit code is not 0
+    std::function<files::FileResult(const QString &, const exporting::Table &)> writeXlsx;
+};
+
+int execute(CommandRun &run);
+// Shared by the commands: the configuration read (false: failed, watch says why) and
+// the failure exit with the request the watch names.
+bool readConfiguration(CommandRun &run);
+int controllerFailure(CommandRun &run, const QString &fallback);
+// The full event-log read into the file its extension names (log_command.cpp).
+int logRead(CommandRun &run);
+
+} // namespace vardex::cli

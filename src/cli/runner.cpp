@@ -1,0 +1,186 @@
+#include "cli/runner.h"
+
+#include "cli/commands.h"
+#include "cli/exchange_watch.h"
+#include "cli/invocation.h"
+#include "cli/report.h"
+#include "link/data_module.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QTimer>
+
+namespace vardex::cli {
+
+namespace {
+
+constexpr int kEnumerateMs = 300;
+
+// Runs the event loop until pred() holds or ms pass.
+bool waitFor(const std::function<bool()> &pred, int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QTimer tick;
+    tick.setInterval(10);
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        if (pred() || clock.elapsed() >= ms)
+            loop.quit();
+    });
+    tick.start();
+    if (!pred())
+        loop.exec();
+    return pred();
+}
+
+void print(const Environment &env, const Invocation &inv, const Report &report)
+{
+    env.out(inv.json ? renderJson(report) : renderText(report));
+}
+
+QString noAccessText(const Environment &env, const QString &node, const QString &why)
+{
+    QString text = QStringLiteral("vardex-cli: нет доступа к контроллеру %1: %2\n").arg(node, why);
+    if (env.accessAdvice)
+        text += env.accessAdvice(node);
+    return text;
+}
+
+int listControllers(link::Transport &transport, const Environment &env, const Invocation &inv)
+{
+    transport.start();
+    waitFor([] { return false; }, kEnumerateMs);
+    Report report;
+    QJsonArray controllers;
+    int found = 0;
+    for (const link::HidDeviceInfo &d : transport.devices()) {
+        if (d.product != link::kControllerProduct)
+            continue;
+        if (!inv.device.isEmpty() && d.id != inv.device)
+            continue;
+        ++found;
+        QString error;
+        const bool openable = transport.open(d.id, &error);
+        if (openable)
+            transport.close(d.id);
+        controllers.append(QJsonObject{{QStringLiteral("node"), d.id},
+                                       {QStringLiteral("product"), d.product},
+                                       {QStringLiteral("openable"), openable},
+                                       {QStringLiteral("error"), error}});
+        report.addRow(d.id, openable
+                                ? QStringLiteral("%1, открывается").arg(d.product)
+                                : QStringLiteral("%1, не открывается: %2").arg(d.product, error));
+    }
+    report.json.insert(QStringLiteral("controllers"), controllers);
+    if (found == 0)
+        report.addRow(QStringLiteral("—"), QStringLiteral("контроллеров нет"));
+    print(env, inv, report);
+    return found ? kExitOk : kExitNoController;
+}
+
+} // namespace
+
+int run(const QStringList &args, const Environment &env)
+{
+    const ParseResult parsed = parseArguments(args);
+    if (!parsed.invocation) {
+        env.err(QStringLiteral("vardex-cli: %1\n\n%2").arg(parsed.error, usageText()));
+        return kExitUsage;
+    }
+    const Invocation &inv = *parsed.invocation;
+    if (inv.command == Command::Help) {
+        env.out(usageText());
+        return kExitOk;
+    }
+    const std::shared_ptr<link::Transport> transport = env.makeTransport(inv.demo);
+    if (!transport) {
+        env.err(QStringLiteral("vardex-cli: доступ к устройствам HID недоступен\n"));
+        return kExitNoController;
+    }
+    if (inv.command == Command::List)
+        return listControllers(*transport, env, inv);
+
+    int exitCode = kExitOk;
+    {
+        link::DataModule dm(*transport);
+        ExchangeWatch watch;
+        dm.setTraceSink([&watch](const link::TraceEntry &e) { watch.onTrace(e); });
+        if (!inv.device.isEmpty())
+            dm.setDeviceFilter(
+                [node = inv.device](const link::HidDeviceInfo &d) { return d.id == node; });
+        QString openError;
+        QObject::connect(&dm, &link::DataModule::linkError, &dm, [&openError](const QString &text) {
+            if (openError.isEmpty())
+                openError = text;
+        });
+
+        QElapsedTimer elapsed;
+        if (env.stderrIsTerminal) {
+            QObject::connect(&dm, &link::DataModule::progressVisibilityChanged, &dm,
+                             [&](bool visible, int maximum) {
+                                 Q_UNUSED(maximum);
+                                 if (visible)
+                                     elapsed.start();
+                                 else
+                                     env.err(QStringLiteral("\n"));
+                             });
+            int maximum = 0;
+            QObject::connect(&dm, &link::DataModule::progressVisibilityChanged, &dm,
+                             [&maximum](bool, int m) { maximum = m; });
+            QObject::connect(&dm, &link::DataModule::progressChanged, &dm, [&](int position) {
+                env.err(QLatin1Char('\r') + progressLine(position, maximum, elapsed.elapsed()));
+            });
+        }
+
+        transport->start();
+        waitFor([&] { return dm.isConnected() || !openError.isEmpty(); }, env.connectTimeoutMs);
+        if (!dm.isConnected()) {
+            QString node = inv.device;
+            for (const auto &d : transport->devices())
+                if (d.product == link::kControllerProduct && node.isEmpty())
+                    node = d.id;
+            if (!openError.isEmpty())
+                env.err(noAccessText(env, node, openError));
+            else if (!inv.device.isEmpty())
+                env.err(QStringLiteral("vardex-cli: контроллер %1 не найден\n").arg(inv.device));
+            else
+                env.err(QStringLiteral("vardex-cli: контроллер не найден (USB-устройство "
+                                       "«Quellbox»)\n"));
+            dm.shutdown();
+            return kExitNoController;
+        }
+
+        QTimer interruptPoll;
+        if (env.interrupted) {
+            QObject::connect(&interruptPoll, &QTimer::timeout, &dm, [&] {
+                if (env.interrupted->load())
+                    dm.cancel();
+            });
+            interruptPoll.start(50);
+        }
+
+        CommandRun command{dm, inv, watch, {}, {}, env.writeXlsx};
+        dm.run([&] { exitCode = execute(command); });
+        interruptPoll.stop();
+        // An interrupted read still reports what it kept.
+        if (exitCode == kExitOk || exitCode == kExitInterrupted)
+            print(env, inv, command.report);
+        if (exitCode != kExitOk)
+            env.err(QStringLiteral("vardex-cli: %1\n").arg(command.error));
+        dm.shutdown();
+    }
+    return exitCode;
+}
+
+Captured runCaptured(const QStringList &args, Environment env)
+{
+    Captured c;
+    env.out = [&c](const QString &t) { c.out += t; };
+    env.err = [&c](const QString &t) { c.err += t; };
+    c.exitCode = run(args, env);
+    return c;
+}
+
+} // namespace vardex::cli

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "export/table.h"
+#include "files/file_io.h"
+#include "link/transport.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+// The command line's driver: arguments in, text out, an exit code back. The program
+// (app/cli_main.cpp) and the tests run the same function; only the transport and
+// the output sinks differ.
+namespace vardex::cli {
+
+struct Environment {
+    // The simulated controller for --demo, the real HID devices otherwise.
+    std::function<std::shared_ptr<link::Transport>(bool demo)> makeTransport;
+    std::function<void(const QString &)> out;
+    std::function<void(const QString &)> err;
+    bool stderrIsTerminal = false; // progress bars only then
+    // Set by SIGINT: the running read stops and keeps what it has.
+    const std::atomic<bool> *interrupted = nullptr;
+    int connectTimeoutMs = 3000;
+    // The .xlsx writer lives with the operating-system code; the program passes it.
+    std::function<files::FileResult(const QString &, const exporting::Table &)> writeXlsx;
+    // Why a present controller cannot be opened and what to do (the doctor's words).
+    std::function<QString(const QString &node)> accessAdvice;
+};
+
+int run(const QStringList &args, const Environment &env);
+
+// For tests: everything written, collected.
+struct Captured {
+    QString out;
+    QString err;
+    int exitCode = -1;
+};
+Captured runCaptured(const QStringList &args, Environment env);
+
+} // namespace vardex::cli

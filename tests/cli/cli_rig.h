@@ -1,0 +1,58 @@
+#pragma once
+
+#include "cli/runner.h"
+#include "platform/xlsx_writer.h"
+#include "sim/demo_controller.h"
+#include "support/no_devices.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace vardex::test {
+
+// The command line against the demo's simulated controller, in-process. The
+// transport is made up front so a test can script faults before the command runs.
+struct CliRig {
+    std::shared_ptr<sim::SimTransport> sim = sim::makeDemoTransport(1);
+    bool noController = false;
+    int connectTimeoutMs = 1500;
+
+    // A controller of the test's own in place of the demo's.
+    void useFirmware(sim::Firmware firmware)
+    {
+        sim = std::make_shared<sim::SimTransport>();
+        sim::SimDeviceOptions options;
+        options.id = sim::kDemoDeviceId;
+        options.latencyMs = 0;
+        options.firmware = std::move(firmware);
+        sim->plug(sim->addDevice(std::move(options)));
+    }
+
+    cli::Captured run(const QStringList &args)
+    {
+        cli::Environment env;
+        env.makeTransport = [this](bool) -> std::shared_ptr<link::Transport> {
+            if (noController)
+                return std::make_shared<NoDevices>();
+            return sim;
+        };
+        env.connectTimeoutMs = connectTimeoutMs;
+        env.writeXlsx = platform::writeXlsx;
+        env.accessAdvice = [](const QString &) { return QStringLiteral("совет\n"); };
+        return cli::runCaptured(args, env);
+    }
+
+    static QJsonObject json(const cli::Captured &c)
+    {
+        QJsonParseError error;
+        const auto doc = QJsonDocument::fromJson(c.out.toUtf8(), &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << c.out.toStdString();
+        return doc.object();
+    }
+};
+
+} // namespace vardex::test
