@@ -6,6 +6,9 @@
 #include "log/widgets/log_frame.h"
 #include "loops/widgets/loop_file_page.h"
 #include "loops/widgets/loop_page.h"
+#include "service/widgets/about_page.h"
+#include "service/widgets/graph_page.h"
+#include "service/widgets/pwm_switch_page.h"
 #include "ui/clock_control.h"
 #include "ui/description_reader.h"
 #include "ui/key_letter.h"
@@ -85,8 +88,6 @@ MainWindow::MainWindow(link::DataModule &dm, Prompts *prompts, QWidget *parent)
     };
     m_askTimer = makeTimer("AskTimer", 1000);
     m_pingTimer = makeTimer("PingTimer", 1000);
-    m_pwmSwitchTimer = makeTimer("PWMSwitchTimer", 500);
-    m_test5VoltTimer = makeTimer("Test5VoltTimer", 1000);
 
     buildPages();
     connectDescriptionAndClock();
@@ -107,8 +108,6 @@ MainWindow::MainWindow(link::DataModule &dm, Prompts *prompts, QWidget *parent)
         setTabShown(QLatin1String(hidden), false);
     move(0, 0);
     applyChannelNames();
-
-    m_pwmSwitchTimer->start();
 
     connect(&m_dm, &link::DataModule::connectionChanged, this, &MainWindow::setConnected);
     connect(&m_dm, &link::DataModule::linkError, this,
@@ -176,6 +175,17 @@ void MainWindow::buildPages()
     });
     connect(m_loopFilePage, &loops::LoopFilePage::loopsChanged, this,
             &MainWindow::refreshCurrentLoop);
+
+    // The bench pages own their timers (the sweep's runs from here on).
+    auto addPage = [this](const char *sheetName, auto *pageWidget) {
+        page(QLatin1String(sheetName))->layout()->addWidget(pageWidget);
+        m_ownPages.push_back(pageWidget);
+    };
+    addPage("SwitchPWMTabSheet", new service::PwmSwitchPage(*m_ctx));
+    addPage("AboutTabSheet", new service::AboutPage(*m_ctx));
+    addPage("GraphTabSheet", new service::GraphPage(*m_ctx, [this] {
+                m_workPage->showMonitorState();
+            }));
 }
 
 void MainWindow::connectDescriptionAndClock()
@@ -210,7 +220,7 @@ QWidget *MainWindow::page(const QString &objectName) const
 
 QTimer *MainWindow::timer(const QString &objectName) const
 {
-    return findChild<QTimer *>(objectName, Qt::FindDirectChildrenOnly);
+    return findChild<QTimer *>(objectName); // the window's own and its pages' 
 }
 
 void MainWindow::setTabShown(const QString &pageName, bool shown)
@@ -277,6 +287,8 @@ void MainWindow::setConnected(bool connected)
         }
         m_askTimer->stop();
     }
+    for (Page *p : m_ownPages)
+        p->onConnectionChanged(connected);
 }
 
 void MainWindow::setApplicationTitle(const QString &title)
@@ -348,6 +360,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
         return;
     }
     m_dm.shutdown();
+    for (Page *p : m_ownPages)
+        p->onClosing();
     if (m_logFrame)
         m_logFrame->releaseRecordStore();
     QMainWindow::closeEvent(event);

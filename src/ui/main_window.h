@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kit/widgets/page.h"
 #include "kit/widgets/page_context.h"
 #include "kit/widgets/prompts.h"
 
@@ -8,6 +9,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class QTabWidget;
 class QTimer;
@@ -102,8 +104,7 @@ private:
     ClockControl *m_clock = nullptr;
     QTimer *m_askTimer = nullptr;
     QTimer *m_pingTimer = nullptr;
-    QTimer *m_pwmSwitchTimer = nullptr;
-    QTimer *m_test5VoltTimer = nullptr;
+    std::vector<Page *> m_ownPages; // pages that follow the Page interface
     QString m_applicationTitle = kApplicationTitle;
     QString m_typedLetters;
     const QEvent *m_lastKeyEvent = nullptr;

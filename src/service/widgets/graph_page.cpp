@@ -1,0 +1,66 @@
+#include "service/widgets/graph_page.h"
+
+#include "link/data_module.h"
+#include "service/supply_test.h"
+#include "service/widgets/graph_hash.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace vardex::service {
+
+GraphPage::GraphPage(ui::PageContext context, std::function<void()> showState, QWidget *parent)
+    : QWidget(parent), m_ctx(context), m_showState(std::move(showState))
+{
+    setObjectName(QStringLiteral("GraphPage"));
+    m_poll = new QCheckBox(tr("Опрос"), this);
+    m_poll->setObjectName(QStringLiteral("Test5VoltCheckBox"));
+    m_export = new QPushButton(tr("Экспорт Excel"), this);
+    m_export->setObjectName(QStringLiteral("ExportEcxelBtn"));
+    m_export->setStatusTip(tr("Экспорт лога в EXCEL"));
+    m_hash = new GraphHash(m_ctx, this);
+
+    auto *controls = new QHBoxLayout;
+    controls->addWidget(m_poll);
+    controls->addStretch(1);
+    controls->addWidget(m_export);
+
+    auto *column = new QVBoxLayout(this);
+    column->addLayout(controls);
+    column->addStretch(1);
+    column->addWidget(m_hash);
+
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("Test5VoltTimer"));
+    m_timer->setInterval(kSupplyTestIntervalMs);
+    connect(m_timer, &QTimer::timeout, this, &GraphPage::tick);
+    connect(m_poll, &QCheckBox::toggled, this, [this](bool on) {
+        if (on)
+            m_timer->start();
+        else
+            m_timer->stop();
+    });
+}
+
+GraphPage::~GraphPage() = default;
+
+void GraphPage::tick()
+{
+    m_ctx.dm.runIfIdle([this] {
+        const auto reading = readSupplyPoint(m_ctx.dm);
+        if (!reading)
+            return;
+        if (m_showState)
+            m_showState();
+    });
+}
+
+void GraphPage::onClosing()
+{
+    m_timer->stop();
+}
+
+} // namespace vardex::service
