@@ -1,5 +1,7 @@
 #include "service/widgets/graph_page.h"
 
+#include "chart/chart_model.h"
+#include "chart/widgets/chart_view.h"
 #include "link/data_module.h"
 #include "service/supply_test.h"
 #include "service/widgets/graph_hash.h"
@@ -23,14 +25,30 @@ GraphPage::GraphPage(ui::PageContext context, std::function<void()> showState, Q
     m_export->setStatusTip(tr("Экспорт лога в EXCEL"));
     m_hash = new GraphHash(m_ctx, this);
 
+    m_model = new chart::ChartModel(this);
+    m_model->setTitle(QStringLiteral("TChart"));
+    m_model->setTimeAxis({QStringLiteral("hh:mm:ss"), 90});
+    chart::ValueAxis volts;
+    volts.decimals = 2;
+    volts.fixed = true;
+    volts.min = 3.0;
+    volts.max = 7.0;
+    volts.step = 0.05;
+    m_model->setValueAxis(volts);
+    m_model->addSeries({QStringLiteral("USBPower"), 0xFF0000, 2});
+    m_model->addSeries({QStringLiteral("Aver"), 0x008000, 2});
+    m_view = new chart::ChartView(m_model, this);
+    m_view->setObjectName(QStringLiteral("TestChart"));
+    m_view->setMinimumHeight(300);
+
     auto *controls = new QHBoxLayout;
     controls->addWidget(m_poll);
     controls->addStretch(1);
     controls->addWidget(m_export);
 
     auto *column = new QVBoxLayout(this);
+    column->addWidget(m_view, 1);
     column->addLayout(controls);
-    column->addStretch(1);
     column->addWidget(m_hash);
 
     m_timer = new QTimer(this);
@@ -55,6 +73,9 @@ void GraphPage::tick()
             return;
         if (m_showState)
             m_showState();
+        const double x = chart::wallSeconds(m_ctx.clock.now());
+        m_model->appendPoint(kUsb5Series, {x, reading->usb5});
+        m_model->appendPoint(kAverSeries, {x, reading->aver});
     });
 }
 

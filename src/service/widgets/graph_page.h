@@ -11,6 +11,11 @@ class QCheckBox;
 class QPushButton;
 class QTimer;
 
+namespace vardex::chart {
+class ChartModel;
+class ChartView;
+} // namespace vardex::chart
+
 namespace vardex::service {
 
 class GraphHash;
@@ -27,6 +32,11 @@ public:
     QTimer &timer() const { return *m_timer; }
     QCheckBox *pollBox() const { return m_poll; }
     GraphHash *hash() const { return m_hash; }
+    chart::ChartModel &chartModel() const { return *m_model; }
+    chart::ChartView *chartView() const { return m_view; }
+    // The series of the chart, in export order.
+    static constexpr int kUsb5Series = 0;
+    static constexpr int kAverSeries = 1;
     // One chart tick; skipped while another operation holds the link.
     void tick();
 
@@ -35,6 +45,8 @@ public:
 private:
     ui::PageContext m_ctx;
     std::function<void()> m_showState;
+    chart::ChartModel *m_model = nullptr;
+    chart::ChartView *m_view = nullptr;
     QTimer *m_timer = nullptr;
     QCheckBox *m_poll = nullptr;
     QPushButton *m_export = nullptr;
