@@ -42,7 +42,7 @@ int main(int argc, char **argv)
     options.id = QStringLiteral("sim:demo");
     options.latencyMs = 2;
     options.firmware = parser.isSet(firmwareOption) ? sim::fullControllerFirmware23()
-                                                    : sim::fullControllerFirmware24();
+                                                    : sim::demoController(QDate::currentDate());
     const QString device = transport.addDevice(std::move(options));
 
     link::DataModule dm(transport);

@@ -1,8 +1,12 @@
 #include "sim/scenarios.h"
 
 #include "link/bytes.h"
+#include "link/protocol.h"
 
+#include <algorithm>
 #include <cmath>
+#include <numbers>
+#include <optional>
 
 namespace vardex::sim {
 
@@ -158,6 +162,63 @@ void writeLog(Firmware &fw, int count, std::int64_t stepMs)
     fw.setContacts(0x00);
 }
 
+// Inside [from, to) of day `day` (0-based) of the log, in minutes of the day.
+struct Window {
+    int day;
+    int from;
+    int to;
+    bool contains(int d, int minute) const { return d == day && minute >= from && minute < to; }
+};
+
+constexpr Window kMainsFailure = {5, 2 * 60 + 10, 4 * 60 + 40};
+constexpr std::array<Window, 4> kDoorOpen = {{{2, 10 * 60, 10 * 60 + 25},
+                                              {6, 9 * 60 + 40, 11 * 60 + 5},
+                                              {9, 14 * 60 + 30, 15 * 60 + 5},
+                                              {12, 16 * 60, 16 * 60 + 20}}};
+
+void writeDemoLog(Firmware &fw, const QDate &start, int days)
+{
+    constexpr std::int64_t kStepMs = 5 * 60 * 1000;
+    constexpr std::array<double, 6> kSensorOffset = {0.0, 2.5, -1.5, 4.0, 1.0, -3.0};
+    fw.setClock(QDateTime(start, QTime(0, 0), Qt::UTC));
+    const int records = days * 24 * 12;
+    for (int i = 0; i < records; ++i) {
+        const QDateTime now = fw.clock();
+        const int day = static_cast<int>(start.daysTo(now.date()));
+        const int minute = now.time().hour() * 60 + now.time().minute();
+        // Warmest at 15:00, coolest at 03:00; a sunny spell in the second week.
+        const double daily = std::sin(2.0 * std::numbers::pi * (minute / 60.0 - 9.0) / 24.0);
+        const double cabinet = 24.0 + (day >= 7 ? 9.0 : 6.0) * daily + 0.3 * std::sin(i * 0.7);
+        for (int k = 1; k <= 6; ++k)
+            fw.setTemperature(k, cabinet + kSensorOffset[k - 1]);
+
+        const bool mainsDown = kMainsFailure.contains(day, minute);
+        fw.setOnBattery(mainsDown);
+        fw.setAnalog(6, mainsDown ? std::optional<float>(0.0f) : std::nullopt);
+        bool door = false;
+        for (const Window &w : kDoorOpen)
+            door = door || w.contains(day, minute);
+        fw.setContacts(door ? 0x01 : 0x00);
+
+        // Fans 1 and 2 cool the cabinet above 26 C; they stop while on battery.
+        std::array<std::uint8_t, 4> fans{};
+        const int task =
+            mainsDown ? 0 : std::clamp(static_cast<int>((cabinet - 26.0) * 12.0), 0, 100);
+        fans[0] = static_cast<std::uint8_t>(task);
+        fans[1] = static_cast<std::uint8_t>(task / 2);
+        fw.handle(link::protocol::writeOutputTask(0, 0, 0, fans));
+
+        fw.advance(kStepMs);
+        fw.logSnapshot();
+    }
+    for (int k = 1; k <= 6; ++k)
+        fw.setTemperature(k, std::nullopt);
+    fw.setAnalog(6, std::nullopt);
+    fw.setOnBattery(false);
+    fw.setContacts(0x00);
+    fw.handle(link::protocol::writeOutputTask(0, 0, 0, {}));
+}
+
 } // namespace
 
 Firmware fullControllerFirmware24()
@@ -190,6 +251,17 @@ Firmware controllerWithFullLog(int beyond)
     Firmware fw = fullController(24);
     fw.setClock(QDateTime(QDate(2011, 11, 20), QTime(0, 0), Qt::UTC));
     writeLog(fw, static_cast<int>(EventLog::kSlots) + beyond, 60 * 1000);
+    return fw;
+}
+
+Firmware demoController(const QDate &today)
+{
+    Firmware fw = fullController(24);
+    QDate start = today.addDays(-14);
+    if (start.year() != today.year())
+        start = QDate(today.year(), 1, 1);
+    writeDemoLog(fw, start, static_cast<int>(std::max<qint64>(1, start.daysTo(today))));
+    fw.setClock(QDateTime(today, QTime::currentTime(), Qt::UTC));
     return fw;
 }
 

@@ -21,5 +21,10 @@ Firmware controllerWithLog(int count = 360);
 // The full controller whose ring holds 16384 records; `beyond` more records make
 // it wrap that far (slot 1 then holds record 16385).
 Firmware controllerWithFullLog(int beyond = 0);
+// The demo's controller: the full controller with a log of the two weeks before
+// `today` (from 1 January when those weeks start in the year before), one record
+// every 5 minutes: cabinet temperatures on a daily cycle, fans following their
+// tasks, a night-time mains failure on battery and the door opened a few times.
+Firmware demoController(const QDate &today);
 
 } // namespace vardex::sim

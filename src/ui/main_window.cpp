@@ -96,9 +96,6 @@ MainWindow::MainWindow(link::DataModule &dm, Prompts *prompts, QWidget *parent)
     for (int n = 1; n <= link::kLoopCount; ++n)
         m_dm.image().loop(n).clearInputs();
 
-    if (m_logFrame)
-        m_logFrame->allocateRecordStore();
-
     setTabShown(QStringLiteral("LogTabSheet"), true);
     m_pages->setCurrentWidget(page(QStringLiteral("WorkTabSheet")));
     setTabShown(QStringLiteral("SetupTabSheet"), true);
@@ -276,6 +273,8 @@ void MainWindow::setConnected(bool connected)
         if (auto *w = findChild<QWidget *>(QLatin1String(name)))
             w->setEnabled(connected);
     }
+    if (m_logFrame)
+        m_logFrame->onConnectionChanged(connected);
     if (!connected) {
         // Everything a description enabled that talks to the controller.
         for (const auto &names : {std::span<const char *const>(kDescribedWorkButtons),
@@ -363,7 +362,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     for (Page *p : m_ownPages)
         p->onClosing();
     if (m_logFrame)
-        m_logFrame->releaseRecordStore();
+        m_logFrame->onClosing();
     QMainWindow::closeEvent(event);
 }
 

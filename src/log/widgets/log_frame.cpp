@@ -1,30 +1,395 @@
 #include "log/widgets/log_frame.h"
 
+#include "export/csv.h"
+#include "export/log_table.h"
+#include "files/dialog_filters.h"
+#include "kit/widgets/prompts.h"
+#include "kit/widgets/status_bar.h"
+#include "link/data_module.h"
+#include "log/log_file.h"
+#include "log/widgets/log_view.h"
+#include "platform/xlsx_writer.h"
+#include "work/widgets/work_look.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QTime>
 #include <QVBoxLayout>
 
 namespace vardex::log {
 
-LogFrame::LogFrame(ui::PageContext context, QWidget *parent) : QWidget(parent), m_ctx(context)
+namespace {
+
+QPushButton *button(const char *name, const QString &caption, const QString &hint, QWidget *parent)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    if (!hint.isEmpty())
+        ui::worklook::setHint(b, hint, false);
+    return b;
+}
+
+QLabel *counter(const char *name, QWidget *parent)
+{
+    auto *l = new QLabel(QStringLiteral("0"), parent);
+    l->setObjectName(QLatin1String(name));
+    l->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("163840")) + 8);
+    return l;
+}
+
+// A duration as a time of day in the system's long format, without its zone.
+QString elapsedText(qint64 ms)
+{
+    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1Char('t'));
+    format = format.trimmed();
+    if (format.isEmpty())
+        format = QStringLiteral("HH:mm:ss");
+    return QTime(0, 0).addMSecs(static_cast<int>(std::min<qint64>(ms, 86399999))).toString(format);
+}
+
+} // namespace
+
+LogFrame::LogFrame(ui::PageContext context, QWidget *parent)
+    : QWidget(parent), m_ctx(context),
+      m_exportFolder(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)),
+      m_openUrl([](const QUrl &url) { return QDesktopServices::openUrl(url); })
 {
     setObjectName(QStringLiteral("LogFrame1"));
-    auto *layout = new QVBoxLayout(this);
-    auto *read = new QPushButton(tr("Чтение"), this);
-    read->setObjectName(QStringLiteral("ReadLogBtn"));
-    read->setEnabled(false);
-    layout->addWidget(read, 0, Qt::AlignLeft);
-    layout->addStretch(1);
+    buildControls();
+    setReading(false);
 }
 
-void LogFrame::allocateRecordStore()
+LogFrame::~LogFrame() = default;
+
+void LogFrame::buildControls()
 {
-    m_records.assign(kRecordCount * kRecordSize, 0);
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(4, 4, 4, 4);
+    auto *frame = new QGroupBox(tr("Логирование "), this);
+    outer->addWidget(frame);
+    auto *layout = new QVBoxLayout(frame);
+
+    auto *bar = new QHBoxLayout;
+    layout->addLayout(bar);
+
+    auto *reading = new QGroupBox(tr("Чтение"), frame);
+    auto *rl = new QHBoxLayout(reading);
+    m_readButton = button("ReadLogBtn", tr("Чтение"), tr("Чтение лога из монитора"), reading);
+    m_stopButton = button("StopLogBtn", tr("Стоп"), tr("Остановить чтение лога"), reading);
+    rl->addWidget(m_readButton);
+    rl->addWidget(m_stopButton);
+    rl->addSpacing(12);
+    rl->addWidget(new QLabel(tr("Запись "), reading));
+    m_recordEdit = new QSpinBox(reading);
+    m_recordEdit->setObjectName(QStringLiteral("LogRecEdit"));
+    m_recordEdit->setRange(1, RecordStore::kSlots);
+    m_recordEdit->setValue(1);
+    rl->addWidget(m_recordEdit);
+    m_readRecordButton =
+        button("ReadLogRecBtn", tr("Прочитать"), tr("Чтение одной записи лога"), reading);
+    rl->addWidget(m_readRecordButton);
+    bar->addWidget(reading);
+
+    auto *records = new QGroupBox(tr("Записи"), frame);
+    auto *nl = new QGridLayout(records);
+    m_position = counter("stLogPositionRecords", records);
+    m_maxRecords = counter("stLogMaxRecords", records);
+    nl->addWidget(new QLabel(tr("Текущая"), records), 0, 0);
+    nl->addWidget(new QLabel(tr("Всего"), records), 0, 1);
+    nl->addWidget(m_position, 1, 0);
+    nl->addWidget(m_maxRecords, 1, 1);
+    m_elapsed = new QLabel(tr("Время "), records);
+    m_elapsed->setObjectName(QStringLiteral("Label1"));
+    m_elapsed->setMinimumWidth(m_elapsed->fontMetrics().horizontalAdvance(
+        QStringLiteral("Время 00:00:00, прочитано 16384 из 16384, пропущено 16384")));
+    nl->addWidget(m_elapsed, 0, 2, 2, 1);
+    bar->addWidget(records, 1);
+
+    auto *actions = new QGroupBox(tr("Лог"), frame);
+    auto *al = new QHBoxLayout(actions);
+    m_saveButton = button("SaveLogBtn", tr("Сохранить"), tr("Сохранить лог в файле"), actions);
+    m_loadButton = button("LoadLogBtn", tr("Загрузить"), tr("Считать лог из файла"), actions);
+    m_graphButton = button("ShowGraphBtn", tr("График"), QString(), actions);
+    m_excelButton =
+        button("ExportEcxelBtn", tr("Экспорт Excel"), tr("Экспорт лога в EXCEL"), actions);
+    m_csvButton = button("ExportCsvBtn", tr("Экспорт CSV"), tr("Экспорт лога в файл CSV"), actions);
+    for (QPushButton *b : {m_saveButton, m_loadButton, m_graphButton, m_excelButton, m_csvButton})
+        al->addWidget(b);
+    bar->addWidget(actions);
+
+    m_scrollBar = new QScrollBar(Qt::Horizontal, frame);
+    m_scrollBar->setObjectName(QStringLiteral("LogScrollBar"));
+    m_scrollBar->setRange(1, 100);
+    m_scrollBar->setValue(1);
+    layout->addWidget(m_scrollBar);
+
+    m_view = new LogView(frame);
+    layout->addWidget(m_view, 1);
+
+    connect(m_readButton, &QPushButton::clicked, this, &LogFrame::readFullLog);
+    connect(m_stopButton, &QPushButton::clicked, this, &LogFrame::stopRead);
+    connect(m_readRecordButton, &QPushButton::clicked, this, &LogFrame::readOneRecord);
+    connect(m_saveButton, &QPushButton::clicked, this, &LogFrame::saveLog);
+    connect(m_loadButton, &QPushButton::clicked, this, &LogFrame::loadLog);
+    connect(m_excelButton, &QPushButton::clicked, this, &LogFrame::exportExcel);
+    connect(m_csvButton, &QPushButton::clicked, this, &LogFrame::exportCsv);
+    connect(m_scrollBar, &QScrollBar::valueChanged, this, &LogFrame::onScroll);
 }
 
-void LogFrame::releaseRecordStore()
+std::array<std::uint8_t, 6> LogFrame::resolutions() const
 {
-    m_records.clear();
-    m_records.shrink_to_fit();
+    return m_ctx.dm.image().config.dallasResolution;
+}
+
+void LogFrame::refreshView()
+{
+    m_view->showRecord(m_working, resolutions());
+}
+
+// While a read holds the store nothing else may touch it: a second read, a save of
+// half a log, a load under the read, a graph or an export of slots being filled.
+void LogFrame::setReading(bool reading)
+{
+    m_reading = reading;
+    m_readButton->setEnabled(!reading && m_connected);
+    m_readRecordButton->setEnabled(!reading && m_connected);
+    m_stopButton->setEnabled(reading);
+    for (QPushButton *b : {m_saveButton, m_loadButton, m_graphButton, m_excelButton, m_csvButton})
+        b->setEnabled(!reading);
+}
+
+void LogFrame::onConnectionChanged(bool connected)
+{
+    m_connected = connected;
+    setReading(m_reading);
+}
+
+void LogFrame::onChannelNames(const ChannelNames &names)
+{
+    m_view->setChannelNames(names);
+}
+
+void LogFrame::onClosing()
+{
+    m_closing = true;
+    if (m_reading)
+        m_ctx.dm.cancel();
+}
+
+void LogFrame::onScroll(int position)
+{
+    if (!m_store.isLoaded() || m_reading)
+        return;
+    m_working = m_store.record(position);
+    m_position->setText(QString::number(position));
+    refreshView();
+}
+
+// ---- reading ----------------------------------------------------------------------------
+
+void LogFrame::readFullLog()
+{
+    if (m_reading)
+        return;
+    setReading(true);
+    const qint64 started = m_ctx.clock.monotonicMs();
+    m_ctx.dm.runOperation([this, started](link::OperationContext &ctx) {
+        FullReadObserver observer;
+        observer.started = [this](int total) {
+            m_readTotal = total;
+            m_maxRecords->setText(QString::number(total));
+        };
+        observer.recordStored = [this](int n, const LogRecord &working) {
+            m_position->setText(QString::number(n));
+            if (m_readTotal < kLiveViewLimit) {
+                m_working = working;
+                refreshView();
+            }
+        };
+        const FullReadResult result = log::readFullLog(ctx, m_store, m_working, observer);
+        finishFullRead(result, m_ctx.clock.monotonicMs() - started);
+    });
+}
+
+void LogFrame::stopRead()
+{
+    if (m_reading)
+        m_ctx.dm.cancel();
+}
+
+void LogFrame::finishFullRead(const FullReadResult &result, qint64 elapsedMs)
+{
+    setReading(false);
+    if (m_closing)
+        return;
+    if (result.result.status == link::OpStatus::NoReply) {
+        m_ctx.statusBar.setPanelText(5, result.result.message);
+        return;
+    }
+    if (result.total == 0)
+        return; // the ring positions stand for no log: nothing changes
+    m_working = result.working;
+    QString text = tr("Время ") + elapsedText(elapsedMs);
+    if (result.read < result.total)
+        text += tr(", прочитано %1 из %2").arg(result.read).arg(result.total);
+    if (!result.missing.empty())
+        text += tr(", пропущено %1").arg(result.missing.size());
+    m_elapsed->setText(text);
+    if (result.read > 0) {
+        showLoadedLog(result.read, result.read);
+    } else {
+        m_maxRecords->setText(QStringLiteral("0"));
+        m_position->setText(QStringLiteral("0"));
+        refreshView();
+    }
+    emit logChanged();
+}
+
+void LogFrame::showLoadedLog(int records, int position)
+{
+    const QSignalBlocker quiet(m_scrollBar);
+    m_scrollBar->setMaximum(records);
+    m_scrollBar->setValue(position);
+    m_maxRecords->setText(QString::number(records));
+    m_position->setText(QString::number(position));
+    m_working = m_store.record(position);
+    refreshView();
+}
+
+void LogFrame::readOneRecord()
+{
+    if (m_reading)
+        return;
+    const int index = m_recordEdit->value();
+    setReading(true);
+    m_ctx.dm.runOperation([this, index](link::OperationContext &ctx) {
+        const std::optional<LogRecord> record = readSingleRecord(ctx, index);
+        setReading(false);
+        if (m_closing)
+            return;
+        if (!record) {
+            m_ctx.statusBar.setPanelText(5, tr("Нет ответа контроллера"));
+            return;
+        }
+        m_working = *record;
+        refreshView();
+    });
+}
+
+// ---- the *.log file ---------------------------------------------------------------------
+
+void LogFrame::saveLog()
+{
+    if (m_reading || !m_store.isLoaded())
+        return;
+    ui::FileDialogRequest request;
+    request.title = tr("Сохранить протокол работы терминала");
+    request.filter = files::kSaveDialogFilter;
+    request.filterIndex = 3;
+    request.defaultSuffix = QStringLiteral("log");
+    const QString path = m_ctx.prompts.saveFileName(request);
+    if (path.isEmpty())
+        return;
+    const files::FileResult saved = saveLogFile(path, m_store);
+    if (!saved.ok)
+        m_ctx.prompts.message(saved.message(), ui::Prompts::Kind::Error);
+}
+
+void LogFrame::loadLog()
+{
+    if (m_reading)
+        return;
+    ui::FileDialogRequest request;
+    request.title = tr("Загрузить протокол работы терминала");
+    request.filter = files::kOpenDialogFilter;
+    request.filterIndex = 4;
+    request.defaultSuffix = QStringLiteral("log");
+    request.fileName = QString();
+    const QString path = m_ctx.prompts.openFileName(request);
+    if (path.isEmpty())
+        return;
+    const LogLoadResult loaded = loadLogFile(path, m_store);
+    if (!loaded.file.ok) {
+        m_ctx.prompts.message(loaded.file.message(), ui::Prompts::Kind::Error);
+        return;
+    }
+    if (loaded.loaded()) {
+        showLoadedLog(loaded.records, 1);
+        emit logChanged();
+    }
+    if (!loaded.notice.isEmpty())
+        m_ctx.prompts.message(loaded.notice, loaded.loaded() ? ui::Prompts::Kind::Information
+                                                             : ui::Prompts::Kind::Warning);
+}
+
+// ---- export -----------------------------------------------------------------------------
+
+bool LogFrame::refuseEmptyExport()
+{
+    if (m_store.isLoaded())
+        return false;
+    m_ctx.prompts.message(tr("Нечего экспортировать: прочитайте лог из монитора или загрузите "
+                             "его из файла."),
+                          ui::Prompts::Kind::Information);
+    return true;
+}
+
+QString LogFrame::exportPath(const QString &extension) const
+{
+    const QString stamp = m_ctx.clock.now().toString(QStringLiteral("yyyy-MM-dd-HHmm"));
+    return QDir(m_exportFolder).filePath(QStringLiteral("vardex-log-%1.%2").arg(stamp, extension));
+}
+
+void LogFrame::exportExcel()
+{
+    if (m_reading || refuseEmptyExport())
+        return;
+    const QString path = exportPath(QStringLiteral("xlsx"));
+    files::FileResult written;
+    {
+        link::BusyCursorScope busy(m_ctx.dm);
+        QDir().mkpath(m_exportFolder);
+        written = platform::writeXlsx(path, exporting::buildLogTable(m_store, resolutions()));
+    }
+    if (!written.ok) {
+        m_ctx.prompts.message(written.message(), ui::Prompts::Kind::Error);
+        return;
+    }
+    if (!m_openUrl(QUrl::fromLocalFile(path)))
+        m_ctx.prompts.message(
+            tr("Лог записан в файл %1, но открыть его нечем.").arg(QDir::toNativeSeparators(path)),
+            ui::Prompts::Kind::Information);
+}
+
+void LogFrame::exportCsv()
+{
+    if (m_reading || refuseEmptyExport())
+        return;
+    const QString path = exportPath(QStringLiteral("csv"));
+    files::FileResult written;
+    {
+        link::BusyCursorScope busy(m_ctx.dm);
+        QDir().mkpath(m_exportFolder);
+        written = files::saveAtomically(
+            path, exporting::toCsv(exporting::buildLogTable(m_store, resolutions())));
+    }
+    if (!written.ok) {
+        m_ctx.prompts.message(written.message(), ui::Prompts::Kind::Error);
+        return;
+    }
+    m_ctx.prompts.message(tr("Лог записан в файл %1").arg(QDir::toNativeSeparators(path)),
+                          ui::Prompts::Kind::Information);
 }
 
 } // namespace vardex::log

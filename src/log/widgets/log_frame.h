@@ -1,32 +1,98 @@
 #pragma once
 
+#include "kit/widgets/page.h"
 #include "kit/widgets/page_context.h"
+#include "log/log_record.h"
+#include "log/log_transfer.h"
+#include "log/record_store.h"
 
+#include <QUrl>
 #include <QWidget>
 
-#include <cstdint>
-#include <vector>
+#include <functional>
+
+class QLabel;
+class QPushButton;
+class QScrollBar;
+class QSpinBox;
 
 namespace vardex::log {
 
-// The log page's frame. Owns the store of event-log records that a read or a
-// loaded file fills.
-class LogFrame : public QWidget {
+class LogView;
+
+// The log page ("Логирование "): reads the controller's event log into its record
+// store, steps through it, saves and loads *.log files and exports the log to a
+// spreadsheet. Owns the store for the life of the window.
+class LogFrame : public QWidget, public ui::Page {
     Q_OBJECT
 public:
-    static constexpr std::size_t kRecordCount = 16384;
-    static constexpr std::size_t kRecordSize = 84;
+    explicit LogFrame(ui::PageContext context, QWidget *parent = nullptr);
+    ~LogFrame() override;
 
-    LogFrame(ui::PageContext context, QWidget *parent = nullptr);
+    const RecordStore &store() const { return m_store; }
+    const LogRecord &workingRecord() const { return m_working; }
+    bool isReading() const { return m_reading; }
+    // The button the graph window hangs on.
+    QPushButton *showGraphButton() const { return m_graphButton; }
 
-    // Allocated at start-up, released when the window closes.
-    void allocateRecordStore();
-    void releaseRecordStore();
-    bool hasRecordStore() const { return !m_records.empty(); }
+    // Where exports go (the user's documents folder unless set) and what opens them
+    // (the desktop's default application unless set).
+    void setExportFolder(const QString &folder) { m_exportFolder = folder; }
+    void setUrlOpener(std::function<bool(const QUrl &)> opener) { m_openUrl = std::move(opener); }
+
+    // ui::Page
+    void onConnectionChanged(bool connected) override;
+    void onChannelNames(const ChannelNames &names) override;
+    void onClosing() override;
+
+    void readFullLog();
+    void stopRead();
+    void readOneRecord();
+    void saveLog();
+    void loadLog();
+    void exportExcel();
+    void exportCsv();
+
+signals:
+    // A full read finished, or a file was loaded: the store holds a new log.
+    void logChanged();
 
 private:
+    void buildControls();
+    void refreshView();
+    void setReading(bool reading);
+    void finishFullRead(const FullReadResult &result, qint64 elapsedMs);
+    void showLoadedLog(int records, int position);
+    void onScroll(int position);
+    std::array<std::uint8_t, 6> resolutions() const;
+    bool refuseEmptyExport();
+    QString exportPath(const QString &extension) const;
+
     ui::PageContext m_ctx;
-    std::vector<std::uint8_t> m_records;
+    RecordStore m_store;
+    LogRecord m_working;
+    bool m_reading = false;
+    bool m_connected = false;
+    bool m_closing = false;
+    int m_readTotal = 0;
+
+    LogView *m_view = nullptr;
+    QPushButton *m_readButton = nullptr;
+    QPushButton *m_stopButton = nullptr;
+    QPushButton *m_readRecordButton = nullptr;
+    QSpinBox *m_recordEdit = nullptr;
+    QScrollBar *m_scrollBar = nullptr;
+    QLabel *m_position = nullptr;
+    QLabel *m_maxRecords = nullptr;
+    QLabel *m_elapsed = nullptr;
+    QPushButton *m_saveButton = nullptr;
+    QPushButton *m_loadButton = nullptr;
+    QPushButton *m_graphButton = nullptr;
+    QPushButton *m_excelButton = nullptr;
+    QPushButton *m_csvButton = nullptr;
+
+    QString m_exportFolder;
+    std::function<bool(const QUrl &)> m_openUrl;
 };
 
 } // namespace vardex::log

@@ -1,0 +1,113 @@
+#include "log/log_transfer.h"
+
+#include "link/bytes.h"
+#include "link/protocol.h"
+
+#include <QCoreApplication>
+
+namespace vardex::log {
+
+namespace {
+
+QString noReplyText()
+{
+    return QCoreApplication::translate("log", "Нет ответа контроллера");
+}
+
+// Both halves of record `index` into the image's record buffer. A half that is the
+// error reply, or carries the other sub-code, ends the attempt: a record put
+// together from another record's bytes would be a wrong record shown as right.
+bool fetchRecord(link::OperationContext &ctx, int index, int timeoutMs, LogRecord *out)
+{
+    auto &buffer = ctx.image().logRecordBuffer;
+    buffer.fill(0);
+    ctx.send(link::protocol::readLogRecord(index));
+    if (!ctx.waitReply(timeoutMs) || ctx.lastReplyWasError() ||
+        ctx.lastReply()[link::pos::Sub] != 0)
+        return false;
+    if (!ctx.waitNextReport(timeoutMs) || ctx.lastReplyWasError() ||
+        ctx.lastReply()[link::pos::Sub] != 1)
+        return false;
+    *out = LogRecord::fromPayload(
+        std::span<const std::uint8_t, kPayloadSize>(buffer.data(), kPayloadSize));
+    return true;
+}
+
+// A stop, a closing window or an unplug: nothing more can come.
+bool stopped(link::OperationContext &ctx)
+{
+    return ctx.cancelled() || !ctx.hasDevice();
+}
+
+link::OpStatus stopReason(link::OperationContext &ctx)
+{
+    return ctx.hasDevice() ? ctx.cancelReason() : link::OpStatus::Disconnected;
+}
+
+} // namespace
+
+FullReadResult readFullLog(link::OperationContext &ctx, RecordStore &store, LogRecord working,
+                           const FullReadObserver &observer)
+{
+    FullReadResult out;
+    out.working = working;
+    link::BusyCursorScope busy(ctx);
+
+    ctx.send(link::protocol::memoryRead(kLogPointerAddress, 4));
+    if (!ctx.waitReply(kRecordWaitMs) || ctx.lastReplyWasError()) {
+        out.result = stopped(ctx) ? link::OpResult::fail(stopReason(ctx))
+                                  : link::OpResult::fail(link::OpStatus::NoReply, 0, noReplyText());
+        return out;
+    }
+    const link::Payload words = ctx.lastReply();
+    const auto a = bytes::u16(words, 6);
+    const auto b = bytes::u16(words, 8);
+    out.total = logRecordCount(a, b);
+    if (out.total == 0)
+        return out;
+
+    store.clearLoaded();
+    if (observer.started)
+        observer.started(out.total);
+    link::ProgressScope progress(ctx, out.total);
+    for (int n = 1; n <= out.total; ++n) {
+        LogRecord record;
+        bool got = fetchRecord(ctx, n, kRecordWaitMs, &record);
+        if (!got && !stopped(ctx))
+            got = fetchRecord(ctx, n, kRecordWaitMs, &record);
+        if (stopped(ctx)) {
+            // The record in hand is kept only when it came whole.
+            if (got) {
+                out.working = record;
+                store.setRecord(n, out.working);
+                out.read = n;
+            }
+            break;
+        }
+        if (got)
+            out.working = record;
+        else
+            out.missing.push_back(n);
+        store.setRecord(n, out.working);
+        out.read = n;
+        ctx.setProgress(n);
+        if (observer.recordStored)
+            observer.recordStored(n, out.working);
+    }
+    store.setLoaded(out.read);
+    store.setMissingSlots(out.missing);
+    if (out.read < out.total)
+        out.result = link::OpResult::fail(stopReason(ctx), out.read + 1);
+    return out;
+}
+
+std::optional<LogRecord> readSingleRecord(link::OperationContext &ctx, int index, int timeoutMs)
+{
+    link::BusyCursorScope busy(ctx);
+    LogRecord record;
+    if (!fetchRecord(ctx, index, timeoutMs, &record))
+        return std::nullopt;
+    return record;
+}
+
+} // namespace vardex::log

@@ -1,0 +1,260 @@
+#include "log/widgets/log_view.h"
+
+#include "work/value_format.h"
+#include "work/widgets/work_look.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace vardex::log {
+
+namespace look = ui::worklook;
+
+namespace {
+
+QString member(const char *family, int n)
+{
+    return QLatin1String(family) + QString::number(n);
+}
+
+QLabel *valueText(const QString &name, const QString &initial, QWidget *parent)
+{
+    auto *field = new QLabel(initial, parent);
+    field->setObjectName(name);
+    field->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    field->setMargin(1);
+    field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("-16384.0")) + 10);
+    return field;
+}
+
+// Shows a state only: the engineer cannot tick it, yet it reads like a live control.
+QCheckBox *displayBox(const QString &name, const QString &caption, QWidget *parent)
+{
+    auto *box = new QCheckBox(caption, parent);
+    box->setObjectName(name);
+    box->setAttribute(Qt::WA_TransparentForMouseEvents);
+    box->setFocusPolicy(Qt::NoFocus);
+    return box;
+}
+
+QGroupBox *boxColumn(const QString &title, QWidget *parent, const char *family, int count,
+                     const QString &captionStem, QCheckBox **out)
+{
+    auto *group = new QGroupBox(title, parent);
+    auto *layout = new QVBoxLayout(group);
+    layout->setSpacing(2);
+    for (int n = 1; n <= count; ++n) {
+        out[n - 1] = displayBox(member(family, n), captionStem + QString::number(n), group);
+        layout->addWidget(out[n - 1]);
+    }
+    layout->addStretch(1);
+    return group;
+}
+
+QString flagCaption(int k)
+{
+    if (k <= 5)
+        return QStringLiteral("Аналог %1").arg(k);
+    if (k == 6)
+        return QStringLiteral("Сеть 220");
+    if (k == 7)
+        return QStringLiteral("Батарея");
+    if (k == 8)
+        return QStringLiteral("3.3 В");
+    if (k >= 17 && k <= 22)
+        return QStringLiteral("Темпер %1").arg(k - 16);
+    if (k >= 23 && k <= 28)
+        return QStringLiteral("Обр. %1").arg(k - 22);
+    if (k >= 29 && k <= 32)
+        return QStringLiteral("Вент. %1").arg(k - 28);
+    if (k >= 33 && k <= 58)
+        return QStringLiteral("Кон.%1").arg(k - 32);
+    return {};
+}
+
+bool flagHidden(int k)
+{
+    return (k >= 9 && k <= 16) || k >= 59;
+}
+
+void setBit(QCheckBox *box, std::uint8_t byte, int bit)
+{
+    box->setChecked((byte >> bit) & 1);
+}
+
+// Ticked by the control bit, green and bold by the state bit.
+void setOutput(QCheckBox *box, std::uint8_t control, std::uint8_t state, int bit)
+{
+    setBit(box, control, bit);
+    look::setActiveLook(box, (state >> bit) & 1);
+}
+
+} // namespace
+
+LogView::LogView(QWidget *parent) : QWidget(parent)
+{
+    auto *top = new QHBoxLayout(this);
+    top->setContentsMargins(0, 0, 0, 0);
+    auto *left = new QVBoxLayout;
+    top->addLayout(left, 3);
+
+    // Record header.
+    auto *header = new QGroupBox(tr("Запись"), this);
+    auto *hl = new QGridLayout(header);
+    m_number = valueText(QStringLiteral("stLogRecNumber"), QStringLiteral("0"), header);
+    hl->addWidget(new QLabel(tr("Номер записи"), header), 0, 0);
+    hl->addWidget(m_number, 1, 0);
+    const char *stampNames[] = {"stLogDay",  "stLogMonth", "stLogYear",
+                                "stLogHour", "stLogMin",   "stLogSec"};
+    const char *stampCaptions[] = {"день", "месяц", "год", "час", "мин", "сек"};
+    for (int i = 0; i < 6; ++i) {
+        m_stamp[i] = valueText(QLatin1String(stampNames[i]), QStringLiteral("0"), header);
+        m_stamp[i]->setMinimumWidth(
+            m_stamp[i]->fontMetrics().horizontalAdvance(QStringLiteral("2000")) + 12);
+        hl->addWidget(new QLabel(tr(stampCaptions[i]), header), 0, i + 1);
+        hl->addWidget(m_stamp[i], 1, i + 1);
+    }
+    hl->setColumnStretch(7, 1);
+    left->addWidget(header);
+
+    // Inputs.
+    auto *inputs = new QGroupBox(tr("Входные параметры"), this);
+    auto *il = new QHBoxLayout(inputs);
+    auto *temper = new QGroupBox(tr("Температура"), inputs);
+    auto *tl = new QGridLayout(temper);
+    for (int k = 1; k <= kSensors; ++k) {
+        tl->addWidget(new QLabel(tr("Темпер %1").arg(k), temper), k - 1, 0);
+        m_temperatures[k - 1] = valueText(member("stLogTemper", k), QStringLiteral("0.0"), temper);
+        tl->addWidget(m_temperatures[k - 1], k - 1, 1);
+    }
+    tl->setRowStretch(kSensors, 1);
+    il->addWidget(temper);
+    il->addWidget(
+        boxColumn(tr("ТТЛ вход"), inputs, "cbLogDigitInput", 8, tr("Вход "), m_ttlInputs.data()));
+    auto *analogs = new QGroupBox(tr("Аналоги "), inputs);
+    auto *al = new QGridLayout(analogs);
+    const QString analogCaptions[] = {QStringLiteral("А1_12В"), QStringLiteral("А2_24В"),
+                                      QStringLiteral("А3_5В"),  QStringLiteral("А4"),
+                                      QStringLiteral("А5"),     QStringLiteral("Сеть 220")};
+    for (int ch = 1; ch <= 6; ++ch) {
+        auto *label = new QLabel(analogCaptions[ch - 1], analogs);
+        if (ch >= 4) {
+            label->setObjectName(member("Label", 49 + ch));
+            m_channelLabels[ch - 4] = label;
+        }
+        al->addWidget(label, ch - 1, 0);
+        QLabel *value =
+            ch <= kAnalogs
+                ? valueText(member("stLogAnalog", ch), QStringLiteral("0.0"), analogs)
+                : valueText(QStringLiteral("stLogPower"), QStringLiteral("0.0"), analogs);
+        if (ch <= kAnalogs)
+            m_analog[ch - 1] = value;
+        else
+            m_mains = value;
+        al->addWidget(value, ch - 1, 1);
+    }
+    al->setRowStretch(6, 1);
+    il->addWidget(analogs);
+    il->addWidget(
+        boxColumn(tr("Концевики "), inputs, "cbLogContact", 8, tr("Вход "), m_contacts.data()));
+    left->addWidget(inputs);
+
+    // Outputs.
+    auto *outputs = new QGroupBox(tr("Управление"), this);
+    auto *ol = new QHBoxLayout(outputs);
+    ol->addWidget(boxColumn(tr("Реле"), outputs, "cbLogRelay", 6, tr("Реле "), m_relays.data()));
+    ol->addWidget(
+        boxColumn(tr("ТТЛ выход"), outputs, "cbLogDigitOut", 8, tr("Выход "), m_ttlOutputs.data()));
+    ol->addWidget(boxColumn(tr("Верхний ключ"), outputs, "cbLogHighSwitch", 4, tr("Ключ "),
+                            m_switches.data()));
+    ol->addWidget(boxColumn(tr("Нижний ключ"), outputs, "cblogLowSwitch", 4, tr("Ключ "),
+                            m_switches.data() + 4));
+    auto *fans = new QGroupBox(tr("Вентиляторы"), outputs);
+    auto *fl = new QGridLayout(fans);
+    fl->addWidget(new QLabel(tr("Скорость"), fans), 0, 1);
+    fl->addWidget(new QLabel(tr("Задание"), fans), 0, 2);
+    for (int f = 1; f <= kFans; ++f) {
+        fl->addWidget(new QLabel(QString::number(f), fans), f, 0);
+        m_fanSpeeds[f - 1] = valueText(member("stLogFanSpeed", f), QStringLiteral("0.0"), fans);
+        m_fanTasks[f - 1] = valueText(member("stLogFanTask", f), QStringLiteral("0"), fans);
+        fl->addWidget(m_fanSpeeds[f - 1], f, 1);
+        fl->addWidget(m_fanTasks[f - 1], f, 2);
+    }
+    fl->setRowStretch(kFans + 1, 1);
+    ol->addWidget(fans);
+    left->addWidget(outputs);
+    left->addStretch(1);
+
+    // Flags: display only, in a disabled group; 9..16 and 59..64 are not shown.
+    auto *flags = new QGroupBox(tr("Флаги"), this);
+    flags->setEnabled(false);
+    auto *gl = new QGridLayout(flags);
+    gl->setVerticalSpacing(1);
+    constexpr int kRows = 17;
+    int shown = 0;
+    for (int k = 1; k <= 64; ++k) {
+        m_flags[k - 1] = displayBox(member("cblogFlags", k), flagCaption(k), flags);
+        if (flagHidden(k)) {
+            m_flags[k - 1]->setVisible(false);
+            continue;
+        }
+        gl->addWidget(m_flags[k - 1], shown % kRows, shown / kRows);
+        ++shown;
+    }
+    gl->setRowStretch(kRows, 1);
+    top->addWidget(flags, 2);
+
+    setChannelNames(defaultChannelNames());
+}
+
+void LogView::setChannelNames(const ChannelNames &names)
+{
+    for (int i = 0; i < 3; ++i) {
+        m_channelLabels[i]->setText(names[i]);
+        m_flags[3 + i]->setText(names[i]);
+    }
+}
+
+void LogView::showRecord(const LogRecord &r, const std::array<std::uint8_t, 6> &resolution)
+{
+    m_number->setText(QString::number(r.number));
+    const int stamp[] = {r.day, r.month, r.year + 2000, r.hour, r.minute, r.second};
+    for (int i = 0; i < 6; ++i)
+        m_stamp[i]->setText(QString::number(stamp[i]));
+    for (int n = 0; n < 8; ++n) {
+        setBit(m_contacts[n], r.contacts, n);
+        setBit(m_ttlInputs[n], r.ttlInputs, n);
+        setOutput(m_ttlOutputs[n], r.ttlOutputControl, r.ttlOutputState, n);
+        setOutput(m_switches[n], r.switchControl, r.switchState, n);
+    }
+    for (int n = 0; n < 6; ++n)
+        setOutput(m_relays[n], r.relayControl, r.relayState, n);
+    for (int i = 0; i < kAnalogs; ++i)
+        m_analog[i]->setText(work::formatAnalog(r.analog[i]));
+    m_mains->setText(work::formatAnalog(r.mains));
+    for (int k = 0; k < kSensors; ++k)
+        m_temperatures[k]->setText(work::temperatureText(r.temperatures[k], resolution[k]));
+    for (int f = 0; f < kFans; ++f) {
+        m_fanSpeeds[f]->setText(QString::number(r.fanSpeeds[f]));
+        m_fanTasks[f]->setText(QString::number(r.fanTasks[f]));
+    }
+    for (int k = 1; k <= 64; ++k)
+        m_flags[k - 1]->setChecked(r.flag(k));
+}
+
+QWidget *findLogControl(const QWidget *root, const QString &name)
+{
+    const auto all = root->findChildren<QWidget *>();
+    for (QWidget *w : all) {
+        if (w->objectName().compare(name, Qt::CaseInsensitive) == 0)
+            return w;
+    }
+    return nullptr;
+}
+
+} // namespace vardex::log
