@@ -2,11 +2,18 @@
 
 #include "chart/chart_model.h"
 #include "chart/widgets/chart_view.h"
+#include "kit/widgets/prompts.h"
 #include "link/data_module.h"
+#include "platform/xlsx_writer.h"
+#include "service/supply_export.h"
 #include "service/supply_test.h"
 #include "service/widgets/graph_hash.h"
 
 #include <QCheckBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QStandardPaths>
+#include <QUrl>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QTimer>
@@ -15,7 +22,9 @@
 namespace vardex::service {
 
 GraphPage::GraphPage(ui::PageContext context, std::function<void()> showState, QWidget *parent)
-    : QWidget(parent), m_ctx(context), m_showState(std::move(showState))
+    : QWidget(parent), m_ctx(context), m_showState(std::move(showState)),
+      m_exportFolder(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)),
+      m_openUrl([](const QUrl &url) { return QDesktopServices::openUrl(url); })
 {
     setObjectName(QStringLiteral("GraphPage"));
     m_poll = new QCheckBox(tr("Опрос"), this);
@@ -55,6 +64,7 @@ GraphPage::GraphPage(ui::PageContext context, std::function<void()> showState, Q
     m_timer->setObjectName(QStringLiteral("Test5VoltTimer"));
     m_timer->setInterval(kSupplyTestIntervalMs);
     connect(m_timer, &QTimer::timeout, this, &GraphPage::tick);
+    connect(m_export, &QPushButton::clicked, this, &GraphPage::exportExcel);
     connect(m_poll, &QCheckBox::toggled, this, [this](bool on) {
         if (on)
             m_timer->start();
@@ -77,6 +87,29 @@ void GraphPage::tick()
         m_model->appendPoint(kUsb5Series, {x, reading->usb5});
         m_model->appendPoint(kAverSeries, {x, reading->aver});
     });
+}
+
+void GraphPage::exportExcel()
+{
+    if (m_model->series(kUsb5Series).points.empty()) {
+        m_ctx.prompts.message(tr("Нечего экспортировать: на графике нет точек."),
+                              ui::Prompts::Kind::Information);
+        return;
+    }
+    const exporting::Table table = supplyChartTable(*m_model);
+    const QString stamp = m_ctx.clock.now().toString(QStringLiteral("yyyy-MM-dd-HHmmss"));
+    const QString path =
+        QDir(m_exportFolder).filePath(QStringLiteral("vardex-chart-%1.xlsx").arg(stamp));
+    QDir().mkpath(m_exportFolder);
+    const files::FileResult written = platform::writeXlsx(path, table);
+    if (!written.ok) {
+        m_ctx.prompts.message(written.message(), ui::Prompts::Kind::Error);
+        return;
+    }
+    if (!m_openUrl(QUrl::fromLocalFile(path)))
+        m_ctx.prompts.message(tr("График записан в файл %1, но открыть его нечем.")
+                                  .arg(QDir::toNativeSeparators(path)),
+                              ui::Prompts::Kind::Information);
 }
 
 void GraphPage::onClosing()

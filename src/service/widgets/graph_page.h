@@ -5,11 +5,14 @@
 
 #include <QWidget>
 
+#include <QString>
+
 #include <functional>
 
 class QCheckBox;
 class QPushButton;
 class QTimer;
+class QUrl;
 
 namespace vardex::chart {
 class ChartModel;
@@ -42,6 +45,12 @@ public:
 
     void onClosing() override;
 
+    // Where the export writes its workbook, and how it is opened (tests replace both).
+    void setExportFolder(const QString &folder) { m_exportFolder = folder; }
+    void setUrlOpener(std::function<bool(const QUrl &)> opener) { m_openUrl = std::move(opener); }
+    // Writes every point of the chart to a workbook and opens it.
+    void exportExcel();
+
 private:
     ui::PageContext m_ctx;
     std::function<void()> m_showState;
@@ -51,6 +60,8 @@ private:
     QCheckBox *m_poll = nullptr;
     QPushButton *m_export = nullptr;
     GraphHash *m_hash = nullptr;
+    QString m_exportFolder;
+    std::function<bool(const QUrl &)> m_openUrl;
 };
 
 } // namespace vardex::service

@@ -4,6 +4,8 @@
 #include "support/page_rig.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QUrl>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -113,4 +115,31 @@ TEST(GraphPage, TickSkipsWhileAnotherOperationHoldsTheLink)
     EXPECT_TRUE(r.points(0).empty());
     r.tick();
     EXPECT_EQ(r.points(0).size(), 1u);
+}
+
+TEST(GraphPage, ExportWritesAWorkbookOfThePointsAndOpensIt)
+{
+    ChartRig r;
+    const QString folder = vardex::test::tempPath(QStringLiteral("graph-export"));
+    r.page.setExportFolder(folder);
+    QString opened;
+    r.page.setUrlOpener([&](const QUrl &url) {
+        opened = url.toLocalFile();
+        return true;
+    });
+
+    r.page.exportExcel(); // nothing on the chart yet
+    EXPECT_TRUE(opened.isEmpty());
+    ASSERT_EQ(r.rig.prompts.messages.size(), 1u);
+    EXPECT_FALSE(QDir(folder).exists() && !QDir(folder).isEmpty());
+
+    r.tick();
+    r.tick();
+    r.page.exportExcel();
+    ASSERT_FALSE(opened.isEmpty());
+    EXPECT_TRUE(opened.startsWith(folder));
+    EXPECT_TRUE(opened.endsWith(QStringLiteral(".xlsx")));
+    const QByteArray bytes = vardex::test::readFile(opened);
+    EXPECT_TRUE(bytes.startsWith("PK")); // a zip container, as every workbook is
+    EXPECT_EQ(r.rig.prompts.messages.size(), 1u);
 }
