@@ -1,30 +1,32 @@
 #include "config/cfg_exchange.h"
 
-#include "link/data_module.h"
 #include "link/protocol.h"
 
 namespace vardex::config {
 
-ReadOutcome readConfig(link::DataModule &dm, const link::ShowMessage &showMessage)
+ReadOutcome readConfig(link::OperationContext &ctx, const link::ShowMessage &showMessage)
 {
-    if (!link::readConfiguration(dm, showMessage))
+    if (!link::readConfiguration(ctx, showMessage))
         return ReadOutcome::NoReply;
-    if (dm.waitReply(kPage3WaitMs))
+    if (ctx.waitReply(kPage3WaitMs))
         return ReadOutcome::Complete;
-    dm.waitReply(link::kConfigPageTimeoutMs - kPage3WaitMs);
+    ctx.waitReply(link::kConfigPageTimeoutMs - kPage3WaitMs);
     return ReadOutcome::Page3Late;
 }
 
-void writeConfig(link::DataModule &dm)
+link::OpResult writeConfig(link::OperationContext &ctx)
 {
     for (int page = 0; page < link::protocol::kConfigPages; ++page) {
         if (page > 0)
-            dm.waitReply(kWritePageWaitMs);
-        const auto request = link::protocol::writeConfigPage(page, dm.image().config);
+            ctx.waitReply(kWritePageWaitMs);
+        const auto request = link::protocol::writeConfigPage(page, ctx.image().config);
         if (request)
-            dm.send(*request.payload);
+            ctx.send(*request.payload);
     }
-    dm.waitReply(kWritePageWaitMs);
+    ctx.waitReply(kWritePageWaitMs);
+    if (ctx.cancelled())
+        return link::OpResult::fail(ctx.cancelReason());
+    return link::OpResult::done();
 }
 
 } // namespace vardex::config

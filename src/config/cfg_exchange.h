@@ -1,10 +1,7 @@
 #pragma once
 
 #include "link/config_transfer.h"
-
-namespace vardex::link {
-class DataModule;
-}
+#include "link/operation.h"
 
 // The configuration read and write of the system page. Each is one exchange
 // sequence; the caller runs it as one operation of the data module.
@@ -22,11 +19,12 @@ enum class ReadOutcome {
 // The four-page read, then the 200 ms wait for page 3. A late page 3 is still
 // awaited (up to the page time-out) without refreshing anything, so it lands in
 // the image inside this operation and cannot end the wait of the next one.
-ReadOutcome readConfig(link::DataModule &dm, const link::ShowMessage &showMessage);
+ReadOutcome readConfig(link::OperationContext &ctx, const link::ShowMessage &showMessage);
 
 // Pages 0..3, each sent after at most 200 ms whatever the previous acknowledgement
 // did; page 3's acknowledgement is awaited as long, for the same reason as above.
 // The version bytes never travel (page 0's request starts at HardwareConfigNumber).
-void writeConfig(link::DataModule &dm);
+// Cancelled when stopped part-way (pages after the stop were not sent).
+link::OpResult writeConfig(link::OperationContext &ctx);
 
 } // namespace vardex::config

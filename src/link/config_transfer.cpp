@@ -1,22 +1,23 @@
 #include "link/config_transfer.h"
 
-#include "link/data_module.h"
+#include "link/operation.h"
 #include "link/protocol.h"
 
 namespace vardex::link {
 
-bool readConfiguration(DataModule &link, const ShowMessage &showMessage)
+bool readConfiguration(OperationContext &ctx, const ShowMessage &showMessage)
 {
     for (int page = 0; page < protocol::kConfigPages - 1; ++page) {
-        link.send(protocol::readConfigPage(page));
-        if (!link.waitReply(kConfigPageTimeoutMs)) {
-            // A window closing mid-read ends the waits; that is not the controller's fault.
-            if (showMessage && !link.isShuttingDown())
+        ctx.send(protocol::readConfigPage(page));
+        if (!ctx.waitReply(kConfigPageTimeoutMs)) {
+            // A stop or a window closing mid-read ends the waits; that is not the
+            // controller's fault.
+            if (showMessage && !ctx.cancelled())
                 showMessage(QStringLiteral("Нет ответа контроллера"));
             return false;
         }
     }
-    link.send(protocol::readConfigPage(protocol::kConfigPages - 1));
+    ctx.send(protocol::readConfigPage(protocol::kConfigPages - 1));
     return true;
 }
 

@@ -6,7 +6,7 @@
 
 namespace vardex::link {
 
-class DataModule;
+class OperationContext;
 
 inline constexpr int kConfigPageTimeoutMs = 5000;
 
@@ -14,8 +14,9 @@ inline constexpr int kConfigPageTimeoutMs = 5000;
 using ShowMessage = std::function<void(const QString &text)>;
 
 // Reads configuration pages 0..2, each awaited; a missing reply is reported through
-// showMessage and ends the run (false). Then asks for page 3 and returns true without
-// waiting: the caller waits for it with its own time-out.
-bool readConfiguration(DataModule &link, const ShowMessage &showMessage);
+// showMessage (unless the operation was stopped) and ends the run (false). Then asks
+// for page 3 and returns true without waiting: the caller waits for it with its own
+// time-out.
+bool readConfiguration(OperationContext &ctx, const ShowMessage &showMessage);
 
 } // namespace vardex::link

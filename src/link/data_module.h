@@ -33,11 +33,12 @@ struct TraceEntry {
 // flag, sending, waiting and the reply handler, and the rule that only one
 // request-reply exchange runs at a time.
 //
-// Everything runs on the GUI thread. A page sends a request with send() and waits
-// with waitReply(); the reply handler stores what the reply carries into the image.
-// A sequence of exchanges that belongs together is an operation: run it through
-// run() (user actions: queued behind a running operation) or runIfIdle() (timer
-// ticks: skipped while another operation holds the link).
+// Everything runs on the GUI thread. A sequence sends a request with send() and
+// waits with waitReply() (waitNextReport() for the second report of a two-report
+// reply); the reply handler stores what the reply carries into the image. A
+// sequence of exchanges that belongs together is an operation: run it through
+// runOperation()/run() (user actions: queued behind a running operation) or
+// runIfIdle() (timer ticks: skipped while another operation holds the link).
 class DataModule : public QObject, public OperationContext {
     Q_OBJECT
 public:
@@ -47,22 +48,16 @@ public:
     DeviceImage &image() override { return m_image; }
     const DeviceImage &image() const { return m_image; }
 
-    // Requests are built at bytes 1..64 (byte 0 is the report ID); the reply
-    // handler copies each reply payload to bytes 0..63.
-    std::array<std::uint8_t, kOutputReportSize> &reportBuffer() { return m_reportBuffer; }
     // The last reply's payload byte at payload position pos (0..63).
     std::uint8_t replyByte(std::size_t pos) const;
     Payload lastReply() const override;
 
     bool replyReceived() const { return m_replyReceived; }
-    void setReplyReceived(bool received) { m_replyReceived = received; }
 
     // Hands reports already received to the reply handler, puts the request into
     // the report buffer with all unlisted bytes zero, clears the reply flag and
     // writes the report. Without a device (or while closing) nothing is sent.
     void send(const Payload &request) override;
-    // Writes the report buffer as it is to the current device.
-    void sendReport();
     // True when a reply was accepted before the time-out. Reports already queued
     // are handled even with a time-out of 0. Waits do not spin: a local event loop
     // runs until the reply or the time-out.
@@ -128,6 +123,8 @@ signals:
     void becameIdle();
 
 private:
+    // Writes the report buffer as it is to the current device.
+    void sendReport();
     void onDeviceArrived(const HidDeviceInfo &info);
     void onDeviceRemoved(const QString &id);
     void onReport(const QString &id, const Payload &payload);
@@ -140,6 +137,8 @@ private:
 
     Transport &m_transport;
     DeviceImage m_image;
+    // Requests are built at bytes 1..64 (byte 0 is the report ID); the reply
+    // handler copies each reply payload to bytes 0..63.
     std::array<std::uint8_t, kOutputReportSize> m_reportBuffer{};
     bool m_replyReceived = false;
     int m_outstandingCode = -1; // Code of the last request sent through send()

@@ -1,12 +1,12 @@
 #include "link/loop_verify.h"
 
-#include "link/data_module.h"
+#include "link/operation.h"
 #include "link/protocol.h"
 #include "link/stored_loop.h"
 
 namespace vardex::link {
 
-bool verifyLoop(DataModule &link, int n)
+bool verifyLoop(OperationContext &link, int n)
 {
     if (n < 1 || n > kLoopCount)
         return false;

@@ -1,6 +1,5 @@
 #include "loops/loop_transfer.h"
 
-#include "link/data_module.h"
 #include "link/loop_verify.h"
 #include "link/protocol.h"
 
@@ -8,77 +7,79 @@ namespace vardex::loops {
 
 using link::protocol::LoopRecord;
 
-namespace {
-
-// Hides the progress bar however the run ends.
-class ProgressGuard {
-public:
-    explicit ProgressGuard(link::DataModule &dm) : m_dm(dm) { m_dm.showProgress(true, 26); }
-    ~ProgressGuard() { m_dm.showProgress(false, 0); }
-    ProgressGuard(const ProgressGuard &) = delete;
-    ProgressGuard &operator=(const ProgressGuard &) = delete;
-
-private:
-    link::DataModule &m_dm;
-};
-
-} // namespace
-
-void readLoop(link::DataModule &dm, int n)
+LoopRecordsRead readLoopRecords(link::OperationContext &ctx, int n, int timeoutMs, bool stopOnMiss)
 {
-    dm.send(link::protocol::readLoop(n, LoopRecord::Main));
-    dm.waitReply(kLoopReplyTimeoutMs);
-    if (dm.isShuttingDown())
-        return;
-    dm.send(link::protocol::readLoop(n, LoopRecord::Extended));
-    dm.waitReply(kLoopReplyTimeoutMs);
+    LoopRecordsRead read;
+    ctx.send(link::protocol::readLoop(n, LoopRecord::Main));
+    read.main = ctx.waitReply(timeoutMs);
+    if (ctx.cancelled() || (stopOnMiss && !read.main))
+        return read;
+    ctx.send(link::protocol::readLoop(n, LoopRecord::Extended));
+    read.extended = ctx.waitReply(timeoutMs);
+    return read;
+}
+
+link::OpResult readLoop(link::OperationContext &ctx, int n)
+{
+    readLoopRecords(ctx, n, kLoopReplyTimeoutMs);
+    if (ctx.cancelled())
+        return link::OpResult::fail(ctx.cancelReason(), n);
+    return link::OpResult::done();
+}
+
+link::OpResult readAllLoops(link::OperationContext &ctx, const ReadAllOptions &options)
+{
+    std::optional<link::ProgressScope> progress;
+    if (options.showProgress)
+        progress.emplace(ctx, link::kLoopCount);
+    for (int n = 1; n <= link::kLoopCount; ++n) {
+        if (ctx.cancelled())
+            return link::OpResult::fail(ctx.cancelReason(), n);
+        const LoopRecordsRead read =
+            readLoopRecords(ctx, n, options.timeoutMs, options.stopAtMiss);
+        if (ctx.cancelled())
+            return link::OpResult::fail(ctx.cancelReason(), n);
+        if (options.stopAtMiss && !read.complete())
+            return link::OpResult::fail(link::OpStatus::NoReply, n);
+        if (read.extended && options.showProgress)
+            ctx.setProgress(n);
+    }
+    return link::OpResult::done();
 }
 
 namespace {
 
-WriteOutcome writeOne(link::DataModule &dm, int n, int timeoutMs, bool *extAcked)
+WriteOutcome writeOne(link::OperationContext &ctx, int n, int timeoutMs, bool *extAcked)
 {
-    dm.send(link::protocol::writeLoop(n, dm.image().loop(n)));
-    dm.waitReply(timeoutMs);
-    if (dm.isShuttingDown())
+    ctx.send(link::protocol::writeLoop(n, ctx.image().loop(n)));
+    ctx.waitReply(timeoutMs);
+    if (ctx.cancelled())
         return WriteOutcome::Stopped;
-    if (!link::verifyLoop(dm, n))
-        return dm.isShuttingDown() ? WriteOutcome::Stopped : WriteOutcome::VerifyFailed;
-    dm.send(link::protocol::writeLoopExt(n, dm.image().loopExt(n)));
-    *extAcked = dm.waitReply(timeoutMs);
-    return dm.isShuttingDown() ? WriteOutcome::Stopped : WriteOutcome::Written;
+    if (!link::verifyLoop(ctx, n))
+        return ctx.cancelled() ? WriteOutcome::Stopped : WriteOutcome::VerifyFailed;
+    ctx.send(link::protocol::writeLoopExt(n, ctx.image().loopExt(n)));
+    *extAcked = ctx.waitReply(timeoutMs);
+    return ctx.cancelled() ? WriteOutcome::Stopped : WriteOutcome::Written;
 }
 
 } // namespace
 
-WriteOutcome writeLoop(link::DataModule &dm, int n)
+WriteOutcome writeLoop(link::OperationContext &ctx, int n)
 {
     bool acked = false;
-    return writeOne(dm, n, kLoopReplyTimeoutMs, &acked);
+    return writeOne(ctx, n, kLoopReplyTimeoutMs, &acked);
 }
 
-void readAllLoops(link::DataModule &dm)
+WriteAllResult writeAllLoops(link::OperationContext &ctx)
 {
-    ProgressGuard progress(dm);
-    for (int n = 1; n <= link::kLoopCount && !dm.isShuttingDown(); ++n) {
-        dm.send(link::protocol::readLoop(n, LoopRecord::Main));
-        dm.waitReply(kLoopReplyTimeoutMs);
-        dm.send(link::protocol::readLoop(n, LoopRecord::Extended));
-        if (dm.waitReply(kLoopReplyTimeoutMs))
-            dm.setProgress(n);
-    }
-}
-
-WriteAllResult writeAllLoops(link::DataModule &dm)
-{
-    ProgressGuard progress(dm);
+    link::ProgressScope progress(ctx, link::kLoopCount);
     for (int n = 1; n <= link::kLoopCount; ++n) {
         bool acked = false;
-        const WriteOutcome outcome = writeOne(dm, n, kWriteAllReplyTimeoutMs, &acked);
+        const WriteOutcome outcome = writeOne(ctx, n, kWriteAllReplyTimeoutMs, &acked);
         if (outcome != WriteOutcome::Written)
             return {outcome, n};
         if (acked)
-            dm.setProgress(n);
+            ctx.setProgress(n);
     }
     return {};
 }

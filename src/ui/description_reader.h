@@ -1,13 +1,20 @@
 #pragma once
 
+#include "work/description_transfer.h"
+
 #include <QObject>
+
+namespace vardex::link {
+class DataModule;
+}
 
 namespace vardex::ui {
 
-class MainWindow;
+class Prompts;
 
-// Buttons a description enables: those of the configuration, loops and state come
-// with the configuration and the loops, the signed-command ones with the identity.
+// Buttons a description enables, as their pages name them: those of the
+// configuration, loops and state come with the configuration and the loops, the
+// signed-command ones with the identity. Each page enables its own.
 inline constexpr const char *kDescribedWorkButtons[] = {
     "WorkDateTimeSyncBtn",   "WorkTaskBtn", "GetDateTimeBtn",
     "WorkStateBtn",          "AskStateBtn", "ReadUprLoopConfigBtn",
@@ -17,43 +24,34 @@ inline constexpr const char *kIdentityButtons[] = {
     "GetKeyBtn", "WriteHashBtn", "ResetHashBtn", "GetOpenKeyBtn", "SetHashTimerBtn",
 };
 
-// Time-outs of the description read, in milliseconds. Tests shorten them.
-struct DescriptionTimings {
-    int configPage3Ms = 5000;
-    int loopRecordMs = 5000;
-    int identityPauseMs = 1000; // the controller wants a rest before the identity
-    int identityMs = 5000;
-};
+using DescriptionTimings = work::DescriptionTimings;
 
-// Reads the device description ("Описание "): the configuration, all 26 loops
-// (main and extended records) and the identity, as one operation on the link; then
-// shows it and enables what talks to the controller.
+// Starts the device description read ("Описание ") as one operation on the link
+// and hands what it read to the window (described), which shows it and tells the
+// pages. Reaches into no page.
 class DescriptionReader : public QObject {
     Q_OBJECT
 public:
-    explicit DescriptionReader(MainWindow &window);
+    DescriptionReader(link::DataModule &dm, Prompts &prompts, QObject *parent = nullptr);
 
     void setTimings(const DescriptionTimings &timings) { m_timings = timings; }
     const DescriptionTimings &timings() const { return m_timings; }
 
     // Queues the read behind a running operation.
     void read();
-    // Version numbers into status-bar panels 1..3; the Work page's channels by the
-    // configuration's enable masks. Sends nothing.
+    // Shows the description already in the image as a finished read would
+    // (version panels, channels, pages). Sends nothing.
     void showDeviceDescription();
 
 signals:
-    // The read has ended, whichever way (after the cursor was restored).
+    // What a read got (inside the operation, after the cursor was restored).
+    void described(const vardex::work::DescriptionResult &result);
+    // The read has ended, whichever way.
     void finished();
 
 private:
-    void readNow();
-    bool readLoops();
-    void updateExtendedButton();
-    void enableButtons(const char *const *names, std::size_t count);
-    void noReply();
-
-    MainWindow &m_window;
+    link::DataModule &m_dm;
+    Prompts &m_prompts;
     DescriptionTimings m_timings;
 };
 

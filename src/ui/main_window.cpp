@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include "config/widgets/setup_frame.h"
+#include "kit/widgets/page.h"
 #include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
 #include "log/widgets/log_frame.h"
@@ -9,23 +10,20 @@
 #include "service/widgets/about_page.h"
 #include "service/widgets/graph_page.h"
 #include "service/widgets/pwm_switch_page.h"
-#include "ui/clock_control.h"
 #include "ui/description_reader.h"
 #include "ui/key_letter.h"
+#include "work/description_text.h"
+#include "work/description_transfer.h"
 #include "work/widgets/work_page.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QProgressBar>
 #include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
-
-#include <span>
 
 namespace vardex::ui {
 
@@ -46,6 +44,18 @@ constexpr PageSpec kPages[] = {
     {"FutabaTabSheet", "Futaba"},       {"WatchDogTabSheet", "LAN_сторож"},
     {"SwitchPWMTabSheet", "Подсветка"}, {"AboutTabSheet", "О программе"},
     {"GraphTabSheet", "График "},
+};
+
+// Timers of service pages not built yet live on their tab sheets, in the state the
+// window starts them in, until the page that owns them replaces the placeholder.
+struct PlaceholderTimer {
+    const char *sheet;
+    const char *name;
+    int interval;
+    bool running;
+};
+constexpr PlaceholderTimer kPlaceholderTimers[] = {
+    {"WatchDogTabSheet", "PingTimer", 1000, false},
 };
 
 } // namespace
@@ -80,17 +90,10 @@ MainWindow::MainWindow(link::DataModule &dm, Prompts *prompts, QWidget *parent)
 
     m_ctx = std::make_unique<PageContext>(PageContext{m_dm, *m_prompts, *m_statusBar});
 
-    auto makeTimer = [this](const char *name, int interval) {
-        auto *t = new QTimer(this);
-        t->setObjectName(QLatin1String(name));
-        t->setInterval(interval);
-        return t;
-    };
-    m_askTimer = makeTimer("AskTimer", 1000);
-    m_pingTimer = makeTimer("PingTimer", 1000);
-
     buildPages();
-    connectDescriptionAndClock();
+    m_description = new DescriptionReader(m_dm, *m_prompts, this);
+    connect(m_description, &DescriptionReader::described, this, &MainWindow::showDescription);
+    connect(m_workPage, &WorkPage::descriptionRequested, m_description, &DescriptionReader::read);
 
     // Start-up: the loop records begin with cleared inputs.
     for (int n = 1; n <= link::kLoopCount; ++n)
@@ -104,7 +107,8 @@ MainWindow::MainWindow(link::DataModule &dm, Prompts *prompts, QWidget *parent)
           "SwitchPWMTabSheet", "AboutTabSheet", "GraphTabSheet"})
         setTabShown(QLatin1String(hidden), false);
     move(0, 0);
-    applyChannelNames();
+    for (Page *p : m_pageTable)
+        p->onChannelNames(defaultChannelNames());
 
     connect(&m_dm, &link::DataModule::connectionChanged, this, &MainWindow::setConnected);
     connect(&m_dm, &link::DataModule::linkError, this,
@@ -120,6 +124,7 @@ MainWindow::MainWindow(link::DataModule &dm, Prompts *prompts, QWidget *parent)
             });
     connect(&m_dm, &link::DataModule::progressChanged, this,
             [this](int position) { m_statusBar->progressBar()->setValue(position); });
+    connect(&m_dm, &link::DataModule::busyCursorChanged, this, &MainWindow::setBusyCursor);
     connect(&m_dm, &link::DataModule::becameIdle, this, [this] {
         if (m_closeWhenIdle)
             QTimer::singleShot(0, this, &QWidget::close);
@@ -134,6 +139,8 @@ MainWindow::MainWindow(link::DataModule &dm, Prompts *prompts, QWidget *parent)
 MainWindow::~MainWindow()
 {
     qApp->removeEventFilter(this);
+    while (m_busyCursorDepth > 0)
+        setBusyCursor(false);
 }
 
 void MainWindow::buildPages()
@@ -145,7 +152,15 @@ void MainWindow::buildPages()
         layout->setContentsMargins(0, 0, 0, 0);
         m_pages->addTab(sheet, tr(page.caption));
     }
-    m_workPage = new WorkPage(*m_ctx, page(QStringLiteral("WorkTabSheet")), m_askTimer);
+    for (const PlaceholderTimer &t : kPlaceholderTimers) {
+        auto *timer = new QTimer(page(QLatin1String(t.sheet)));
+        timer->setObjectName(QLatin1String(t.name));
+        timer->setInterval(t.interval);
+        if (t.running)
+            timer->start();
+    }
+
+    m_workPage = new WorkPage(*m_ctx, page(QStringLiteral("WorkTabSheet")));
     page(QStringLiteral("WorkTabSheet"))->layout()->addWidget(m_workPage);
 
     m_logFrame = new log::LogFrame(*m_ctx, page(QStringLiteral("LogTabSheet")));
@@ -174,29 +189,46 @@ void MainWindow::buildPages()
             &MainWindow::refreshCurrentLoop);
 
     // The bench pages own their timers (the sweep's runs from here on).
-    auto addPage = [this](const char *sheetName, auto *pageWidget) {
-        page(QLatin1String(sheetName))->layout()->addWidget(pageWidget);
-        m_ownPages.push_back(pageWidget);
-    };
-    addPage("SwitchPWMTabSheet", new service::PwmSwitchPage(*m_ctx));
-    addPage("AboutTabSheet", new service::AboutPage(*m_ctx));
-    addPage("GraphTabSheet", new service::GraphPage(*m_ctx, [this] {
-                m_workPage->showMonitorState();
-            }));
+    auto *pwm = new service::PwmSwitchPage(*m_ctx);
+    auto *about = new service::AboutPage(*m_ctx);
+    auto *graph = new service::GraphPage(*m_ctx, [this] { m_workPage->showMonitorState(); });
+    page(QStringLiteral("SwitchPWMTabSheet"))->layout()->addWidget(pwm);
+    page(QStringLiteral("AboutTabSheet"))->layout()->addWidget(about);
+    page(QStringLiteral("GraphTabSheet"))->layout()->addWidget(graph);
+
+    m_pageTable = {m_workPage,     m_logFrame, m_setupFrame, m_loopPage,
+                   m_loopFilePage, pwm,        about,        graph};
 }
 
-void MainWindow::connectDescriptionAndClock()
+void MainWindow::showDescription(const work::DescriptionResult &result)
 {
-    m_description = new DescriptionReader(*this);
-    m_clock = new ClockControl(*this);
-    auto onClick = [this](const char *name, auto slot) {
-        if (auto *b = findChild<QAbstractButton *>(QLatin1String(name)))
-            connect(b, &QAbstractButton::clicked, this, slot);
-    };
-    onClick("QueryDeviceBtn", [this] { m_description->read(); });
-    onClick("GetDateTimeBtn", [this] { m_clock->readClock(); });
-    onClick("SetHashTimerBtn", [this] { m_clock->readClock(); });
-    onClick("WorkDateTimeSyncBtn", [this] { m_clock->syncClock(); });
+    if (result.described) {
+        const link::MonitorConfig &c = m_dm.image().config;
+        m_statusBar->setPanelText(1, QStringLiteral("v %1").arg(c.firmwareVersion));
+        m_statusBar->setPanelText(2, QStringLiteral("v %1").arg(c.buildVariant));
+        m_statusBar->setPanelText(3, QStringLiteral("v %1").arg(c.hardwareConfigNumber));
+    }
+    for (Page *p : m_pageTable)
+        p->onDescriptionRead(result);
+    if (result.identityAnswered) {
+        setWindowTitle(result.serial.isEmpty()
+                           ? m_applicationTitle
+                           : work::identityCaption(m_applicationTitle, result.serial));
+    }
+    if (result.timed)
+        setWindowTitle(work::withDuration(result.elapsedMs, windowTitle()));
+}
+
+void MainWindow::setBusyCursor(bool busy)
+{
+    // Nested operations count; the hourglass goes when the outermost ends.
+    if (busy) {
+        if (m_busyCursorDepth++ == 0)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else if (m_busyCursorDepth > 0) {
+        if (--m_busyCursorDepth == 0)
+            QApplication::restoreOverrideCursor();
+    }
 }
 
 void MainWindow::refreshCurrentLoop()
@@ -217,7 +249,7 @@ QWidget *MainWindow::page(const QString &objectName) const
 
 QTimer *MainWindow::timer(const QString &objectName) const
 {
-    return findChild<QTimer *>(objectName); // the window's own and its pages' 
+    return findChild<QTimer *>(objectName);
 }
 
 void MainWindow::setTabShown(const QString &pageName, bool shown)
@@ -239,54 +271,13 @@ void MainWindow::showServicePages()
         setTabShown(QLatin1String(name), true);
 }
 
-void MainWindow::applyChannelNames()
-{
-    // Channels 4, 5 and the mains carry names that replace the form's captions.
-    const QString names[3] = {tr("A4"), tr("A5"), tr("VFC_220")};
-    const char *const families[][3] = {
-        {"Label10", "Label11", "Label12"},
-        {"cbFlags4", "cbFlags5", "cbFlags6"},
-        {"cbAnalogLogEnabled4", "cbAnalogLogEnabled5", "cbAnalogLogEnabled6"},
-        {"cbAnalogEnabled4", "cbAnalogEnabled5", "cbAnalogEnabled6"},
-        {"cbAnalogUpr4", "cbAnalogUpr5", "cbAnalogUpr6"},
-        {"Label53", "Label54", "Label55"},
-        {"cblogFlags4", "cblogFlags5", "cblogFlags6"},
-    };
-    for (const auto &family : families) {
-        for (int i = 0; i < 3; ++i) {
-            QObject *o = findChild<QObject *>(QLatin1String(family[i]));
-            if (auto *label = qobject_cast<QLabel *>(o))
-                label->setText(names[i]);
-            else if (auto *button = qobject_cast<QAbstractButton *>(o))
-                button->setText(names[i]);
-        }
-    }
-}
-
 void MainWindow::setConnected(bool connected)
 {
     m_statusBar->setPanelText(0, connected ? tr("Подключен") : tr("Не подключен"));
     if (!connected)
         setWindowTitle(m_applicationTitle);
     m_statusBar->setPanelText(5, QString());
-    for (const char *name : {"QueryDeviceBtn", "ReadLogBtn"}) {
-        if (auto *w = findChild<QWidget *>(QLatin1String(name)))
-            w->setEnabled(connected);
-    }
-    if (m_logFrame)
-        m_logFrame->onConnectionChanged(connected);
-    if (!connected) {
-        // Everything a description enabled that talks to the controller.
-        for (const auto &names : {std::span<const char *const>(kDescribedWorkButtons),
-                                  std::span<const char *const>(kIdentityButtons)}) {
-            for (const char *name : names) {
-                if (auto *w = findChild<QWidget *>(QLatin1String(name)))
-                    w->setEnabled(false);
-            }
-        }
-        m_askTimer->stop();
-    }
-    for (Page *p : m_ownPages)
+    for (Page *p : m_pageTable)
         p->onConnectionChanged(connected);
 }
 
@@ -359,10 +350,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
         return;
     }
     m_dm.shutdown();
-    for (Page *p : m_ownPages)
+    for (Page *p : m_pageTable)
         p->onClosing();
-    if (m_logFrame)
-        m_logFrame->onClosing();
     QMainWindow::closeEvent(event);
 }
 

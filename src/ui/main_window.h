@@ -17,6 +17,9 @@ class QTimer;
 namespace vardex::link {
 class DataModule;
 }
+namespace vardex::work {
+struct DescriptionResult;
+}
 namespace vardex::log {
 class LogFrame;
 }
@@ -30,15 +33,16 @@ class LoopFilePage;
 
 namespace vardex::ui {
 
-class ClockControl;
 class DescriptionReader;
+class Page;
 class StatusBar;
 class WorkPage;
 
 inline const QString kApplicationTitle = QStringLiteral("Vardex 3.19");
 
-// The program's one window: every page, the status bar with the progress bar,
-// the timers, the connection handling, the hint line and the hidden-mode code.
+// The program's one window: the tabs with their pages, the status bar with the
+// progress bar, the connection and description handling (told to every page in
+// its table), the hint line and the hidden-mode code.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -57,6 +61,7 @@ public:
     StatusBar &statusBar() { return *m_statusBar; }
     QTabWidget &pageControl() { return *m_pages; }
     QWidget *page(const QString &objectName) const;
+    // A timer of the window or of one of its pages, by name.
     QTimer *timer(const QString &objectName) const;
     log::LogFrame *logFrame() const { return m_logFrame; }
     WorkPage *workPage() const { return m_workPage; }
@@ -64,7 +69,7 @@ public:
     loops::LoopPage *loopPage() const { return m_loopPage; }
     loops::LoopFilePage *loopFilePage() const { return m_loopFilePage; }
     DescriptionReader &descriptionReader() const { return *m_description; }
-    ClockControl &clockControl() const { return *m_clock; }
+    const std::vector<Page *> &pageTable() const { return m_pageTable; }
     const QString &typedLetters() const { return m_typedLetters; }
 
     // Shows or hides the tab of a page (the page keeps its content).
@@ -83,11 +88,11 @@ protected:
 
 private:
     void buildPages();
-    void applyChannelNames();
+    void showDescription(const work::DescriptionResult &result);
+    void setBusyCursor(bool busy);
     void onKeyPress(QKeyEvent *event);
     void setHintLine(const QString &hint);
     void refreshCurrentLoop();
-    void connectDescriptionAndClock();
 
     link::DataModule &m_dm;
     std::unique_ptr<WidgetPrompts> m_ownPrompts;
@@ -100,11 +105,10 @@ private:
     config::SetupFrame *m_setupFrame = nullptr;
     loops::LoopPage *m_loopPage = nullptr;
     loops::LoopFilePage *m_loopFilePage = nullptr;
+    // Every page, told of connection changes, descriptions, channel names, closing.
+    std::vector<Page *> m_pageTable;
     DescriptionReader *m_description = nullptr;
-    ClockControl *m_clock = nullptr;
-    QTimer *m_askTimer = nullptr;
-    QTimer *m_pingTimer = nullptr;
-    std::vector<Page *> m_ownPages; // pages that follow the Page interface
+    int m_busyCursorDepth = 0;
     QString m_applicationTitle = kApplicationTitle;
     QString m_typedLetters;
     const QEvent *m_lastKeyEvent = nullptr;

@@ -285,8 +285,7 @@ TEST(DataModuleWait, TwoReportsOfOneRequestEndTwoWaitsEvenWhenQueuedTogether)
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     ASSERT_TRUE(l.dm.waitReply(0));
     EXPECT_EQ(l.dm.replyByte(1), 0);
-    l.dm.setReplyReceived(false);
-    ASSERT_TRUE(l.dm.waitReply(0));
+    ASSERT_TRUE(l.dm.waitNextReport(0));
     EXPECT_EQ(l.dm.replyByte(1), 1);
 }
 
@@ -312,13 +311,11 @@ TEST(DataModuleWait, ReportsArrivingWhileTheErrorMessageIsOpenAreForTheNextWait)
     l.transport.injectReport(id, sim::Firmware::errorReply());
     ASSERT_TRUE(l.dm.waitReply(1000));
     EXPECT_EQ(l.dm.image().config.firmwareVersion, 7);
-    l.dm.setReplyReceived(false);
-    ASSERT_TRUE(l.dm.waitReply(1000));
+    ASSERT_TRUE(l.dm.waitNextReport(1000));
     // The caller sees the error reply, not the report that came while its message was open.
     EXPECT_TRUE(link::isErrorReply(l.dm.lastReply()));
     EXPECT_EQ(l.dm.image().config.firmwareVersion, 7);
-    l.dm.setReplyReceived(false);
-    ASSERT_TRUE(l.dm.waitReply(0));
+    ASSERT_TRUE(l.dm.waitNextReport(0));
     EXPECT_EQ(l.dm.replyByte(link::pos::Code), protocol::code::ConfigPage);
     EXPECT_EQ(l.dm.image().config.firmwareVersion, 24);
 }

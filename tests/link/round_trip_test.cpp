@@ -153,8 +153,7 @@ TEST(RoundTrip, LogRecordArrivesInTwoHalvesIntoTheBuffer)
 {
     RoundTrip r(sim::controllerWithLog(20));
     ASSERT_TRUE(r.exchange(protocol::readLogRecord(1), 1000));
-    r.dm.setReplyReceived(false);
-    ASSERT_TRUE(r.dm.waitReply(1000));
+    ASSERT_TRUE(r.dm.waitNextReport(1000));
     const auto &buffer = r.dm.image().logRecordBuffer;
     EXPECT_TRUE(std::any_of(buffer.begin(), buffer.begin() + 50, [](auto b) { return b != 0; }));
     EXPECT_TRUE(std::any_of(buffer.begin() + 50, buffer.begin() + 74, [](auto b) { return b; }));

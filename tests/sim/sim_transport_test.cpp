@@ -294,8 +294,7 @@ TEST(SimLink, InjectedReportReachesTheHandlerWithoutARequest)
 {
     Rig rig;
     ASSERT_TRUE(rig.connected);
-    rig.dm.setReplyReceived(false);
     rig.transport.injectReport(rig.id, request(10, 2));
-    EXPECT_TRUE(rig.dm.waitReply(500));
+    EXPECT_TRUE(rig.dm.waitNextReport(500));
     EXPECT_EQ(rig.dm.replyByte(0), 10);
 }

@@ -1,5 +1,4 @@
 #include "description_rig.h"
-#include "ui/clock_control.h"
 
 #include <QElapsedTimer>
 #include <QTimer>

@@ -187,16 +187,38 @@ TEST(DescriptionRead, MissingIdentityKeepsTheShownDescriptionButNotTheSignedComm
     EXPECT_TRUE(test::cursorRestored());
 }
 
-TEST(DescriptionRead, ErrorReplyToTheIdentityNamesNoSerialNumber)
+// The controller did answer (with its error reply, reported once): the read ends as
+// an answered one, only the error report's bytes make no serial number.
+TEST(DescriptionRead, ErrorReplyToTheIdentityEndsTheReadWithoutASerialNumber)
 {
     DescriptionRig rig;
+    rig.window->setWindowTitle(QStringLiteral("Vardex 3.19  S/N=9.9.9.9.9.9.9.9.9.9."));
     rig.fault(Fault::Kind::ErrorReply, 34);
     rig.describe();
     EXPECT_EQ(rig.prompts.messages, QStringList{test::kNoReply});
-    EXPECT_EQ(rig.caption(), QStringLiteral("Vardex 3.19"));
+    QString rest;
+    EXPECT_GE(test::durationPrefix(rig.caption(), &rest), 0) << rig.caption().toStdString();
+    EXPECT_EQ(rest, QStringLiteral("Vardex 3.19"));
     EXPECT_TRUE(rig.enabled("WorkStateBtn"));
-    EXPECT_FALSE(rig.enabled("GetKeyBtn"));
+    for (const char *name : ui::kIdentityButtons)
+        EXPECT_TRUE(rig.enabled(name)) << name;
     EXPECT_TRUE(test::cursorRestored());
+}
+
+// The read replaced all 26 loops: the loop on show is drawn from the new records.
+TEST(DescriptionRead, LoopOnShowIsDrawnAgainFromTheReadRecords)
+{
+    DescriptionRig rig;
+    loops::LoopPage *page = rig.window->loopPage();
+    page->showUprLoop(1, QString()); // nothing known yet: shown empty
+    auto *door = page->findChild<QCheckBox *>("cbDigitInputUpr1");
+    ASSERT_NE(door, nullptr);
+    ASSERT_FALSE(door->isChecked());
+
+    rig.describe();
+    ASSERT_EQ(rig.dm.image().loop(1).contactUse & 1, 1); // the door contact of loop 1
+    EXPECT_TRUE(door->isChecked());
+    EXPECT_TRUE(door->isEnabled());
 }
 
 TEST(DescriptionRead, ErrorReplyToPage3IsReportedAndTheReadGoesOn)

@@ -199,4 +199,12 @@ void InputsPage::showConfig()
     }
 }
 
+void InputsPage::setChannelNames(const ChannelNames &names)
+{
+    for (int i = 0; i < 3; ++i) {
+        if (auto *box = findChild<QCheckBox *>(familyName("cbAnalogEnabled", 4 + i)))
+            box->setText(names[i]);
+    }
+}
+
 } // namespace vardex::config

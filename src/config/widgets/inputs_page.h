@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/channel_names.h"
+
 #include "link/device_image.h"
 
 #include <QWidget>
@@ -18,6 +20,8 @@ public:
 
     // Steps 2 to 4 of filling the pages: contacts, TTL inputs, analog, sensors.
     void showConfig();
+    // Channels 4, 5 and the mains are captioned by their names.
+    void setChannelNames(const ChannelNames &names);
 
 private:
     QWidget *buildAnalog();

@@ -94,4 +94,12 @@ void LoggingPage::showConfig()
     }
 }
 
+void LoggingPage::setChannelNames(const ChannelNames &names)
+{
+    for (int i = 0; i < 3; ++i) {
+        if (auto *box = findChild<QCheckBox *>(familyName("cbAnalogLogEnabled", 4 + i)))
+            box->setText(names[i]);
+    }
+}
+
 } // namespace vardex::config

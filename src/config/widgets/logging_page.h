@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/channel_names.h"
+
 #include "link/device_image.h"
 
 #include <QWidget>
@@ -16,6 +18,8 @@ public:
 
     // Steps 9 and 10 of filling the pages.
     void showConfig();
+    // Channels 4, 5 and the mains are captioned by their names.
+    void setChannelNames(const ChannelNames &names);
 
 private:
     link::MonitorConfig &m_config;

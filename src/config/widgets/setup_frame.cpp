@@ -1,5 +1,7 @@
 #include "config/widgets/setup_frame.h"
 
+#include "work/description_transfer.h"
+
 #include "config/tree_nodes.h"
 #include "config/widgets/icon_set.h"
 #include "config/widgets/inputs_page.h"
@@ -178,6 +180,26 @@ void SetupFrame::onNodeSelected(int index)
         break;
     }
     }
+}
+
+void SetupFrame::onConnectionChanged(bool connected)
+{
+    if (!connected)
+        m_system->setTransferEnabled(false);
+}
+
+void SetupFrame::onDescriptionRead(const work::DescriptionResult &result)
+{
+    if (!result.described)
+        return;
+    showMonitorConfig();
+    m_system->setTransferEnabled(true);
+}
+
+void SetupFrame::onChannelNames(const ChannelNames &names)
+{
+    m_inputs->setChannelNames(names);
+    m_logging->setChannelNames(names);
 }
 
 } // namespace vardex::config

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/widgets/page.h"
+
 #include <QWidget>
 
 class QLabel;
@@ -21,7 +23,7 @@ class SystemPage;
 // the six pages. The loop page and the loop file page are put into
 // controlTabSheet() and firstTabSheet() by the main window; the frame tells it
 // which loop to show through loopShown().
-class SetupFrame : public QWidget {
+class SetupFrame : public QWidget, public ui::Page {
     Q_OBJECT
 public:
     explicit SetupFrame(ui::PageContext &ctx, QWidget *parent = nullptr);
@@ -40,6 +42,12 @@ public:
     // and sets the look of every output node. Only displays.
     void showMonitorConfig();
     void setOutputNodeLook(int node, bool enabled);
+
+    void onConnectionChanged(bool connected) override;
+    // A described controller: the pages show its configuration, reading and
+    // writing it become possible.
+    void onDescriptionRead(const work::DescriptionResult &result) override;
+    void onChannelNames(const ChannelNames &names) override;
 
 signals:
     // CurrentLoop is n, the loop page is up and the header reads

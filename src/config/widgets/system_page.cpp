@@ -48,13 +48,12 @@ SystemPage::SystemPage(ui::PageContext &ctx, QWidget *parent) : QWidget(parent),
 
     auto *deviceGroup = makeGroup(this, tr("Контроллер"));
     auto *device = new QHBoxLayout(deviceGroup);
-    auto *read = makeButton(deviceGroup, "ReadCfgBtn", tr("Чтение "));
-    auto *write = makeButton(deviceGroup, "WriteCfgBtn", tr("Запись"));
+    m_read = makeButton(deviceGroup, "ReadCfgBtn", tr("Чтение "));
+    m_write = makeButton(deviceGroup, "WriteCfgBtn", tr("Запись"));
     // Enabled by a successful device description.
-    read->setEnabled(false);
-    write->setEnabled(false);
-    device->addWidget(read);
-    device->addWidget(write);
+    setTransferEnabled(false);
+    device->addWidget(m_read);
+    device->addWidget(m_write);
     device->addStretch(1);
 
     auto *numberRow = new QGridLayout;
@@ -83,8 +82,8 @@ SystemPage::SystemPage(ui::PageContext &ctx, QWidget *parent) : QWidget(parent),
     connect(save, &QPushButton::clicked, this, &SystemPage::save);
     connect(load, &QPushButton::clicked, this, &SystemPage::load);
     connect(clear, &QPushButton::clicked, this, &SystemPage::clear);
-    connect(read, &QPushButton::clicked, this, &SystemPage::read);
-    connect(write, &QPushButton::clicked, this, &SystemPage::write);
+    connect(m_read, &QPushButton::clicked, this, &SystemPage::read);
+    connect(m_write, &QPushButton::clicked, this, &SystemPage::write);
 }
 
 void SystemPage::showConfig()
@@ -148,10 +147,10 @@ void SystemPage::read()
     QPointer<SystemPage> self(this);
     link::DataModule &dm = m_ctx.dm;
     ui::Prompts &prompts = m_ctx.prompts;
-    dm.run([self, &dm, &prompts] {
+    dm.runOperation([self, &prompts](link::OperationContext &ctx) {
         if (!self)
             return;
-        const ReadOutcome outcome = readConfig(dm, [&prompts](const QString &text) {
+        const ReadOutcome outcome = readConfig(ctx, [&prompts](const QString &text) {
             prompts.message(text, ui::Prompts::Kind::Warning);
         });
         if (outcome == ReadOutcome::Complete && self)
@@ -161,8 +160,13 @@ void SystemPage::read()
 
 void SystemPage::write()
 {
-    link::DataModule &dm = m_ctx.dm;
-    dm.run([&dm] { writeConfig(dm); });
+    m_ctx.dm.runOperation([](link::OperationContext &ctx) { writeConfig(ctx); });
+}
+
+void SystemPage::setTransferEnabled(bool enabled)
+{
+    m_read->setEnabled(enabled);
+    m_write->setEnabled(enabled);
 }
 
 } // namespace vardex::config

@@ -21,6 +21,8 @@ public:
 
     // Step 1 of filling the pages.
     void showConfig();
+    // Reading and writing need a described controller.
+    void setTransferEnabled(bool enabled);
 
 signals:
     // The image now holds another configuration (loaded, cleared or read): the
@@ -35,6 +37,8 @@ private:
     void write();
 
     ui::PageContext &m_ctx;
+    QPushButton *m_read;
+    QPushButton *m_write;
     QSpinBox *m_number;
     QLabel *m_name;
 };

@@ -2,8 +2,8 @@
 
 #include "common/channel_names.h"
 
-namespace vardex::link {
-struct DeviceDescription;
+namespace vardex::work {
+struct DescriptionResult;
 }
 
 namespace vardex::ui {
@@ -17,8 +17,9 @@ public:
     // A controller was taken (connected: it declares its feature report) or the
     // current one went away.
     virtual void onConnectionChanged(bool connected) { (void)connected; }
-    // A description read finished; what it read is in the image.
-    virtual void onDescriptionRead() {}
+    // A description read ended; what it got is in the image, and result says how
+    // far it came (configuration, loops, identity).
+    virtual void onDescriptionRead(const work::DescriptionResult &result) { (void)result; }
     // The names of channels 4, 5 and the mains, at start-up and when they change.
     virtual void onChannelNames(const ChannelNames &names) { (void)names; }
     // The window is closing: stop timers, end what the page runs.

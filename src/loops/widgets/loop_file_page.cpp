@@ -7,6 +7,7 @@
 #include "link/data_module.h"
 #include "loops/loop_file.h"
 #include "loops/loop_transfer.h"
+#include "work/description_transfer.h"
 
 #include <QFileInfo>
 #include <QLabel>
@@ -69,10 +70,14 @@ LoopFilePage::LoopFilePage(ui::PageContext &ctx, QWidget *parent) : QWidget(pare
         button->setFixedWidth(180);
         layout->addWidget(button);
         connect(button, &QPushButton::clicked, this, b.handler);
+        if (b.handler == &LoopFilePage::onReadAll)
+            m_readAll = button;
+        else if (b.handler == &LoopFilePage::onWriteAll)
+            m_writeAll = button;
     }
     // Until a device description succeeds there is nothing to talk to.
-    findChild<QPushButton *>(QStringLiteral("ReadUprLoopConfigBtn"))->setEnabled(false);
-    findChild<QPushButton *>(QStringLiteral("WriteUprLoopConfigBtn"))->setEnabled(false);
+    m_readAll->setEnabled(false);
+    m_writeAll->setEnabled(false);
 
     m_nameLabel = new QLabel(this);
     m_nameLabel->setObjectName(QStringLiteral("UpLoopConfigNameLabel"));
@@ -127,10 +132,9 @@ void LoopFilePage::onClear()
 
 void LoopFilePage::onReadAll()
 {
-    link::DataModule &dm = m_ctx.dm;
     QPointer<LoopFilePage> self(this);
-    dm.run([&dm, self] {
-        readAllLoops(dm);
+    m_ctx.dm.runOperation([self](link::OperationContext &ctx) {
+        readAllLoops(ctx);
         if (self)
             emit self->loopsChanged();
     });
@@ -138,14 +142,29 @@ void LoopFilePage::onReadAll()
 
 void LoopFilePage::onWriteAll()
 {
-    link::DataModule &dm = m_ctx.dm;
     ui::Prompts &prompts = m_ctx.prompts;
-    dm.run([&dm, &prompts] {
-        const WriteAllResult r = writeAllLoops(dm);
+    m_ctx.dm.runOperation([&prompts](link::OperationContext &ctx) {
+        const WriteAllResult r = writeAllLoops(ctx);
         if (r.outcome == WriteOutcome::VerifyFailed)
             prompts.message(kWriteVerifyFailed + QString::number(r.failedLoop),
                             ui::Prompts::Kind::Warning);
     });
+}
+
+void LoopFilePage::onConnectionChanged(bool connected)
+{
+    if (!connected) {
+        m_readAll->setEnabled(false);
+        m_writeAll->setEnabled(false);
+    }
+}
+
+void LoopFilePage::onDescriptionRead(const work::DescriptionResult &result)
+{
+    if (result.described) {
+        m_readAll->setEnabled(true);
+        m_writeAll->setEnabled(true);
+    }
 }
 
 } // namespace vardex::loops

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/widgets/page.h"
+
 #include <QWidget>
 
 class QLabel;
@@ -13,13 +15,17 @@ namespace vardex::loops {
 
 // The loop file page: all 26 loops at once, to and from a *.upr file and the
 // controller.
-class LoopFilePage : public QWidget {
+class LoopFilePage : public QWidget, public ui::Page {
     Q_OBJECT
 public:
     explicit LoopFilePage(ui::PageContext &ctx, QWidget *parent = nullptr);
 
     // The last saved or loaded file's name without folder and extension.
     QString loopFileName() const;
+
+    void onConnectionChanged(bool connected) override;
+    // Reading and writing all loops need a described controller.
+    void onDescriptionRead(const work::DescriptionResult &result) override;
 
     static const QString kOpenFilter;
     static const QString kSaveFilter;
@@ -37,6 +43,8 @@ private:
 
     ui::PageContext &m_ctx;
     QLabel *m_nameLabel = nullptr;
+    QPushButton *m_readAll = nullptr;
+    QPushButton *m_writeAll = nullptr;
 };
 
 } // namespace vardex::loops

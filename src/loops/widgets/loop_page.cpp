@@ -9,6 +9,7 @@
 #include "loops/loop_outputs.h"
 #include "loops/loop_transfer.h"
 #include "loops/widgets/ext_box.h"
+#include "work/description_transfer.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -262,8 +263,7 @@ void LoopPage::onReadClicked()
     const int n = m_currentLoop; // every step uses the loop current at the press
     if (n == 0)
         return;
-    link::DataModule &dm = m_ctx.dm;
-    dm.run([&dm, n] { readLoop(dm, n); });
+    m_ctx.dm.runOperation([n](link::OperationContext &ctx) { readLoop(ctx, n); });
 }
 
 void LoopPage::onWriteClicked()
@@ -272,10 +272,9 @@ void LoopPage::onWriteClicked()
     const int n = m_currentLoop;
     if (n == 0)
         return;
-    link::DataModule &dm = m_ctx.dm;
     ui::Prompts &prompts = m_ctx.prompts;
-    dm.run([&dm, &prompts, n] {
-        if (writeLoop(dm, n) == WriteOutcome::VerifyFailed)
+    m_ctx.dm.runOperation([&prompts, n](link::OperationContext &ctx) {
+        if (writeLoop(ctx, n) == WriteOutcome::VerifyFailed)
             prompts.message(kVerifyFailed, ui::Prompts::Kind::Warning);
     });
 }
@@ -296,6 +295,34 @@ void LoopPage::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     layoutExtBox();
+}
+
+void LoopPage::onDescriptionRead(const work::DescriptionResult &result)
+{
+    if (result.configurationRead) {
+        closeExtendedBox();
+        if (m_ctx.dm.image().config.firmwareVersion >= kExtendedLoopFirmware) {
+            m_extBtn->setProperty("tag", 0);
+            // A loop on show keeps its own rule: its output must be enabled too.
+            if (m_currentLoop != 0)
+                updateExtendedAvailability();
+            else
+                m_extBtn->setEnabled(true);
+        } else {
+            m_extBtn->setEnabled(false);
+        }
+    }
+    if (result.described) {
+        if (m_currentLoop != 0)
+            showUprLoop(m_currentLoop, QString());
+        enableLoopInputs();
+    }
+}
+
+void LoopPage::onChannelNames(const ChannelNames &names)
+{
+    for (int i = 0; i < 3; ++i)
+        m_analog[static_cast<std::size_t>(3 + i)].use->setText(names[i]);
 }
 
 } // namespace vardex::loops

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/widgets/page.h"
+
 #include <QWidget>
 
 #include <array>
@@ -21,7 +23,7 @@ class ExtBox;
 // The loop page: edits UprLoopConfig[CurrentLoop] of the image (inputs taking part,
 // their levels and modes, the program inputs), reads and writes that one loop with a
 // read-back check, and opens the extended box over itself.
-class LoopPage : public QWidget {
+class LoopPage : public QWidget, public ui::Page {
     Q_OBJECT
 public:
     explicit LoopPage(ui::PageContext &ctx, QWidget *parent = nullptr);
@@ -30,6 +32,11 @@ public:
     // Whether loop n's own output is enabled in the configuration (false outside 1..26).
     bool loopOutputEnabled(int n) const;
     ExtBox *extendedBox() const { return m_extBox; }
+
+    // A read configuration decides the extended settings (the box closes, its
+    // button resets); read loops replace the one on show, so it is drawn again.
+    void onDescriptionRead(const work::DescriptionResult &result) override;
+    void onChannelNames(const ChannelNames &names) override;
 
 public slots:
     // Shows loop n; only displays, the record is not written. The frame sets the

@@ -46,4 +46,10 @@ QCheckBox *WorkFlags::flag(int n) const
                                                  : nullptr;
 }
 
+void WorkFlags::setChannelNames(const ChannelNames &names)
+{
+    for (int i = 0; i < 3; ++i)
+        m_flags[static_cast<std::size_t>(3 + i)]->setText(names[i]);
+}
+
 } // namespace vardex::ui

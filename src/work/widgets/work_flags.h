@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/channel_names.h"
+
 #include "work/system_flags.h"
 
 #include <QGroupBox>
@@ -24,6 +26,8 @@ public:
 
     void showState(const link::MonitorState &state);
     QCheckBox *flag(int n) const; // 1..64, nullptr outside
+    // Flags 4, 5 and 6 tell of channels 4, 5 and the mains, by their names.
+    void setChannelNames(const ChannelNames &names);
 
 private:
     std::array<QCheckBox *, work::kSystemFlagCount> m_flags{};

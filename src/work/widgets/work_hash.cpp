@@ -1,9 +1,8 @@
 #include "work/widgets/work_hash.h"
 
 #include "link/data_module.h"
-#include "link/protocol.h"
-#include "signed/digest.h"
 #include "work/hash_hints.h"
+#include "work/work_transfer.h"
 #include "work/widgets/work_look.h"
 
 #include <QPushButton>
@@ -34,59 +33,58 @@ WorkHash::WorkHash(link::DataModule &dm, QWidget *parent)
     m_getKey = hashButton("GetKeyBtn", tr("Ключ"), tr("Генерация секретного ключа"), this);
     m_getOpenKey = hashButton("GetOpenKeyBtn", tr("Откр"), tr("Генерация открытого ключа"), this);
     m_writeHash = hashButton("WriteHashBtn", tr("HASH"), tr("Выдать HASH команду"), this);
-    auto *reset = hashButton("ResetHashBtn", tr("Сброс"), tr("Сброс  HASH команды"), this);
+    m_reset = hashButton("ResetHashBtn", tr("Сброс"), tr("Сброс  HASH команды"), this);
     // The clock read of this group belongs to the clock buttons; hidden in the form.
-    auto *clock = hashButton("SetHashTimerBtn", tr("Часы"), tr("Текущее время монитора"), this);
-    clock->hide();
+    m_clock = hashButton("SetHashTimerBtn", tr("Часы"), tr("Текущее время монитора"), this);
+    m_clock->hide();
 
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(6, 2, 6, 6);
     column->setSpacing(4);
-    for (QPushButton *b : {m_getKey, m_getOpenKey, m_writeHash, reset, clock})
+    for (QPushButton *b : {m_getKey, m_getOpenKey, m_writeHash, m_reset, m_clock})
         column->addWidget(b);
 
     connect(m_getKey, &QPushButton::clicked, this, &WorkHash::getKey);
     connect(m_getOpenKey, &QPushButton::clicked, this, &WorkHash::getOpenKey);
     connect(m_writeHash, &QPushButton::clicked, this, &WorkHash::writeHash);
-    connect(reset, &QPushButton::clicked, this, &WorkHash::resetHash);
+    connect(m_reset, &QPushButton::clicked, this, &WorkHash::resetHash);
 }
 
+void WorkHash::enableButtons(bool enabled)
+{
+    for (QPushButton *b : {m_getKey, m_getOpenKey, m_writeHash, m_reset, m_clock})
+        b->setEnabled(enabled);
+}
+
+// Each button is one operation; the hint shows the buffer after the wait. The
+// group lives as long as the window, which outlives every operation.
 void WorkHash::getKey()
 {
-    m_dm.run([this] {
-        auto &key = m_dm.image().generatedKey;
-        key.fill(0);
-        m_dm.send(link::protocol::generateKey());
-        m_dm.waitReply(kKeyWaitMs); // a time-out shows the zeros
-        setHint(m_getKey, work::generatedKeyHint(key));
+    m_dm.runOperation([this](link::OperationContext &ctx) {
+        work::generateKey(ctx); // a time-out shows the zeros
+        setHint(m_getKey, work::generatedKeyHint(ctx.image().generatedKey));
     });
 }
 
 void WorkHash::getOpenKey()
 {
-    m_dm.run([this] {
-        auto &key = m_dm.image().openKey;
-        key.fill(0);
-        m_dm.send(link::protocol::readOpenKey());
-        m_dm.waitReply(kKeyWaitMs);
-        setHint(m_getOpenKey, work::openKeyHint(key));
+    m_dm.runOperation([this](link::OperationContext &ctx) {
+        work::readOpenKey(ctx);
+        setHint(m_getOpenKey, work::openKeyHint(ctx.image().openKey));
     });
 }
 
 void WorkHash::writeHash()
 {
-    m_dm.run([this] {
-        auto &image = m_dm.image();
-        image.hashDigest = sign::signedCommandDigest(image.openKey, image.generatedKey);
-        m_dm.send(link::protocol::sendHash(image.hashDigest));
-        m_dm.waitReply(kKeyWaitMs);
-        setHint(m_writeHash, work::hashReplyHint(image.hashReply));
+    m_dm.runOperation([this](link::OperationContext &ctx) {
+        work::sendHash(ctx);
+        setHint(m_writeHash, work::hashReplyHint(ctx.image().hashReply));
     });
 }
 
 void WorkHash::resetHash()
 {
-    m_dm.run([this] { m_dm.send(link::protocol::resetHash()); });
+    m_dm.runOperation([](link::OperationContext &ctx) { work::resetHash(ctx); });
 }
 
 } // namespace vardex::ui

@@ -15,9 +15,12 @@ namespace vardex::ui {
 class WorkHash : public QGroupBox {
     Q_OBJECT
 public:
-    static constexpr int kKeyWaitMs = 15000;
-
     explicit WorkHash(link::DataModule &dm, QWidget *parent = nullptr);
+
+    // The hidden clock button of the group (the page reads the clock with it).
+    QPushButton *clockButton() const { return m_clock; }
+    // The buttons the identity of a description enables (the clock one with them).
+    void enableButtons(bool enabled);
 
 private:
     void getKey();
@@ -29,6 +32,8 @@ private:
     QPushButton *m_getKey;
     QPushButton *m_getOpenKey;
     QPushButton *m_writeHash;
+    QPushButton *m_reset;
+    QPushButton *m_clock;
 };
 
 } // namespace vardex::ui

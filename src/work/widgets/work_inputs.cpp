@@ -70,6 +70,7 @@ WorkInputs::WorkInputs(QWidget *parent) : QGroupBox(tr("Входные пара�
     for (int k = 1; k <= 6; ++k) {
         auto *label = new QLabel(QString::fromUtf8(kAnalogCaptions[k - 1]), analog);
         label->setObjectName(memberName("Label", 6 + k));
+        m_analogCaptions[k - 1] = label;
         m_analog[k - 1] =
             valueField(k <= 5 ? memberName("stAnalog", k) : QStringLiteral("stPower"), analog);
         analogGrid->addWidget(label, k - 1, 0);
@@ -112,6 +113,12 @@ void WorkInputs::enableChannels(const link::MonitorConfig &config)
         m_analog[k - 1]->setEnabled(work::maskBit(config.analogEnable, k));
         m_temper[k - 1]->setEnabled(work::maskBit(config.temperEnable, k));
     }
+}
+
+void WorkInputs::setChannelNames(const ChannelNames &names)
+{
+    for (int i = 0; i < 3; ++i)
+        m_analogCaptions[static_cast<std::size_t>(3 + i)]->setText(names[i]);
 }
 
 } // namespace vardex::ui

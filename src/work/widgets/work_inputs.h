@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/channel_names.h"
+
 #include <QGroupBox>
 
 #include <array>
@@ -25,8 +27,11 @@ public:
     void showState(const link::MonitorState &state, const link::MonitorConfig &config);
     // Enables each channel whose bit is set in its configuration mask.
     void enableChannels(const link::MonitorConfig &config);
+    // Channels 4, 5 and the mains carry their own names.
+    void setChannelNames(const ChannelNames &names);
 
 private:
+    std::array<QLabel *, 6> m_analogCaptions{};
     std::array<QLabel *, 6> m_temper{};
     std::array<QLabel *, 6> m_analog{}; // 1..5 and the mains (stPower)
     std::array<QCheckBox *, 8> m_ttlInputs{};

@@ -1,7 +1,7 @@
 #include "work/widgets/work_outputs.h"
 
 #include "link/data_module.h"
-#include "link/protocol.h"
+#include "work/work_transfer.h"
 #include "work/masks.h"
 #include "work/widgets/work_look.h"
 
@@ -167,7 +167,7 @@ void WorkOutputs::onFanBarChanged(QScrollBar *bar, int position)
 void WorkOutputs::sendTask()
 {
     // Fire and forget: the effect shows at the next state display.
-    m_dm.run([this] { m_dm.send(link::protocol::writeOutputTask(m_dm.image().outputTask)); });
+    m_dm.runOperation([](link::OperationContext &ctx) { work::sendOutputTask(ctx); });
 }
 
 void WorkOutputs::showState(const link::MonitorState &state)

@@ -1,6 +1,11 @@
 #include "work/widgets/work_page.h"
 
+#include "kit/widgets/prompts.h"
+#include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
+#include "work/description_text.h"
+#include "work/description_transfer.h"
+#include "work/work_transfer.h"
 #include "work/widgets/work_flags.h"
 #include "work/widgets/work_hash.h"
 #include "work/widgets/work_inputs.h"
@@ -10,6 +15,7 @@
 
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -31,17 +37,12 @@ QPushButton *button(const char *name, const QString &caption, const QString &hin
 
 } // namespace
 
-WorkPage::WorkPage(PageContext context, QWidget *parent, QTimer *askTimer)
-    : QWidget(parent), m_ctx(context), m_askTimer(askTimer)
+WorkPage::WorkPage(PageContext context, QWidget *parent) : QWidget(parent), m_ctx(context)
 {
     setObjectName(QStringLiteral("WorkPage"));
-    if (!m_askTimer && parent)
-        m_askTimer = parent->window()->findChild<QTimer *>(QStringLiteral("AskTimer"));
-    if (!m_askTimer) {
-        m_askTimer = new QTimer(this);
-        m_askTimer->setObjectName(QStringLiteral("AskTimer"));
-        m_askTimer->setInterval(1000);
-    }
+    m_askTimer = new QTimer(this);
+    m_askTimer->setObjectName(QStringLiteral("AskTimer"));
+    m_askTimer->setInterval(1000);
 
     m_inputs = new WorkInputs(this);
     m_outputs = new WorkOutputs(m_ctx.dm, this);
@@ -94,6 +95,74 @@ WorkPage::WorkPage(PageContext context, QWidget *parent, QTimer *askTimer)
     m_polling = new WorkPolling(
         m_ctx.dm, *m_askTimer, *m_askStateBtn, *m_workStateBtn, [this] { showMonitorState(); },
         this);
+
+    connect(m_queryDeviceBtn, &QPushButton::clicked, this, &WorkPage::descriptionRequested);
+    connect(m_getDateTimeBtn, &QPushButton::clicked, this, &WorkPage::readClock);
+    connect(m_hash->clockButton(), &QPushButton::clicked, this, &WorkPage::readClock);
+    connect(m_dateTimeSyncBtn, &QPushButton::clicked, this, &WorkPage::syncClock);
+}
+
+void WorkPage::onConnectionChanged(bool connected)
+{
+    m_queryDeviceBtn->setEnabled(connected);
+    if (connected)
+        return;
+    // Everything a description enabled that talks to the controller.
+    for (QWidget *w : describedButtons())
+        w->setEnabled(false);
+    m_hash->enableButtons(false);
+    m_askTimer->stop();
+}
+
+void WorkPage::onDescriptionRead(const work::DescriptionResult &result)
+{
+    if (result.described) {
+        enableChannels(m_ctx.dm.image().config);
+        for (QWidget *w : describedButtons())
+            w->setEnabled(true);
+    }
+    if (result.identityAnswered)
+        m_hash->enableButtons(true);
+}
+
+void WorkPage::onChannelNames(const ChannelNames &names)
+{
+    m_inputs->setChannelNames(names);
+    m_flags->setChannelNames(names);
+}
+
+void WorkPage::onClosing()
+{
+    m_askTimer->stop();
+}
+
+std::vector<QWidget *> WorkPage::describedButtons() const
+{
+    return {m_dateTimeSyncBtn, m_outputs->taskButton(), m_getDateTimeBtn, m_workStateBtn,
+            m_askStateBtn};
+}
+
+void WorkPage::readClock()
+{
+    QPointer<WorkPage> self(this);
+    m_ctx.dm.runOperation([self](link::OperationContext &ctx) {
+        const work::ClockReadResult r = work::readClock(ctx);
+        if (!self || !r.answered)
+            return;
+        if (r.text)
+            self->m_ctx.statusBar.setPanelText(4, *r.text);
+        else
+            self->m_ctx.prompts.message(work::invalidClockMessage(r.clock),
+                                        Prompts::Kind::Warning);
+    });
+}
+
+void WorkPage::syncClock()
+{
+    // The time of the moment the request goes out, not of the click.
+    Clock &clock = m_ctx.clock;
+    m_ctx.dm.runOperation(
+        [&clock](link::OperationContext &ctx) { work::setClock(ctx, clock.now()); });
 }
 
 void WorkPage::showMonitorState()

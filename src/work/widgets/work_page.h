@@ -1,8 +1,11 @@
 #pragma once
 
+#include "kit/widgets/page.h"
 #include "kit/widgets/page_context.h"
 
 #include <QWidget>
+
+#include <vector>
 
 class QCheckBox;
 class QPushButton;
@@ -20,14 +23,17 @@ class WorkInputs;
 class WorkOutputs;
 class WorkPolling;
 
-// The Work page: live state, manual outputs, polling, description and clock
-// buttons and the signed-command group.
-class WorkPage : public QWidget {
+// The Work page: live state, manual outputs, polling (with its AskTimer), the
+// description and clock buttons and the signed-command group.
+class WorkPage : public QWidget, public Page {
     Q_OBJECT
 public:
-    // askTimer: the main window's AskTimer; when null the page looks it up in its
-    // window by name, and without one it keeps its own.
-    WorkPage(PageContext context, QWidget *parent = nullptr, QTimer *askTimer = nullptr);
+    explicit WorkPage(PageContext context, QWidget *parent = nullptr);
+
+    void onConnectionChanged(bool connected) override;
+    void onDescriptionRead(const work::DescriptionResult &result) override;
+    void onChannelNames(const ChannelNames &names) override;
+    void onClosing() override;
 
     // Writes every family of the page from the image's MonitorState; sends nothing.
     void showMonitorState();
@@ -44,7 +50,15 @@ public:
     QCheckBox *flag(int n) const;
     WorkPolling &polling() const { return *m_polling; }
 
+signals:
+    // "Описание " was pressed: the window runs the description read.
+    void descriptionRequested();
+
 private:
+    std::vector<QWidget *> describedButtons() const;
+    void readClock();
+    void syncClock();
+
     PageContext m_ctx;
     QTimer *m_askTimer = nullptr;
     WorkInputs *m_inputs = nullptr;

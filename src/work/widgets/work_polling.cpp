@@ -2,6 +2,7 @@
 
 #include "link/data_module.h"
 #include "work/widgets/work_look.h"
+#include "work/work_transfer.h"
 
 #include <QElapsedTimer>
 #include <QPushButton>
@@ -46,10 +47,7 @@ void WorkPolling::onTick()
 
 bool WorkPolling::runSequence(std::span<const work::Exchange> exchanges)
 {
-    return work::runExchanges(exchanges, [this](const work::Exchange &e) {
-        m_dm.send(work::requestPayload(e.request));
-        return m_dm.waitReply(e.timeoutMs);
-    });
+    return work::readState(m_dm, exchanges);
 }
 
 void WorkPolling::readOnce()

@@ -1,0 +1,88 @@
+#include "work/description_transfer.h"
+
+#include "link/config_transfer.h"
+#include "link/protocol.h"
+#include "link/reply_table.h"
+#include "loops/loop_transfer.h"
+#include "work/description_text.h"
+
+#include <QElapsedTimer>
+
+namespace vardex::work {
+
+namespace {
+
+link::OpResult stopped(link::OperationContext &ctx, int step = 0)
+{
+    return link::OpResult::fail(ctx.cancelled() ? ctx.cancelReason() : link::OpStatus::NoReply,
+                                step);
+}
+
+} // namespace
+
+DescriptionResult readDescription(link::OperationContext &ctx, const DescriptionTimings &timings,
+                                  const std::function<bool()> &controllerPresent)
+{
+    DescriptionResult r;
+    if (!controllerPresent()) {
+        r.op = link::OpResult::fail(link::OpStatus::Disconnected);
+        return r;
+    }
+    QElapsedTimer elapsed;
+    elapsed.start();
+    link::BusyCursorScope cursor(ctx);
+    auto timedEnd = [&] {
+        r.timed = true;
+        r.elapsedMs = elapsed.elapsed();
+        return r;
+    };
+
+    // Configuration pages 0..2 are awaited by the run; page 3 here. A failed run did
+    // not ask for page 3, so there is nothing to wait for (a late page reply must not
+    // pass for it).
+    if (!link::readConfiguration(ctx, {})) {
+        r.op = stopped(ctx);
+        return timedEnd();
+    }
+    if (!ctx.waitReply(timings.configPage3Ms)) {
+        // Only the duration tells of it.
+        r.op = link::OpResult::fail(ctx.cancelled() ? ctx.cancelReason() : link::OpStatus::Failed);
+        return timedEnd();
+    }
+    r.configurationRead = true;
+
+    loops::ReadAllOptions loopRead;
+    loopRead.timeoutMs = timings.loopRecordMs;
+    loopRead.stopAtMiss = true;
+    loopRead.showProgress = false;
+    r.op = loops::readAllLoops(ctx, loopRead);
+    if (!r.op.ok())
+        return r;
+    // A controller pulled out during the last wait: nothing to enable any more.
+    if (!controllerPresent()) {
+        r.op = link::OpResult::fail(link::OpStatus::Disconnected);
+        return r;
+    }
+    r.described = true;
+
+    ctx.pause(timings.identityPauseMs);
+    ctx.send(link::protocol::readIdentity());
+    if (!ctx.waitReply(timings.identityMs)) {
+        r.op = stopped(ctx);
+        return r;
+    }
+    if (!controllerPresent()) {
+        r.op = link::OpResult::fail(link::OpStatus::Disconnected);
+        return r;
+    }
+    r.identityAnswered = true;
+    // The error reply was reported already; its bytes are no serial number, but the
+    // controller did answer, so the read ends as an answered one.
+    if (link::isErrorReply(ctx.lastReply()))
+        r.op = link::OpResult::fail(link::OpStatus::ErrorReply);
+    else
+        r.serial = serialNumberText(ctx.lastReply());
+    return timedEnd();
+}
+
+} // namespace vardex::work

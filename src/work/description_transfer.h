@@ -1,0 +1,49 @@
+#pragma once
+
+#include "link/operation.h"
+
+#include <QString>
+#include <QtGlobal>
+
+#include <functional>
+
+// The device description ("Описание "): the configuration, all 26 loops (main and
+// extended records) and the identity, read as one operation.
+namespace vardex::work {
+
+// Time-outs of the description read, in milliseconds. Tests shorten them.
+struct DescriptionTimings {
+    int configPage3Ms = 5000;
+    int loopRecordMs = 5000;
+    int identityPauseMs = 1000; // the controller wants a rest before the identity
+    int identityMs = 5000;
+};
+
+// What the read got, for the window and every page to show.
+struct DescriptionResult {
+    // Done, or why and where it stopped (NoReply: the engineer is told).
+    link::OpResult op;
+    // Pages 0..3 are in the image (the extended-loop rule may change).
+    bool configurationRead = false;
+    // Configuration and every loop are in and the controller is still there: the
+    // description is shown and what talks to the controller is enabled.
+    bool described = false;
+    // The identity was answered, the error reply included: the signed commands
+    // are usable.
+    bool identityAnswered = false;
+    // "S/N" digits; empty when the answer was the error reply (its bytes are no
+    // serial number) or when no identity came.
+    QString serial;
+    // The duration goes in front of the caption (the read ran to one of its ends;
+    // a missed loop or identity reply adds none).
+    bool timed = false;
+    qint64 elapsedMs = 0;
+};
+
+// controllerPresent: whether a controller is taken; without one (a click queued
+// behind an unplug) nothing is sent. The no-reply message of configuration pages
+// 0..2 is left to the caller (op.status NoReply, step 0).
+DescriptionResult readDescription(link::OperationContext &ctx, const DescriptionTimings &timings,
+                                  const std::function<bool()> &controllerPresent);
+
+} // namespace vardex::work

@@ -1,0 +1,68 @@
+#include "work/work_transfer.h"
+
+#include "link/protocol.h"
+#include "link/reply_table.h"
+#include "signed/digest.h"
+#include "work/description_text.h"
+
+namespace vardex::work {
+
+bool readState(link::OperationContext &ctx, std::span<const Exchange> exchanges)
+{
+    return runExchanges(exchanges, [&ctx](const Exchange &e) {
+        ctx.send(requestPayload(e.request));
+        return ctx.waitReply(e.timeoutMs);
+    });
+}
+
+void sendOutputTask(link::OperationContext &ctx)
+{
+    ctx.send(link::protocol::writeOutputTask(ctx.image().outputTask));
+}
+
+ClockReadResult readClock(link::OperationContext &ctx)
+{
+    ClockReadResult r;
+    ctx.send(link::protocol::readClock());
+    // The error reply has been reported and brought no clock.
+    if (!ctx.waitReply(kClockReadTimeoutMs) || link::isErrorReply(ctx.lastReply()))
+        return r;
+    r.answered = true;
+    r.clock = ctx.image().clock;
+    r.text = clockText(r.clock);
+    return r;
+}
+
+void setClock(link::OperationContext &ctx, const QDateTime &local)
+{
+    ctx.send(clockSetRequest(local));
+}
+
+void generateKey(link::OperationContext &ctx)
+{
+    ctx.image().generatedKey.fill(0);
+    ctx.send(link::protocol::generateKey());
+    ctx.waitReply(kKeyWaitMs);
+}
+
+void readOpenKey(link::OperationContext &ctx)
+{
+    ctx.image().openKey.fill(0);
+    ctx.send(link::protocol::readOpenKey());
+    ctx.waitReply(kKeyWaitMs);
+}
+
+void sendHash(link::OperationContext &ctx)
+{
+    link::DeviceImage &image = ctx.image();
+    image.hashDigest = sign::signedCommandDigest(image.openKey, image.generatedKey);
+    ctx.send(link::protocol::sendHash(image.hashDigest));
+    ctx.waitReply(kKeyWaitMs);
+}
+
+void resetHash(link::OperationContext &ctx)
+{
+    ctx.send(link::protocol::resetHash());
+}
+
+} // namespace vardex::work
