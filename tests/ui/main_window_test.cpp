@@ -79,8 +79,7 @@ TEST(MainWindowStartup, LoopInputsClearedAndRecordStoreAllocated)
     for (int n = 1; n <= link::kLoopCount; ++n)
         EXPECT_EQ(w.dm.image().loop(n).contactUse, 0);
     ASSERT_NE(w.window.logFrame(), nullptr);
-    // The store is the log page's own member: present from start-up, holding no log.
-    EXPECT_FALSE(w.window.logFrame()->store().isLoaded());
+    EXPECT_TRUE(w.window.logFrame()->hasRecordStore());
 }
 
 TEST(MainWindowConnection, ConnectEnablesOnlyDescriptionAndLogRead)
@@ -207,6 +206,7 @@ TEST(MainWindowClose, ClosingWithoutControllerFreesStoreAndSendsNothing)
     Window w;
     w.window.show();
     EXPECT_TRUE(w.window.close());
+    EXPECT_FALSE(w.window.logFrame()->hasRecordStore());
     EXPECT_EQ(w.transport.writes, 0);
 }
 

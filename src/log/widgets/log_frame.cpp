@@ -58,6 +58,12 @@ QString elapsedText(qint64 ms)
     return QTime(0, 0).addMSecs(static_cast<int>(std::min<qint64>(ms, 86399999))).toString(format);
 }
 
+// Exports go to a folder the engineer did not choose: name the whole path.
+QString exportFailure(const files::FileResult &r)
+{
+    return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(r.path), r.reason);
+}
+
 } // namespace
 
 LogFrame::LogFrame(ui::PageContext context, QWidget *parent)
@@ -72,37 +78,51 @@ LogFrame::LogFrame(ui::PageContext context, QWidget *parent)
 
 LogFrame::~LogFrame() = default;
 
+const RecordStore &LogFrame::store() const
+{
+    static const RecordStore released;
+    return m_store ? *m_store : released;
+}
+
 void LogFrame::buildControls()
 {
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(4, 4, 4, 4);
     auto *frame = new QGroupBox(tr("Логирование "), this);
     outer->addWidget(frame);
-    auto *layout = new QVBoxLayout(frame);
+    auto *columns = new QHBoxLayout(frame);
+    columns->setContentsMargins(6, 4, 6, 6);
+    auto *layout = new QVBoxLayout;
+    layout->setSpacing(4);
+    columns->addLayout(layout, 1);
+    auto *side = new QVBoxLayout;
+    side->setSpacing(4);
+    columns->addLayout(side);
 
     auto *bar = new QHBoxLayout;
     layout->addLayout(bar);
 
     auto *reading = new QGroupBox(tr("Чтение"), frame);
-    auto *rl = new QHBoxLayout(reading);
+    auto *rl = new QGridLayout(reading);
+    rl->setContentsMargins(6, 4, 6, 4);
     m_readButton = button("ReadLogBtn", tr("Чтение"), tr("Чтение лога из монитора"), reading);
     m_stopButton = button("StopLogBtn", tr("Стоп"), tr("Остановить чтение лога"), reading);
-    rl->addWidget(m_readButton);
-    rl->addWidget(m_stopButton);
-    rl->addSpacing(12);
-    rl->addWidget(new QLabel(tr("Запись "), reading));
+    rl->addWidget(m_readButton, 0, 0);
+    rl->addWidget(m_stopButton, 0, 1);
+    rl->addWidget(new QLabel(tr("Запись "), reading), 1, 0, Qt::AlignRight);
     m_recordEdit = new QSpinBox(reading);
     m_recordEdit->setObjectName(QStringLiteral("LogRecEdit"));
     m_recordEdit->setRange(1, RecordStore::kSlots);
     m_recordEdit->setValue(1);
-    rl->addWidget(m_recordEdit);
+    rl->addWidget(m_recordEdit, 1, 1);
     m_readRecordButton =
         button("ReadLogRecBtn", tr("Прочитать"), tr("Чтение одной записи лога"), reading);
-    rl->addWidget(m_readRecordButton);
+    rl->addWidget(m_readRecordButton, 1, 2);
     bar->addWidget(reading);
 
     auto *records = new QGroupBox(tr("Записи"), frame);
     auto *nl = new QGridLayout(records);
+    nl->setContentsMargins(6, 4, 6, 4);
     m_position = counter("stLogPositionRecords", records);
     m_maxRecords = counter("stLogMaxRecords", records);
     nl->addWidget(new QLabel(tr("Текущая"), records), 0, 0);
@@ -111,22 +131,10 @@ void LogFrame::buildControls()
     nl->addWidget(m_maxRecords, 1, 1);
     m_elapsed = new QLabel(tr("Время "), records);
     m_elapsed->setObjectName(QStringLiteral("Label1"));
-    m_elapsed->setMinimumWidth(m_elapsed->fontMetrics().horizontalAdvance(
-        QStringLiteral("Время 00:00:00, прочитано 16384 из 16384, пропущено 16384")));
+    m_elapsed->setWordWrap(true);
     nl->addWidget(m_elapsed, 0, 2, 2, 1);
+    nl->setColumnStretch(2, 1);
     bar->addWidget(records, 1);
-
-    auto *actions = new QGroupBox(tr("Лог"), frame);
-    auto *al = new QHBoxLayout(actions);
-    m_saveButton = button("SaveLogBtn", tr("Сохранить"), tr("Сохранить лог в файле"), actions);
-    m_loadButton = button("LoadLogBtn", tr("Загрузить"), tr("Считать лог из файла"), actions);
-    m_graphButton = button("ShowGraphBtn", tr("График"), QString(), actions);
-    m_excelButton =
-        button("ExportEcxelBtn", tr("Экспорт Excel"), tr("Экспорт лога в EXCEL"), actions);
-    m_csvButton = button("ExportCsvBtn", tr("Экспорт CSV"), tr("Экспорт лога в файл CSV"), actions);
-    for (QPushButton *b : {m_saveButton, m_loadButton, m_graphButton, m_excelButton, m_csvButton})
-        al->addWidget(b);
-    bar->addWidget(actions);
 
     m_scrollBar = new QScrollBar(Qt::Horizontal, frame);
     m_scrollBar->setObjectName(QStringLiteral("LogScrollBar"));
@@ -136,6 +144,23 @@ void LogFrame::buildControls()
 
     m_view = new LogView(frame);
     layout->addWidget(m_view, 1);
+
+    auto *actions = new QGroupBox(tr("Лог"), frame);
+    auto *al = new QGridLayout(actions);
+    al->setContentsMargins(6, 4, 6, 4);
+    m_saveButton = button("SaveLogBtn", tr("Сохранить"), tr("Сохранить лог в файле"), actions);
+    m_loadButton = button("LoadLogBtn", tr("Загрузить"), tr("Считать лог из файла"), actions);
+    m_graphButton = button("ShowGraphBtn", tr("График"), QString(), actions);
+    m_excelButton =
+        button("ExportEcxelBtn", tr("Экспорт Excel"), tr("Экспорт лога в EXCEL"), actions);
+    m_csvButton = button("ExportCsvBtn", tr("Экспорт CSV"), tr("Экспорт лога в файл CSV"), actions);
+    al->addWidget(m_saveButton, 0, 0);
+    al->addWidget(m_loadButton, 0, 1);
+    al->addWidget(m_graphButton, 1, 0);
+    al->addWidget(m_excelButton, 2, 0);
+    al->addWidget(m_csvButton, 2, 1);
+    side->addWidget(actions);
+    side->addWidget(m_view->flagsBox(), 1);
 
     connect(m_readButton, &QPushButton::clicked, this, &LogFrame::readFullLog);
     connect(m_stopButton, &QPushButton::clicked, this, &LogFrame::stopRead);
@@ -180,18 +205,28 @@ void LogFrame::onChannelNames(const ChannelNames &names)
     m_view->setChannelNames(names);
 }
 
+void LogFrame::onDescriptionRead(const work::DescriptionResult &)
+{
+    refreshView();
+}
+
 void LogFrame::onClosing()
 {
     m_closing = true;
-    if (m_reading)
+    if (m_reading) {
+        // The window waits for the read to unwind before it closes for good.
         m_ctx.dm.cancel();
+        return;
+    }
+    m_store.reset();
+    setEnabled(false);
 }
 
 void LogFrame::onScroll(int position)
 {
-    if (!m_store.isLoaded() || m_reading)
+    if (!m_store || !m_store->isLoaded() || m_reading)
         return;
-    m_working = m_store.record(position);
+    m_working = m_store->record(position);
     m_position->setText(QString::number(position));
     refreshView();
 }
@@ -200,7 +235,7 @@ void LogFrame::onScroll(int position)
 
 void LogFrame::readFullLog()
 {
-    if (m_reading)
+    if (m_reading || !m_store)
         return;
     setReading(true);
     const qint64 started = m_ctx.clock.monotonicMs();
@@ -217,7 +252,7 @@ void LogFrame::readFullLog()
                 refreshView();
             }
         };
-        const FullReadResult result = log::readFullLog(ctx, m_store, m_working, observer);
+        const FullReadResult result = log::readFullLog(ctx, *m_store, m_working, observer);
         finishFullRead(result, m_ctx.clock.monotonicMs() - started);
     });
 }
@@ -263,13 +298,13 @@ void LogFrame::showLoadedLog(int records, int position)
     m_scrollBar->setValue(position);
     m_maxRecords->setText(QString::number(records));
     m_position->setText(QString::number(position));
-    m_working = m_store.record(position);
+    m_working = m_store->record(position);
     refreshView();
 }
 
 void LogFrame::readOneRecord()
 {
-    if (m_reading)
+    if (m_reading || !m_store)
         return;
     const int index = m_recordEdit->value();
     setReading(true);
@@ -291,7 +326,7 @@ void LogFrame::readOneRecord()
 
 void LogFrame::saveLog()
 {
-    if (m_reading || !m_store.isLoaded())
+    if (m_reading || !m_store || !m_store->isLoaded())
         return;
     ui::FileDialogRequest request;
     request.title = tr("Сохранить протокол работы терминала");
@@ -301,14 +336,14 @@ void LogFrame::saveLog()
     const QString path = m_ctx.prompts.saveFileName(request);
     if (path.isEmpty())
         return;
-    const files::FileResult saved = saveLogFile(path, m_store);
+    const files::FileResult saved = saveLogFile(path, *m_store);
     if (!saved.ok)
         m_ctx.prompts.message(saved.message(), ui::Prompts::Kind::Error);
 }
 
 void LogFrame::loadLog()
 {
-    if (m_reading)
+    if (m_reading || !m_store)
         return;
     ui::FileDialogRequest request;
     request.title = tr("Загрузить протокол работы терминала");
@@ -319,7 +354,7 @@ void LogFrame::loadLog()
     const QString path = m_ctx.prompts.openFileName(request);
     if (path.isEmpty())
         return;
-    const LogLoadResult loaded = loadLogFile(path, m_store);
+    const LogLoadResult loaded = loadLogFile(path, *m_store);
     if (!loaded.file.ok) {
         m_ctx.prompts.message(loaded.file.message(), ui::Prompts::Kind::Error);
         return;
@@ -337,7 +372,9 @@ void LogFrame::loadLog()
 
 bool LogFrame::refuseEmptyExport()
 {
-    if (m_store.isLoaded())
+    if (!m_store)
+        return true;
+    if (m_store->isLoaded())
         return false;
     m_ctx.prompts.message(tr("Нечего экспортировать: прочитайте лог из монитора или загрузите "
                              "его из файла."),
@@ -360,10 +397,10 @@ void LogFrame::exportExcel()
     {
         link::BusyCursorScope busy(m_ctx.dm);
         QDir().mkpath(m_exportFolder);
-        written = platform::writeXlsx(path, exporting::buildLogTable(m_store, resolutions()));
+        written = platform::writeXlsx(path, exporting::buildLogTable(*m_store, resolutions()));
     }
     if (!written.ok) {
-        m_ctx.prompts.message(written.message(), ui::Prompts::Kind::Error);
+        m_ctx.prompts.message(exportFailure(written), ui::Prompts::Kind::Error);
         return;
     }
     if (!m_openUrl(QUrl::fromLocalFile(path)))
@@ -382,10 +419,10 @@ void LogFrame::exportCsv()
         link::BusyCursorScope busy(m_ctx.dm);
         QDir().mkpath(m_exportFolder);
         written = files::saveAtomically(
-            path, exporting::toCsv(exporting::buildLogTable(m_store, resolutions())));
+            path, exporting::toCsv(exporting::buildLogTable(*m_store, resolutions())));
     }
     if (!written.ok) {
-        m_ctx.prompts.message(written.message(), ui::Prompts::Kind::Error);
+        m_ctx.prompts.message(exportFailure(written), ui::Prompts::Kind::Error);
         return;
     }
     m_ctx.prompts.message(tr("Лог записан в файл %1").arg(QDir::toNativeSeparators(path)),

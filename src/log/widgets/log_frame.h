@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QLabel;
 class QPushButton;
@@ -29,7 +30,9 @@ public:
     explicit LogFrame(ui::PageContext context, QWidget *parent = nullptr);
     ~LogFrame() override;
 
-    const RecordStore &store() const { return m_store; }
+    // The store lives from construction until the window closes.
+    const RecordStore &store() const;
+    bool hasRecordStore() const { return m_store != nullptr; }
     const LogRecord &workingRecord() const { return m_working; }
     bool isReading() const { return m_reading; }
     // The button the graph window hangs on.
@@ -43,6 +46,8 @@ public:
     // ui::Page
     void onConnectionChanged(bool connected) override;
     void onChannelNames(const ChannelNames &names) override;
+    // The sensors' resolutions may have changed: temperatures are shown again.
+    void onDescriptionRead(const work::DescriptionResult &result) override;
     void onClosing() override;
 
     void readFullLog();
@@ -69,7 +74,7 @@ private:
     QString exportPath(const QString &extension) const;
 
     ui::PageContext m_ctx;
-    RecordStore m_store;
+    std::unique_ptr<RecordStore> m_store = std::make_unique<RecordStore>();
     LogRecord m_working;
     bool m_reading = false;
     bool m_connected = false;

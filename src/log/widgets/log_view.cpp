@@ -28,7 +28,7 @@ QLabel *valueText(const QString &name, const QString &initial, QWidget *parent)
     field->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     field->setMargin(1);
-    field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("-16384.0")) + 10);
+    field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("-000.0")) + 10);
     return field;
 }
 
@@ -47,7 +47,8 @@ QGroupBox *boxColumn(const QString &title, QWidget *parent, const char *family, 
 {
     auto *group = new QGroupBox(title, parent);
     auto *layout = new QVBoxLayout(group);
-    layout->setSpacing(2);
+    layout->setSpacing(0);
+    layout->setContentsMargins(6, 4, 6, 4);
     for (int n = 1; n <= count; ++n) {
         out[n - 1] = displayBox(member(family, n), captionStem + QString::number(n), group);
         layout->addWidget(out[n - 1]);
@@ -98,10 +99,9 @@ void setOutput(QCheckBox *box, std::uint8_t control, std::uint8_t state, int bit
 
 LogView::LogView(QWidget *parent) : QWidget(parent)
 {
-    auto *top = new QHBoxLayout(this);
-    top->setContentsMargins(0, 0, 0, 0);
-    auto *left = new QVBoxLayout;
-    top->addLayout(left, 3);
+    auto *left = new QVBoxLayout(this);
+    left->setContentsMargins(0, 0, 0, 0);
+    left->setSpacing(4);
 
     // Record header.
     auto *header = new QGroupBox(tr("Запись"), this);
@@ -170,10 +170,12 @@ LogView::LogView(QWidget *parent) : QWidget(parent)
     ol->addWidget(boxColumn(tr("Реле"), outputs, "cbLogRelay", 6, tr("Реле "), m_relays.data()));
     ol->addWidget(
         boxColumn(tr("ТТЛ выход"), outputs, "cbLogDigitOut", 8, tr("Выход "), m_ttlOutputs.data()));
-    ol->addWidget(boxColumn(tr("Верхний ключ"), outputs, "cbLogHighSwitch", 4, tr("Ключ "),
-                            m_switches.data()));
-    ol->addWidget(boxColumn(tr("Нижний ключ"), outputs, "cblogLowSwitch", 4, tr("Ключ "),
-                            m_switches.data() + 4));
+    auto *switches = new QVBoxLayout;
+    switches->addWidget(boxColumn(tr("Верхний ключ"), outputs, "cbLogHighSwitch", 4, tr("Ключ "),
+                                  m_switches.data()));
+    switches->addWidget(boxColumn(tr("Нижний ключ"), outputs, "cblogLowSwitch", 4, tr("Ключ "),
+                                  m_switches.data() + 4));
+    ol->addLayout(switches);
     auto *fans = new QGroupBox(tr("Вентиляторы"), outputs);
     auto *fl = new QGridLayout(fans);
     fl->addWidget(new QLabel(tr("Скорость"), fans), 0, 1);
@@ -182,6 +184,8 @@ LogView::LogView(QWidget *parent) : QWidget(parent)
         fl->addWidget(new QLabel(QString::number(f), fans), f, 0);
         m_fanSpeeds[f - 1] = valueText(member("stLogFanSpeed", f), QStringLiteral("0.0"), fans);
         m_fanTasks[f - 1] = valueText(member("stLogFanTask", f), QStringLiteral("0"), fans);
+        for (QLabel *l : {m_fanSpeeds[f - 1], m_fanTasks[f - 1]})
+            l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 10);
         fl->addWidget(m_fanSpeeds[f - 1], f, 1);
         fl->addWidget(m_fanTasks[f - 1], f, 2);
     }
@@ -192,9 +196,11 @@ LogView::LogView(QWidget *parent) : QWidget(parent)
 
     // Flags: display only, in a disabled group; 9..16 and 59..64 are not shown.
     auto *flags = new QGroupBox(tr("Флаги"), this);
+    m_flagsBox = flags;
     flags->setEnabled(false);
     auto *gl = new QGridLayout(flags);
-    gl->setVerticalSpacing(1);
+    gl->setVerticalSpacing(0);
+    gl->setContentsMargins(6, 4, 6, 4);
     constexpr int kRows = 17;
     int shown = 0;
     for (int k = 1; k <= 64; ++k) {
@@ -207,7 +213,6 @@ LogView::LogView(QWidget *parent) : QWidget(parent)
         ++shown;
     }
     gl->setRowStretch(kRows, 1);
-    top->addWidget(flags, 2);
 
     setChannelNames(defaultChannelNames());
 }

@@ -25,6 +25,8 @@ public:
     void showRecord(const LogRecord &record, const std::array<std::uint8_t, 6> &resolution);
     // Analog 4, 5 and the mains: their labels and flags 4..6.
     void setChannelNames(const ChannelNames &names);
+    // The flags group, placed by the page beside the rest of the view.
+    QWidget *flagsBox() const { return m_flagsBox; }
 
 private:
     QLabel *m_number = nullptr;
@@ -41,6 +43,7 @@ private:
     std::array<QCheckBox *, 6> m_relays{};
     std::array<QCheckBox *, 64> m_flags{};
     std::array<QLabel *, 3> m_channelLabels{};
+    QWidget *m_flagsBox = nullptr;
 };
 
 // A control of the page by name, without regard to case (nullptr when none).
