@@ -57,7 +57,10 @@ private:
 inline constexpr int kSweepBoxes = 8;
 inline constexpr int kSweepReplyTimeoutMs = 500;
 // Box N (1..8) drives loop N + 8: the high-side switches 1..4, then the low-side ones.
-inline constexpr int sweepLoopOfBox(int box) { return box + 8; }
+inline constexpr int sweepLoopOfBox(int box)
+{
+    return box + 8;
+}
 
 // One sweep tick as an exchange: moves the level and, for every checked box, stores
 // its low byte as the dimmer of the box's loop and writes that loop's extended record,

@@ -13,8 +13,8 @@ inline constexpr int kSupplyTestReplyTimeoutMs = 500;
 inline constexpr int kSupplyTestIntervalMs = 1000;
 
 struct SupplyReading {
-    double usb5 = 0;  // channel 3, "А3_5В"
-    double aver = 0;  // channel 1, "А1_12В"
+    double usb5 = 0; // channel 3, "А3_5В"
+    double aver = 0; // channel 1, "А1_12В"
 };
 
 // One tick as its own exchange: reads the main state and returns the two channels.

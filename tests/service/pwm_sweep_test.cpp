@@ -86,7 +86,7 @@ TEST(PwmSweep, MaximumBelowMinimumPlusTwoKeepsTheLevelBetweenThem)
 
 TEST(PwmSweep, MinimumRaisedAboveTheLevelDoesNotWrap)
 {
-    PwmSweep sweep; // level 1, falling
+    PwmSweep sweep;       // level 1, falling
     sweep.setMinimum(90); // level 92
     sweep.setMaximum(91); // floor 89, level 89
     for (int i = 0; i < 20; ++i) {

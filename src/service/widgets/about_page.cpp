@@ -2,6 +2,7 @@
 
 #include "link/data_module.h"
 #include "service/serial_readout.h"
+#include "service/widgets/bench_resources.h"
 
 #include <QCoreApplication>
 #include <QFrame>
@@ -11,16 +12,6 @@
 #include <QSvgRenderer>
 #include <QToolButton>
 #include <QVBoxLayout>
-
-static void initAboutResources()
-{
-    // The resources live in a static library: register them before first use.
-    static const bool done = [] {
-        Q_INIT_RESOURCE(about);
-        return true;
-    }();
-    (void)done;
-}
 
 namespace vardex::service {
 
@@ -50,7 +41,6 @@ QLabel *pictureLabel(const char *name, const QString &path, QSize size, QWidget 
 
 AboutPage::AboutPage(ui::PageContext context, QWidget *parent) : QWidget(parent), m_ctx(context)
 {
-    initAboutResources();
     setObjectName(QStringLiteral("AboutPage"));
 
     auto *panel = new QFrame(this);
@@ -58,8 +48,8 @@ AboutPage::AboutPage(ui::PageContext context, QWidget *parent) : QWidget(parent)
     panel->setFrameShape(QFrame::StyledPanel);
     panel->setFrameShadow(QFrame::Raised);
 
-    auto *title = new QLabel(tr("Программно-аппаратный комлекс системы мониторинга терминала"),
-                             panel);
+    auto *title =
+        new QLabel(tr("Программно-аппаратный комлекс системы мониторинга терминала"), panel);
     title->setObjectName(QStringLiteral("AboutTitleLabel"));
     title->setWordWrap(true);
     title->setAlignment(Qt::AlignCenter);
@@ -90,18 +80,17 @@ AboutPage::AboutPage(ui::PageContext context, QWidget *parent) : QWidget(parent)
     auto *panelRow = new QHBoxLayout(panel);
     panelRow->setContentsMargins(18, 18, 18, 18);
     panelRow->setSpacing(18);
-    panelRow->addWidget(pictureLabel("AboutIconImage", QStringLiteral(":/about/vardex.svg"),
-                                     QSize(96, 96), panel),
-                        0, Qt::AlignTop);
+    panelRow->addWidget(
+        pictureLabel("AboutIconImage", benchPicture("vardex.svg"), QSize(96, 96), panel), 0,
+        Qt::AlignTop);
     panelRow->addLayout(text, 1);
-    panelRow->addWidget(pictureLabel("AboutControllerImage",
-                                     QStringLiteral(":/about/controller.svg"), QSize(240, 150),
-                                     panel),
+    panelRow->addWidget(pictureLabel("AboutControllerImage", benchPicture("controller.svg"),
+                                     QSize(240, 150), panel),
                         0, Qt::AlignTop);
 
     m_read = new QToolButton(this);
     m_read->setObjectName(QStringLiteral("ReadRS232Btn"));
-    m_read->setIcon(QIcon(QStringLiteral(":/about/serial-read.svg")));
+    m_read->setIcon(QIcon(benchPicture("serial-read.svg")));
     m_read->setIconSize(QSize(32, 32));
     m_read->setToolTip(QString()); // tooltips belong to the Work page only
     m_read->setStatusTip(tr("Прочитать последний байт последовательного порта"));

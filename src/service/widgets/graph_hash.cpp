@@ -3,6 +3,7 @@
 #include "link/data_module.h"
 #include "link/protocol.h"
 #include "service/timed_hash_test.h"
+#include "service/widgets/bench_resources.h"
 #include "work/hash_hints.h"
 
 #include <QGridLayout>
@@ -47,9 +48,8 @@ GraphHash::GraphHash(ui::PageContext context, QWidget *parent)
     auto *buttons = new QHBoxLayout;
     for (std::size_t i = 0; i < m_buttons.size(); ++i) {
         const int offset = kTimedTestOffsets[i];
-        auto *b = new QPushButton(offset > 0 ? QStringLiteral("+%1").arg(offset)
-                                             : QString::number(offset),
-                                  this);
+        auto *b = new QPushButton(
+            offset > 0 ? QStringLiteral("+%1").arg(offset) : QString::number(offset), this);
         b->setObjectName(QStringLiteral("HashBtn%1").arg(i + 1));
         b->setMinimumWidth(44);
         connect(b, &QPushButton::clicked, this, [this, offset] { runTest(offset); });
@@ -58,7 +58,8 @@ GraphHash::GraphHash(ui::PageContext context, QWidget *parent)
     }
     auto *reset = new QToolButton(this);
     reset->setObjectName(QStringLiteral("SpeedButton3"));
-    reset->setText(QStringLiteral("R"));
+    reset->setIcon(QIcon(benchPicture("hash-reset.svg")));
+    reset->setIconSize(QSize(20, 20));
     reset->setStatusTip(tr("Сброс  HASH команды"));
     connect(reset, &QToolButton::clicked, this, [this] {
         m_ctx.dm.runOperation(

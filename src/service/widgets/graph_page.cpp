@@ -12,11 +12,11 @@
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
-#include <QStandardPaths>
-#include <QUrl>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace vardex::service {

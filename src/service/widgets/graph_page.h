@@ -28,8 +28,7 @@ class GraphPage : public QWidget, public ui::Page {
     Q_OBJECT
 public:
     // showState: the Work page's display of the state just read.
-    GraphPage(ui::PageContext context, std::function<void()> showState,
-              QWidget *parent = nullptr);
+    GraphPage(ui::PageContext context, std::function<void()> showState, QWidget *parent = nullptr);
     ~GraphPage() override;
 
     QTimer &timer() const { return *m_timer; }

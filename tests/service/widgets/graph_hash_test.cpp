@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -130,4 +131,16 @@ TEST(GraphHash, MinusThirtyAtNoonPastFiveMarksNoEditAndResetsTheLastMark)
         }
     }
     EXPECT_EQ(r.text("HashEdit3"), hex(timedDigest(12, 0, 0, r.key)));
+}
+
+TEST(GraphHash, ResetButtonSpendsTheControllersKey)
+{
+    HashRig r(QTime(9, 0, 0));
+    auto *reset = r.group.findChild<QToolButton *>(QStringLiteral("SpeedButton3"));
+    ASSERT_TRUE(reset);
+    EXPECT_EQ(reset->statusTip(), QStringLiteral("Сброс  HASH команды"));
+    reset->click();
+    ASSERT_TRUE(waitUntil([&] { return r.rig.received(15).back()[1] == 2; }));
+    r.press(4); // "0": the right time, but the key is gone
+    EXPECT_EQ(r.text("AnserHashEdit"), QString(40, QLatin1Char('0')));
 }

@@ -5,8 +5,8 @@
 
 #include <QCheckBox>
 #include <QDir>
-#include <QUrl>
 #include <QTimer>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 

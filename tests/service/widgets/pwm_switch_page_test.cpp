@@ -19,8 +19,7 @@ namespace {
 struct SweepRig {
     SweepRig() : page(rig.ctx) { page.timer().stop(); }
 
-    template <typename T>
-    T *child(const char *name)
+    template <typename T> T *child(const char *name)
     {
         return page.findChild<T *>(QLatin1String(name));
     }
@@ -91,8 +90,7 @@ TEST(PwmSwitchPage, OnlyBoxFiveRewritesLoopThirteenAtTheController)
     ASSERT_EQ(writes.size(), 3u);
     for (const auto &w : writes) {
         EXPECT_EQ(w[vardex::link::pos::Sub], 13);
-        EXPECT_EQ(w[vardex::link::pos::Arg1],
-                  int(vardex::link::protocol::LoopRecord::Extended));
+        EXPECT_EQ(w[vardex::link::pos::Arg1], int(vardex::link::protocol::LoopRecord::Extended));
     }
     auto expected = before[13];
     expected[7] = 2; // the dimmer byte of the extended record
