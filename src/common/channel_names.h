@@ -16,6 +16,11 @@ struct ChannelNames {
     const QString &operator[](int i) const { return i == 0 ? a4 : i == 1 ? a5 : mains; }
 };
 
+// The captions of analog channels 1..6 as the forms have them, before channels 4, 5
+// and the mains take their names.
+inline constexpr const char *kAnalogCaptions[6] = {"А1_12В", "А2_24В", "А3_5В",
+                                                   "А4",     "А5",     "Сеть 220"};
+
 inline const ChannelNames &defaultChannelNames()
 {
     static const ChannelNames names;

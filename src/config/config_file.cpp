@@ -1,8 +1,6 @@
 #include "config/config_file.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -13,41 +11,28 @@ using link::MonitorConfig;
 FileResult saveConfigFile(const QString &path, const MonitorConfig &config)
 {
     const MonitorConfig::Bytes bytes = config.encode();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {false, file.errorString()};
-    const qint64 size = static_cast<qint64>(bytes.size());
-    if (file.write(reinterpret_cast<const char *>(bytes.data()), size) != size) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return {false, reason};
-    }
-    if (!file.commit())
-        return {false, file.errorString()};
-    return {true, {}};
+    return files::saveAtomically(path, QByteArray(reinterpret_cast<const char *>(bytes.data()),
+                                                  static_cast<qsizetype>(bytes.size())));
+}
+
+files::ReadResult readConfigFile(const QString &path)
+{
+    return files::readBounded(path, kConfigFileSize);
+}
+
+void applyConfigFile(const QByteArray &bytes, MonitorConfig &config)
+{
+    config.overlay(
+        std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t *>(bytes.data()),
+                                      static_cast<std::size_t>(bytes.size())));
 }
 
 FileResult loadConfigFile(const QString &path, MonitorConfig &config)
 {
-    QFile file(path);
-    if (QFileInfo(path).isDir())
-        return {false, QStringLiteral("Это каталог")};
-    if (!file.open(QIODevice::ReadOnly))
-        return {false, file.errorString()};
-    MonitorConfig::Bytes bytes{};
-    qint64 got = 0;
-    // A pipe or a slow device may deliver the block in pieces.
-    while (got < static_cast<qint64>(bytes.size())) {
-        const qint64 n = file.read(reinterpret_cast<char *>(bytes.data()) + got,
-                                   static_cast<qint64>(bytes.size()) - got);
-        if (n < 0)
-            return {false, file.errorString()};
-        if (n == 0)
-            break;
-        got += n;
-    }
-    config.overlay(std::span<const std::uint8_t>(bytes.data(), static_cast<std::size_t>(got)));
-    return {true, {}};
+    const files::ReadResult file = readConfigFile(path);
+    if (file.ok)
+        applyConfigFile(file.bytes, config);
+    return file;
 }
 
 void clearConfig(MonitorConfig &c)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/dialog_filters.h"
+#include "files/file_io.h"
 
 #include "link/device_image.h"
 
@@ -18,10 +19,10 @@ inline const QString kCfgSuffix = QStringLiteral("cfg");
 inline const QString kSaveTitle = QStringLiteral("Сохранить конфигурацию монитора терминала");
 inline const QString kOpenTitle = QStringLiteral("Открыть конфигурацию монитора терминала");
 
-struct FileResult {
-    bool ok = false;
-    QString error; // the system's reason when !ok
-};
+using files::FileResult;
+
+inline constexpr qint64 kConfigFileSize = link::MonitorConfig::kSize;
+static_assert(kConfigFileSize == 224);
 
 // Replaces the file with the 224 bytes, atomically: a failed save leaves an
 // existing file as it was.
@@ -31,6 +32,10 @@ FileResult saveConfigFile(const QString &path, const link::MonitorConfig &config
 // a short file replaces only its leading bytes, bytes past 224 are never read.
 // On failure config is unchanged. Values are not validated (a file is a dump).
 FileResult loadConfigFile(const QString &path, link::MonitorConfig &config);
+// The two halves of a load, for a page that asks about an odd size in between:
+// the bounded read (its fileSize tells the size on disk), then the overlay.
+files::ReadResult readConfigFile(const QString &path);
+void applyConfigFile(const QByteArray &bytes, link::MonitorConfig &config);
 
 // The editor's defaults. The version bytes, Reserved0 and the fill stay.
 void clearConfig(link::MonitorConfig &config);

@@ -37,6 +37,11 @@ ReadResult readBounded(const QString &path, qint64 maxBytes)
 {
     ReadResult r;
     r.path = path;
+    // A folder opens on some systems but holds no bytes of ours.
+    if (QFileInfo(path).isDir()) {
+        r.reason = QStringLiteral("Это каталог");
+        return r;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         r.reason = file.errorString();
@@ -60,6 +65,15 @@ ReadResult readBounded(const QString &path, qint64 maxBytes)
     r.bytes.resize(got);
     r.ok = true;
     return r;
+}
+
+QString unexpectedSizeQuestion(const QString &path, qint64 size, const QString &expected)
+{
+    return QStringLiteral("Файл %1 имеет размер %2 байт, ожидается %3 байт.\n"
+                          "Загрузить из него столько байт, сколько помещается?")
+        .arg(QFileInfo(path).fileName())
+        .arg(size)
+        .arg(expected);
 }
 
 } // namespace vardex::files

@@ -25,7 +25,11 @@ struct ReadResult : FileResult {
 
 // Writes bytes to a temporary file beside path and renames it over path.
 FileResult saveAtomically(const QString &path, const QByteArray &bytes);
-// Reads at most maxBytes from the start of path.
+// Reads at most maxBytes from the start of path. A folder is refused.
 ReadResult readBounded(const QString &path, qint64 maxBytes);
+
+// The question asked before a file of a size its format does not have is laid over
+// the image: names the file, its size and the size(s) expected.
+QString unexpectedSizeQuestion(const QString &path, qint64 size, const QString &expected);
 
 } // namespace vardex::files

@@ -1,5 +1,6 @@
 #include "link/config_transfer.h"
 
+#include "link/disconnect_text.h"
 #include "link/operation.h"
 #include "link/protocol.h"
 
@@ -12,7 +13,10 @@ bool readConfiguration(OperationContext &ctx, const ShowMessage &showMessage)
         if (!ctx.waitReply(kConfigPageTimeoutMs)) {
             // A stop or a window closing mid-read ends the waits; that is not the
             // controller's fault.
-            if (showMessage && !ctx.cancelled())
+            // After an unplug the waits end at once: say so, not that nothing answered.
+            if (showMessage && deviceLost(ctx))
+                showMessage(kDisconnectedText);
+            else if (showMessage && !ctx.cancelled())
                 showMessage(QStringLiteral("Нет ответа контроллера"));
             return false;
         }

@@ -1,5 +1,7 @@
 #include "link/data_module.h"
 
+#include "link/protocol.h"
+
 #include <QEventLoop>
 #include <QScopeGuard>
 #include <QTimer>
@@ -7,6 +9,31 @@
 #include <algorithm>
 
 namespace vardex::link {
+
+bool answers(const Payload &request, const Payload &reply)
+{
+    namespace code = protocol::code;
+    const std::uint8_t c = request[pos::Code];
+    if (reply[pos::Code] != c)
+        return false;
+    switch (c) {
+    case code::ConfigPage: // the page
+    case code::State:      // Sub 0 the state, Sub 1 the upper flags
+    case code::Hash:       // the signed command
+    case code::Identity:   // the identity Sub (other Subs are notices)
+        return reply[pos::Sub] == request[pos::Sub];
+    case code::Loop: // loop number and record kind
+        return reply[pos::Sub] == request[pos::Sub] && reply[pos::Arg1] == request[pos::Arg1];
+    case code::MemoryRead: // the address
+        return reply[pos::Sub] == request[pos::Sub] && reply[pos::Arg1] == request[pos::Arg1];
+    case code::WriteConfigPage: // the page: a late page acknowledgement must not pass for
+        return reply[pos::Sub] == request[pos::Sub]; // the next page's
+    case code::WriteLoop:                            // loop number and record kind
+        return reply[pos::Sub] == request[pos::Sub] && reply[pos::Arg1] == request[pos::Arg1];
+    default: // the others carry nothing of their request
+        return true;
+    }
+}
 
 DataModule::DataModule(Transport &transport, QObject *parent)
     : QObject(parent), m_transport(transport), m_table(&replyTable())
@@ -44,12 +71,15 @@ void DataModule::onDeviceArrived(const HidDeviceInfo &info)
         return;
     if (info.id == m_currentDevice)
         return;
-    detachCurrent();
+    // The new device is opened before the current one is let go: one that cannot be
+    // opened (another program holds it, no permission) must not cost the working link.
     QString error;
     if (!m_transport.open(info.id, &error)) {
-        emit linkError(QStringLiteral("Error: %1 (%2)").arg(error).arg(0, 0, 16));
+        emit linkError(QStringLiteral("Error: %1").arg(error));
         return;
     }
+    endRunningExchange();
+    detachCurrent();
     m_currentDevice = info.id;
     m_currentInfo = info;
     m_connected = info.featureReportLength != 0;
@@ -62,19 +92,42 @@ void DataModule::onDeviceRemoved(const QString &id)
         return;
     // The notice comes first, so pages react while the device is still named.
     emit connectionChanged(false);
+    endRunningExchange();
     detachCurrent();
+}
+
+void DataModule::endRunningExchange()
+{
+    // Nothing can answer any more: the running operation's waits and pauses end now,
+    // and it learns why, instead of running out every time-out and blaming the reply.
+    if (isBusy()) {
+        m_cancelRequested = true;
+        m_cancelReason = OpStatus::Disconnected;
+    }
+    if (m_waitLoop)
+        m_waitLoop->quit();
+    if (m_pauseLoop)
+        m_pauseLoop->quit();
 }
 
 void DataModule::detachCurrent()
 {
     if (m_currentDevice.isEmpty())
         return;
+    // Replies that arrived before the device went are still the controller's answers:
+    // they reach the image. An error reply is not shown for a device being let go.
+    m_holdReplies = false;
+    while (!m_heldReplies.empty()) {
+        const Payload held = m_heldReplies.front();
+        m_heldReplies.pop_front();
+        if (!isErrorReply(held))
+            replyHandler(held);
+    }
+    m_holdReplies = false;
     const QString id = m_currentDevice;
     m_currentDevice.clear();
     m_currentInfo = {};
     m_connected = false;
-    m_holdReplies = false;
-    m_heldReplies.clear();
     m_transport.close(id);
 }
 
@@ -123,6 +176,8 @@ void DataModule::replyHandler(const Payload &payload)
         // Taken as the reply before the message is shown: the message's modal loop
         // delivers further reports, and those belong to the caller's next wait. The
         // wait itself returns only once the message is closed.
+        if (m_acceptSink)
+            m_acceptSink(m_outstanding, payload);
         acceptReply();
         emit controllerErrorReply();
         return;
@@ -132,9 +187,10 @@ void DataModule::replyHandler(const Payload &payload)
         return;
     // A reply to an earlier request that came after its caller gave up is
     // stored, but it is not the answer to the request now outstanding.
-    if (m_outstandingCode >= 0 && payload[pos::Code] != m_outstandingCode &&
-        !isControllerNotice(payload))
+    if (m_hasOutstanding && !answers(m_outstanding, payload) && !isControllerNotice(payload))
         return;
+    if (m_acceptSink)
+        m_acceptSink(m_outstanding, payload);
     acceptReply();
 }
 
@@ -156,7 +212,8 @@ void DataModule::send(const Payload &request)
     m_transport.deliverPending();
     m_reportBuffer[0] = 0;
     std::copy(request.begin(), request.end(), m_reportBuffer.begin() + 1);
-    m_outstandingCode = request[pos::Code];
+    m_outstanding = request;
+    m_hasOutstanding = true;
     m_replyReceived = false;
     sendReport();
 }
@@ -182,7 +239,8 @@ bool DataModule::waitReply(int timeoutMs)
     m_transport.deliverPending();
     if (m_replyReceived)
         return true;
-    if (cancelled() || timeoutMs <= 0)
+    // Without a device nothing can answer; waiting out the time would only hold the link.
+    if (cancelled() || timeoutMs <= 0 || m_currentDevice.isEmpty())
         return m_replyReceived;
 
     QEventLoop loop;
@@ -207,14 +265,21 @@ void DataModule::pause(int ms)
 {
     if (cancelled() || ms <= 0)
         return;
+    // A pause lasts at least ms: timers may fire a little early (coarse timers by up
+    // to 5 %), so the monotonic clock decides, and what is left is waited again.
+    QElapsedTimer elapsed;
+    elapsed.start();
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
     connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     // Not a wait: a reply arriving now must not cut the pause short.
     QEventLoop *outer = std::exchange(m_pauseLoop, &loop);
-    timer.start(ms);
-    loop.exec();
+    for (qint64 left = ms; left > 0 && !cancelled(); left = ms - elapsed.elapsed()) {
+        timer.start(static_cast<int>(left));
+        loop.exec();
+    }
     m_pauseLoop = outer;
 }
 
@@ -275,12 +340,14 @@ void DataModule::runNow(const std::function<void()> &op)
         auto next = std::move(m_pending.front());
         m_pending.pop_front();
         m_cancelRequested = false; // a stop ends the operation it was meant for only
+        m_cancelReason = OpStatus::Cancelled;
         next();
     }
     m_pending.clear();
     --m_busyDepth;
     if (m_busyDepth == 0) {
         m_cancelRequested = false;
+        m_cancelReason = OpStatus::Cancelled;
         // Nobody waits any more: what was held back is handled now.
         handleHeldReplies(false);
         emit becameIdle();

@@ -21,6 +21,11 @@ namespace vardex::link {
 
 inline const QString kControllerProduct = QStringLiteral("Quellbox");
 
+// True when reply answers request: the same Code and, where the reply carries it, the
+// same page, Sub, loop and record kind, or memory address. Acknowledgements without
+// anything of their request match on Code alone.
+bool answers(const Payload &request, const Payload &reply);
+
 // One report crossing the link, for the trace hook.
 struct TraceEntry {
     enum class Direction { Sent, Received };
@@ -95,7 +100,10 @@ public:
     // nothing more is sent until it has unwound. Queued operations still run.
     void cancel();
     bool cancelled() const override { return m_shuttingDown || m_cancelRequested; }
-    OpStatus cancelReason() const override { return m_cancelReason; }
+    OpStatus cancelReason() const override
+    {
+        return m_shuttingDown ? OpStatus::Cancelled : m_cancelReason;
+    }
     // Runs op with the link held; op receives the data module as its context.
     void runOperation(std::function<void(OperationContext &)> op)
     {
@@ -104,6 +112,10 @@ public:
 
     using TraceSink = std::function<void(const TraceEntry &)>;
     void setTraceSink(TraceSink sink) { m_trace = std::move(sink); }
+    // Told of every report taken as the answer to the request outstanding (for checks
+    // that no wait is ended by a report that does not answer it).
+    using AcceptSink = std::function<void(const Payload &request, const Payload &reply)>;
+    void setAcceptSink(AcceptSink sink) { m_acceptSink = std::move(sink); }
 
     Transport &transport() { return m_transport; }
 
@@ -130,6 +142,7 @@ private:
     void onReport(const QString &id, const Payload &payload);
     void onReadError(const QString &id, const QString &text, quint32 code);
     void detachCurrent();
+    void endRunningExchange();
     void handleHeldReplies(bool stopAtReply);
     void acceptReply();
     void trace(TraceEntry::Direction dir, const Payload &payload);
@@ -141,7 +154,8 @@ private:
     // handler copies each reply payload to bytes 0..63.
     std::array<std::uint8_t, kOutputReportSize> m_reportBuffer{};
     bool m_replyReceived = false;
-    int m_outstandingCode = -1; // Code of the last request sent through send()
+    Payload m_outstanding{}; // the last request sent through send()
+    bool m_hasOutstanding = false;
     const ReplyTable *m_table;
 
     QString m_currentDevice;
@@ -162,6 +176,7 @@ private:
 
     QElapsedTimer m_clock;
     TraceSink m_trace;
+    AcceptSink m_acceptSink;
 };
 
 } // namespace vardex::link

@@ -90,7 +90,12 @@ FullReadResult readFullLog(link::OperationContext &ctx, RecordStore &store, LogR
             out.missing.push_back(n);
         store.setRecord(n, out.working);
         out.read = n;
-        ctx.setProgress(n);
+        // The bar moves in steps of a per cent at most: a repaint per record would cost
+        // more than the record itself.
+        if ((static_cast<long long>(n) * 100 / out.total) !=
+                (static_cast<long long>(n - 1) * 100 / out.total) ||
+            n == out.total)
+            ctx.setProgress(n);
         if (observer.recordStored)
             observer.recordStored(n, out.working);
     }

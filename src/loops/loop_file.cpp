@@ -1,8 +1,5 @@
 #include "loops/loop_file.h"
 
-#include <QFile>
-#include <QSaveFile>
-
 #include <algorithm>
 
 namespace vardex::loops {
@@ -34,52 +31,35 @@ void applyLoopFile(std::span<const std::uint8_t> file, link::DeviceImage &image)
                       image.loopExts[i]);
 }
 
-bool saveLoopFile(const QString &path, const link::DeviceImage &image, QString *error)
+bool isLoopFileSize(qint64 size)
 {
-    const std::vector<std::uint8_t> bytes = image.encodeLoopFile();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
-        return false;
-    }
-    const auto size = static_cast<qint64>(bytes.size());
-    if (file.write(reinterpret_cast<const char *>(bytes.data()), size) != size) {
-        *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
+    return size == static_cast<qint64>(kLoopFileMainSize) ||
+           size == static_cast<qint64>(kLoopFileMainSize + kLoopFileExtSize);
 }
 
-bool loadLoopFile(const QString &path, link::DeviceImage &image, QString *error)
+files::FileResult saveLoopFile(const QString &path, const link::DeviceImage &image)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = file.errorString();
-        return false;
-    }
+    const std::vector<std::uint8_t> bytes = image.encodeLoopFile();
+    return files::saveAtomically(path, QByteArray(reinterpret_cast<const char *>(bytes.data()),
+                                                  static_cast<qsizetype>(bytes.size())));
+}
+
+files::ReadResult readLoopFile(const QString &path, const link::DeviceImage &image)
+{
     // Never more than the image can take, whatever the file's size.
-    const qint64 wanted = static_cast<qint64>(
-        image.hasExtendedLoops() ? kLoopFileMainSize + kLoopFileExtSize : kLoopFileMainSize);
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(wanted));
-    qint64 got = 0;
-    while (got < wanted) {
-        const qint64 r = file.read(reinterpret_cast<char *>(bytes.data()) + got, wanted - got);
-        if (r < 0) {
-            *error = file.errorString();
-            return false;
-        }
-        if (r == 0)
-            break;
-        got += r;
-    }
-    bytes.resize(static_cast<std::size_t>(got));
-    applyLoopFile(bytes, image);
-    return true;
+    const std::size_t wanted =
+        image.hasExtendedLoops() ? kLoopFileMainSize + kLoopFileExtSize : kLoopFileMainSize;
+    return files::readBounded(path, static_cast<qint64>(wanted));
+}
+
+files::FileResult loadLoopFile(const QString &path, link::DeviceImage &image)
+{
+    const files::ReadResult file = readLoopFile(path, image);
+    if (file.ok)
+        applyLoopFile(std::span(reinterpret_cast<const std::uint8_t *>(file.bytes.data()),
+                                static_cast<std::size_t>(file.bytes.size())),
+                      image);
+    return file;
 }
 
 void clearLoops(link::DeviceImage &image)

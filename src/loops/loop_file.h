@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/file_io.h"
 #include "link/device_image.h"
 
 #include <QString>
@@ -25,11 +26,16 @@ static_assert(kLoopFileMainSize + kLoopFileExtSize == 2444);
 // has (a partial record keeps the rest of its old bytes); extra bytes are ignored.
 void applyLoopFile(std::span<const std::uint8_t> file, link::DeviceImage &image);
 
+// Whether a file of this size is one the format has (2132 or 2444 bytes).
+bool isLoopFileSize(qint64 size);
+inline const QString kLoopFileSizes = QStringLiteral("2132 или 2444");
+
 // Writes the image's loops atomically (the old file stays intact on failure).
-bool saveLoopFile(const QString &path, const link::DeviceImage &image, QString *error);
-// Reads at most what the image's firmware can take; the image changes only when the
-// file was read without an error.
-bool loadLoopFile(const QString &path, link::DeviceImage &image, QString *error);
+files::FileResult saveLoopFile(const QString &path, const link::DeviceImage &image);
+// Reads at most what the image's firmware can take (fileSize tells the size on disk).
+files::ReadResult readLoopFile(const QString &path, const link::DeviceImage &image);
+// Both halves at once; the image changes only when the file was read without an error.
+files::FileResult loadLoopFile(const QString &path, link::DeviceImage &image);
 
 // Zeroes the inputs, levels and modes of every loop and its whole extended record;
 // the fill byte at offset 5 stays.

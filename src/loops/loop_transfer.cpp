@@ -1,5 +1,6 @@
 #include "loops/loop_transfer.h"
 
+#include "link/disconnect_text.h"
 #include "link/loop_verify.h"
 #include "link/protocol.h"
 
@@ -35,8 +36,7 @@ link::OpResult readAllLoops(link::OperationContext &ctx, const ReadAllOptions &o
     for (int n = 1; n <= link::kLoopCount; ++n) {
         if (ctx.cancelled())
             return link::OpResult::fail(ctx.cancelReason(), n);
-        const LoopRecordsRead read =
-            readLoopRecords(ctx, n, options.timeoutMs, options.stopAtMiss);
+        const LoopRecordsRead read = readLoopRecords(ctx, n, options.timeoutMs, options.stopAtMiss);
         if (ctx.cancelled())
             return link::OpResult::fail(ctx.cancelReason(), n);
         if (options.stopAtMiss && !read.complete())
@@ -49,17 +49,24 @@ link::OpResult readAllLoops(link::OperationContext &ctx, const ReadAllOptions &o
 
 namespace {
 
+// Why the run cannot go on: a stop, or a controller pulled out (then a failed
+// read-back says nothing about the loop).
+WriteOutcome whyStopped(const link::OperationContext &ctx)
+{
+    return link::deviceLost(ctx) ? WriteOutcome::Disconnected : WriteOutcome::Stopped;
+}
+
 WriteOutcome writeOne(link::OperationContext &ctx, int n, int timeoutMs, bool *extAcked)
 {
     ctx.send(link::protocol::writeLoop(n, ctx.image().loop(n)));
     ctx.waitReply(timeoutMs);
     if (ctx.cancelled())
-        return WriteOutcome::Stopped;
+        return whyStopped(ctx);
     if (!link::verifyLoop(ctx, n))
-        return ctx.cancelled() ? WriteOutcome::Stopped : WriteOutcome::VerifyFailed;
+        return ctx.cancelled() ? whyStopped(ctx) : WriteOutcome::VerifyFailed;
     ctx.send(link::protocol::writeLoopExt(n, ctx.image().loopExt(n)));
     *extAcked = ctx.waitReply(timeoutMs);
-    return ctx.cancelled() ? WriteOutcome::Stopped : WriteOutcome::Written;
+    return ctx.cancelled() ? whyStopped(ctx) : WriteOutcome::Written;
 }
 
 } // namespace

@@ -44,6 +44,7 @@ enum class WriteOutcome {
     Written,
     VerifyFailed, // the main record may be in the controller; the extended one was not sent
     Stopped,      // stopped or the window is closing: nothing more was sent
+    Disconnected, // the controller went away: nothing more was sent
 };
 
 // Main record, read-back check, then the extended record (whatever the firmware).

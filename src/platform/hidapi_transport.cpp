@@ -88,8 +88,41 @@ Payload payloadFromInputReport(std::span<const std::uint8_t> report)
     return p;
 }
 
+QString sysfsReportDescriptorPath(const QString &node)
+{
+    const QString name = node.section(QLatin1Char('/'), -1);
+    if (!name.startsWith(QLatin1String("hidraw")))
+        return {};
+    return QStringLiteral("/sys/class/hidraw/%1/device/report_descriptor").arg(name);
+}
+
+namespace {
+
+ReportLengths lengthsFrom(std::span<const std::uint8_t> desc, const QByteArray &node)
+{
+    const ParsedDescriptor parsed = parseReportDescriptor(desc);
+    if (!parsed.ok())
+        qCWarning(lcHid, "%s: report descriptor at byte %zu: %s", node.constData(),
+                  parsed.errorOffset, descriptorErrorText(parsed.error));
+    return parsed.lengths;
+}
+
+} // namespace
+
 ReportLengths readHidrawReportLengths(const QString &path)
 {
+    // The kernel publishes the descriptor in sysfs: reading it there leaves every
+    // device node that is not ours unopened.
+    if (const QString sysfs = sysfsReportDescriptorPath(path); !sysfs.isEmpty()) {
+        QFile f(sysfs);
+        if (f.open(QIODevice::ReadOnly)) {
+            const QByteArray bytes = f.read(HID_MAX_DESCRIPTOR_SIZE);
+            return lengthsFrom({reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+                                static_cast<std::size_t>(bytes.size())},
+                               QFile::encodeName(path));
+        }
+    }
+    // Without sysfs: the node itself, read-only, for the one ioctl.
     const QByteArray node = QFile::encodeName(path);
     const int fd = ::open(node.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -101,15 +134,16 @@ ReportLengths readHidrawReportLengths(const QString &path)
         desc->size = static_cast<__u32>(size);
         if (::ioctl(fd, HIDIOCGRDESC, desc.get()) == 0) {
             const std::size_t n = std::min<std::size_t>(desc->size, HID_MAX_DESCRIPTOR_SIZE);
-            const ParsedDescriptor parsed = parseReportDescriptor({desc->value, n});
-            if (!parsed.ok())
-                qCWarning(lcHid, "%s: report descriptor at byte %zu: %s", node.constData(),
-                          parsed.errorOffset, descriptorErrorText(parsed.error));
-            lengths = parsed.lengths;
+            lengths = lengthsFrom({desc->value, n}, node);
         }
     }
     ::close(fd);
     return lengths;
+}
+
+bool ReadFailureRun::isGoneError(int err)
+{
+    return err == ENODEV || err == ENXIO || err == ESHUTDOWN;
 }
 
 // ---- the transport --------------------------------------------------------------------------
@@ -290,14 +324,29 @@ bool HidapiTransport::write(const QString &id,
     return false;
 }
 
+void HidapiTransport::readerLostDevice(const QString &id)
+{
+    if (m_open.count(id) == 0)
+        return; // closed meanwhile, or the monitor was first
+    rescan({id});
+    // Still listed (a stale enumeration): the handle is dead all the same.
+    if (m_open.count(id) != 0) {
+        m_devices.removeIf([&](const HidDeviceInfo &d) { return d.id == id; });
+        emit deviceRemoved(id);
+        close(id);
+    }
+}
+
 void HidapiTransport::readerLoop(OpenDevice *dev)
 {
     const QString id = dev->id;
     std::array<std::uint8_t, kPayloadSize> buf{};
+    ReadFailureRun failures;
     while (!dev->stop.load(std::memory_order_acquire)) {
         errno = 0;
         const int n = hid_read_timeout(dev->reader, buf.data(), buf.size(), kReadTimeoutMs);
         if (n > 0) {
+            failures.succeeded();
             queueReport(id, payloadFromInputReport({buf.data(), static_cast<std::size_t>(n)}));
             continue;
         }
@@ -306,6 +355,11 @@ void HidapiTransport::readerLoop(OpenDevice *dev)
         // hidapi reports a hang-up (device unplugged) without setting errno.
         const int err = errno != 0 ? errno : ENODEV;
         queueReadError(id, systemErrorText(err), static_cast<quint32>(err));
+        if (failures.failed(err)) {
+            // Closing joins this thread, so the owning thread does it.
+            QMetaObject::invokeMethod(
+                this, [this, id] { readerLostDevice(id); }, Qt::QueuedConnection);
+        }
         for (auto slept = std::chrono::milliseconds(0);
              slept < kErrorBackoff && !dev->stop.load(std::memory_order_acquire);
              slept += kBackoffStep)

@@ -30,9 +30,33 @@ std::size_t outputWriteLength(int outputReportLength);
 // shorter ones are zero-padded, longer ones cut to the 64-byte payload.
 Payload payloadFromInputReport(std::span<const std::uint8_t> report);
 
-// Report lengths of a hidraw node from its report descriptor. All zero when the
-// node cannot be opened (usually: no access rights) or the descriptor not read.
+// Report lengths of a hidraw node from its report descriptor, read from sysfs
+// (/sys/class/hidraw/<node>/device/report_descriptor) so that no other device's node is
+// opened; only where sysfs lacks it is the node opened read-only for HIDIOCGRDESC. All
+// zero when the descriptor cannot be read.
 ReportLengths readHidrawReportLengths(const QString &path);
+// Where sysfs publishes a hidraw node's report descriptor; empty for other paths.
+QString sysfsReportDescriptorPath(const QString &node);
+
+// Tells from a reader's failed reads when its device is gone. Without a udev monitor
+// (containers, systems without udev) nobody else says so, and the reader would report
+// an error every backoff period for ever. A run of "no such device" errors is a
+// removal; any other error or a successful read starts the count again.
+class ReadFailureRun {
+public:
+    static constexpr int kGoneAfter = 3;
+    // True once, when this failure completes the run.
+    bool failed(int err)
+    {
+        m_run = isGoneError(err) ? m_run + 1 : 0;
+        return m_run == kGoneAfter;
+    }
+    void succeeded() { m_run = 0; }
+    static bool isGoneError(int err);
+
+private:
+    int m_run = 0;
+};
 
 // Real HID devices through hidapi's hidraw backend, hot-plug through udev.
 //
@@ -56,6 +80,9 @@ public:
     void rescan(const QStringList &removedNodes = {});
 
 protected:
+    // A reader found its device gone (see ReadFailureRun): announced like a removal
+    // the OS reported. Runs on the owning thread.
+    void readerLostDevice(const QString &id);
     // The present devices with id and product only (lengths are filled by rescan).
     virtual QList<HidDeviceInfo> enumerateDevices();
     virtual ReportLengths readReportLengths(const QString &id);

@@ -102,13 +102,18 @@ public:
     static Payload errorReply();
 
 private:
-    // Handlers by request code; each returns the replies.
+    // Handlers by request code (the table in firmware.cpp); each returns the
+    // replies, none for a request without one.
+    using Handler = std::vector<Payload> (Firmware::*)(const Payload &);
+    using HandlerTable = std::array<Handler, 256>;
+    static const HandlerTable &handlers();
+
     std::vector<Payload> readConfigPage(const Payload &rq);
     std::vector<Payload> writeConfigPage(const Payload &rq);
     std::vector<Payload> readState(const Payload &rq);
     std::vector<Payload> writeOutputTask(const Payload &rq);
     std::vector<Payload> readClock(const Payload &rq);
-    void writeClock(const Payload &rq);
+    std::vector<Payload> writeClock(const Payload &rq);
     std::vector<Payload> readLoop(const Payload &rq);
     std::vector<Payload> writeLoop(const Payload &rq);
     std::vector<Payload> readLogRecord(const Payload &rq);

@@ -8,7 +8,9 @@ namespace vardex::sim {
 
 // Firmware 24, every channel enabled, analog scaling for 12-bit codes, alarm
 // thresholds, a few loops with inputs (and extended records), identity, keys, a
-// black box and a clock of 2012-03-05 14:07:09.
+// black box and a clock of 2012-03-05 14:07:09. Loop 23 runs fan 1 at full speed
+// (sensor 2 is above its 32 C level), so fan 1 ignores a manual task; fans 2..4
+// follow it.
 Firmware fullControllerFirmware24();
 // The same controller on firmware 23: no extended loop records.
 Firmware fullControllerFirmware23();

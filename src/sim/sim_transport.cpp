@@ -14,6 +14,7 @@ namespace vardex::sim {
 struct SimTransport::Device {
     link::HidDeviceInfo info;
     bool realTime = true;
+    QString openError;
     bool plugged = false; // owning thread only
     bool open = false;    // owning thread only
 
@@ -25,6 +26,7 @@ struct SimTransport::Device {
     std::condition_variable wake;
     std::deque<Payload> queue;
     bool stop = false;
+    bool gone = false; // pulled out by an Unplug fault; the owning thread learns it later
     int latencyMs = 1;
     std::deque<Fault> faults;
     std::vector<Payload> received;
@@ -58,6 +60,7 @@ QString SimTransport::addDevice(SimDeviceOptions options)
     d->info.outputReportLength = options.outputReportLength;
     d->info.featureReportLength = options.featureReportLength;
     d->realTime = options.realTime;
+    d->openError = options.openError;
     d->latencyMs = std::max(0, options.latencyMs);
     d->firmware = std::move(options.firmware);
     const QString id = d->info.id;
@@ -191,11 +194,17 @@ bool SimTransport::open(const QString &id, QString *error)
             *error = QStringLiteral("No such device");
         return false;
     }
+    if (!d->openError.isEmpty()) {
+        if (error)
+            *error = d->openError;
+        return false;
+    }
     if (d->open)
         return true;
     {
         std::lock_guard lock(d->mutex);
         d->stop = false;
+        d->gone = false;
         d->queue.clear();
         d->held.clear();
     }
@@ -244,6 +253,14 @@ bool SimTransport::write(const QString &id,
     std::copy(report.begin() + 1, report.end(), request.begin());
     {
         std::lock_guard lock(d->mutex);
+        // Pulled out, though the removal has not reached this thread yet.
+        if (d->gone) {
+            if (errorText)
+                *errorText = QStringLiteral("No such device");
+            if (errorCode)
+                *errorCode = ENODEV;
+            return false;
+        }
         d->received.push_back(request);
         d->queue.push_back(request);
     }
@@ -285,8 +302,16 @@ void SimTransport::readerLoop(Device *d)
 
         const Fault::Kind kind = fault ? fault->kind : Fault::Kind::Drop;
         if (fault && kind == Fault::Kind::Unplug) {
+            // A pulled device answers nothing from this moment, whatever is queued
+            // and whenever the removal reaches the owning thread.
+            {
+                std::lock_guard lock(d->mutex);
+                d->gone = true;
+                d->queue.clear();
+                d->held.clear();
+            }
             unplug(id); // queued to the owning thread, which then stops this reader
-            continue;
+            return;
         }
         std::vector<Payload> replies;
         if (fault && kind == Fault::Kind::ErrorReply) {

@@ -45,6 +45,9 @@ struct SimDeviceOptions {
     int inputReportLength = 65;
     int outputReportLength = 65;
     int featureReportLength = 65; // 0: the device declares no feature report
+    // Non-empty: the device is listed but cannot be opened (held by another program,
+    // no access); open() fails with this text.
+    QString openError;
     int latencyMs = 1;
     // Move the firmware's time along with the wall clock before each request.
     bool realTime = true;

@@ -2,6 +2,7 @@
 
 #include "kit/widgets/prompts.h"
 #include "link/data_module.h"
+#include "link/disconnect_text.h"
 
 namespace vardex::ui {
 
@@ -16,8 +17,12 @@ void DescriptionReader::read()
     m_dm.runOperation([this](link::OperationContext &ctx) {
         const work::DescriptionResult result =
             work::readDescription(ctx, m_timings, [this] { return m_dm.isConnected(); });
-        if (result.op.status == link::OpStatus::NoReply)
-            m_prompts.message(QStringLiteral("Нет ответа контроллера"), Prompts::Kind::Warning);
+        // After an unplug the waits end at once: say so, not that nothing answered.
+        if (result.tell)
+            m_prompts.message(result.op.status == link::OpStatus::Disconnected
+                                  ? link::kDisconnectedText
+                                  : QStringLiteral("Нет ответа контроллера"),
+                              Prompts::Kind::Warning);
         if (result.op.status != link::OpStatus::Disconnected || result.configurationRead)
             emit described(result);
         emit finished();

@@ -12,10 +12,12 @@ namespace vardex::work {
 
 namespace {
 
-link::OpResult stopped(link::OperationContext &ctx, int step = 0)
+// Why a wait ended without its reply: a stop, the controller gone, or no answer.
+void stopped(link::OperationContext &ctx, DescriptionResult &r, int step = 0)
 {
-    return link::OpResult::fail(ctx.cancelled() ? ctx.cancelReason() : link::OpStatus::NoReply,
-                                step);
+    const link::OpStatus why = ctx.cancelled() ? ctx.cancelReason() : link::OpStatus::NoReply;
+    r.op = link::OpResult::fail(why, step);
+    r.tell = why != link::OpStatus::Cancelled;
 }
 
 } // namespace
@@ -41,7 +43,7 @@ DescriptionResult readDescription(link::OperationContext &ctx, const Description
     // not ask for page 3, so there is nothing to wait for (a late page reply must not
     // pass for it).
     if (!link::readConfiguration(ctx, {})) {
-        r.op = stopped(ctx);
+        stopped(ctx, r);
         return timedEnd();
     }
     if (!ctx.waitReply(timings.configPage3Ms)) {
@@ -56,8 +58,10 @@ DescriptionResult readDescription(link::OperationContext &ctx, const Description
     loopRead.stopAtMiss = true;
     loopRead.showProgress = false;
     r.op = loops::readAllLoops(ctx, loopRead);
-    if (!r.op.ok())
+    if (!r.op.ok()) {
+        r.tell = r.op.status != link::OpStatus::Cancelled;
         return r;
+    }
     // A controller pulled out during the last wait: nothing to enable any more.
     if (!controllerPresent()) {
         r.op = link::OpResult::fail(link::OpStatus::Disconnected);
@@ -68,7 +72,7 @@ DescriptionResult readDescription(link::OperationContext &ctx, const Description
     ctx.pause(timings.identityPauseMs);
     ctx.send(link::protocol::readIdentity());
     if (!ctx.waitReply(timings.identityMs)) {
-        r.op = stopped(ctx);
+        stopped(ctx, r);
         return r;
     }
     if (!controllerPresent()) {

@@ -21,8 +21,12 @@ struct DescriptionTimings {
 
 // What the read got, for the window and every page to show.
 struct DescriptionResult {
-    // Done, or why and where it stopped (NoReply: the engineer is told).
+    // Done, or why and where it stopped.
     link::OpResult op;
+    // A wait went unanswered (or the controller went away during it): the engineer
+    // is told. Not for a stop, nor for the one missing page 3 (only the duration
+    // tells of it).
+    bool tell = false;
     // Pages 0..3 are in the image (the extended-loop rule may change).
     bool configurationRead = false;
     // Configuration and every loop are in and the controller is still there: the
@@ -41,8 +45,7 @@ struct DescriptionResult {
 };
 
 // controllerPresent: whether a controller is taken; without one (a click queued
-// behind an unplug) nothing is sent. The no-reply message of configuration pages
-// 0..2 is left to the caller (op.status NoReply, step 0).
+// behind an unplug) nothing is sent. Messages are left to the caller (tell).
 DescriptionResult readDescription(link::OperationContext &ctx, const DescriptionTimings &timings,
                                   const std::function<bool()> &controllerPresent);
 

@@ -194,7 +194,7 @@ TEST(ConfigFile, FailedSaveNamesTheReasonAndKeepsNothingBehind)
     const QString path = dir + QStringLiteral("/x.cfg");
     const auto result = saveConfigFile(path, MonitorConfig{});
     EXPECT_FALSE(result.ok);
-    EXPECT_FALSE(result.error.isEmpty());
+    EXPECT_FALSE(result.reason.isEmpty());
     EXPECT_FALSE(QFile::exists(path));
 }
 
@@ -205,7 +205,7 @@ TEST(ConfigFile, FailedLoadLeavesTheBlockUnchanged)
     const auto before = c.encode();
     const auto missing = loadConfigFile(test::tempPath("missing.cfg"), c);
     EXPECT_FALSE(missing.ok);
-    EXPECT_FALSE(missing.error.isEmpty());
+    EXPECT_FALSE(missing.reason.isEmpty());
     QDir().mkpath(test::tempPath("folder.cfg"));
     EXPECT_FALSE(loadConfigFile(test::tempPath("folder.cfg"), c).ok);
     EXPECT_EQ(c.encode(), before);

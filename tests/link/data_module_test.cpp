@@ -164,7 +164,7 @@ TEST(DataModuleWait, ErrorReplyEndsAnyWaitAfterItsMessage)
     EXPECT_EQ(messages, 1);
 }
 
-TEST(DataModuleWait, UnplugDuringAWaitRaisesTheEventThenTimesOut)
+TEST(DataModuleWait, UnplugDuringAWaitRaisesTheEventAndEndsTheWaitAtOnce)
 {
     Link l;
     const QString id = l.plugged(controller(QStringLiteral("q")));
@@ -172,8 +172,8 @@ TEST(DataModuleWait, UnplugDuringAWaitRaisesTheEventThenTimesOut)
     l.dm.send(protocol::readClock());
     QElapsedTimer t;
     t.start();
-    EXPECT_FALSE(l.dm.waitReply(200));
-    EXPECT_GE(t.elapsed(), 190);
+    EXPECT_FALSE(l.dm.waitReply(5000));
+    EXPECT_LT(t.elapsed(), 2500); // not the whole time-out
     EXPECT_EQ(l.connectionEvents, (QList<bool>{true, false}));
     EXPECT_FALSE(l.dm.hasDevice());
     // Sending without a device does nothing and reports nothing.
@@ -349,4 +349,196 @@ TEST(DataModulePause, AReplyDuringAPauseIsHandledButDoesNotShortenIt)
     l.dm.pause(200);
     EXPECT_GE(t.elapsed(), 190);
     EXPECT_TRUE(l.dm.replyReceived());
+}
+
+// ---- taking a device --------------------------------------------------------------------
+
+TEST(DataModuleDevices, ASecondControllerThatCannotBeOpenedLeavesTheWorkingOne)
+{
+    Link l;
+    QStringList errors;
+    QObject::connect(&l.dm, &link::DataModule::linkError, [&](const QString &e) { errors << e; });
+    const QString first = l.plugged(controller(QStringLiteral("a")));
+    auto busy = controller(QStringLiteral("b"));
+    busy.openError = QStringLiteral("Device or resource busy");
+    l.pluggedUnclaimed(std::move(busy));
+
+    EXPECT_EQ(l.dm.currentDevice().id, first);
+    EXPECT_TRUE(l.dm.isConnected());
+    EXPECT_EQ(l.connectionEvents, (QList<bool>{true}));
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("Device or resource busy")))
+        << errors[0].toStdString();
+    // The first still answers, and its unplug is still noticed.
+    l.dm.send(protocol::readClock());
+    EXPECT_TRUE(l.dm.waitReply(1000));
+    l.transport.unplug(first);
+    EXPECT_EQ(l.connectionEvents, (QList<bool>{true, false}));
+    EXPECT_FALSE(l.dm.hasDevice());
+}
+
+TEST(DataModuleDevices, AControllerThatCannotBeOpenedLeavesTheLinkWithoutDevice)
+{
+    Link l;
+    QStringList errors;
+    QObject::connect(&l.dm, &link::DataModule::linkError, [&](const QString &e) { errors << e; });
+    auto denied = controller(QStringLiteral("b"));
+    denied.openError = QStringLiteral("Permission denied");
+    l.pluggedUnclaimed(std::move(denied));
+    EXPECT_FALSE(l.dm.hasDevice());
+    EXPECT_TRUE(l.connectionEvents.isEmpty());
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("Permission denied"))) << errors[0].toStdString();
+}
+
+// ---- which reply answers which request ----------------------------------------------------
+
+namespace {
+
+link::Payload reply(int code, int sub, int arg1 = 0)
+{
+    link::Payload p{};
+    p[link::pos::Code] = static_cast<std::uint8_t>(code);
+    p[link::pos::Sub] = static_cast<std::uint8_t>(sub);
+    p[link::pos::Arg1] = static_cast<std::uint8_t>(arg1);
+    return p;
+}
+
+struct StaleReplyCase {
+    const char *what;
+    link::Payload request;
+    link::Payload stale;  // same Code, answers something else
+    link::Payload answer; // what the controller sends for request
+};
+
+} // namespace
+
+TEST(DataModuleWait, AReplyOfTheSameCodeToAnotherRequestDoesNotEndTheWait)
+{
+    const std::array<std::uint8_t, 20> digest{};
+    const std::vector<StaleReplyCase> cases = {
+        {"reset acknowledgement during SendHash", protocol::sendHash(digest), reply(15, 2),
+         reply(15, 0)},
+        {"state Sub 0 during the Sub 1 wait", protocol::readState(1), reply(2, 0), reply(2, 1)},
+        {"configuration page 0 during the page 1 wait", protocol::readConfigPage(1), reply(1, 0),
+         reply(1, 1)},
+        {"loop 4 during the loop 5 wait", protocol::readLoop(5, protocol::LoopRecord::Main),
+         reply(6, 4, 0), reply(6, 5, 0)},
+        {"main record during the extended record wait",
+         protocol::readLoop(5, protocol::LoopRecord::Extended), reply(6, 5, 0), reply(6, 5, 1)},
+        {"memory at 4096 during the 4160 wait", protocol::memoryRead(4160, 56),
+         reply(32, 0x00, 0x10), reply(32, 0x40, 0x10)},
+    };
+    Link l;
+    const QString id = l.plugged(controller(QStringLiteral("q")));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        l.transport.addFault(id, {Fault::Kind::Drop});
+        l.dm.send(c.request);
+        l.transport.injectReport(id, c.stale);
+        EXPECT_FALSE(l.dm.waitReply(60));
+        l.transport.injectReport(id, c.answer);
+        EXPECT_TRUE(l.dm.waitReply(1000));
+    }
+}
+
+TEST(DataModuleWait, ALateHashResetDoesNotLetTheHashWaitEndBeforeItsReply)
+{
+    Link l;
+    const QString id = l.plugged(controller(QStringLiteral("q")));
+    // "Сброс" then "HASH" at once: the reset's acknowledgement comes while the hash waits.
+    l.transport.addFault(id, {Fault::Kind::Delay, 15, 2, 30});
+    l.dm.send(protocol::resetHash());
+    EXPECT_FALSE(l.dm.waitReply(0));
+    std::array<std::uint8_t, 20> digest{};
+    digest.fill(0x5A);
+    l.dm.image().hashReply.fill(0xEE);
+    l.dm.send(protocol::sendHash(digest));
+    ASSERT_TRUE(l.dm.waitReply(1000));
+    // Ended by the hash reply itself: the image holds what it carried.
+    EXPECT_EQ(l.dm.lastReply()[link::pos::Sub], protocol::hash::SendHash);
+    EXPECT_NE(l.dm.image().hashReply[0], 0xEE);
+}
+
+// ---- letting a device go ------------------------------------------------------------------
+
+TEST(DataModuleDevices, RepliesHeldForTheNextWaitReachTheImageBeforeTheDeviceGoes)
+{
+    Link l;
+    const QString id = l.plugged(controller(QStringLiteral("q")));
+    l.transport.addFault(id, {Fault::Kind::Drop, 4});
+    l.dm.send(protocol::readClock());
+    auto clock = [](int year) {
+        link::Payload p = reply(4, 0);
+        p[6] = static_cast<std::uint8_t>(year);
+        p[7] = 1;
+        p[8] = 1;
+        return p;
+    };
+    // Both in one batch: the wait takes the first, the second is held for the next wait.
+    l.transport.injectReport(id, clock(10));
+    l.transport.injectReport(id, clock(20));
+    ASSERT_TRUE(l.dm.waitReply(1000));
+    EXPECT_EQ(l.dm.image().clock.year, 10);
+    l.transport.unplug(id);
+    EXPECT_FALSE(l.dm.hasDevice());
+    EXPECT_EQ(l.dm.image().clock.year, 20);
+}
+
+// ---- unplugging during an operation ---------------------------------------------------------
+
+TEST(DataModuleOperations, UnplugEndsTheRunningOperationsWaitsAndSaysItWasADisconnect)
+{
+    Link l;
+    const QString id = l.plugged(controller(QStringLiteral("q")));
+    l.transport.addFault(id, {Fault::Kind::Unplug, 1, 1});
+    bool ran = false;
+    bool firstAnswered = true;
+    bool laterAnswered = true;
+    link::OpStatus reason = link::OpStatus::Done;
+    bool cancelled = false;
+    QElapsedTimer t;
+    t.start();
+    l.dm.runOperation([&](link::OperationContext &ctx) {
+        ran = true;
+        ctx.send(protocol::readConfigPage(1));
+        firstAnswered = ctx.waitReply(5000);
+        ctx.send(protocol::readConfigPage(2));
+        laterAnswered = ctx.waitReply(5000);
+        ctx.pause(5000);
+        cancelled = ctx.cancelled();
+        reason = ctx.cancelReason();
+    });
+    EXPECT_TRUE(ran);
+    EXPECT_LT(t.elapsed(), 2500); // not 5 s per wait and pause
+    EXPECT_FALSE(firstAnswered);
+    EXPECT_FALSE(laterAnswered);
+    EXPECT_TRUE(cancelled);
+    EXPECT_EQ(reason, link::OpStatus::Disconnected);
+    EXPECT_EQ(l.requestsWithCode(id, 1), 1);
+
+    // The next operation after a replug is not cancelled by the old removal.
+    l.transport.plug(id);
+    ASSERT_TRUE(test::waitUntil([&] { return l.dm.hasDevice(); }, 2000));
+    bool answered = false;
+    l.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(protocol::readClock());
+        answered = ctx.waitReply(1000) && !ctx.cancelled();
+    });
+    EXPECT_TRUE(answered);
+}
+
+// ---- pauses -------------------------------------------------------------------------------
+
+TEST(DataModulePause, NeverReturnsBeforeItsTime)
+{
+    Link l;
+    // Coarse timers fire up to 5 % early; a pause is a lower bound (the rest before the
+    // identity request), so every run counts.
+    for (const int ms : {1000, 1000, 200, 200, 200, 200, 200}) {
+        QElapsedTimer t;
+        t.start();
+        l.dm.pause(ms);
+        EXPECT_GE(t.elapsed(), ms);
+    }
 }

@@ -4,6 +4,7 @@
 #include "link/config_transfer.h"
 #include "link/data_module.h"
 #include "link/protocol.h"
+#include "loops/loop_transfer.h"
 #include "signed/digest.h"
 #include "sim/scenarios.h"
 #include "sim/sim_transport.h"
@@ -204,4 +205,32 @@ TEST(RoundTrip, SignedCommandWithFetchedKeysIsAccepted)
     EXPECT_EQ(accepted, 1);
     EXPECT_NE(image.hashReply, (std::array<std::uint8_t, 20>{}));
     ASSERT_TRUE(r.exchange(protocol::resetHash()));
+}
+
+TEST(RoundTrip, LoopWriteUnpluggedDuringItsCheckReportsTheDisconnect)
+{
+    RoundTrip r;
+    // The controller goes away with the read-back request in flight.
+    r.transport.addFault(r.id, {sim::Fault::Kind::Unplug, protocol::code::MemoryRead});
+    bool ran = false;
+    loops::WriteOutcome outcome = loops::WriteOutcome::Written;
+    r.dm.run([&] {
+        ran = true;
+        outcome = loops::writeLoop(r.dm, 5);
+    });
+    ASSERT_TRUE(ran);
+    EXPECT_EQ(outcome, loops::WriteOutcome::Disconnected);
+}
+
+TEST(RoundTrip, ReadAllLoopsUnpluggedSaysSoInsteadOfRunningOutItsWaits)
+{
+    RoundTrip r;
+    r.transport.addFault(r.id, {sim::Fault::Kind::Unplug, protocol::code::Loop, 3});
+    link::OpStatus status = link::OpStatus::Done;
+    r.dm.run([&] { status = loops::readAllLoops(r.dm).status; });
+    EXPECT_EQ(status, link::OpStatus::Disconnected);
+    int loopReads = 0;
+    for (const auto &rq : r.transport.receivedRequests(r.id))
+        loopReads += rq[link::pos::Code] == protocol::code::Loop;
+    EXPECT_EQ(loopReads, 5); // loops 1 and 2 both records, then loop 3's main record
 }

@@ -21,12 +21,12 @@ TEST(LoopFile, SizeFollowsFirmwareVersionAtSaving)
     link::DeviceImage image;
     image.loopExt(1).timerOff = 0x1234;
     const QString path = test::tempPath(QStringLiteral("size.upr"));
-    QString error;
+    files::FileResult r;
     image.config.firmwareVersion = 23;
-    ASSERT_TRUE(saveLoopFile(path, image, &error)) << error.toStdString();
+    ASSERT_TRUE((r = saveLoopFile(path, image)).ok) << r.reason.toStdString();
     EXPECT_EQ(test::readFile(path).size(), 2132);
     image.config.firmwareVersion = 24;
-    ASSERT_TRUE(saveLoopFile(path, image, &error));
+    ASSERT_TRUE((r = saveLoopFile(path, image)).ok);
     const QByteArray bytes = test::readFile(path);
     ASSERT_EQ(bytes.size(), 2444);
     EXPECT_EQ(static_cast<std::uint8_t>(bytes[2132]), 0x34);
@@ -37,8 +37,8 @@ TEST(LoopFile, GoldenFileLoadsFieldByField)
 {
     link::DeviceImage image;
     image.config.firmwareVersion = 24;
-    QString error;
-    ASSERT_TRUE(loadLoopFile(kGolden, image, &error)) << error.toStdString();
+    files::FileResult r;
+    ASSERT_TRUE((r = loadLoopFile(kGolden, image)).ok) << r.reason.toStdString();
     const link::UprLoopConfig &l = image.loop(7);
     EXPECT_EQ(l.contactUse, 7);
     EXPECT_EQ(l.ttlInputUse, 0x87);
@@ -56,7 +56,7 @@ TEST(LoopFile, GoldenFileLoadsFieldByField)
 
     // Saving the same image reproduces the file byte for byte.
     const QString copy = test::tempPath(QStringLiteral("golden-copy.upr"));
-    ASSERT_TRUE(saveLoopFile(copy, image, &error));
+    ASSERT_TRUE((r = saveLoopFile(copy, image)).ok);
     EXPECT_EQ(test::readFile(copy), test::readFile(kGolden));
 }
 
@@ -64,8 +64,8 @@ TEST(LoopFile, ExtendedBlockIsIgnoredWithoutExtendedFirmware)
 {
     link::DeviceImage image; // firmware 0: nothing read yet
     image.loopExt(3).dimmer = 77;
-    QString error;
-    ASSERT_TRUE(loadLoopFile(kGolden, image, &error));
+    files::FileResult r;
+    ASSERT_TRUE((r = loadLoopFile(kGolden, image)).ok);
     EXPECT_EQ(image.loop(3).contactUse, 3);
     EXPECT_EQ(image.loopExt(3).dimmer, 77);
     EXPECT_EQ(image.loopExt(1).timerOff, 0);
@@ -78,8 +78,8 @@ TEST(LoopFile, MainOnlyFileKeepsExtendedRecords)
     image.loopExt(26).pulseNumber = 9;
     const QString path = test::tempPath(QStringLiteral("main-only.upr"));
     test::writeFile(path, test::readFile(kGolden).left(2132));
-    QString error;
-    ASSERT_TRUE(loadLoopFile(path, image, &error));
+    files::FileResult r;
+    ASSERT_TRUE((r = loadLoopFile(path, image)).ok);
     EXPECT_EQ(image.loop(26).contactUse, 26);
     EXPECT_EQ(image.loopExt(26).pulseNumber, 9);
 }
@@ -93,8 +93,8 @@ TEST(LoopFile, ShortFileFillsOnlyItsLeadingBytes)
     const QString path = test::tempPath(QStringLiteral("short.upr"));
     // Loop 1 complete, loop 2 cut inside its first level (low byte only).
     test::writeFile(path, test::readFile(kGolden).left(82 + 7));
-    QString error;
-    ASSERT_TRUE(loadLoopFile(path, image, &error));
+    files::FileResult r;
+    ASSERT_TRUE((r = loadLoopFile(path, image)).ok);
     EXPECT_EQ(image.loop(1).contactUse, 1);
     EXPECT_EQ(image.loop(2).contactUse, 2);
     const auto lo0 = static_cast<std::uint16_t>(image.loop(2).analogLevelLo[0]);
@@ -111,8 +111,8 @@ TEST(LoopFile, OversizedFileReadsOnlyWhatTheImageTakes)
     QByteArray bytes = test::readFile(kGolden);
     bytes.append(QByteArray(1 << 20, '\x7F'));
     test::writeFile(path, bytes);
-    QString error;
-    ASSERT_TRUE(loadLoopFile(path, image, &error));
+    files::FileResult r;
+    ASSERT_TRUE((r = loadLoopFile(path, image)).ok);
     EXPECT_EQ(image.loopExt(26).timerOff, 260);
 }
 
@@ -120,31 +120,32 @@ TEST(LoopFile, UnreadableFileLeavesTheImageAndSaysWhy)
 {
     link::DeviceImage image;
     image.loop(1).contactUse = 0x42;
-    QString error;
-    EXPECT_FALSE(loadLoopFile(test::tempPath(QStringLiteral("does-not-exist.upr")), image, &error));
-    EXPECT_FALSE(error.isEmpty());
+    files::FileResult r;
+    EXPECT_FALSE(
+        (r = loadLoopFile(test::tempPath(QStringLiteral("does-not-exist.upr")), image)).ok);
+    EXPECT_FALSE(r.reason.isEmpty());
     EXPECT_EQ(image.loop(1).contactUse, 0x42);
     // A folder opens but cannot be read.
-    error.clear();
-    EXPECT_FALSE(loadLoopFile(QDir::tempPath(), image, &error));
-    EXPECT_FALSE(error.isEmpty());
+    r = {};
+    EXPECT_FALSE((r = loadLoopFile(QDir::tempPath(), image)).ok);
+    EXPECT_FALSE(r.reason.isEmpty());
     EXPECT_EQ(image.loop(1).contactUse, 0x42);
 }
 
 TEST(LoopFile, SaveIntoMissingFolderSaysWhy)
 {
     link::DeviceImage image;
-    QString error;
-    EXPECT_FALSE(saveLoopFile(test::tempPath(QStringLiteral("no-such-dir/x.upr")), image, &error));
-    EXPECT_FALSE(error.isEmpty());
+    files::FileResult r;
+    EXPECT_FALSE((r = saveLoopFile(test::tempPath(QStringLiteral("no-such-dir/x.upr")), image)).ok);
+    EXPECT_FALSE(r.reason.isEmpty());
 }
 
 TEST(LoopFile, ClearKeepsOnlyTheFillByte)
 {
     link::DeviceImage image;
     image.config.firmwareVersion = 24;
-    QString error;
-    ASSERT_TRUE(loadLoopFile(kGolden, image, &error));
+    files::FileResult r;
+    ASSERT_TRUE((r = loadLoopFile(kGolden, image)).ok);
     image.config.firmwareVersion = 30;
     clearLoops(image);
     const std::vector<std::uint8_t> file = image.encodeLoopFile();

@@ -4,6 +4,9 @@
 
 #include "support/test_support.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -239,6 +242,31 @@ TEST(HidapiTransport, ChangeDuringAnAnnouncementWaitsForItsTurn)
     EXPECT_EQ(ids(t.devices()), QStringList({"/dev/hidraw0"}));
 }
 
+TEST(ReadFailureRun, ARunOfNoSuchDeviceErrorsIsARemovalSaidOnce)
+{
+    ReadFailureRun run;
+    EXPECT_FALSE(run.failed(ENODEV));
+    EXPECT_FALSE(run.failed(ENODEV));
+    EXPECT_TRUE(run.failed(ENODEV));
+    // Said once: the reader goes on failing until the owning thread closes it.
+    EXPECT_FALSE(run.failed(ENODEV));
+    EXPECT_FALSE(run.failed(ENODEV));
+}
+
+TEST(ReadFailureRun, OtherErrorsAndGoodReadsStartTheCountAgain)
+{
+    ReadFailureRun run;
+    EXPECT_FALSE(run.failed(ENODEV));
+    EXPECT_FALSE(run.failed(ENODEV));
+    EXPECT_FALSE(run.failed(EIO)); // a passing fault, not a removal
+    EXPECT_FALSE(run.failed(ENODEV));
+    EXPECT_FALSE(run.failed(ENODEV));
+    run.succeeded();
+    EXPECT_FALSE(run.failed(ENODEV));
+    EXPECT_FALSE(run.failed(ENODEV));
+    EXPECT_TRUE(run.failed(ENODEV));
+}
+
 // ---- the real hidraw backend ------------------------------------------------------------------
 
 TEST(HidapiTransport, RealEnumerationWithoutControllerIsQuiet)
@@ -273,4 +301,20 @@ TEST(HidapiTransport, OpenAndWriteFailCleanlyWithoutDevice)
     EXPECT_EQ(none.input, 0);
     EXPECT_EQ(none.output, 0);
     EXPECT_EQ(none.feature, 0);
+}
+
+TEST(HidapiTransport, DescriptorsComeFromSysfsWithoutOpeningOtherDevices)
+{
+    EXPECT_EQ(sysfsReportDescriptorPath(QStringLiteral("/dev/hidraw3")),
+              QStringLiteral("/sys/class/hidraw/hidraw3/device/report_descriptor"));
+    EXPECT_TRUE(sysfsReportDescriptorPath(QStringLiteral("/dev/usb/hiddev0")).isEmpty());
+    // Where this machine has hidraw nodes, sysfs gives the same lengths as the node.
+    QDir dev(QStringLiteral("/dev"));
+    for (const QString &name : dev.entryList({QStringLiteral("hidraw*")}, QDir::System)) {
+        const QString node = dev.filePath(name);
+        if (!QFile::exists(sysfsReportDescriptorPath(node)))
+            continue;
+        const ReportLengths fromSysfs = readHidrawReportLengths(node);
+        EXPECT_GT(fromSysfs.input + fromSysfs.output + fromSysfs.feature, 0) << node.toStdString();
+    }
 }

@@ -556,3 +556,23 @@ TEST(FirmwareProtocol, UnknownCodeIsAnErrorReply)
     EXPECT_TRUE(isError(only(fw.handle(request(2, 7)))));
     EXPECT_TRUE(isError(only(fw.handle(request(15, 4)))));
 }
+
+// ---- the ready-made controller the demo and the README walk through ------------------------
+
+TEST(Scenarios, FullControllerStartsAtItsDocumentedClock)
+{
+    const Firmware fw = sim::fullControllerFirmware24();
+    EXPECT_EQ(fw.clock(), QDateTime(QDate(2012, 3, 5), QTime(14, 7, 9), Qt::UTC));
+}
+
+TEST(Scenarios, AManualFanTaskShowsOnFan2WhileLoop23HoldsFan1AtFullSpeed)
+{
+    Firmware fw = sim::fullControllerFirmware24();
+    Payload task = request(3, 0, 0, 0, 8);
+    task[9] = 60;  // fan 1
+    task[10] = 60; // fan 2
+    fw.handle(task);
+    const Payload state = only(fw.handle(request(2, 0)));
+    EXPECT_EQ(state[55], 100); // fan 1: its loop overrides the task
+    EXPECT_EQ(state[56], 60);  // fan 2: no loop drives it
+}

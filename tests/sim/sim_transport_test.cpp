@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <cerrno>
+
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -233,6 +235,28 @@ TEST(SimFaults, UnplugMidExchangeDisconnectsAndTheWaitTimesOut)
     EXPECT_EQ(connection, std::vector<bool>{false});
     EXPECT_FALSE(rig.dm.hasDevice());
     EXPECT_FALSE(rig.transport.isPlugged(rig.id));
+}
+
+TEST(SimFaults, UnpluggedDeviceAnswersNothingBeforeTheRemovalReachesTheLink)
+{
+    Rig rig;
+    ASSERT_TRUE(rig.connected);
+    rig.transport.addFault(rig.id, {Fault::Kind::Unplug, 4});
+    rig.dm.send(request(4, 0));
+    // The GUI thread is busy: the removal notice is not handled yet.
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    std::array<std::uint8_t, link::kOutputReportSize> task{};
+    task[1] = 3; // output task
+    task[7] = 1; // TTL output 1
+    QString text;
+    quint32 code = 0;
+    EXPECT_FALSE(rig.transport.write(rig.id, task, &text, &code));
+    EXPECT_EQ(code, quint32(ENODEV));
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    std::uint8_t ttl = 0xFF;
+    rig.transport.withFirmware(rig.id, [&](sim::Firmware &f) { ttl = f.outputTask().ttlOutputs; });
+    EXPECT_EQ(ttl, 0);
+    EXPECT_EQ(rig.transport.receivedRequests(rig.id).size(), 1u);
 }
 
 TEST(SimFaults, WriteToUnpluggedDeviceFailsWithNoDevice)

@@ -1,4 +1,5 @@
 #include "link/data_module.h"
+#include "support/layout_check.h"
 #include "support/recording_prompts.h"
 #include "support/test_support.h"
 #include "ui/main_window.h"
@@ -9,6 +10,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
+#include <QMap>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -20,23 +22,6 @@
 using namespace vardex;
 
 namespace {
-
-bool isControl(const QWidget *w)
-{
-    return qobject_cast<const QAbstractButton *>(w) || qobject_cast<const QLabel *>(w) ||
-           qobject_cast<const QScrollBar *>(w) || qobject_cast<const QGroupBox *>(w);
-}
-
-QString describe(const QWidget *w)
-{
-    const QRect r = w->geometry();
-    return QStringLiteral("%1 (%2,%3 %4x%5)")
-        .arg(w->objectName())
-        .arg(r.x())
-        .arg(r.y())
-        .arg(r.width())
-        .arg(r.height());
-}
 
 struct Window {
     test::NoDevices transport;
@@ -93,36 +78,9 @@ TEST(WorkPageLayout, NoControlClippedOrOverlapping)
         b->setEnabled(true); // as after a description
     w.page->layout()->activate();
     test::spin(50);
-    const QRect pageRect = w.page->rect();
-    int checked = 0;
-    for (QWidget *c : w.page->findChildren<QWidget *>()) {
-        if (!c->isVisibleTo(w.page) || !isControl(c))
-            continue;
-        ++checked;
-        const QRect inPage(c->mapTo(w.page, QPoint(0, 0)), c->size());
-        EXPECT_TRUE(pageRect.contains(inPage)) << describe(c).toStdString();
-        // A fixed size is the control's own choice; then its text must still fit.
-        const QSize hint = c->minimumSizeHint();
-        const int needW = c->minimumWidth() > 0 ? c->minimumWidth() : hint.width();
-        const int needH = c->minimumHeight() > 0 ? c->minimumHeight() : hint.height();
-        EXPECT_GE(c->width(), needW) << describe(c).toStdString();
-        EXPECT_GE(c->height(), needH) << describe(c).toStdString();
-        if (auto *label = qobject_cast<QLabel *>(c)) {
-            const int textWidth = label->fontMetrics().horizontalAdvance(label->text());
-            EXPECT_LE(textWidth + 2 * label->margin(), label->contentsRect().width())
-                << describe(c).toStdString() << " " << label->text().toStdString();
-        }
-        // Inside its parent, and clear of its visible siblings.
-        if (QWidget *parent = c->parentWidget()) {
-            EXPECT_TRUE(parent->rect().contains(c->geometry())) << describe(c).toStdString();
-            for (QWidget *s : parent->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
-                if (s == c || !s->isVisibleTo(w.page) || !isControl(s))
-                    continue;
-                EXPECT_FALSE(c->geometry().intersects(s->geometry()))
-                    << describe(c).toStdString() << " overlaps " << describe(s).toStdString();
-            }
-        }
-    }
+    const test::LayoutReport layout = test::checkLayout(w.page);
+    EXPECT_TRUE(layout.ok()) << layout.text().toStdString();
+    const int checked = layout.checked;
     EXPECT_GT(checked, 150); // 64 flags less the hidden ones, inputs, outputs, buttons
 
     // For a look at the page: VARDEX_SCREENSHOT=<file.png>.
@@ -153,4 +111,98 @@ TEST(WorkPageLayout, FlagsCarryHintsButNoTooltips)
     ASSERT_NE(fanLabel, nullptr);
     EXPECT_EQ(fanLabel->statusTip(), "Текущее задание вентилятора №2");
     EXPECT_FALSE(page->findChild<QWidget *>("SetHashTimerBtn")->isVisibleTo(page));
+}
+
+namespace {
+
+// Every control's place on the page.
+QMap<QString, QRect> placesOf(QWidget *page)
+{
+    QMap<QString, QRect> places;
+    for (QWidget *c : page->findChildren<QWidget *>()) {
+        if (!c->isVisibleTo(page) || !test::isLayoutControl(c) || c->objectName().isEmpty())
+            continue;
+        places.insert(c->objectName(), QRect(c->mapTo(page, QPoint(0, 0)), c->size()));
+    }
+    return places;
+}
+
+void showAll(Window &w, bool on, float analog, std::uint16_t fanSpeed)
+{
+    auto *page = static_cast<ui::WorkPage *>(w.page);
+    link::DeviceImage &image = w.dm.image();
+    const std::uint8_t mask = on ? 0xFF : 0x00;
+    image.state.contactInputs = image.state.ttlInputs = image.state.ttlOutputs = mask;
+    image.state.switches = mask;
+    image.state.relays = mask & 0x3F;
+    image.state.systemFlags.fill(mask);
+    image.state.analogValues.fill(analog);
+    image.state.temperatures.fill(on ? -2000 : 0);
+    image.state.fanSpeeds.fill(fanSpeed);
+    image.state.fanTasks.fill(on ? 100 : 0);
+    page->showMonitorState();
+    w.page->layout()->activate();
+    test::spin(30);
+}
+
+} // namespace
+
+TEST(WorkPageLayout, NoControlMovesWhenValuesOrBoldLooksChange)
+{
+    Window w;
+    auto *page = static_cast<ui::WorkPage *>(w.page);
+    link::MonitorConfig &c = w.dm.image().config;
+    c.contactEnable = c.ttlInputEnable = c.ttlOutputEnable = c.switchEnable = 0xFF;
+    c.analogEnable = c.temperEnable = c.relayEnable = 0x3F;
+    c.fanEnable = 0x0F;
+    page->enableChannels(c);
+
+    showAll(w, false, 0.0f, 0);
+    const QMap<QString, QRect> plain = placesOf(w.page);
+    ASSERT_GT(plain.size(), 100);
+    // Every output and contact bold and green, every flag set, long values.
+    showAll(w, true, -1234567.8f, 65535);
+    const QMap<QString, QRect> active = placesOf(w.page);
+    for (auto it = plain.cbegin(); it != plain.cend(); ++it) {
+        const QRect now = active.value(it.key());
+        EXPECT_EQ(now, it.value()) << it.key().toStdString() << " moved";
+    }
+    showAll(w, false, 0.0f, 0);
+    EXPECT_EQ(placesOf(w.page), plain);
+}
+
+TEST(WorkPageLayout, ValueFieldsShowTheWholeValueOrSayVisiblyThatTheyCutIt)
+{
+    Window w;
+    auto *page = static_cast<ui::WorkPage *>(w.page);
+    auto *field = page->findChild<QLabel *>("stAnalog1");
+    ASSERT_NE(field, nullptr);
+    const auto fits = [&] {
+        return field->fontMetrics().horizontalAdvance(field->text()) + 2 * field->margin() <=
+               field->contentsRect().width();
+    };
+    // The widest reading a sensor sends is shown whole.
+    w.dm.image().state.analogValues[0] = -16384.0f;
+    page->showMonitorState();
+    EXPECT_EQ(field->text(), QStringLiteral("-16384.0"));
+    EXPECT_TRUE(fits());
+    // What a float can carry beyond that is cut in front, marked, and whole in the hint.
+    w.dm.image().state.analogValues[0] = 1234567.8f;
+    page->showMonitorState();
+    EXPECT_TRUE(field->text().startsWith(QChar(0x2026))) << field->text().toStdString();
+    EXPECT_TRUE(fits());
+    EXPECT_TRUE(field->toolTip().contains(QStringLiteral("1234567.8")));
+    w.dm.image().state.analogValues[0] = 2199023255552.0f;
+    page->showMonitorState();
+    EXPECT_TRUE(field->text().startsWith(QChar(0x2026))) << field->text().toStdString();
+    EXPECT_TRUE(field->text().endsWith(QStringLiteral(".0"))) << field->text().toStdString();
+    EXPECT_TRUE(fits());
+    EXPECT_TRUE(field->toolTip().contains(QStringLiteral("2199023255552.0")))
+        << field->toolTip().toStdString();
+    EXPECT_EQ(field->statusTip(), field->toolTip());
+    // Back to a short value: whole again, and the hint no longer carries the old value.
+    w.dm.image().state.analogValues[0] = 12.5f;
+    page->showMonitorState();
+    EXPECT_EQ(field->text(), QStringLiteral("12.5"));
+    EXPECT_FALSE(field->toolTip().contains(QStringLiteral("2199023255552.0")));
 }

@@ -1,10 +1,7 @@
 #pragma once
 
-#include "link/data_module.h"
-#include "sim/scenarios.h"
-#include "sim/sim_transport.h"
 #include "support/recording_prompts.h"
-#include "support/test_support.h"
+#include "support/sim_controller.h"
 #include "ui/main_window.h"
 #include "work/widgets/work_page.h"
 
@@ -23,19 +20,14 @@ namespace vardex::test {
 
 // The main window on a plugged simulated controller. The description (which enables
 // the Work buttons and channels) is not read here; tests enable what they use.
-struct WorkRig {
+struct WorkRig : SimController {
     explicit WorkRig(int latencyMs = 1, sim::Firmware firmware = sim::fullControllerFirmware24())
+        : SimController(std::move(firmware), latencyMs)
     {
-        sim::SimDeviceOptions options;
-        options.latencyMs = latencyMs;
-        options.realTime = false;
-        options.firmware = std::move(firmware);
-        id = transport.addDevice(std::move(options));
         window = std::make_unique<ui::MainWindow>(dm, &prompts);
         page = window->findChild<ui::WorkPage *>();
-        transport.plug(id);
-        transport.start();
-        connected = waitUntil([&] { return dm.isConnected(); }, 3000);
+        plug();
+        connected = dm.isConnected();
     }
 
     void enableButtons()
@@ -65,21 +57,9 @@ struct WorkRig {
     QLabel *label(const QString &name) const { return widget<QLabel>(name); }
     QPushButton *button(const QString &name) const { return widget<QPushButton>(name); }
 
-    int requestCount(int code, int sub = -1) const
-    {
-        int n = 0;
-        for (const link::Payload &p : transport.receivedRequests(id))
-            n += p[link::pos::Code] == code && (sub < 0 || p[link::pos::Sub] == sub);
-        return n;
-    }
-
-    sim::SimTransport transport;
-    link::DataModule dm{transport};
     RecordingPrompts prompts;
     std::unique_ptr<ui::MainWindow> window;
     ui::WorkPage *page = nullptr;
-    QString id;
-    bool connected = false;
 };
 
 // The colour a widget's text is painted in: push buttons use ButtonText, check

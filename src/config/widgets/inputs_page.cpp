@@ -21,13 +21,12 @@ namespace vardex::config {
 
 namespace {
 
-const char *const kAnalogCaptions[] = {"А1_12В", "А2_24В", "А3_5В", "А4", "А5", "Сеть 220"};
 const QStringList kResolutions = {"0.5", "0.25", "0.125", "0.0625"};
 constexpr int kTemperDecimals = 4; // 0.0625 steps stay exact
 
 template <typename T> T *child(QWidget *w, const char *family, int n)
 {
-    return w->findChild<T *>(familyName(family, n));
+    return w->findChild<T *>(ui::memberName(family, n));
 }
 
 } // namespace
@@ -60,8 +59,9 @@ QWidget *InputsPage::buildAnalog()
     for (int n = 1; n <= link::kAnalogChannels; ++n) {
         const int i = n - 1;
         auto *enabled = makeCheck(group, "cbAnalogEnabled", n, tr(kAnalogCaptions[i]));
-        connect(enabled, &QCheckBox::clicked, this,
-                [this, i](bool on) { setBitOf(m_config.analogEnable, i, on); });
+        connect(enabled, &QCheckBox::clicked, this, [this, i](bool on) {
+            m_config.analogEnable = withMaskBit(m_config.analogEnable, i + 1, on);
+        });
         auto *ax = makeNumberEdit(group, "AnalogAxEdit", n, 0, 32768, 6);
         if (n == 1)
             ax->setTypingDecimals(4); // channel 1's gain takes four places when typed
@@ -78,7 +78,7 @@ QWidget *InputsPage::buildAnalog()
         connect(high, &ui::NumberEdit::committed, this, [this, i](double v) {
             m_config.analogAlarmHigh[i] = analogToRaw(v, m_config.analogA[i], m_config.analogB[i]);
         });
-        auto *debounce = makeSpinEdit(group, familyName("AnalogAlarmDebonceEdit", n), 1, 255);
+        auto *debounce = makeSpinEdit(group, ui::memberName("AnalogAlarmDebonceEdit", n), 1, 255);
         connect(debounce, &QSpinBox::editingFinished, this,
                 [this, i, debounce] { m_config.analogAlarmDebounce[i] = debounce->value(); });
         grid->addWidget(enabled, n, 0);
@@ -104,9 +104,10 @@ QWidget *InputsPage::buildTemperature()
     for (int n = 1; n <= link::kSensors; ++n) {
         const int i = n - 1;
         auto *enabled = makeCheck(group, "cbTemperEnabled", n, tr("Темпер %1").arg(n));
-        connect(enabled, &QCheckBox::clicked, this,
-                [this, i](bool on) { setBitOf(m_config.temperEnable, i, on); });
-        auto *resolution = makeList(group, familyName("cbDallasResolution", n), kResolutions);
+        connect(enabled, &QCheckBox::clicked, this, [this, i](bool on) {
+            m_config.temperEnable = withMaskBit(m_config.temperEnable, i + 1, on);
+        });
+        auto *resolution = makeList(group, ui::memberName("cbDallasResolution", n), kResolutions);
         resolution->setFixedWidth(70);
         // Thresholds stay raw: a new resolution changes what they mean, not their codes.
         connect(resolution, &QComboBox::activated, this, [this, i](int index) {
@@ -121,7 +122,8 @@ QWidget *InputsPage::buildTemperature()
         connect(high, &ui::NumberEdit::committed, this, [this, i](double v) {
             m_config.temperAlarmHigh[i] = temperatureToRaw(v, m_config.dallasResolution[i]);
         });
-        auto *debounce = makeSpinEdit(group, familyName("DallasAlarmDebonceEdit", n), 1, 255, 54);
+        auto *debounce =
+            makeSpinEdit(group, ui::memberName("DallasAlarmDebonceEdit", n), 1, 255, 54);
         connect(debounce, &QSpinBox::editingFinished, this,
                 [this, i, debounce] { m_config.dallasAlarmDebounce[i] = debounce->value(); });
         grid->addWidget(enabled, n, 0);
@@ -143,7 +145,7 @@ QWidget *InputsPage::buildChecks(const QString &title, const char *family,
     for (int n = 1; n <= 8; ++n) {
         auto *box = makeCheck(group, family, n, tr("Вход %1").arg(n));
         connect(box, &QCheckBox::clicked, this,
-                [this, mask, n](bool on) { setBitOf(m_config.*mask, n - 1, on); });
+                [this, mask, n](bool on) { m_config.*mask = withMaskBit(m_config.*mask, n, on); });
         column->addWidget(box);
     }
     column->addStretch(1);
@@ -168,13 +170,13 @@ void InputsPage::showConfig()
         box->setChecked(on);
     };
     for (int n = 1; n <= 8; ++n)
-        showCheck("cbContactEnabled", n, bitOf(m_config.contactEnable, n - 1));
+        showCheck("cbContactEnabled", n, maskBit(m_config.contactEnable, n));
     for (int n = 1; n <= 8; ++n)
-        showCheck("cbTTLInputEnabled", n, bitOf(m_config.ttlInputEnable, n - 1));
+        showCheck("cbTTLInputEnabled", n, maskBit(m_config.ttlInputEnable, n));
 
     for (int n = 1; n <= link::kAnalogChannels; ++n) {
         const int i = n - 1;
-        showCheck("cbAnalogEnabled", n, bitOf(m_config.analogEnable, i));
+        showCheck("cbAnalogEnabled", n, maskBit(m_config.analogEnable, i + 1));
         child<ui::NumberEdit>(this, "AnalogAxEdit", n)->showValue(m_config.analogA[i]);
         child<ui::NumberEdit>(this, "AnalogBxEdit", n)->showValue(m_config.analogB[i]);
         const float a = m_config.analogA[i];
@@ -183,17 +185,17 @@ void InputsPage::showConfig()
             ->showValue(static_cast<double>(analogToShown(m_config.analogAlarmLow[i], a, b)));
         child<ui::NumberEdit>(this, "AnalogAlarmHighEdit", n)
             ->showValue(static_cast<double>(analogToShown(m_config.analogAlarmHigh[i], a, b)));
-        auto *debounce = findChild<QSpinBox *>(familyName("AnalogAlarmDebonceEdit", n));
+        auto *debounce = findChild<QSpinBox *>(ui::memberName("AnalogAlarmDebonceEdit", n));
         const QSignalBlocker block(debounce);
         debounce->setValue(m_config.analogAlarmDebounce[i]);
     }
 
     for (int n = 1; n <= link::kSensors; ++n) {
         const int i = n - 1;
-        showCheck("cbTemperEnabled", n, bitOf(m_config.temperEnable, i));
+        showCheck("cbTemperEnabled", n, maskBit(m_config.temperEnable, i + 1));
         showListItem(child<QComboBox>(this, "cbDallasResolution", n), m_config.dallasResolution[i]);
         showTemperatureAlarms(n);
-        auto *debounce = findChild<QSpinBox *>(familyName("DallasAlarmDebonceEdit", n));
+        auto *debounce = findChild<QSpinBox *>(ui::memberName("DallasAlarmDebonceEdit", n));
         const QSignalBlocker block(debounce);
         debounce->setValue(m_config.dallasAlarmDebounce[i]);
     }
@@ -202,7 +204,7 @@ void InputsPage::showConfig()
 void InputsPage::setChannelNames(const ChannelNames &names)
 {
     for (int i = 0; i < 3; ++i) {
-        if (auto *box = findChild<QCheckBox *>(familyName("cbAnalogEnabled", 4 + i)))
+        if (auto *box = findChild<QCheckBox *>(ui::memberName("cbAnalogEnabled", 4 + i)))
             box->setText(names[i]);
     }
 }

@@ -15,7 +15,6 @@ namespace vardex::config {
 namespace {
 
 const QStringList kPeriods = {"10 сек", "30 сек", "1 мин", "2 ми", "5 мин"};
-const char *const kAnalogCaptions[] = {"А1_12В", "А2_24В", "А3_5В", "А4", "А5", "Сеть 220"};
 
 } // namespace
 
@@ -53,8 +52,9 @@ LoggingPage::LoggingPage(link::MonitorConfig &config, QWidget *parent)
         column->setSpacing(3);
         for (int n = 1; n <= 6; ++n) {
             auto *box = makeCheck(group, family, n, caption(n));
-            connect(box, &QCheckBox::clicked, this,
-                    [this, mask, n](bool on) { setBitOf(m_config.*mask, n - 1, on); });
+            connect(box, &QCheckBox::clicked, this, [this, mask, n](bool on) {
+                m_config.*mask = withMaskBit(m_config.*mask, n, on);
+            });
             column->addWidget(box);
         }
         column->addStretch(1);
@@ -83,21 +83,21 @@ void LoggingPage::showConfig()
     showListItem(findChild<QComboBox *>(QStringLiteral("LogAlarmPeriodEdit")),
                  m_config.logAlarmPeriod);
     for (int n = 1; n <= 6; ++n) {
-        auto *box = findChild<QCheckBox *>(familyName("cbAnalogLogEnabled", n));
-        box->setEnabled(bitOf(m_config.analogEnable, n - 1));
-        box->setChecked(bitOf(m_config.analogLogEnable, n - 1));
+        auto *box = findChild<QCheckBox *>(ui::memberName("cbAnalogLogEnabled", n));
+        box->setEnabled(maskBit(m_config.analogEnable, n));
+        box->setChecked(maskBit(m_config.analogLogEnable, n));
     }
     for (int n = 1; n <= 6; ++n) {
-        auto *box = findChild<QCheckBox *>(familyName("cbDallasLogEnabled", n));
-        box->setEnabled(bitOf(m_config.temperEnable, n - 1));
-        box->setChecked(bitOf(m_config.dallasLogEnable, n - 1));
+        auto *box = findChild<QCheckBox *>(ui::memberName("cbDallasLogEnabled", n));
+        box->setEnabled(maskBit(m_config.temperEnable, n));
+        box->setChecked(maskBit(m_config.dallasLogEnable, n));
     }
 }
 
 void LoggingPage::setChannelNames(const ChannelNames &names)
 {
     for (int i = 0; i < 3; ++i) {
-        if (auto *box = findChild<QCheckBox *>(familyName("cbAnalogLogEnabled", 4 + i)))
+        if (auto *box = findChild<QCheckBox *>(ui::memberName("cbAnalogLogEnabled", 4 + i)))
             box->setText(names[i]);
     }
 }

@@ -63,7 +63,7 @@ QWidget *OutputsPage::buildFans()
         const int i = n - 1;
         auto *enabled = makeCheck(group, kFan, n, tr("Канал %1").arg(n));
         connect(enabled, &QCheckBox::clicked, this, [this, i](bool on) {
-            setBitOf(m_config.fanEnable, i, on);
+            m_config.fanEnable = withMaskBit(m_config.fanEnable, i + 1, on);
             emit nodeLookChanged(28 + i, on);
         });
         auto *min = makeNumberEdit(group, "FanMinEdit", n, 1, 100, 0);
@@ -71,7 +71,7 @@ QWidget *OutputsPage::buildFans()
         connect(min, &ui::NumberEdit::committed, this, [this, i](double v) {
             m_config.fanMin[i] = static_cast<std::uint8_t>(std::lround(v));
         });
-        auto *impulses = makeList(group, familyName("cbFanImpuls", n), kImpulses);
+        auto *impulses = makeList(group, ui::memberName("cbFanImpuls", n), kImpulses);
         impulses->setFixedWidth(60);
         connect(impulses, &QComboBox::activated, this, [this, i](int index) {
             if (index >= 0)
@@ -96,7 +96,7 @@ QWidget *OutputsPage::buildFamily(const QString &title, const Family &family)
         const int node = family.firstNode + n - 1;
         const auto mask = family.mask;
         connect(box, &QCheckBox::clicked, this, [this, mask, bit, node](bool on) {
-            setBitOf(m_config.*mask, bit, on);
+            m_config.*mask = withMaskBit(m_config.*mask, bit + 1, on);
             emit nodeLookChanged(node, on);
         });
         column->addWidget(box);
@@ -108,8 +108,8 @@ QWidget *OutputsPage::buildFamily(const QString &title, const Family &family)
 void OutputsPage::showFamily(const Family &family)
 {
     for (int n = 1; n <= family.count; ++n) {
-        const bool on = bitOf(m_config.*family.mask, family.firstBit + n - 1);
-        findChild<QCheckBox *>(familyName(family.name, n))->setChecked(on);
+        const bool on = maskBit(m_config.*family.mask, family.firstBit + n);
+        findChild<QCheckBox *>(ui::memberName(family.name, n))->setChecked(on);
         emit nodeLookChanged(family.firstNode + n - 1, on);
     }
 }
@@ -122,10 +122,11 @@ void OutputsPage::showConfig()
     showFamily({kRelay, "", &MC::relayEnable, 0, 6, 21});
     for (int n = 1; n <= link::kFans; ++n) {
         const int i = n - 1;
-        findChild<ui::NumberEdit *>(familyName("FanMinEdit", n))->showValue(m_config.fanMin[i]);
-        showListItem(findChild<QComboBox *>(familyName("cbFanImpuls", n)), m_config.fanImpulse[i]);
-        const bool on = bitOf(m_config.fanEnable, i);
-        findChild<QCheckBox *>(familyName(kFan, n))->setChecked(on);
+        findChild<ui::NumberEdit *>(ui::memberName("FanMinEdit", n))->showValue(m_config.fanMin[i]);
+        showListItem(findChild<QComboBox *>(ui::memberName("cbFanImpuls", n)),
+                     m_config.fanImpulse[i]);
+        const bool on = maskBit(m_config.fanEnable, i + 1);
+        findChild<QCheckBox *>(ui::memberName(kFan, n))->setChecked(on);
         emit nodeLookChanged(28 + i, on);
     }
 }

@@ -12,15 +12,10 @@
 
 namespace vardex::config {
 
-QString familyName(const char *family, int n)
-{
-    return QLatin1String(family) + QString::number(n);
-}
-
 QCheckBox *makeCheck(QWidget *parent, const char *family, int n, const QString &caption)
 {
     auto *box = new QCheckBox(caption, parent);
-    box->setObjectName(familyName(family, n));
+    box->setObjectName(ui::memberName(family, n));
     box->setProperty("item", n);
     return box;
 }
@@ -30,7 +25,7 @@ ui::NumberEdit *makeNumberEdit(QWidget *parent, const char *family, int n, doubl
 {
     auto *edit =
         new ui::NumberEdit(min, max, maxDecimals, ui::NumberEdit::Commit::OnChange, parent);
-    edit->setObjectName(familyName(family, n));
+    edit->setObjectName(ui::memberName(family, n));
     edit->setProperty("item", n);
     edit->setFixedWidth(width);
     return edit;

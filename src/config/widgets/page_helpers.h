@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringList>
 
+#include "common/mask_bits.h"
+#include "kit/widgets/control_helpers.h"
+
 #include <cstdint>
 
 class QCheckBox;
@@ -21,8 +24,6 @@ class NumberEdit;
 
 namespace vardex::config {
 
-QString familyName(const char *family, int n);
-
 QCheckBox *makeCheck(QWidget *parent, const char *family, int n, const QString &caption);
 // A numeric edit that clamps and stores on every change.
 ui::NumberEdit *makeNumberEdit(QWidget *parent, const char *family, int n, double min, double max,
@@ -36,16 +37,5 @@ QLabel *makeColumnCaption(QWidget *parent, const QString &text);
 
 // Shows index as the list's item, or no item for a code the list does not have.
 void showListItem(QComboBox *list, int index);
-
-inline bool bitOf(std::uint8_t mask, int bit)
-{
-    return (mask >> bit) & 1;
-}
-
-inline void setBitOf(std::uint8_t &mask, int bit, bool on)
-{
-    const auto value = static_cast<std::uint8_t>(1u << bit);
-    mask = static_cast<std::uint8_t>(on ? (mask | value) : (mask & ~value));
-}
 
 } // namespace vardex::config

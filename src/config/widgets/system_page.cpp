@@ -107,7 +107,7 @@ void SystemPage::save()
     // configuration: a silent failure would pass for a saved file.
     if (!result.ok) {
         m_ctx.prompts.message(
-            tr("Не удалось сохранить конфигурацию в файл %1:\n%2").arg(path, result.error),
+            tr("Не удалось сохранить конфигурацию в файл %1:\n%2").arg(path, result.reason),
             ui::Prompts::Kind::Error);
         return;
     }
@@ -124,14 +124,21 @@ void SystemPage::load()
     const QString path = m_ctx.prompts.openFileName(request);
     if (path.isEmpty())
         return;
-    const FileResult result = loadConfigFile(path, m_ctx.dm.image().config);
+    const files::ReadResult file = readConfigFile(path);
     // Same for a failed load; the image and the pages were not touched.
-    if (!result.ok) {
+    if (!file.ok) {
         m_ctx.prompts.message(
-            tr("Не удалось загрузить конфигурацию из файла %1:\n%2").arg(path, result.error),
+            tr("Не удалось загрузить конфигурацию из файла %1:\n%2").arg(path, file.reason),
             ui::Prompts::Kind::Error);
         return;
     }
+    // A file of another size is no configuration saved by this program: laid over
+    // the image unasked it would silently mix two configurations.
+    if (file.fileSize != kConfigFileSize &&
+        m_ctx.prompts.question(files::unexpectedSizeQuestion(
+            path, file.fileSize, QString::number(kConfigFileSize))) != ui::Prompts::Answer::Yes)
+        return;
+    applyConfigFile(file.bytes, m_ctx.dm.image().config);
     m_name->setText(configDisplayName(path));
     emit configReplaced();
 }

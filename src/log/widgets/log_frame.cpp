@@ -246,7 +246,9 @@ void LogFrame::readFullLog()
             m_maxRecords->setText(QString::number(total));
         };
         observer.recordStored = [this](int n, const LogRecord &working) {
-            m_position->setText(QString::number(n));
+            // The counter follows every record of a short log, every 64th of a long one.
+            if (m_readTotal < kLiveViewLimit || n % 64 == 0 || n == m_readTotal)
+                m_position->setText(QString::number(n));
             if (m_readTotal < kLiveViewLimit) {
                 m_working = working;
                 refreshView();

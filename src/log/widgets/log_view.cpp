@@ -43,17 +43,18 @@ QCheckBox *displayBox(const QString &name, const QString &caption, QWidget *pare
 }
 
 QGroupBox *boxColumn(const QString &title, QWidget *parent, const char *family, int count,
-                     const QString &captionStem, QCheckBox **out)
+                     const QString &captionStem, QCheckBox **out, int columns = 1)
 {
     auto *group = new QGroupBox(title, parent);
-    auto *layout = new QVBoxLayout(group);
-    layout->setSpacing(0);
+    auto *layout = new QGridLayout(group);
+    layout->setVerticalSpacing(0);
     layout->setContentsMargins(6, 4, 6, 4);
+    const int rows = (count + columns - 1) / columns;
     for (int n = 1; n <= count; ++n) {
         out[n - 1] = displayBox(member(family, n), captionStem + QString::number(n), group);
-        layout->addWidget(out[n - 1]);
+        layout->addWidget(out[n - 1], (n - 1) % rows, (n - 1) / rows);
     }
-    layout->addStretch(1);
+    layout->setRowStretch(rows, 1);
     return group;
 }
 
@@ -172,9 +173,9 @@ LogView::LogView(QWidget *parent) : QWidget(parent)
         boxColumn(tr("ТТЛ выход"), outputs, "cbLogDigitOut", 8, tr("Выход "), m_ttlOutputs.data()));
     auto *switches = new QVBoxLayout;
     switches->addWidget(boxColumn(tr("Верхний ключ"), outputs, "cbLogHighSwitch", 4, tr("Ключ "),
-                                  m_switches.data()));
+                                  m_switches.data(), 2));
     switches->addWidget(boxColumn(tr("Нижний ключ"), outputs, "cblogLowSwitch", 4, tr("Ключ "),
-                                  m_switches.data() + 4));
+                                  m_switches.data() + 4, 2));
     ol->addLayout(switches);
     auto *fans = new QGroupBox(tr("Вентиляторы"), outputs);
     auto *fl = new QGridLayout(fans);

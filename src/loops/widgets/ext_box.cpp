@@ -1,5 +1,6 @@
 #include "loops/widgets/ext_box.h"
 
+#include "kit/widgets/control_helpers.h"
 #include "kit/widgets/focus_tint.h"
 #include "kit/widgets/number_edit.h"
 #include "link/data_module.h"
@@ -22,19 +23,9 @@ constexpr int kOutputRowHeight = 24;
 constexpr int kOutputColumnWidth = 150;
 constexpr int kOutputRows = 13; // 26 items in two columns
 
-// Hints go to the hint line only: tooltips belong to the Work page.
-void setHint(QWidget *w, const QString &hint)
-{
-    w->setStatusTip(hint);
-}
-
 QComboBox *modeList(const char *name, QWidget *parent)
 {
-    auto *box = new QComboBox(parent);
-    box->setObjectName(QLatin1String(name));
-    box->addItems({QStringLiteral("Прямой"), QStringLiteral("Инвер.")});
-    ui::installFocusTint(box);
-    return box;
+    return ui::makeModeList(QLatin1String(name), parent);
 }
 
 } // namespace
@@ -54,7 +45,7 @@ void ExtBox::build()
     auto *logicLayout = new QVBoxLayout(logicGroup);
     m_logic = new QCheckBox(QStringLiteral("Управление по И"), logicGroup);
     m_logic->setObjectName(QStringLiteral("UprLoopConfigExtLogictCheckBox"));
-    setHint(m_logic, QStringLiteral("Обьединение входов контура как логическое И"));
+    ui::setHint(m_logic, QStringLiteral("Обьединение входов контура как логическое И"), false);
     logicLayout->addWidget(m_logic);
     connect(m_logic, &QCheckBox::clicked, this, [this](bool checked) {
         if (editable())
@@ -69,7 +60,7 @@ void ExtBox::build()
     m_dimmer->setClampWhileTyping(true);
     m_dimmer->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
     m_dimmer->setFixedWidth(70);
-    setHint(m_dimmer, QStringLiteral("ШИМ ключей градации от 0 до 32 "));
+    ui::setHint(m_dimmer, QStringLiteral("ШИМ ключей градации от 0 до 32 "), false);
     dimmerLabel->setBuddy(m_dimmer);
     m_reserve = new QCheckBox(QStringLiteral("R"), this);
     m_reserve->setObjectName(QStringLiteral("UprLoopConfigExtReservCheckBox"));
@@ -120,7 +111,7 @@ QWidget *ExtBox::buildTimingGroup()
     for (const Column &c : columns) {
         auto *edit = new ui::NumberEdit(0, c.max, 2, ui::NumberEdit::Commit::OnLeave, group);
         edit->setObjectName(QLatin1String(c.name));
-        setHint(edit, QString::fromUtf8(c.hint));
+        ui::setHint(edit, QString::fromUtf8(c.hint), false);
         edit->setFixedWidth(64);
         edit->setClampWhileTyping(true);
         grid->addWidget(new QLabel(QString::fromUtf8(c.caption), group), 0, col);
@@ -141,11 +132,11 @@ QWidget *ExtBox::buildUsbGroup()
     auto *grid = new QGridLayout(group);
     m_usbActivity = new QCheckBox(QStringLiteral("Активность"), group);
     m_usbActivity->setObjectName(QStringLiteral("UprLoopConfigExtCheckUSBCheckBox"));
-    setHint(m_usbActivity, QStringLiteral("Активность на интерфейсе USB"));
+    ui::setHint(m_usbActivity, QStringLiteral("Активность на интерфейсе USB"), false);
     m_usbActivityMode = modeList("UprLoopConfigExtUSBModeBox", group);
     m_usbPower = new QCheckBox(QStringLiteral("+5В USB"), group);
     m_usbPower->setObjectName(QStringLiteral("UprLoopConfigExtCheckPowerUSBCheckBox"));
-    setHint(m_usbPower, QStringLiteral("Питание +5В на разьеме USB"));
+    ui::setHint(m_usbPower, QStringLiteral("Питание +5В на разьеме USB"), false);
     m_usbPowerMode = modeList("UprLoopConfigExtPowerUSBModeBox", group);
     grid->addWidget(m_usbActivity, 0, 0);
     grid->addWidget(m_usbActivityMode, 0, 1);
@@ -177,7 +168,8 @@ QWidget *ExtBox::buildOutputGroup()
     auto *layout = new QVBoxLayout(group);
     m_outputs = new QListWidget(group);
     m_outputs->setObjectName(QStringLiteral("UprLoopOutCheckListBox"));
-    setHint(m_outputs, QStringLiteral("Выходы контуров управления используемые в логике контура"));
+    ui::setHint(m_outputs,
+                QStringLiteral("Выходы контуров управления используемые в логике контура"), false);
     // Two columns: items flow top to bottom and wrap after 13 rows.
     m_outputs->setFlow(QListView::TopToBottom);
     m_outputs->setWrapping(true);

@@ -5,6 +5,7 @@
 #include "kit/widgets/page_context.h"
 #include "kit/widgets/prompts.h"
 #include "link/data_module.h"
+#include "link/disconnect_text.h"
 #include "loops/loop_file.h"
 #include "loops/loop_transfer.h"
 #include "work/description_transfer.h"
@@ -97,12 +98,13 @@ void LoopFilePage::onSave()
         loopFileRequest(QStringLiteral("Сохранить описание контуров управления"), kSaveFilter));
     if (path.isEmpty())
         return;
-    QString error;
     // The firmware version at this moment decides whether the extended block is written.
     // A failure is said: a silent one would pass for a saved file.
-    if (!saveLoopFile(path, m_ctx.dm.image(), &error)) {
-        m_ctx.prompts.message(QStringLiteral("Не удалось сохранить файл %1:\n%2").arg(path, error),
-                              ui::Prompts::Kind::Error);
+    const files::FileResult saved = saveLoopFile(path, m_ctx.dm.image());
+    if (!saved.ok) {
+        m_ctx.prompts.message(
+            QStringLiteral("Не удалось сохранить файл %1:\n%2").arg(path, saved.reason),
+            ui::Prompts::Kind::Error);
         return;
     }
     m_nameLabel->setText(QFileInfo(path).completeBaseName());
@@ -114,12 +116,23 @@ void LoopFilePage::onLoad()
         loopFileRequest(QStringLiteral("Загрузить описание контуров управления"), kOpenFilter));
     if (path.isEmpty())
         return;
-    QString error;
-    if (!loadLoopFile(path, m_ctx.dm.image(), &error)) {
-        m_ctx.prompts.message(QStringLiteral("Не удалось загрузить файл %1:\n%2").arg(path, error),
-                              ui::Prompts::Kind::Error);
+    link::DeviceImage &image = m_ctx.dm.image();
+    const files::ReadResult file = readLoopFile(path, image);
+    if (!file.ok) {
+        m_ctx.prompts.message(
+            QStringLiteral("Не удалось загрузить файл %1:\n%2").arg(path, file.reason),
+            ui::Prompts::Kind::Error);
         return;
     }
+    // A file of another size is no loop file of this program: ask before laying it
+    // over the loops.
+    if (!isLoopFileSize(file.fileSize) &&
+        m_ctx.prompts.question(files::unexpectedSizeQuestion(
+            path, file.fileSize, kLoopFileSizes)) != ui::Prompts::Answer::Yes)
+        return;
+    applyLoopFile(std::span(reinterpret_cast<const std::uint8_t *>(file.bytes.data()),
+                            static_cast<std::size_t>(file.bytes.size())),
+                  image);
     m_nameLabel->setText(QFileInfo(path).completeBaseName());
     emit loopsChanged();
 }
@@ -132,11 +145,14 @@ void LoopFilePage::onClear()
 
 void LoopFilePage::onReadAll()
 {
+    ui::Prompts &prompts = m_ctx.prompts;
     QPointer<LoopFilePage> self(this);
-    m_ctx.dm.runOperation([self](link::OperationContext &ctx) {
-        readAllLoops(ctx);
+    m_ctx.dm.runOperation([self, &prompts](link::OperationContext &ctx) {
+        const link::OpResult r = readAllLoops(ctx);
         if (self)
             emit self->loopsChanged();
+        if (r.status == link::OpStatus::Disconnected)
+            prompts.message(link::kDisconnectedText, ui::Prompts::Kind::Warning);
     });
 }
 
@@ -148,6 +164,8 @@ void LoopFilePage::onWriteAll()
         if (r.outcome == WriteOutcome::VerifyFailed)
             prompts.message(kWriteVerifyFailed + QString::number(r.failedLoop),
                             ui::Prompts::Kind::Warning);
+        else if (r.outcome == WriteOutcome::Disconnected)
+            prompts.message(link::kDisconnectedText, ui::Prompts::Kind::Warning);
     });
 }
 

@@ -1,9 +1,11 @@
 #include "loops/widgets/loop_page.h"
 
+#include "common/mask_bits.h"
 #include "kit/widgets/number_edit.h"
 #include "kit/widgets/page_context.h"
 #include "kit/widgets/prompts.h"
 #include "link/data_module.h"
+#include "link/disconnect_text.h"
 #include "loops/ext_coding.h"
 #include "loops/level_conversion.h"
 #include "loops/loop_outputs.h"
@@ -25,21 +27,11 @@ const QString kVerifyFailed = QStringLiteral("Ошибка верификаци�
 const QString kExtendedOpen = QStringLiteral("Дополнительно");
 const QString kExtendedClose = QStringLiteral("Свернуть");
 
-bool bit(unsigned mask, int k)
-{
-    return ((mask >> (k - 1)) & 1u) != 0;
-}
-
 // A mode byte other than 0 or 1 (only a file can hold one) shows no item rather than
 // passing for "Прямой".
 int modeItem(std::uint8_t mode)
 {
     return mode <= 1 ? mode : -1;
-}
-
-std::uint8_t withBit(std::uint8_t mask, int k, bool set)
-{
-    return ext::withBits(mask, static_cast<std::uint8_t>(1u << (k - 1)), set);
 }
 
 } // namespace
@@ -102,13 +94,13 @@ void LoopPage::showUprLoop(int n, const QString &nodeText)
         LevelRow &a = m_analog[i];
         a.hi->showValue(e ? analogShown(l.analogLevelHi[i], c.analogA[i], c.analogB[i]) : 0);
         a.lo->showValue(e ? analogShown(l.analogLevelLo[i], c.analogA[i], c.analogB[i]) : 0);
-        a.use->setChecked(bit(l.analogUse, k));
+        a.use->setChecked(maskBit(l.analogUse, k));
         a.mode->setCurrentIndex(modeItem(l.analogMode[i]));
 
         LevelRow &t = m_temper[i];
         t.hi->showValue(temperatureShown(l.temperLevelHi[i], c.dallasResolution[i]));
         t.lo->showValue(temperatureShown(l.temperLevelLo[i], c.dallasResolution[i]));
-        t.use->setChecked(bit(l.temperUse, k));
+        t.use->setChecked(maskBit(l.temperUse, k));
         t.mode->setCurrentIndex(modeItem(l.temperMode[i]));
         for (QWidget *w : {static_cast<QWidget *>(a.use), static_cast<QWidget *>(a.lo),
                            static_cast<QWidget *>(a.hi), static_cast<QWidget *>(a.mode),
@@ -118,9 +110,9 @@ void LoopPage::showUprLoop(int n, const QString &nodeText)
     }
     for (int k = 1; k <= 8; ++k) {
         const auto i = static_cast<std::size_t>(k - 1);
-        m_contacts[i].use->setChecked(bit(l.contactUse, k));
+        m_contacts[i].use->setChecked(maskBit(l.contactUse, k));
         m_contacts[i].mode->setCurrentIndex(modeItem(l.contactMode[i]));
-        m_ttl[i].use->setChecked(bit(l.ttlInputUse, k));
+        m_ttl[i].use->setChecked(maskBit(l.ttlInputUse, k));
         m_ttl[i].mode->setCurrentIndex(modeItem(l.ttlInputMode[i]));
         for (const InputRow &row : {m_contacts[i], m_ttl[i]}) {
             row.use->setEnabled(e);
@@ -128,7 +120,7 @@ void LoopPage::showUprLoop(int n, const QString &nodeText)
         }
     }
     for (int k = 1; k <= 2; ++k) {
-        m_program[static_cast<std::size_t>(k - 1)]->setChecked(bit(l.hostControl, k));
+        m_program[static_cast<std::size_t>(k - 1)]->setChecked(maskBit(l.hostControl, k));
         m_program[static_cast<std::size_t>(k - 1)]->setEnabled(e);
     }
     m_extBox->showLoop(m_currentLoop);
@@ -139,15 +131,15 @@ void LoopPage::enableLoopInputs()
     const link::MonitorConfig &c = m_ctx.dm.image().config;
     for (int k = 1; k <= 8; ++k) {
         const auto i = static_cast<std::size_t>(k - 1);
-        m_contacts[i].use->setEnabled(bit(c.contactEnable, k));
-        m_contacts[i].mode->setEnabled(bit(c.contactEnable, k));
-        m_ttl[i].use->setEnabled(bit(c.ttlInputEnable, k));
-        m_ttl[i].mode->setEnabled(bit(c.ttlInputEnable, k));
+        m_contacts[i].use->setEnabled(maskBit(c.contactEnable, k));
+        m_contacts[i].mode->setEnabled(maskBit(c.contactEnable, k));
+        m_ttl[i].use->setEnabled(maskBit(c.ttlInputEnable, k));
+        m_ttl[i].mode->setEnabled(maskBit(c.ttlInputEnable, k));
     }
     for (int k = 1; k <= 6; ++k) {
         const auto i = static_cast<std::size_t>(k - 1);
         for (const LevelRow *row : {&m_analog[i], &m_temper[i]}) {
-            const bool on = bit(row == &m_analog[i] ? c.analogEnable : c.temperEnable, k);
+            const bool on = maskBit(row == &m_analog[i] ? c.analogEnable : c.temperEnable, k);
             row->use->setEnabled(on);
             row->lo->setEnabled(on);
             row->hi->setEnabled(on);
@@ -189,16 +181,16 @@ void LoopPage::onUseClicked(Family family, int k, bool checked)
     link::UprLoopConfig &l = m_ctx.dm.image().loop(m_currentLoop);
     switch (family) {
     case Family::Contact:
-        l.contactUse = withBit(l.contactUse, k, checked);
+        l.contactUse = withMaskBit(l.contactUse, k, checked);
         break;
     case Family::Ttl:
-        l.ttlInputUse = withBit(l.ttlInputUse, k, checked);
+        l.ttlInputUse = withMaskBit(l.ttlInputUse, k, checked);
         break;
     case Family::Analog:
-        l.analogUse = withBit(l.analogUse, k, checked);
+        l.analogUse = withMaskBit(l.analogUse, k, checked);
         break;
     case Family::Temper:
-        l.temperUse = withBit(l.temperUse, k, checked);
+        l.temperUse = withMaskBit(l.temperUse, k, checked);
         break;
     }
 }
@@ -252,7 +244,7 @@ void LoopPage::onProgramClicked(int k, bool checked)
     if (m_currentLoop == 0)
         return;
     link::UprLoopConfig &l = m_ctx.dm.image().loop(m_currentLoop);
-    l.hostControl = withBit(l.hostControl, k, checked);
+    l.hostControl = withMaskBit(l.hostControl, k, checked);
 }
 
 // ---- the current loop and the controller ---------------------------------------------------
@@ -274,8 +266,11 @@ void LoopPage::onWriteClicked()
         return;
     ui::Prompts &prompts = m_ctx.prompts;
     m_ctx.dm.runOperation([&prompts, n](link::OperationContext &ctx) {
-        if (writeLoop(ctx, n) == WriteOutcome::VerifyFailed)
+        const WriteOutcome outcome = writeLoop(ctx, n);
+        if (outcome == WriteOutcome::VerifyFailed)
             prompts.message(kVerifyFailed, ui::Prompts::Kind::Warning);
+        else if (outcome == WriteOutcome::Disconnected)
+            prompts.message(link::kDisconnectedText, ui::Prompts::Kind::Warning);
     });
 }
 

@@ -1,4 +1,6 @@
 // Building the loop page's controls from small descriptor tables.
+#include "common/channel_names.h"
+#include "kit/widgets/control_helpers.h"
 #include "kit/widgets/focus_tint.h"
 #include "kit/widgets/number_edit.h"
 #include "loops/widgets/ext_box.h"
@@ -45,26 +47,10 @@ const FamilySpec kTemper{"Температура",
                          125,
                          0};
 
-const char *const kAnalogCaptions[] = {"А1_12В", "А2_24В", "А3_5В", "А4", "А5", "Сеть 220"};
-
-QString familyName(const char *family, int k)
-{
-    return QLatin1String(family) + QString::number(k);
-}
-
-// Hints go to the hint line only: tooltips belong to the Work page.
-void setHint(QWidget *w, const QString &hint)
-{
-    w->setStatusTip(hint);
-}
-
 QComboBox *modeList(const QString &name, QWidget *parent)
 {
-    auto *box = new QComboBox(parent);
-    box->setObjectName(name);
-    box->addItems({QStringLiteral("Прямой"), QStringLiteral("Инвер.")});
+    auto *box = ui::makeModeList(name, parent);
     box->setFixedWidth(kModeListWidth);
-    ui::installFocusTint(box);
     return box;
 }
 
@@ -118,9 +104,9 @@ QGroupBox *LoopPage::buildInputGroup(Family family)
     for (int k = 1; k <= 8; ++k) {
         InputRow &row = rows[static_cast<std::size_t>(k - 1)];
         row.use = new QCheckBox(QStringLiteral("Вход %1").arg(k), group);
-        row.use->setObjectName(familyName(table.useName, k));
+        row.use->setObjectName(ui::memberName(table.useName, k));
         row.use->setProperty("bitValue", 1 << (k - 1));
-        row.mode = modeList(familyName(table.modeName, k), group);
+        row.mode = modeList(ui::memberName(table.modeName, k), group);
         grid->addWidget(row.use, k - 1, 0);
         grid->addWidget(row.mode, k - 1, 1);
         connect(row.use, &QCheckBox::clicked, this,
@@ -152,19 +138,19 @@ QGroupBox *LoopPage::buildLevelGroup(Family family)
         const QString caption =
             analog ? QString::fromUtf8(kAnalogCaptions[k - 1]) : QStringLiteral("Темпер %1").arg(k);
         row.use = new QCheckBox(caption, group);
-        row.use->setObjectName(familyName(table.useName, k));
+        row.use->setObjectName(ui::memberName(table.useName, k));
         row.use->setProperty("bitValue", 1 << (k - 1));
         row.lo = new ui::NumberEdit(table.min, table.max, table.decimals,
                                     ui::NumberEdit::Commit::OnLeave, group);
-        row.lo->setObjectName(familyName(table.loName, k));
+        row.lo->setObjectName(ui::memberName(table.loName, k));
         row.hi = new ui::NumberEdit(table.min, table.max, table.decimals,
                                     ui::NumberEdit::Commit::OnLeave, group);
-        row.hi->setObjectName(familyName(table.hiName, k));
+        row.hi->setObjectName(ui::memberName(table.hiName, k));
         for (ui::NumberEdit *edit : {row.lo, row.hi}) {
             edit->setFixedWidth(kLevelEditWidth);
             edit->setClampWhileTyping(!analog);
         }
-        row.mode = modeList(familyName(table.modeName, k), group);
+        row.mode = modeList(ui::memberName(table.modeName, k), group);
         grid->addWidget(row.use, k, 0);
         grid->addWidget(row.lo, k, 1);
         grid->addWidget(row.hi, k, 2);
@@ -191,8 +177,8 @@ QGroupBox *LoopPage::buildProgramGroup()
                                  "Резервный вход управления контуром от компьютера"};
     for (int k = 1; k <= 2; ++k) {
         auto *box = new QCheckBox(QString::fromUtf8(captions[k - 1]), group);
-        box->setObjectName(familyName("cbProgUpr", k));
-        setHint(box, QString::fromUtf8(hints[k - 1]));
+        box->setObjectName(ui::memberName("cbProgUpr", k));
+        ui::setHint(box, QString::fromUtf8(hints[k - 1]), false);
         layout->addWidget(box);
         m_program[static_cast<std::size_t>(k - 1)] = box;
         connect(box, &QCheckBox::clicked, this,
@@ -223,7 +209,7 @@ QWidget *LoopPage::buildButtons()
     for (const ButtonSpec &b : buttons) {
         auto *button = new QPushButton(QString::fromUtf8(b.caption), strip);
         button->setObjectName(QLatin1String(b.name));
-        setHint(button, QString::fromUtf8(b.hint));
+        ui::setHint(button, QString::fromUtf8(b.hint), false);
         button->setMinimumWidth(110);
         layout->addWidget(button);
         *b.button = button;

@@ -2,15 +2,13 @@
 
 #include "link/data_module.h"
 #include "work/hash_hints.h"
-#include "work/work_transfer.h"
 #include "work/widgets/work_look.h"
+#include "work/work_transfer.h"
 
 #include <QPushButton>
 #include <QVBoxLayout>
 
 namespace vardex::ui {
-
-using worklook::setHint;
 
 namespace {
 
@@ -20,7 +18,7 @@ QPushButton *hashButton(const char *name, const QString &caption, const QString 
     auto *button = new QPushButton(caption, parent);
     button->setObjectName(QLatin1String(name));
     button->setEnabled(false);
-    setHint(button, hint);
+    setHint(button, hint, true);
     return button;
 }
 
@@ -62,7 +60,7 @@ void WorkHash::getKey()
 {
     m_dm.runOperation([this](link::OperationContext &ctx) {
         work::generateKey(ctx); // a time-out shows the zeros
-        setHint(m_getKey, work::generatedKeyHint(ctx.image().generatedKey));
+        setHint(m_getKey, work::generatedKeyHint(ctx.image().generatedKey), true);
     });
 }
 
@@ -70,7 +68,7 @@ void WorkHash::getOpenKey()
 {
     m_dm.runOperation([this](link::OperationContext &ctx) {
         work::readOpenKey(ctx);
-        setHint(m_getOpenKey, work::openKeyHint(ctx.image().openKey));
+        setHint(m_getOpenKey, work::openKeyHint(ctx.image().openKey), true);
     });
 }
 
@@ -78,7 +76,7 @@ void WorkHash::writeHash()
 {
     m_dm.runOperation([this](link::OperationContext &ctx) {
         work::sendHash(ctx);
-        setHint(m_writeHash, work::hashReplyHint(ctx.image().hashReply));
+        setHint(m_writeHash, work::hashReplyHint(ctx.image().hashReply), true);
     });
 }
 

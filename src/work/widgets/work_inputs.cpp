@@ -17,7 +17,6 @@ using namespace worklook;
 namespace {
 
 // Analog channel labels; 4, 5 and the mains are renamed by the main window.
-constexpr const char *kAnalogCaptions[6] = {"А1_12В", "А2_24В", "А3_5В", "А4", "А5", "Сеть 220"};
 
 QGroupBox *valueGroup(const QString &name, const QString &title, QWidget *parent)
 {
@@ -97,10 +96,10 @@ void WorkInputs::showState(const link::MonitorState &state, const link::MonitorC
         m_ttlInputs[k - 1]->setChecked(work::maskBit(state.ttlInputs, k));
     }
     for (int k = 0; k < 6; ++k)
-        m_analog[k]->setText(work::formatAnalog(state.analogValues[k]));
+        setValueText(m_analog[k], work::formatAnalog(state.analogValues[k]));
     for (int k = 0; k < 6; ++k)
-        m_temper[k]->setText(
-            work::temperatureText(state.temperatures[k], config.dallasResolution[k]));
+        setValueText(m_temper[k],
+                     work::temperatureText(state.temperatures[k], config.dallasResolution[k]));
 }
 
 void WorkInputs::enableChannels(const link::MonitorConfig &config)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/widgets/control_helpers.h"
+
 #include <QColor>
 #include <QString>
 
@@ -21,16 +23,19 @@ void setActiveLook(QWidget *w, bool active);
 // Flag colour or black; never bold.
 void setFlagLook(QWidget *w, bool set);
 
-// The long hint goes to the hint line (status tip); withTooltip also shows it as a
-// tooltip. A control under the mouse shows the new hint on the line at once.
-void setHint(QWidget *w, const QString &hint, bool withTooltip = true);
-
-// A sunken value field showing "0.0", disabled until a description enables it.
+// A sunken value field showing "0.0", disabled until a description enables it. Wide
+// enough for every reading a sensor gives; a wider value is shown cut with a visible
+// "…" and whole in the field's hint (see setValueText).
 QLabel *valueField(const QString &name, QWidget *parent);
+// Shows text in a value field: whole when it fits, otherwise its end (the decimals)
+// behind "…", with the whole value in the tooltip and status tip. The field's own
+// hint, if any, stays in front.
+void setValueText(QLabel *field, const QString &text);
+// The whole value a field shows (also when it had to be cut).
+QString valueText(const QLabel *field);
+// A check box that takes the room of its bold caption from the start, so turning the
+// active look on and off never changes its size and the grid never reflows.
 QCheckBox *checkBox(const QString &name, const QString &caption, int tag, QWidget *parent);
 QGroupBox *groupBox(const QString &name, const QString &title, QWidget *parent);
-
-// A family member by its name and number (cbRelay + 3 -> cbRelay3).
-QString memberName(const char *family, int number);
 
 } // namespace vardex::ui::worklook

@@ -1,9 +1,9 @@
 #include "work/widgets/work_outputs.h"
 
 #include "link/data_module.h"
-#include "work/work_transfer.h"
 #include "work/masks.h"
 #include "work/widgets/work_look.h"
+#include "work/work_transfer.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -126,8 +126,9 @@ WorkOutputs::WorkOutputs(link::DataModule &dm, QWidget *parent)
         bar->setEnabled(false);
         auto *label = new QLabel(work::fanTaskText(0), fans);
         label->setObjectName(memberName("FanTaskLabel", k));
-        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("100 %")) + 4);
-        setHint(label, tr("Текущее задание вентилятора №%1").arg(k));
+        // Fixed: "0 %" and "100 %" take the same room, so the bar beside it never moves.
+        label->setFixedWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("100 %")) + 4);
+        setHint(label, tr("Текущее задание вентилятора №%1").arg(k), true);
         auto *speed = valueField(memberName("stFanSpeed", k), fans);
         connect(bar, &QScrollBar::valueChanged, this,
                 [this, bar](int position) { onFanBarChanged(bar, position); });
@@ -145,7 +146,7 @@ WorkOutputs::WorkOutputs(link::DataModule &dm, QWidget *parent)
     m_taskButton = new QPushButton(tr("Задание"), this);
     m_taskButton->setObjectName(QStringLiteral("WorkTaskBtn"));
     m_taskButton->setEnabled(false);
-    setHint(m_taskButton, tr("Выдать задание в монитор"));
+    setHint(m_taskButton, tr("Выдать задание в монитор"), true);
     connect(m_taskButton, &QPushButton::clicked, this, &WorkOutputs::sendTask);
     grid->addWidget(m_taskButton, 2, 0, 1, 3, Qt::AlignRight);
     grid->setRowStretch(3, 1);
@@ -176,7 +177,7 @@ void WorkOutputs::showState(const link::MonitorState &state)
         setActiveLook(b.box,
                       work::maskBit(stateByte(state, b.family), b.box->property("tag").toInt()));
     for (std::size_t k = 0; k < m_fanSpeeds.size(); ++k) {
-        m_fanSpeeds[k]->setText(QString::number(state.fanSpeeds[k]));
+        setValueText(m_fanSpeeds[k], QString::number(state.fanSpeeds[k]));
         m_fanTaskLabels[k]->setText(work::fanTaskText(state.fanTasks[k]));
     }
 }

@@ -5,13 +5,13 @@
 #include "link/data_module.h"
 #include "work/description_text.h"
 #include "work/description_transfer.h"
-#include "work/work_transfer.h"
 #include "work/widgets/work_flags.h"
 #include "work/widgets/work_hash.h"
 #include "work/widgets/work_inputs.h"
 #include "work/widgets/work_look.h"
 #include "work/widgets/work_outputs.h"
 #include "work/widgets/work_polling.h"
+#include "work/work_transfer.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -31,7 +31,7 @@ QPushButton *button(const char *name, const QString &caption, const QString &hin
     auto *b = new QPushButton(caption, parent);
     b->setObjectName(QLatin1String(name));
     b->setEnabled(false);
-    setHint(b, hint);
+    setHint(b, hint, true);
     return b;
 }
 
@@ -152,8 +152,7 @@ void WorkPage::readClock()
         if (r.text)
             self->m_ctx.statusBar.setPanelText(4, *r.text);
         else
-            self->m_ctx.prompts.message(work::invalidClockMessage(r.clock),
-                                        Prompts::Kind::Warning);
+            self->m_ctx.prompts.message(work::invalidClockMessage(r.clock), Prompts::Kind::Warning);
     });
 }
 

@@ -118,12 +118,43 @@ TEST(CfgLoad, HundredByteFileKeepsTheTemperatureAlarms)
     const QString path = test::tempPath("hundred.cfg");
     test::writeFile(path, QByteArray(100, '\0'));
     rig.prompts.openAnswers.push_back(path);
+    rig.prompts.questionAnswers.push_back(ui::Prompts::Answer::Yes); // its first bytes, please
     rig.click("LoadCfgBtn");
     EXPECT_EQ(rig.config().firmwareVersion, 0);
     EXPECT_FLOAT_EQ(rig.config().analogA[0], 0.0f);
     EXPECT_EQ(rig.config().temperAlarmLow[0], -80);
     EXPECT_EQ(rig.config().temperAlarmHigh[1], 500);
     EXPECT_EQ(rig.config().analogAlarmHigh[1], 4095);
+}
+
+// A file of another size than 224 bytes is asked about before anything changes.
+TEST(CfgLoad, FileOfAnotherSizeIsLaidOverOnlyWhenTheEngineerAgrees)
+{
+    FrameRig rig;
+    rig.click("ClearCfgBtn");
+    const auto before = rig.config().encode();
+    const int changesBefore = rig.configurationChanges;
+    const QString path = test::tempPath("odd-size.cfg");
+    test::writeFile(path, QByteArray(300, '\x11'));
+
+    rig.prompts.openAnswers.push_back(path);
+    rig.prompts.questionAnswers.push_back(ui::Prompts::Answer::No);
+    rig.click("LoadCfgBtn");
+    ASSERT_EQ(rig.prompts.questions.size(), 1);
+    const QString asked = rig.prompts.questions[0];
+    EXPECT_TRUE(asked.contains("odd-size.cfg")) << asked.toStdString();
+    EXPECT_TRUE(asked.contains("300"));
+    EXPECT_TRUE(asked.contains("224"));
+    EXPECT_EQ(rig.config().encode(), before);
+    EXPECT_EQ(rig.configurationChanges, changesBefore);
+    EXPECT_EQ(rig.w<QLabel>("ConfigNameLabel")->text(), "Имя конфигурации");
+    EXPECT_TRUE(rig.prompts.messages.isEmpty());
+
+    rig.prompts.openAnswers.push_back(path);
+    rig.prompts.questionAnswers.push_back(ui::Prompts::Answer::Yes);
+    rig.click("LoadCfgBtn");
+    EXPECT_EQ(rig.config().hardwareConfigNumber, 0x11);
+    EXPECT_EQ(rig.w<QLabel>("ConfigNameLabel")->text(), "odd-size");
 }
 
 TEST(CfgLoad, MissingFileIsReportedAndChangesNothing)

@@ -1,6 +1,7 @@
 #include "frame_rig.h"
 
 #include "config/config_file.h"
+#include "support/layout_check.h"
 
 #include <QDir>
 #include <QPixmap>
@@ -12,24 +13,15 @@ using test::FrameRig;
 
 namespace {
 
-// Every visible control of the page lies inside the page and is at least as
-// large as it asks to be, so no caption or edit is cut off.
+// The configuration pages' form: widths as asked, captions whole, nothing overlapping.
 void expectNothingClipped(QWidget *page)
 {
-    const QRect area = page->rect();
-    for (QWidget *w : page->findChildren<QWidget *>()) {
-        if (!w->isVisible() || w->parentWidget() == nullptr || qobject_cast<QLineEdit *>(w) ||
-            w->objectName().startsWith(QLatin1String("qt_")))
-            continue;
-        const QRect r(w->mapTo(page, QPoint(0, 0)), w->size());
-        EXPECT_TRUE(area.contains(r))
-            << page->objectName().toStdString() << ": " << w->metaObject()->className() << " "
-            << w->objectName().toStdString();
-        const QSize hint = w->minimumSizeHint();
-        if (qobject_cast<QAbstractButton *>(w) || qobject_cast<QLabel *>(w)) {
-            EXPECT_GE(w->width(), hint.width()) << w->objectName().toStdString();
-        }
-    }
+    test::LayoutRules rules;
+    rules.heights = false;
+    rules.labelText = false;
+    const test::LayoutReport layout = test::checkLayout(page, rules);
+    EXPECT_TRUE(layout.ok()) << page->objectName().toStdString() << "\n"
+                             << layout.text().toStdString();
 }
 
 } // namespace

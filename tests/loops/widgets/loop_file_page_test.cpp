@@ -98,6 +98,38 @@ TEST(LoopFilePage, LoadWithoutFirmwareReadsLoopsOnly)
     EXPECT_EQ(page.loopFileName(), QStringLiteral("loops_fw24"));
 }
 
+// 2132 and 2444 bytes are the format's own sizes; any other is asked about first.
+TEST(LoopFilePage, FileOfAnotherSizeIsLaidOverOnlyWhenTheEngineerAgrees)
+{
+    LoopsRig rig;
+    rig.image().loop(1).contactUse = 0x42;
+    loops::LoopFilePage page(rig.ctx);
+    const QString path = test::tempPath(QStringLiteral("odd-size.upr"));
+    test::writeFile(path,
+                    test::readFile(QStringLiteral(VARDEX_TEST_DATA "/loops_fw24.upr")).left(1000));
+    int changes = 0;
+    QObject::connect(&page, &loops::LoopFilePage::loopsChanged, [&] { ++changes; });
+
+    rig.prompts.openAnswers.push_back(path);
+    rig.prompts.questionAnswers.push_back(ui::Prompts::Answer::No);
+    press(page, "LoadUprLoopConfigBtn");
+    ASSERT_EQ(rig.prompts.questions.size(), 1);
+    const QString asked = rig.prompts.questions[0];
+    EXPECT_TRUE(asked.contains("odd-size.upr")) << asked.toStdString();
+    EXPECT_TRUE(asked.contains("1000"));
+    EXPECT_TRUE(asked.contains("2132") && asked.contains("2444"));
+    EXPECT_EQ(rig.image().loop(1).contactUse, 0x42);
+    EXPECT_EQ(changes, 0);
+    EXPECT_TRUE(page.loopFileName().isEmpty());
+
+    rig.prompts.openAnswers.push_back(path);
+    rig.prompts.questionAnswers.push_back(ui::Prompts::Answer::Yes);
+    press(page, "LoadUprLoopConfigBtn");
+    EXPECT_EQ(rig.image().loop(1).contactUse, 1); // loop 1 of the golden file
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(page.loopFileName(), QStringLiteral("odd-size"));
+}
+
 TEST(LoopFilePage, ClearThenSaveKeepsTheFillBytes)
 {
     LoopsRig rig;

@@ -1,0 +1,429 @@
+// Every operation the engineer can start, under every fault the simulated controller
+// can script, through the window's own buttons. Each cell checks that the operation
+// ends, that nothing else went on the wire meanwhile, that no wait was ended by a
+// report that does not answer it, that what the engineer is told is true, that the
+// image holds only what the controller answered, and that the next run works.
+//
+// Operations join as rows (kOperations), faults as columns (kFaults).
+#include "description_rig.h"
+#include "link/disconnect_text.h"
+#include "link/protocol.h"
+#include "link/reply_table.h"
+#include "loops/widgets/loop_page.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <functional>
+#include <set>
+
+using namespace vardex;
+namespace protocol = link::protocol;
+using sim::Fault;
+
+namespace {
+
+const QString kVerifyFailedPrefix = QStringLiteral("Ошибка верификации");
+
+// The window with a described controller, and what each cell observes.
+struct MatrixRig : test::DescriptionRig {
+    std::vector<link::Payload> sent;
+    QStringList strayAnswers; // waits ended by a report that does not answer the request
+
+    MatrixRig()
+    {
+        describe();
+        prompts.messages.clear();
+        dm.setTraceSink([this](const link::TraceEntry &e) {
+            if (e.direction == link::TraceEntry::Direction::Sent)
+                sent.push_back(e.payload);
+        });
+        dm.setAcceptSink([this](const link::Payload &rq, const link::Payload &reply) {
+            if (!answersStrictly(rq, reply))
+                strayAnswers << QStringLiteral("request %1/%2 ended by %3/%4")
+                                    .arg(rq[0])
+                                    .arg(rq[1])
+                                    .arg(reply[0])
+                                    .arg(reply[1]);
+        });
+    }
+
+    // Independent of the link's own rule: the simulated controller echoes Code, Sub and
+    // Arg1 of every request, so an answer must carry all three (a log record's second
+    // half has Sub 1). The error reply and the controller's notices end any wait.
+    static bool answersStrictly(const link::Payload &rq, const link::Payload &reply)
+    {
+        if (link::isErrorReply(reply) || link::isControllerNotice(reply))
+            return true;
+        if (reply[0] != rq[0])
+            return false;
+        if (rq[0] == protocol::code::LogRecord)
+            return true;
+        return reply[1] == rq[1] && reply[2] == rq[2];
+    }
+
+    // What the controller holds, decoded by the program's own decoder.
+    link::Payload truth(const link::Payload &request)
+    {
+        link::Payload reply{};
+        transport.withFirmware(id, [&](sim::Firmware &fw) {
+            const auto replies = fw.handle(request);
+            if (!replies.empty())
+                reply = replies.front();
+        });
+        return reply;
+    }
+
+    bool busy() const { return dm.isBusy(); }
+};
+
+struct Operation {
+    const char *name;
+    int faultCode;
+    int faultSub;
+    int replyTimeoutMs;  // of the faulted request, so a delay can go past it
+    std::set<int> codes; // every request it may send
+    bool readsIntoImage; // a read: poisoned image parts must be poison or truth
+    std::function<void(MatrixRig &)> prepare;
+    std::function<void(MatrixRig &)> start;
+    std::function<void(MatrixRig &)> poison;
+    // Every poisoned part is either still poison or what the controller holds.
+    std::function<QString(MatrixRig &, bool cleanRun)> checkImage;
+};
+
+constexpr float kPoisonF = -4242.5f;
+
+QString expectField(const char *what, double actual, double poison, double truth, bool clean)
+{
+    if (actual == truth || (!clean && actual == poison))
+        return {};
+    return QStringLiteral("%1 = %2 (poison %3, controller %4)")
+        .arg(QLatin1String(what))
+        .arg(actual)
+        .arg(poison)
+        .arg(truth);
+}
+
+QString checkState(MatrixRig &r, bool clean)
+{
+    link::MonitorState truth{};
+    protocol::decodeState(r.truth(protocol::readState(0)), truth);
+    protocol::decodeStateFlags(r.truth(protocol::readState(1)), truth);
+    const link::MonitorState &s = r.dm.image().state;
+    return expectField("analog 1", s.analogValues[0], kPoisonF, truth.analogValues[0], clean) +
+           expectField("flags 5", s.systemFlags[4], 0xA5, truth.systemFlags[4], clean);
+}
+
+void poisonState(MatrixRig &r)
+{
+    r.dm.image().state.analogValues[0] = kPoisonF;
+    r.dm.image().state.systemFlags[4] = 0xA5;
+}
+
+void poisonConfig(MatrixRig &r)
+{
+    r.dm.image().config.analogA[0] = kPoisonF;
+    r.dm.image().config.analogAlarmLow[0] = 0x7777;
+}
+
+QString checkConfig(MatrixRig &r, bool clean)
+{
+    link::MonitorConfig truth{};
+    protocol::decodeConfigPage(r.truth(protocol::readConfigPage(1)), truth);
+    protocol::decodeConfigPage(r.truth(protocol::readConfigPage(3)), truth);
+    const link::MonitorConfig &c = r.dm.image().config;
+    return expectField("AnalogA 1", c.analogA[0], kPoisonF, truth.analogA[0], clean) +
+           expectField("AnalogAlarmLow 1", c.analogAlarmLow[0], 0x7777, truth.analogAlarmLow[0],
+                       clean);
+}
+
+void poisonLoops(MatrixRig &r)
+{
+    for (int n : {2, 3, 4}) {
+        r.dm.image().loop(n).contactUse = 0xEE;
+        r.dm.image().loopExt(n).timerOn = 0xEEEE;
+    }
+}
+
+QString checkLoops(MatrixRig &r, bool clean)
+{
+    QString out;
+    for (int n : {2, 3, 4}) {
+        link::UprLoopConfig main{};
+        link::UprLoopConfigExt ext{};
+        protocol::decodeLoop(r.truth(protocol::readLoop(n, protocol::LoopRecord::Main)), main);
+        protocol::decodeLoopExt(r.truth(protocol::readLoop(n, protocol::LoopRecord::Extended)),
+                                ext);
+        out += expectField("ContactUse", r.dm.image().loop(n).contactUse, 0xEE, main.contactUse,
+                           clean);
+        out += expectField("TimerOn", r.dm.image().loopExt(n).timerOn, 0xEEEE, ext.timerOn, clean);
+    }
+    return out;
+}
+
+QString noImageCheck(MatrixRig &, bool)
+{
+    return {};
+}
+
+void clickNamed(MatrixRig &r, const char *name)
+{
+    QPushButton *b = r.button(QLatin1String(name));
+    ASSERT_TRUE(b->isEnabled()) << name;
+    b->click();
+}
+
+const std::vector<Operation> &operations()
+{
+    static const std::vector<Operation> ops = {
+        {"single state read",
+         protocol::code::State,
+         0,
+         200,
+         {2},
+         true,
+         {},
+         [](MatrixRig &r) { clickNamed(r, "WorkStateBtn"); },
+         poisonState,
+         checkState},
+        {"polling cycle",
+         protocol::code::State,
+         0,
+         500,
+         {2, 4},
+         true,
+         {},
+         [](MatrixRig &r) {
+             clickNamed(r, "AskStateBtn");
+             // One whole cycle (clock, state 0, state 1), then the switch goes off.
+             const auto cycleSent = [&] {
+                 return std::any_of(r.sent.begin(), r.sent.end(), [](const link::Payload &p) {
+                     return p[0] == protocol::code::State && p[1] == 1;
+                 });
+             };
+             const int before = r.requestCount(protocol::code::Clock);
+             const auto cycleStarted = [&] {
+                 return r.requestCount(protocol::code::Clock) > before;
+             };
+             // Ended when its last request went out, or the controller was pulled out.
+             test::waitUntil([&] { return cycleStarted() && !r.busy(); }, 6000);
+             test::waitUntil([&] { return cycleSent() || !r.dm.hasDevice(); }, 3000);
+             test::waitUntil([&] { return !r.busy(); }, 6000);
+             if (r.window->timer("AskTimer")->isActive())
+                 r.button("AskStateBtn")->click();
+         },
+         poisonState,
+         checkState},
+        {"configuration read",
+         protocol::code::ConfigPage,
+         3,
+         5000,
+         {1},
+         true,
+         {},
+         [](MatrixRig &r) { clickNamed(r, "ReadCfgBtn"); },
+         poisonConfig,
+         checkConfig},
+        {"configuration write",
+         protocol::code::WriteConfigPage,
+         1,
+         200,
+         {9},
+         false,
+         {},
+         [](MatrixRig &r) { clickNamed(r, "WriteCfgBtn"); },
+         {},
+         noImageCheck},
+        {"loop write with verification",
+         protocol::code::WriteLoop,
+         10,
+         1000,
+         {7, 32},
+         false,
+         [](MatrixRig &r) {
+             r.window->loopPage()->setCurrentLoop(10);
+             r.window->loopPage()->showUprLoop(10, QString());
+         },
+         [](MatrixRig &r) { clickNamed(r, "WriteCurentUprLoopConfigBtn"); },
+         {},
+         noImageCheck},
+        {"read all loops",
+         protocol::code::Loop,
+         3,
+         1000,
+         {6},
+         true,
+         {},
+         [](MatrixRig &r) { clickNamed(r, "ReadUprLoopConfigBtn"); },
+         poisonLoops,
+         checkLoops},
+        {"description read",
+         protocol::code::Loop,
+         3,
+         150,
+         {1, 6, 34},
+         true,
+         {},
+         [](MatrixRig &r) { r.describe(); },
+         [](MatrixRig &r) {
+             poisonConfig(r);
+             poisonLoops(r);
+         },
+         [](MatrixRig &r, bool clean) { return checkConfig(r, clean) + checkLoops(r, clean); }},
+        {"clock read",
+         protocol::code::Clock,
+         -1,
+         2000,
+         {4},
+         true,
+         {},
+         [](MatrixRig &r) { clickNamed(r, "GetDateTimeBtn"); },
+         [](MatrixRig &r) { r.dm.image().clock.year = 99; },
+         [](MatrixRig &r, bool clean) {
+             link::DeviceClock truth{};
+             protocol::decodeClock(r.truth(protocol::readClock()), truth);
+             return expectField("year", r.dm.image().clock.year, 99, truth.year, clean);
+         }},
+        {"clock set",
+         protocol::code::WriteClock,
+         -1,
+         0,
+         {5},
+         false,
+         {},
+         [](MatrixRig &r) { clickNamed(r, "WorkDateTimeSyncBtn"); },
+         {},
+         noImageCheck},
+    };
+    return ops;
+}
+
+struct FaultColumn {
+    const char *name;
+    Fault::Kind kind;
+};
+
+const FaultColumn kFaults[] = {
+    {"drop", Fault::Kind::Drop},
+    {"delay past time-out", Fault::Kind::Delay},
+    {"error reply", Fault::Kind::ErrorReply},
+    {"duplicate", Fault::Kind::Duplicate},
+    {"late reply", Fault::Kind::Late},
+    {"unplug", Fault::Kind::Unplug},
+};
+
+// What the engineer may be told under each fault. Nothing may blame the controller's
+// silence after it was pulled out, nor blame a pulled controller for a failed check.
+QString untrueMessages(const QStringList &messages, Fault::Kind kind)
+{
+    QStringList wrong;
+    for (const QString &m : messages) {
+        bool ok = false;
+        switch (kind) {
+        case Fault::Kind::Duplicate:
+            ok = false; // a repeated reply is nothing to report
+            break;
+        case Fault::Kind::Unplug:
+            ok = m == link::kDisconnectedText;
+            break;
+        case Fault::Kind::ErrorReply:
+            ok = m == test::kNoReply || m.startsWith(kVerifyFailedPrefix);
+            break;
+        default: // no reply in time
+            ok = m == test::kNoReply || m.startsWith(kVerifyFailedPrefix);
+            break;
+        }
+        if (!ok)
+            wrong << m;
+    }
+    if (kind == Fault::Kind::ErrorReply && !messages.contains(test::kNoReply))
+        wrong << QStringLiteral("(the error reply was not reported)");
+    return wrong.join(QStringLiteral(" | "));
+}
+
+class FaultMatrix : public ::testing::TestWithParam<std::tuple<std::size_t, std::size_t>> {};
+
+TEST_P(FaultMatrix, EndsTellsTheTruthKeepsTheImageHonestAndTheNextRunWorks)
+{
+    const Operation &op = operations()[std::get<0>(GetParam())];
+    const FaultColumn &column = kFaults[std::get<1>(GetParam())];
+    MatrixRig r;
+    ASSERT_TRUE(r.connected);
+    if (op.prepare)
+        op.prepare(r);
+    if (op.poison)
+        op.poison(r);
+    r.sent.clear();
+    r.prompts.messages.clear();
+
+    Fault fault;
+    fault.kind = column.kind;
+    fault.code = op.faultCode;
+    fault.sub = op.faultSub;
+    fault.delayMs = op.replyTimeoutMs + 300;
+    r.transport.addFault(r.id, fault);
+
+    // No hang: the operation ends (the longest wait in these operations is 5 s).
+    QElapsedTimer t;
+    t.start();
+    op.start(r);
+    EXPECT_TRUE(test::waitUntil([&] { return !r.busy(); }, 20000)) << "still running";
+    EXPECT_LT(t.elapsed(), 20000);
+    if (column.kind == Fault::Kind::Unplug) {
+        EXPECT_LT(t.elapsed(), 3000) << "waits ran out after the unplug";
+    }
+
+    // Nothing of another operation on the wire meanwhile.
+    for (const link::Payload &p : r.sent)
+        EXPECT_TRUE(op.codes.count(p[0])) << "request code " << int(p[0]);
+    // Late and delayed replies come in now and are stored (they are answers).
+    test::spin(fault.delayMs + 50);
+    EXPECT_TRUE(r.strayAnswers.isEmpty()) << r.strayAnswers.join(" | ").toStdString();
+    const QString untrue = untrueMessages(r.prompts.messages, column.kind);
+    EXPECT_TRUE(untrue.isEmpty()) << untrue.toStdString();
+    const QString image = op.checkImage(r, false);
+    EXPECT_TRUE(image.isEmpty()) << image.toStdString();
+
+    // The next run, without a fault, works (after a replug and a description when the
+    // controller was pulled out).
+    if (column.kind == Fault::Kind::Unplug) {
+        EXPECT_FALSE(r.dm.hasDevice());
+        r.transport.plug(r.id);
+        ASSERT_TRUE(test::waitUntil([&] { return r.dm.isConnected(); }));
+        r.describe();
+    }
+    r.prompts.messages.clear();
+    r.strayAnswers.clear();
+    r.sent.clear();
+    if (op.prepare)
+        op.prepare(r);
+    if (op.poison)
+        op.poison(r);
+    op.start(r);
+    EXPECT_TRUE(test::waitUntil([&] { return !r.busy(); }, 20000));
+    EXPECT_TRUE(r.prompts.messages.isEmpty()) << r.prompts.messages.join(" | ").toStdString();
+    EXPECT_TRUE(r.strayAnswers.isEmpty()) << r.strayAnswers.join(" | ").toStdString();
+    const QString after = op.checkImage(r, true);
+    EXPECT_TRUE(after.isEmpty()) << after.toStdString();
+}
+
+std::string cellName(const ::testing::TestParamInfo<FaultMatrix::ParamType> &info)
+{
+    std::string name = std::string(operations()[std::get<0>(info.param)].name) + "_under_" +
+                       kFaults[std::get<1>(info.param)].name;
+    for (char &c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    return name;
+}
+
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(EveryOperationUnderEveryFault, FaultMatrix,
+                         ::testing::Combine(::testing::Range<std::size_t>(0, operations().size()),
+                                            ::testing::Range<std::size_t>(0, std::size(kFaults))),
+                         cellName);
