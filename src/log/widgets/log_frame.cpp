@@ -7,6 +7,7 @@
 #include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
 #include "log/log_file.h"
+#include "log/widgets/log_graphs.h"
 #include "log/widgets/log_view.h"
 #include "platform/xlsx_writer.h"
 #include "work/widgets/work_look.h"
@@ -169,6 +170,7 @@ void LogFrame::buildControls()
     connect(m_loadButton, &QPushButton::clicked, this, &LogFrame::loadLog);
     connect(m_excelButton, &QPushButton::clicked, this, &LogFrame::exportExcel);
     connect(m_csvButton, &QPushButton::clicked, this, &LogFrame::exportCsv);
+    connect(m_graphButton, &QPushButton::clicked, this, &LogFrame::showGraphs);
     connect(m_scrollBar, &QScrollBar::valueChanged, this, &LogFrame::onScroll);
 }
 
@@ -202,7 +204,15 @@ void LogFrame::onConnectionChanged(bool connected)
 
 void LogFrame::onChannelNames(const ChannelNames &names)
 {
+    m_channelNames = names;
     m_view->setChannelNames(names);
+}
+
+void LogFrame::showGraphs()
+{
+    if (m_reading || !m_store)
+        return;
+    showLogGraphs(this, m_graphSelection, *m_store, resolutions(), m_ctx.prompts, m_channelNames);
 }
 
 void LogFrame::onDescriptionRead(const work::DescriptionResult &)

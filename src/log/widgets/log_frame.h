@@ -2,6 +2,7 @@
 
 #include "kit/widgets/page.h"
 #include "kit/widgets/page_context.h"
+#include "log/graph_selection.h"
 #include "log/log_record.h"
 #include "log/log_transfer.h"
 #include "log/record_store.h"
@@ -57,6 +58,8 @@ public:
     void loadLog();
     void exportExcel();
     void exportCsv();
+    // The wizard and the chart window over the store.
+    void showGraphs();
 
 signals:
     // A full read finished, or a file was loaded: the store holds a new log.
@@ -95,6 +98,10 @@ private:
     QPushButton *m_graphButton = nullptr;
     QPushButton *m_excelButton = nullptr;
     QPushButton *m_csvButton = nullptr;
+
+    // The graph choices live as long as the page, so the next opening starts from them.
+    GraphSelection m_graphSelection;
+    ChannelNames m_channelNames;
 
     QString m_exportFolder;
     std::function<bool(const QUrl &)> m_openUrl;

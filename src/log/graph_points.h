@@ -1,0 +1,50 @@
+#pragma once
+
+#include "chart/series.h"
+#include "log/graph_selection.h"
+#include "log/log_record.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+// Which points each graph receives from the record store. Pure, so that the filter and
+// the scaling are tested without a window.
+namespace vardex::log {
+
+// Resolution codes (0..3) of the six temperature channels, from the monitor
+// configuration; a temperature is drawn at its channel's factor, as the log view shows it.
+using TemperatureResolutions = std::array<std::uint8_t, kSensors>;
+
+// The record's date and time as wall-clock seconds; nothing when the bytes form no date
+// (31 February, month 13, hour 24).
+std::optional<double> recordTime(const LogRecord &record);
+
+// The value a record gives for a parameter; nothing when the parameter names no quantity
+// or the channel's resolution code has no factor.
+std::optional<double> parameterValue(const LogRecord &record, int parameter,
+                                     const TemperatureResolutions &resolutions);
+
+// Year bytes a graph accepts: any two-digit year, so that records after 2020 are drawn.
+inline constexpr int kMinGraphYear = 0;
+inline constexpr int kMaxGraphYear = 99;
+
+struct GraphPoints {
+    // Index n-1 holds graph n; graphs not enabled, or without a parameter, stay empty.
+    std::array<std::vector<chart::Point>, kGraphs> series;
+    int recordsDrawn = 0;
+};
+
+// Walks slots 1..count: a record is drawn when its year byte equals the selection's year,
+// its slot lies in first..last and its date and time are valid.
+GraphPoints buildGraphPoints(const GraphSelection &selection, int count,
+                             const std::function<LogRecord(int slot)> &recordAt,
+                             const TemperatureResolutions &resolutions);
+
+// The year of the newest valid record in slots 1..count, by date and time; nothing for
+// an empty store or one without a valid date.
+std::optional<int> newestRecordYear(int count, const std::function<LogRecord(int slot)> &recordAt);
+
+} // namespace vardex::log
