@@ -3,6 +3,7 @@
 #include "export/csv.h"
 #include "export/log_table.h"
 #include "files/dialog_filters.h"
+#include "kit/widgets/control_helpers.h"
 #include "kit/widgets/prompts.h"
 #include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
@@ -34,7 +35,7 @@ QPushButton *button(const char *name, const QString &caption, const QString &hin
     auto *b = new QPushButton(caption, parent);
     b->setObjectName(QLatin1String(name));
     if (!hint.isEmpty())
-        ui::worklook::setHint(b, hint, false);
+        ui::setHint(b, hint, false);
     return b;
 }
 
