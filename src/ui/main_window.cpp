@@ -10,6 +10,9 @@
 #include "loops/widgets/loop_page.h"
 #include "service/widgets/watchdog_page.h"
 #include "ui/access_watch.h"
+#include "service/widgets/about_page.h"
+#include "service/widgets/graph_page.h"
+#include "service/widgets/pwm_switch_page.h"
 #include "ui/description_reader.h"
 #include "ui/doctor_window.h"
 #include "ui/key_letter.h"
@@ -47,19 +50,6 @@ constexpr PageSpec kPages[] = {
     {"FutabaTabSheet", "Futaba"},       {"WatchDogTabSheet", "LAN_сторож"},
     {"SwitchPWMTabSheet", "Подсветка"}, {"AboutTabSheet", "О программе"},
     {"GraphTabSheet", "График "},
-};
-
-// Timers of service pages not built yet live on their tab sheets, in the state the
-// window starts them in, until the page that owns them replaces the placeholder.
-struct PlaceholderTimer {
-    const char *sheet;
-    const char *name;
-    int interval;
-    bool running;
-};
-constexpr PlaceholderTimer kPlaceholderTimers[] = {
-    {"SwitchPWMTabSheet", "PWMSwitchTimer", 500, true},
-    {"GraphTabSheet", "Test5VoltTimer", 1000, false},
 };
 
 } // namespace
@@ -157,14 +147,6 @@ void MainWindow::buildPages()
         layout->setContentsMargins(0, 0, 0, 0);
         m_pages->addTab(sheet, tr(page.caption));
     }
-    for (const PlaceholderTimer &t : kPlaceholderTimers) {
-        auto *timer = new QTimer(page(QLatin1String(t.sheet)));
-        timer->setObjectName(QLatin1String(t.name));
-        timer->setInterval(t.interval);
-        if (t.running)
-            timer->start();
-    }
-
     m_workPage = new WorkPage(*m_ctx, page(QStringLiteral("WorkTabSheet")));
     page(QStringLiteral("WorkTabSheet"))->layout()->addWidget(m_workPage);
 
@@ -205,6 +187,15 @@ void MainWindow::buildPages()
     m_watchDogPage = new service::WatchDogPage(*m_ctx, nullptr, watchDogSheet);
     watchDogSheet->layout()->addWidget(m_watchDogPage);
     m_pageTable.push_back(m_watchDogPage);
+
+    // The bench pages own their timers (the sweep's runs from here on).
+    auto *pwm = new service::PwmSwitchPage(*m_ctx);
+    auto *about = new service::AboutPage(*m_ctx);
+    auto *graph = new service::GraphPage(*m_ctx, [this] { m_workPage->showMonitorState(); });
+    page(QStringLiteral("SwitchPWMTabSheet"))->layout()->addWidget(pwm);
+    page(QStringLiteral("AboutTabSheet"))->layout()->addWidget(about);
+    page(QStringLiteral("GraphTabSheet"))->layout()->addWidget(graph);
+    m_pageTable.insert(m_pageTable.end(), {pwm, about, graph});
 }
 
 void MainWindow::showDescription(const work::DescriptionResult &result)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kit/widgets/page.h"
 #include "kit/widgets/page_context.h"
 #include "kit/widgets/prompts.h"
 #include "link/connection_doctor.h"

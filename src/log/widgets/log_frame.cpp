@@ -3,6 +3,7 @@
 #include "export/csv.h"
 #include "export/log_table.h"
 #include "files/dialog_filters.h"
+#include "kit/widgets/control_helpers.h"
 #include "kit/widgets/prompts.h"
 #include "kit/widgets/status_bar.h"
 #include "link/data_module.h"

@@ -1,0 +1,120 @@
+#include "service/widgets/graph_page.h"
+
+#include "chart/chart_model.h"
+#include "chart/widgets/chart_view.h"
+#include "kit/widgets/prompts.h"
+#include "link/data_module.h"
+#include "platform/xlsx_writer.h"
+#include "service/supply_export.h"
+#include "service/supply_test.h"
+#include "service/widgets/graph_hash.h"
+
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace vardex::service {
+
+GraphPage::GraphPage(ui::PageContext context, std::function<void()> showState, QWidget *parent)
+    : QWidget(parent), m_ctx(context), m_showState(std::move(showState)),
+      m_exportFolder(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)),
+      m_openUrl([](const QUrl &url) { return QDesktopServices::openUrl(url); })
+{
+    setObjectName(QStringLiteral("GraphPage"));
+    m_poll = new QCheckBox(tr("Опрос"), this);
+    m_poll->setObjectName(QStringLiteral("Test5VoltCheckBox"));
+    m_export = new QPushButton(tr("Экспорт Excel"), this);
+    m_export->setObjectName(QStringLiteral("ExportEcxelBtn"));
+    m_export->setStatusTip(tr("Экспорт лога в EXCEL"));
+    m_hash = new GraphHash(m_ctx, this);
+
+    m_model = new chart::ChartModel(this);
+    m_model->setTitle(QStringLiteral("TChart"));
+    m_model->setTimeAxis({QStringLiteral("hh:mm:ss"), 90});
+    chart::ValueAxis volts;
+    volts.decimals = 2;
+    volts.fixed = true;
+    volts.min = 3.0;
+    volts.max = 7.0;
+    volts.step = 0.05;
+    m_model->setValueAxis(volts);
+    m_model->addSeries({QStringLiteral("USBPower"), 0xFF0000, 2});
+    m_model->addSeries({QStringLiteral("Aver"), 0x008000, 2});
+    m_view = new chart::ChartView(m_model, this);
+    m_view->setObjectName(QStringLiteral("TestChart"));
+    m_view->setMinimumHeight(300);
+
+    auto *controls = new QHBoxLayout;
+    controls->addWidget(m_poll);
+    controls->addStretch(1);
+    controls->addWidget(m_export);
+
+    auto *column = new QVBoxLayout(this);
+    column->addWidget(m_view, 1);
+    column->addLayout(controls);
+    column->addWidget(m_hash);
+
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("Test5VoltTimer"));
+    m_timer->setInterval(kSupplyTestIntervalMs);
+    connect(m_timer, &QTimer::timeout, this, &GraphPage::tick);
+    connect(m_export, &QPushButton::clicked, this, &GraphPage::exportExcel);
+    connect(m_poll, &QCheckBox::toggled, this, [this](bool on) {
+        if (on)
+            m_timer->start();
+        else
+            m_timer->stop();
+    });
+}
+
+GraphPage::~GraphPage() = default;
+
+void GraphPage::tick()
+{
+    m_ctx.dm.runIfIdle([this] {
+        const auto reading = readSupplyPoint(m_ctx.dm);
+        if (!reading)
+            return;
+        if (m_showState)
+            m_showState();
+        const double x = chart::wallSeconds(m_ctx.clock.now());
+        m_model->appendPoint(kUsb5Series, {x, reading->usb5});
+        m_model->appendPoint(kAverSeries, {x, reading->aver});
+    });
+}
+
+void GraphPage::exportExcel()
+{
+    if (m_model->series(kUsb5Series).points.empty()) {
+        m_ctx.prompts.message(tr("Нечего экспортировать: на графике нет точек."),
+                              ui::Prompts::Kind::Information);
+        return;
+    }
+    const exporting::Table table = supplyChartTable(*m_model);
+    const QString stamp = m_ctx.clock.now().toString(QStringLiteral("yyyy-MM-dd-HHmmss"));
+    const QString path =
+        QDir(m_exportFolder).filePath(QStringLiteral("vardex-chart-%1.xlsx").arg(stamp));
+    QDir().mkpath(m_exportFolder);
+    const files::FileResult written = platform::writeXlsx(path, table);
+    if (!written.ok) {
+        m_ctx.prompts.message(written.message(), ui::Prompts::Kind::Error);
+        return;
+    }
+    if (!m_openUrl(QUrl::fromLocalFile(path)))
+        m_ctx.prompts.message(tr("График записан в файл %1, но открыть его нечем.")
+                                  .arg(QDir::toNativeSeparators(path)),
+                              ui::Prompts::Kind::Information);
+}
+
+void GraphPage::onClosing()
+{
+    m_timer->stop();
+}
+
+} // namespace vardex::service

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "kit/widgets/page.h"
+#include "kit/widgets/page_context.h"
+
+#include <QWidget>
+
+#include <QString>
+
+#include <functional>
+
+class QCheckBox;
+class QPushButton;
+class QTimer;
+class QUrl;
+
+namespace vardex::chart {
+class ChartModel;
+class ChartView;
+} // namespace vardex::chart
+
+namespace vardex::service {
+
+class GraphHash;
+
+// "График ": the 5 V bench chart with its export, and the timed signed-command test.
+class GraphPage : public QWidget, public ui::Page {
+    Q_OBJECT
+public:
+    // showState: the Work page's display of the state just read.
+    GraphPage(ui::PageContext context, std::function<void()> showState, QWidget *parent = nullptr);
+    ~GraphPage() override;
+
+    QTimer &timer() const { return *m_timer; }
+    QCheckBox *pollBox() const { return m_poll; }
+    GraphHash *hash() const { return m_hash; }
+    chart::ChartModel &chartModel() const { return *m_model; }
+    chart::ChartView *chartView() const { return m_view; }
+    // The series of the chart, in export order.
+    static constexpr int kUsb5Series = 0;
+    static constexpr int kAverSeries = 1;
+    // One chart tick; skipped while another operation holds the link.
+    void tick();
+
+    void onClosing() override;
+
+    // Where the export writes its workbook, and how it is opened (tests replace both).
+    void setExportFolder(const QString &folder) { m_exportFolder = folder; }
+    void setUrlOpener(std::function<bool(const QUrl &)> opener) { m_openUrl = std::move(opener); }
+    // Writes every point of the chart to a workbook and opens it.
+    void exportExcel();
+
+private:
+    ui::PageContext m_ctx;
+    std::function<void()> m_showState;
+    chart::ChartModel *m_model = nullptr;
+    chart::ChartView *m_view = nullptr;
+    QTimer *m_timer = nullptr;
+    QCheckBox *m_poll = nullptr;
+    QPushButton *m_export = nullptr;
+    GraphHash *m_hash = nullptr;
+    QString m_exportFolder;
+    std::function<bool(const QUrl &)> m_openUrl;
+};
+
+} // namespace vardex::service
