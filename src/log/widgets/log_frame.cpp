@@ -3,13 +3,13 @@
 #include "export/csv.h"
 #include "export/log_table.h"
 #include "files/dialog_filters.h"
+#include "kit/widgets/control_helpers.h"
 #include "kit/widgets/prompts.h"
 #include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
 #include "log/log_file.h"
 #include "log/widgets/log_view.h"
 #include "platform/xlsx_writer.h"
-#include "kit/widgets/control_helpers.h"
 
 #include <QDesktopServices>
 #include <QDir>
