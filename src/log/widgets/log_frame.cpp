@@ -11,7 +11,6 @@
 #include "log/widgets/log_graphs.h"
 #include "log/widgets/log_view.h"
 #include "platform/xlsx_writer.h"
-#include "kit/widgets/control_helpers.h"
 
 #include <QDesktopServices>
 #include <QDir>

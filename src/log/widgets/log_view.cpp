@@ -1,7 +1,7 @@
 #include "log/widgets/log_view.h"
 
-#include "work/value_format.h"
 #include "kit/widgets/control_helpers.h"
+#include "work/value_format.h"
 #include "work/widgets/work_look.h"
 
 #include <QCheckBox>
