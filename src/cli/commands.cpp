@@ -265,7 +265,7 @@ int configRead(CommandRun &r)
         return controllerFailure(r, QStringLiteral("конфигурация не прочитана"));
     const auto saved = config::saveConfigFile(r.invocation.file, r.dm.image().config);
     if (!saved.ok) {
-        r.error = QStringLiteral("не удалось записать %1: %2").arg(r.invocation.file, saved.error);
+        r.error = QStringLiteral("не удалось записать %1: %2").arg(r.invocation.file, saved.reason);
         return kExitUsage;
     }
     addFile(r, r.invocation.file);
@@ -278,7 +278,7 @@ int configWrite(CommandRun &r)
     const auto loaded = config::loadConfigFile(r.invocation.file, fromFile);
     if (!loaded.ok) {
         r.error =
-            QStringLiteral("не удалось прочитать %1: %2").arg(r.invocation.file, loaded.error);
+            QStringLiteral("не удалось прочитать %1: %2").arg(r.invocation.file, loaded.reason);
         return kExitUsage;
     }
     r.dm.image().config = fromFile;
@@ -314,9 +314,9 @@ int loopsRead(CommandRun &r)
     r.watch.finish();
     if (!read.ok() || r.watch.failed())
         return controllerFailure(r, QStringLiteral("чтение прервано"));
-    QString error;
-    if (!loops::saveLoopFile(r.invocation.file, r.dm.image(), &error)) {
-        r.error = error;
+    const auto saved = loops::saveLoopFile(r.invocation.file, r.dm.image());
+    if (!saved.ok) {
+        r.error = QStringLiteral("не удалось записать %1: %2").arg(r.invocation.file, saved.reason);
         return kExitUsage;
     }
     addFile(r, r.invocation.file);
@@ -330,9 +330,10 @@ int loopsWrite(CommandRun &r)
     // The firmware version decides whether the file's extended records count.
     if (!readConfiguration(r))
         return controllerFailure(r, QStringLiteral("конфигурация не прочитана"));
-    QString error;
-    if (!loops::loadLoopFile(r.invocation.file, r.dm.image(), &error)) {
-        r.error = error;
+    const auto loaded = loops::loadLoopFile(r.invocation.file, r.dm.image());
+    if (!loaded.ok) {
+        r.error =
+            QStringLiteral("не удалось прочитать %1: %2").arg(r.invocation.file, loaded.reason);
         return kExitUsage;
     }
     const auto result = loops::writeAllLoops(r.dm);
