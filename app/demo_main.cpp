@@ -2,8 +2,8 @@
 // trying the tool without hardware.
 #include "link/data_module.h"
 #include "platform/icmp_echo.h"
-#include "service/widgets/watchdog_page.h"
 #include "platform/system_probe.h"
+#include "service/widgets/watchdog_page.h"
 #include "sim/scenarios.h"
 #include "sim/sim_transport.h"
 #include "ui/desktop_identity.h"

@@ -144,9 +144,8 @@ int main(int argc, char **argv)
         std::printf("(b) 1 ms per reply: %d records in %.0f ms; round trip %.3f ms, link floor "
                     "%.0f ms, ratio %.3f (goal <= 1.05); median record %.3f ms (%.3f of the "
                     "round trip); longest event-loop stall %.1f ms (goal < 50), missing %d\n",
-                    f.read, f.totalMs, rtt, floorMs, f.totalMs / floorMs,
-                    f.medianRecordUs / 1000.0, f.medianRecordUs / 1000.0 / rtt, f.stallMs,
-                    f.missing);
+                    f.read, f.totalMs, rtt, floorMs, f.totalMs / floorMs, f.medianRecordUs / 1000.0,
+                    f.medianRecordUs / 1000.0 / rtt, f.stallMs, f.missing);
     }
     return 0;
 }
