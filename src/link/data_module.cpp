@@ -26,11 +26,8 @@ bool answers(const Payload &request, const Payload &reply)
         return reply[pos::Sub] == request[pos::Sub] && reply[pos::Arg1] == request[pos::Arg1];
     case code::MemoryRead: // the address
         return reply[pos::Sub] == request[pos::Sub] && reply[pos::Arg1] == request[pos::Arg1];
-    case code::WriteConfigPage: // the page: a late page acknowledgement must not pass for
-        return reply[pos::Sub] == request[pos::Sub]; // the next page's
-    case code::WriteLoop:                            // loop number and record kind
-        return reply[pos::Sub] == request[pos::Sub] && reply[pos::Arg1] == request[pos::Arg1];
-    default: // the others carry nothing of their request
+    default: // acknowledgements (WriteConfigPage, WriteLoop, ...) carry nothing of their
+             // request that the controller is known to fill in
         return true;
     }
 }

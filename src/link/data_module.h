@@ -22,8 +22,9 @@ namespace vardex::link {
 inline const QString kControllerProduct = QStringLiteral("Quellbox");
 
 // True when reply answers request: the same Code and, where the reply carries it, the
-// same page, Sub, loop and record kind, or memory address. Acknowledgements without
-// anything of their request match on Code alone.
+// same page, Sub, loop and record kind, or memory address. Acknowledgements carry no
+// data, and whether the controller echoes the page or loop in them is not known, so
+// they match on Code alone: matching on more could make every write wait time out.
 bool answers(const Payload &request, const Payload &reply);
 
 // One report crossing the link, for the trace hook.
