@@ -9,7 +9,7 @@ shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
     targets=(reply_fuzz reply_stream_fuzz report_descriptor_fuzz cfg_file_fuzz upr_file_fuzz
-        log_file_fuzz fgd_file_fuzz)
+        log_file_fuzz fgd_file_fuzz icmp_reply_fuzz)
 fi
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build-fuzz"
