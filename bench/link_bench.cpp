@@ -2,6 +2,7 @@
 // module against a simulated controller that answers at once (pinned to one CPU and
 // unpinned), and the CPU the wait burns while a silent controller keeps it waiting.
 #include "link/data_module.h"
+#include "pinned_cpu.h"
 #include "sim/scenarios.h"
 #include "sim/sim_transport.h"
 
@@ -71,43 +72,13 @@ double percentile(std::vector<double> v, double p)
     return v[std::min(i, v.size() - 1)];
 }
 
-// Keeps the calling thread, and every thread it starts meanwhile (the simulated
-// controller's reader), on one CPU for the life of the scope; restores the old set.
-class PinnedToOneCpu {
-public:
-    explicit PinnedToOneCpu(bool pin)
-    {
-        if (!pin || sched_getaffinity(0, sizeof m_old, &m_old) != 0)
-            return;
-        m_cpu = sched_getcpu();
-        cpu_set_t one;
-        CPU_ZERO(&one);
-        CPU_SET(m_cpu, &one);
-        m_pinned = sched_setaffinity(0, sizeof one, &one) == 0;
-    }
-    ~PinnedToOneCpu()
-    {
-        if (m_pinned)
-            sched_setaffinity(0, sizeof m_old, &m_old);
-    }
-    PinnedToOneCpu(const PinnedToOneCpu &) = delete;
-    PinnedToOneCpu &operator=(const PinnedToOneCpu &) = delete;
-    bool pinned() const { return m_pinned; }
-    int cpu() const { return m_cpu; }
-
-private:
-    cpu_set_t m_old{};
-    int m_cpu = -1;
-    bool m_pinned = false;
-};
-
 // A ReadState sub-code 0 request and its 57-byte reply, zero latency. Pinned (argument
 // 1): both threads share one CPU, so the figure is the program's own cost, and the
 // 20 us median goal applies to it. Unpinned (0): the two cross-thread wake-ups on idle
 // CPUs dominate; that is the figure to bring down next.
 void BM_StateExchange(benchmark::State &state)
 {
-    PinnedToOneCpu pin(state.range(0) != 0);
+    bench::PinnedToOneCpu pin(state.range(0) != 0);
     if (state.range(0) != 0 && !pin.pinned()) {
         state.SkipWithError("cannot pin to one CPU");
         return;
