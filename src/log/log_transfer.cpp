@@ -4,6 +4,7 @@
 #include "link/protocol.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 
 namespace vardex::log {
 
@@ -17,20 +18,62 @@ QString noReplyText()
 // Both halves of record `index` into the image's record buffer. A half that is the
 // error reply, or carries the other sub-code, ends the attempt: a record put
 // together from another record's bytes would be a wrong record shown as right.
-bool fetchRecord(link::OperationContext &ctx, int index, int timeoutMs, LogRecord *out)
+// Guarded (after a lost answer), a second pair that follows at once is taken instead:
+// the first was the late answer to the request before.
+bool fetchRecord(link::OperationContext &ctx, int index, int timeoutMs, LogRecord *out,
+                 bool guarded = false)
 {
     auto &buffer = ctx.image().logRecordBuffer;
+    const auto half = [&](int sub) {
+        return !ctx.lastReplyWasError() &&
+               ctx.lastReply()[link::pos::Code] == link::protocol::code::LogRecord &&
+               ctx.lastReply()[link::pos::Sub] == sub;
+    };
+    const auto decode = [&] {
+        *out = LogRecord::fromPayload(
+            std::span<const std::uint8_t, kPayloadSize>(buffer.data(), kPayloadSize));
+    };
     buffer.fill(0);
     ctx.send(link::protocol::readLogRecord(index));
-    if (!ctx.waitReply(timeoutMs) || ctx.lastReplyWasError() ||
-        ctx.lastReply()[link::pos::Sub] != 0)
+    if (!ctx.waitReply(timeoutMs) || !half(0))
         return false;
-    if (!ctx.waitNextReport(timeoutMs) || ctx.lastReplyWasError() ||
-        ctx.lastReply()[link::pos::Sub] != 1)
+    if (!ctx.waitNextReport(timeoutMs) || !half(1))
         return false;
-    *out = LogRecord::fromPayload(
-        std::span<const std::uint8_t, kPayloadSize>(buffer.data(), kPayloadSize));
+    decode();
+    while (guarded && ctx.waitNextReport(timeoutMs) && half(0)) {
+        if (!ctx.waitNextReport(timeoutMs) || !half(1))
+            break;
+        decode();
+    }
     return true;
+}
+
+// An answer that did not come in time may still come, and nothing in a report says
+// which record it carries: taken for the next record, it would shift every record
+// after it by one slot. After a lost answer the read lets the line fall quiet first.
+constexpr int kLateAnswerMs = 500;
+
+void dropLateAnswers(link::OperationContext &ctx)
+{
+    QElapsedTimer quiet;
+    quiet.start();
+    for (qint64 left = kLateAnswerMs; left > 0 && ctx.hasDevice() && !ctx.cancelled();
+         left = kLateAnswerMs - quiet.elapsed())
+        if (!ctx.waitNextReport(static_cast<int>(left)))
+            break;
+}
+
+// Record reports left over once a record is in hand: a late or repeated answer to an
+// earlier request. A report does not say which record it carries, so such a pair may
+// already have been taken for the record read last. Consumes them; returns how many.
+int takeLeftoverReports(link::OperationContext &ctx)
+{
+    constexpr int kMostAtOnce = 64; // a controller that never stops talking ends it
+    int leftovers = 0;
+    for (int i = 0; i < kMostAtOnce && ctx.waitNextReport(0); ++i)
+        if (ctx.lastReply()[link::pos::Code] == link::protocol::code::LogRecord)
+            ++leftovers;
+    return leftovers;
 }
 
 // A stop, a closing window or an unplug: nothing more can come.
@@ -70,11 +113,36 @@ FullReadResult readFullLog(link::OperationContext &ctx, RecordStore &store, LogR
     if (observer.started)
         observer.started(out.total);
     link::ProgressScope progress(ctx, out.total);
+    // Slot n - 1 is read again when record reports were left over after it (a
+    // controller that repeats its answer): the pair taken for it may have been the
+    // repeat of the answer before.
+    const auto settleSlot = [&](int slot) {
+        for (int attempt = 0; attempt < 2 && slot >= 1 && !stopped(ctx); ++attempt) {
+            if (takeLeftoverReports(ctx) == 0)
+                return;
+            LogRecord again;
+            if (!fetchRecord(ctx, slot, kRecordWaitMs, &again))
+                continue;
+            store.setRecord(slot, again);
+            if (slot == out.read)
+                out.working = again;
+            std::erase(out.missing, slot);
+        }
+    };
+    bool guarded = false;
     for (int n = 1; n <= out.total; ++n) {
+        settleSlot(n - 1);
+        if (stopped(ctx))
+            break;
         LogRecord record;
-        bool got = fetchRecord(ctx, n, kRecordWaitMs, &record);
-        if (!got && !stopped(ctx))
-            got = fetchRecord(ctx, n, kRecordWaitMs, &record);
+        bool got = fetchRecord(ctx, n, kRecordWaitMs, &record, guarded);
+        if (!got && !stopped(ctx)) {
+            dropLateAnswers(ctx);
+            got = fetchRecord(ctx, n, kRecordWaitMs, &record, true);
+        }
+        guarded = !got;
+        if (guarded && !stopped(ctx))
+            dropLateAnswers(ctx);
         if (stopped(ctx)) {
             // The record in hand is kept only when it came whole.
             if (got) {

@@ -9,6 +9,8 @@
 #include "link/disconnect_text.h"
 #include "link/protocol.h"
 #include "link/reply_table.h"
+#include "log/log_transfer.h"
+#include "log/widgets/log_frame.h"
 #include "loops/widgets/loop_page.h"
 
 #include <QDateTime>
@@ -30,11 +32,14 @@ namespace {
 const QString kVerifyFailedPrefix = QStringLiteral("Ошибка верификации");
 
 // The window with a described controller, and what each cell observes.
+constexpr int kLogRecords = 12;
+
 struct MatrixRig : test::DescriptionRig {
     std::vector<link::Payload> sent;
     QStringList strayAnswers; // waits ended by a report that does not answer the request
 
-    MatrixRig()
+    // The full controller with a short log, so the log read joins the other rows.
+    MatrixRig() : DescriptionRig(sim::controllerWithLog(kLogRecords))
     {
         describe();
         prompts.messages.clear();
@@ -79,6 +84,18 @@ struct MatrixRig : test::DescriptionRig {
                 reply = replies.front();
         });
         return reply;
+    }
+
+    // Record n as the controller holds it, both reports put together as the link does.
+    log::LogRecord truthRecord(int n)
+    {
+        std::array<std::uint8_t, 100> buffer{};
+        transport.withFirmware(id, [&](sim::Firmware &fw) {
+            for (const auto &half : fw.handle(protocol::readLogRecord(n)))
+                protocol::copyLogRecordHalf(half, buffer);
+        });
+        return log::LogRecord::fromPayload(
+            std::span<const std::uint8_t, log::kPayloadSize>(buffer.data(), log::kPayloadSize));
     }
 
     bool busy() const { return dm.isBusy(); }
@@ -165,6 +182,29 @@ QString checkLoops(MatrixRig &r, bool clean)
                            clean);
         out += expectField("TimerOn", r.dm.image().loopExt(n).timerOn, 0xEEEE, ext.timerOn, clean);
     }
+    return out;
+}
+
+// Every slot read holds the controller's record of that number, or (a record that
+// never came, listed as missing) a copy of the slot before it; never another record.
+QString checkLog(MatrixRig &r, bool clean)
+{
+    const log::RecordStore &store = r.window->logFrame()->store();
+    const auto &missing = store.missingSlots();
+    QString out;
+    for (int n = 1; n <= store.count(); ++n) {
+        const bool listed = std::find(missing.begin(), missing.end(), n) != missing.end();
+        const auto held = store.record(n).encode();
+        if (listed && n == 1 && !clean)
+            continue; // holds the record the view showed before the read
+        const auto expected = listed ? store.record(n - 1).encode() : r.truthRecord(n).encode();
+        if (held != expected || (clean && listed))
+            out += QStringLiteral("slot %1%2 holds another record; ")
+                       .arg(n)
+                       .arg(listed ? QStringLiteral(" (missing)") : QString());
+    }
+    if (clean && store.count() != kLogRecords)
+        out += QStringLiteral("%1 of %2 records read").arg(store.count()).arg(kLogRecords);
     return out;
 }
 
@@ -277,6 +317,16 @@ const std::vector<Operation> &operations()
              poisonLoops(r);
          },
          [](MatrixRig &r, bool clean) { return checkConfig(r, clean) + checkLoops(r, clean); }},
+        {"full log read",
+         protocol::code::LogRecord,
+         0,
+         log::kRecordWaitMs,
+         {11, 32},
+         true,
+         {},
+         [](MatrixRig &r) { clickNamed(r, "ReadLogBtn"); },
+         {},
+         checkLog},
         {"clock read",
          protocol::code::Clock,
          -1,

@@ -120,7 +120,9 @@ TEST(LogPageRead, ButtonsThatTouchTheStoreAreDisabledWhileAReadRunsAndStopKeepsW
     EXPECT_LT(read, 16384);
     EXPECT_EQ(p.text("stLogMaxRecords"), QString::number(read));
     EXPECT_TRUE(p.text("Label1").contains(QStringLiteral("прочитано %1 из 16384").arg(read)));
-    EXPECT_EQ(p.rig.received(11).size(), static_cast<std::size_t>(read));
+    // Every record asked for once; the stop may land while the next one is on its way.
+    const auto asked = static_cast<int>(p.rig.received(11).size());
+    EXPECT_TRUE(asked == read || asked == read + 1) << asked << " asked, " << read << " read";
     EXPECT_FALSE(p.control("StopLogBtn")->isEnabled());
     EXPECT_TRUE(p.control("SaveLogBtn")->isEnabled());
 }
