@@ -1,14 +1,18 @@
 // The log export of a full store (16384 records x 40 columns): building the table
 // and writing the .xlsx, then the same table written by openpyxl
-// (bench/openpyxl_export.py, given the table as CSV) for comparison.
+// (bench/openpyxl_export.py, given the table as CSV) for comparison; then the
+// workbook's time and size at a range of deflate levels.
 //   export_bench [python3]      (default: /usr/bin/python3)
 #include "export/csv.h"
 #include "export/log_table.h"
+#include "export/xlsx_workbook.h"
 #include "log/record_store.h"
 #include "platform/xlsx_writer.h"
 #include "sim/scenarios.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -16,6 +20,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdio>
 
 using namespace vardex;
@@ -30,6 +35,29 @@ double cpuMs()
     getrusage(RUSAGE_SELF, &u);
     return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 +
            (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+}
+
+// The deflate level is a trade of time against file size: the workbook in memory at
+// each level, best of three, so the choice can be checked on the machine at hand.
+void levelSweep(const exporting::Table &table)
+{
+    for (int level : {0, 1, 2, 3, 6, 9}) {
+        double best = 1e9;
+        qint64 size = 0;
+        for (int run = 0; run < 3; ++run) {
+            QBuffer buffer;
+            buffer.open(QIODevice::WriteOnly);
+            const double start = cpuMs();
+            if (!exporting::writeWorkbook(buffer, table, QDateTime::currentDateTime(), level)
+                     .isEmpty())
+                return;
+            best = std::min(best, cpuMs() - start);
+            size = buffer.size();
+        }
+        std::printf("  deflate level %d%s: %4.0f ms CPU, %8lld bytes\n", level,
+                    level == exporting::kXlsxDeflateLevel ? " (used)" : "       ", best,
+                    static_cast<long long>(size));
+    }
 }
 
 } // namespace
@@ -87,5 +115,6 @@ int main(int argc, char **argv)
     std::printf("openpyxl: the same table in %.0f ms wall, %.0f ms CPU; vardex is %.1f x faster "
                 "by wall time, %.1f x by CPU time (goal >= 10)\n",
                 pyMs, pyCpuMs, pyMs / totalMs, pyCpuMs / totalCpuMs);
+    levelSweep(table);
     return 0;
 }

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
-    libhidapi-dev libudev-dev libqcustomplot-dev libxlsxwriter-dev
+    libhidapi-dev libudev-dev libqcustomplot-dev zlib1g-dev
     qt6-charts-dev libqt6opengl6-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang clang-format

@@ -1,15 +1,19 @@
 #include "export/log_table.h"
 #include "platform/xlsx_writer.h"
 #include "support/log_records.h"
+#include "support/python_reader.h"
 #include "support/test_support.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 
 #include <gtest/gtest.h>
+
+#include <limits>
 
 using namespace vardex;
 
@@ -30,23 +34,12 @@ print(json.dumps({"title": sheet.title, "rows": rows, "bold": bold, "boldBelow":
 
 QString pythonWithOpenpyxl()
 {
-    for (const QString &candidate :
-         {QStringLiteral("/usr/bin/python3"), QStringLiteral("python3")}) {
-        QProcess p;
-        p.start(candidate, {QStringLiteral("-c"), QStringLiteral("import openpyxl")});
-        if (p.waitForFinished(20000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
-            return candidate;
-    }
-    return {};
+    return test::pythonWith(QStringLiteral("openpyxl"));
 }
 
 QJsonObject readBack(const QString &python, const QString &path)
 {
-    QProcess p;
-    p.start(python, {QStringLiteral("-c"), QString::fromUtf8(kReader), path});
-    EXPECT_TRUE(p.waitForFinished(60000));
-    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+    return test::runPythonReader(python, kReader, {path});
 }
 
 } // namespace
@@ -102,4 +95,76 @@ TEST(XlsxWriter, UnwritableFolderIsReportedWithThePathAndLeavesNoFile)
     EXPECT_FALSE(written.ok);
     EXPECT_FALSE(written.reason.isEmpty());
     EXPECT_EQ(written.path, path);
+}
+
+TEST(XlsxWriter, AwkwardTextsReadBackAsTextsWithForbiddenCharactersReplaced)
+{
+    const QString python = pythonWithOpenpyxl();
+    if (python.isEmpty())
+        GTEST_SKIP() << "python3 with openpyxl is not installed: no independent reader";
+    const QChar bad(0xFFFD);
+    exporting::Table table;
+    table.sheetName = QStringLiteral("Лог: <1/2>");
+    table.headers = {QStringLiteral("Время & дата"), QStringLiteral("\"<Канал>\""),
+                     QStringLiteral("Код")};
+    // Each text with what a reader must see.
+    const std::vector<std::pair<QString, QString>> texts{
+        {QStringLiteral("A & B < C > D \"E\" 'F'"), QStringLiteral("A & B < C > D \"E\" 'F'")},
+        {QStringLiteral("Температура канала А4"), QStringLiteral("Температура канала А4")},
+        {QStringLiteral("  пробелы по краям  "), QStringLiteral("  пробелы по краям  ")},
+        {QStringLiteral("строка 1\r\nстрока 2\tконец"),
+         QStringLiteral("строка 1\r\nстрока 2\tконец")},
+        {QStringLiteral("007"), QStringLiteral("007")},
+        {QStringLiteral("bell") + QChar(0x07) + QStringLiteral("nul") + QChar(0x00) +
+             QStringLiteral("esc") + QChar(0x1B),
+         QStringLiteral("bell") + bad + QStringLiteral("nul") + bad + QStringLiteral("esc") + bad},
+        {QStringLiteral("half ") + QChar(0xD83D) + QStringLiteral(" pair"),
+         QStringLiteral("half ") + bad + QStringLiteral(" pair")},
+    };
+    for (const auto &[text, seen] : texts) {
+        table.cells.emplace_back(text);
+        table.cells.emplace_back(std::numeric_limits<double>::quiet_NaN());
+        table.cells.emplace_back(std::int64_t{-42});
+    }
+    const QString path = test::tempPath(QStringLiteral("awkward.xlsx"));
+    const files::FileResult written = platform::writeXlsx(path, table);
+    ASSERT_TRUE(written.ok) << written.message().toStdString();
+
+    const QJsonObject sheet = readBack(python, path);
+    EXPECT_EQ(sheet[QStringLiteral("title")].toString(), QStringLiteral("Лог_ <1_2>"));
+    const QJsonArray rows = sheet[QStringLiteral("rows")].toArray();
+    ASSERT_EQ(rows.size(), static_cast<qsizetype>(texts.size()) + 1);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_EQ(rows[0].toArray()[c].toString(), table.headers[c]);
+    for (std::size_t r = 0; r < texts.size(); ++r) {
+        const QJsonArray row = rows[static_cast<qsizetype>(r) + 1].toArray();
+        EXPECT_TRUE(row[0].isString()) << "text " << r << " did not read back as a text";
+        EXPECT_EQ(row[0].toString(), texts[r].second) << "text " << r;
+        EXPECT_TRUE(row[1].isNull()) << "a NaN left something in row " << r;
+        EXPECT_EQ(row[2].toInt(), -42);
+    }
+    EXPECT_EQ(sheet[QStringLiteral("kinds")].toArray()[0].toString(), QStringLiteral("str"));
+}
+
+TEST(XlsxWriter, FailedExportLeavesTheExistingFileAsItWasAndNoLeftovers)
+{
+    const QString path = test::tempPath(QStringLiteral("kept/log.xlsx"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()));
+    test::writeFile(path, QByteArrayLiteral("the previous export"));
+    // More columns than a sheet holds: refused after the file was opened for writing.
+    exporting::Table table;
+    for (int c = 0; c < 16385; ++c)
+        table.headers << QString::number(c);
+    const files::FileResult written = platform::writeXlsx(path, table);
+    EXPECT_FALSE(written.ok);
+    EXPECT_FALSE(written.reason.isEmpty());
+    EXPECT_EQ(test::readFile(path), QByteArrayLiteral("the previous export"));
+    EXPECT_EQ(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("log.xlsx")});
+
+    // And a successful one replaces it.
+    table.headers = QStringList{QStringLiteral("x")};
+    ASSERT_TRUE(platform::writeXlsx(path, table).ok);
+    EXPECT_TRUE(test::readFile(path).startsWith("PK\x03\x04"));
+    EXPECT_EQ(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
