@@ -175,6 +175,18 @@ TEST(CliExitCodes, AnErrorReplyIsOneAndSaysRefused)
     EXPECT_TRUE(c.err.contains("MemoryRead 7168")) << c.err.toStdString();
 }
 
+// Ctrl-C while the configuration is read, before the log itself: an interruption, not a
+// controller that failed to answer.
+TEST(CliExitCodes, CtrlCBeforeTheRecordsIsAnInterruptionNotAControllerFault)
+{
+    CliRig rig;
+    rig.sim->setLatency(sim::kDemoDeviceId, 100);
+    rig.interrupted = true;
+    const auto c = rig.run({"--demo", "log", "read", test::tempPath("cli-early-stop.log")});
+    EXPECT_EQ(c.exitCode, cli::kExitInterrupted) << c.err.toStdString();
+    EXPECT_FALSE(c.err.contains("не ответил")) << c.err.toStdString();
+}
+
 TEST(CliExitCodes, BadArgumentsAreTwoAndSendNothing)
 {
     for (const QStringList &args :
