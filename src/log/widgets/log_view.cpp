@@ -34,9 +34,13 @@ QLabel *valueText(const QString &name, const QString &initial, QWidget *parent)
 }
 
 // Shows a state only: the engineer cannot tick it, yet it reads like a live control.
-QCheckBox *displayBox(const QString &name, const QString &caption, QWidget *parent)
+// Boxes that turn bold take the room of their bold caption from the start, so a
+// switched-on output is never cut off.
+QCheckBox *displayBox(const QString &name, const QString &caption, QWidget *parent,
+                      bool turnsBold = false)
 {
-    auto *box = new QCheckBox(caption, parent);
+    QCheckBox *box =
+        turnsBold ? look::checkBox(name, caption, 0, parent) : new QCheckBox(caption, parent);
     box->setObjectName(name);
     box->setAttribute(Qt::WA_TransparentForMouseEvents);
     box->setFocusPolicy(Qt::NoFocus);
@@ -44,7 +48,8 @@ QCheckBox *displayBox(const QString &name, const QString &caption, QWidget *pare
 }
 
 QGroupBox *boxColumn(const QString &title, QWidget *parent, const char *family, int count,
-                     const QString &captionStem, QCheckBox **out, int columns = 1)
+                     const QString &captionStem, QCheckBox **out, int columns = 1,
+                     bool turnsBold = false)
 {
     auto *group = new QGroupBox(title, parent);
     auto *layout = new QGridLayout(group);
@@ -52,7 +57,8 @@ QGroupBox *boxColumn(const QString &title, QWidget *parent, const char *family, 
     layout->setContentsMargins(6, 4, 6, 4);
     const int rows = (count + columns - 1) / columns;
     for (int n = 1; n <= count; ++n) {
-        out[n - 1] = displayBox(member(family, n), captionStem + QString::number(n), group);
+        out[n - 1] =
+            displayBox(member(family, n), captionStem + QString::number(n), group, turnsBold);
         layout->addWidget(out[n - 1], (n - 1) % rows, (n - 1) / rows);
     }
     layout->setRowStretch(rows, 1);
@@ -169,14 +175,15 @@ LogView::LogView(QWidget *parent) : QWidget(parent)
     // Outputs.
     auto *outputs = new QGroupBox(tr("Управление"), this);
     auto *ol = new QHBoxLayout(outputs);
-    ol->addWidget(boxColumn(tr("Реле"), outputs, "cbLogRelay", 6, tr("Реле "), m_relays.data()));
     ol->addWidget(
-        boxColumn(tr("ТТЛ выход"), outputs, "cbLogDigitOut", 8, tr("Выход "), m_ttlOutputs.data()));
+        boxColumn(tr("Реле"), outputs, "cbLogRelay", 6, tr("Реле "), m_relays.data(), 1, true));
+    ol->addWidget(boxColumn(tr("ТТЛ выход"), outputs, "cbLogDigitOut", 8, tr("Выход "),
+                            m_ttlOutputs.data(), 1, true));
     auto *switches = new QVBoxLayout;
     switches->addWidget(boxColumn(tr("Верхний ключ"), outputs, "cbLogHighSwitch", 4, tr("Ключ "),
-                                  m_switches.data(), 2));
+                                  m_switches.data(), 2, true));
     switches->addWidget(boxColumn(tr("Нижний ключ"), outputs, "cblogLowSwitch", 4, tr("Ключ "),
-                                  m_switches.data() + 4, 2));
+                                  m_switches.data() + 4, 2, true));
     ol->addLayout(switches);
     auto *fans = new QGroupBox(tr("Вентиляторы"), outputs);
     auto *fl = new QGridLayout(fans);

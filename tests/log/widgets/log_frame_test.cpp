@@ -4,11 +4,13 @@
 #include "support/page_rig.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -138,6 +140,34 @@ TEST(LogPageRead, MissingRecordsAreCountedInTheElapsedTimeText)
     EXPECT_TRUE(p.text("Label1").endsWith(QStringLiteral("пропущено 1")))
         << p.text("Label1").toStdString();
     EXPECT_EQ(p.page.store().missingSlots(), std::vector<int>{1});
+}
+
+// A switched-on output is drawn bold: at the view's smallest size its caption still fits.
+TEST(LogView, OutputsShownBoldKeepTheirWholeCaption)
+{
+    LogView view;
+    LogRecord on;
+    on.ttlOutputControl = on.ttlOutputState = 0xFF;
+    on.switchControl = on.switchState = 0xFF;
+    on.relayControl = on.relayState = 0x3F;
+    view.show(); // laid out with every output off first, as on the page
+    QCoreApplication::processEvents();
+    view.showRecord(on, {});
+    QCoreApplication::processEvents();
+    view.resize(view.minimumSizeHint());
+    QCoreApplication::processEvents();
+    int checked = 0;
+    for (QCheckBox *box : view.findChildren<QCheckBox *>()) {
+        if (!box->font().bold())
+            continue;
+        ++checked;
+        const int indicator =
+            box->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box) +
+            box->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, box);
+        EXPECT_GE(box->width(), indicator + box->fontMetrics().horizontalAdvance(box->text()))
+            << box->objectName().toStdString();
+    }
+    EXPECT_EQ(checked, 8 + 8 + 6);
 }
 
 TEST(LogPageRead, SingleRecordGoesToTheViewOnly)
