@@ -33,6 +33,16 @@ QLabel *valueText(const QString &name, const QString &initial, QWidget *parent)
     return field;
 }
 
+// A reading of a record: wide enough for every temperature a sensor gives, fixed so the
+// view never reflows; an analog float too wide for it is cut visibly by setValueText,
+// never by the frame, which would drop its leading digits or sign without a trace.
+QLabel *readingText(const QString &name, QWidget *parent)
+{
+    QLabel *field = valueText(name, QStringLiteral("0.0"), parent);
+    field->setFixedWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("-16384.0")) + 10);
+    return field;
+}
+
 // Shows a state only: the engineer cannot tick it, yet it reads like a live control.
 // Boxes that turn bold take the room of their bold caption from the start, so a
 // switched-on output is never cut off.
@@ -137,7 +147,7 @@ LogView::LogView(QWidget *parent) : QWidget(parent)
     auto *tl = new QGridLayout(temper);
     for (int k = 1; k <= kSensors; ++k) {
         tl->addWidget(new QLabel(tr("Темпер %1").arg(k), temper), k - 1, 0);
-        m_temperatures[k - 1] = valueText(member("stLogTemper", k), QStringLiteral("0.0"), temper);
+        m_temperatures[k - 1] = readingText(member("stLogTemper", k), temper);
         tl->addWidget(m_temperatures[k - 1], k - 1, 1);
     }
     tl->setRowStretch(kSensors, 1);
@@ -156,10 +166,8 @@ LogView::LogView(QWidget *parent) : QWidget(parent)
             m_channelLabels[ch - 4] = label;
         }
         al->addWidget(label, ch - 1, 0);
-        QLabel *value =
-            ch <= kAnalogs
-                ? valueText(member("stLogAnalog", ch), QStringLiteral("0.0"), analogs)
-                : valueText(QStringLiteral("stLogPower"), QStringLiteral("0.0"), analogs);
+        QLabel *value = ch <= kAnalogs ? readingText(member("stLogAnalog", ch), analogs)
+                                       : readingText(QStringLiteral("stLogPower"), analogs);
         if (ch <= kAnalogs)
             m_analog[ch - 1] = value;
         else
@@ -249,10 +257,11 @@ void LogView::showRecord(const LogRecord &r, const std::array<std::uint8_t, 6> &
     for (int n = 0; n < 6; ++n)
         setOutput(m_relays[n], r.relayControl, r.relayState, n);
     for (int i = 0; i < kAnalogs; ++i)
-        m_analog[i]->setText(work::formatAnalog(r.analog[i]));
-    m_mains->setText(work::formatAnalog(r.mains));
+        look::setValueText(m_analog[i], work::formatAnalog(r.analog[i]));
+    look::setValueText(m_mains, work::formatAnalog(r.mains));
     for (int k = 0; k < kSensors; ++k)
-        m_temperatures[k]->setText(work::temperatureText(r.temperatures[k], resolution[k]));
+        look::setValueText(m_temperatures[k],
+                           work::temperatureText(r.temperatures[k], resolution[k]));
     for (int f = 0; f < kFans; ++f) {
         m_fanSpeeds[f]->setText(QString::number(r.fanSpeeds[f]));
         m_fanTasks[f]->setText(QString::number(r.fanTasks[f]));

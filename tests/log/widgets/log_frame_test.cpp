@@ -2,6 +2,8 @@
 #include "log/widgets/log_frame.h"
 #include "log/widgets/log_view.h"
 #include "support/page_rig.h"
+#include "work/value_format.h"
+#include "work/widgets/work_look.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -168,6 +170,33 @@ TEST(LogView, OutputsShownBoldKeepTheirWholeCaption)
             << box->objectName().toStdString();
     }
     EXPECT_EQ(checked, 8 + 8 + 6);
+}
+
+// A record from a file can hold any float and any count. A value wider than its field
+// is cut with a visible mark and kept whole in the hint; leading digits or a minus sign
+// are never lost silently, and every temperature fits whole.
+TEST(LogView, ReadingsTooWideForTheirFieldAreCutVisiblyNeverSilently)
+{
+    LogView view;
+    view.show();
+    QCoreApplication::processEvents();
+    view.setFixedSize(view.size()); // the page does not grow with the values it shows
+    LogRecord r;
+    r.temperatures[0] = -32768;
+    r.analog[0] = 3e38f;
+    r.analog[3] = -1.5e9f;
+    view.showRecord(r, {});
+    QCoreApplication::processEvents();
+    for (const char *name : {"stLogTemper1", "stLogAnalog1", "stLogAnalog4"}) {
+        auto *field = view.findChild<QLabel *>(QLatin1String(name));
+        ASSERT_NE(field, nullptr) << name;
+        const int room = field->contentsRect().width() - 2 * field->margin();
+        EXPECT_LE(field->fontMetrics().horizontalAdvance(field->text()), room) << name;
+    }
+    EXPECT_EQ(view.findChild<QLabel *>("stLogTemper1")->text(), QStringLiteral("-16384.0"));
+    auto *analog = view.findChild<QLabel *>("stLogAnalog1");
+    EXPECT_TRUE(analog->text().startsWith(QChar(0x2026))) << analog->text().toStdString();
+    EXPECT_EQ(ui::worklook::valueText(analog), work::formatAnalog(3e38f));
 }
 
 TEST(LogPageRead, SingleRecordGoesToTheViewOnly)
