@@ -17,6 +17,14 @@ namespace look = ui::worklook;
 
 namespace {
 
+// The page lives in a window of fixed size: groups within groups keep their margins
+// small, or the record no longer fits it.
+void compact(QLayout *layout)
+{
+    layout->setContentsMargins(6, 4, 6, 4);
+    layout->setSpacing(4);
+}
+
 QString member(const char *family, int n)
 {
     return ui::memberName(family, n);
@@ -64,7 +72,7 @@ QGroupBox *boxColumn(const QString &title, QWidget *parent, const char *family, 
     auto *group = new QGroupBox(title, parent);
     auto *layout = new QGridLayout(group);
     layout->setVerticalSpacing(0);
-    layout->setContentsMargins(6, 4, 6, 4);
+    layout->setContentsMargins(6, 2, 6, 2);
     const int rows = (count + columns - 1) / columns;
     for (int n = 1; n <= count; ++n) {
         out[n - 1] =
@@ -119,11 +127,13 @@ LogView::LogView(QWidget *parent) : QWidget(parent)
 {
     auto *left = new QVBoxLayout(this);
     left->setContentsMargins(0, 0, 0, 0);
-    left->setSpacing(4);
+    left->setSpacing(2);
 
     // Record header.
     auto *header = new QGroupBox(tr("Запись"), this);
     auto *hl = new QGridLayout(header);
+    compact(hl);
+    hl->setVerticalSpacing(2);
     m_number = valueText(QStringLiteral("stLogRecNumber"), QStringLiteral("0"), header);
     hl->addWidget(new QLabel(tr("Номер записи"), header), 0, 0);
     hl->addWidget(m_number, 1, 0);
@@ -143,8 +153,10 @@ LogView::LogView(QWidget *parent) : QWidget(parent)
     // Inputs.
     auto *inputs = new QGroupBox(tr("Входные параметры"), this);
     auto *il = new QHBoxLayout(inputs);
+    compact(il);
     auto *temper = new QGroupBox(tr("Температура"), inputs);
     auto *tl = new QGridLayout(temper);
+    compact(tl);
     for (int k = 1; k <= kSensors; ++k) {
         tl->addWidget(new QLabel(tr("Темпер %1").arg(k), temper), k - 1, 0);
         m_temperatures[k - 1] = readingText(member("stLogTemper", k), temper);
@@ -156,6 +168,7 @@ LogView::LogView(QWidget *parent) : QWidget(parent)
         boxColumn(tr("ТТЛ вход"), inputs, "cbLogDigitInput", 8, tr("Вход "), m_ttlInputs.data()));
     auto *analogs = new QGroupBox(tr("Аналоги "), inputs);
     auto *al = new QGridLayout(analogs);
+    compact(al);
     const QString analogCaptions[] = {QStringLiteral("А1_12В"), QStringLiteral("А2_24В"),
                                       QStringLiteral("А3_5В"),  QStringLiteral("А4"),
                                       QStringLiteral("А5"),     QStringLiteral("Сеть 220")};
@@ -183,6 +196,7 @@ LogView::LogView(QWidget *parent) : QWidget(parent)
     // Outputs.
     auto *outputs = new QGroupBox(tr("Управление"), this);
     auto *ol = new QHBoxLayout(outputs);
+    compact(ol);
     ol->addWidget(
         boxColumn(tr("Реле"), outputs, "cbLogRelay", 6, tr("Реле "), m_relays.data(), 1, true));
     ol->addWidget(boxColumn(tr("ТТЛ выход"), outputs, "cbLogDigitOut", 8, tr("Выход "),
@@ -195,6 +209,7 @@ LogView::LogView(QWidget *parent) : QWidget(parent)
     ol->addLayout(switches);
     auto *fans = new QGroupBox(tr("Вентиляторы"), outputs);
     auto *fl = new QGridLayout(fans);
+    compact(fl);
     fl->addWidget(new QLabel(tr("Скорость"), fans), 0, 1);
     fl->addWidget(new QLabel(tr("Задание"), fans), 0, 2);
     for (int f = 1; f <= kFans; ++f) {
