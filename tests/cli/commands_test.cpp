@@ -228,6 +228,20 @@ TEST(CliLogRead, WritesTheFormatTheExtensionNames)
     }
 }
 
+// A file that cannot be written is found out before the read, not after minutes of it.
+TEST(CliLogRead, UnwritableFileIsRefusedBeforeAnyRecordIsRead)
+{
+    CliRig rig;
+    rig.useFirmware(sim::controllerWithLog(40));
+    const auto c = rig.run({"--demo", "log", "read", "/nonexistent-dir/x.log"});
+    EXPECT_EQ(c.exitCode, 2);
+    EXPECT_TRUE(c.err.contains("/nonexistent-dir/x.log")) << c.err.toStdString();
+    int recordRequests = 0;
+    for (const auto &request : rig.sim->receivedRequests(sim::kDemoDeviceId))
+        recordRequests += request[link::pos::Code] == 11;
+    EXPECT_EQ(recordRequests, 0);
+}
+
 TEST(CliLogRead, UnansweredRingPositionIsOne)
 {
     CliRig rig;
