@@ -80,9 +80,9 @@ void LogFrame::buildControls()
     auto *frame = new QGroupBox(tr("Логирование "), this);
     outer->addWidget(frame);
     auto *columns = new QHBoxLayout(frame);
-    columns->setContentsMargins(6, 4, 6, 6);
+    columns->setContentsMargins(6, 4, 6, 4);
     auto *layout = new QVBoxLayout;
-    layout->setSpacing(4);
+    layout->setSpacing(2);
     columns->addLayout(layout, 1);
     auto *side = new QVBoxLayout;
     side->setSpacing(4);

@@ -7,6 +7,7 @@
 #include "support/test_support.h"
 #include "ui/main_window.h"
 
+#include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 
@@ -53,4 +54,11 @@ TEST(LogPageLayout, WidestRecordFitsTheFixedWindow)
     const test::LayoutReport layout = test::checkLayout(page);
     EXPECT_TRUE(layout.ok()) << layout.text().toStdString();
     EXPECT_GT(layout.checked, 150);
+
+    // The longest account of a read: stopped, with records that never came.
+    page->findChild<QLabel *>(QStringLiteral("Label1"))
+        ->setText(QStringLiteral("Время 00:31:10, прочитано 16383 из 16384, пропущено 16383"));
+    test::spin(50);
+    const test::LayoutReport afterRead = test::checkLayout(page);
+    EXPECT_TRUE(afterRead.ok()) << afterRead.text().toStdString();
 }
