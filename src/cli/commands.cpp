@@ -37,6 +37,12 @@ const char *const kAnalogNames[] = {"А1_12В", "А2_24В", "А3_5В"};
 int controllerFailure(CommandRun &r, const QString &fallback)
 {
     r.watch.finish();
+    // Ctrl-C stopped the exchange: the controller did nothing wrong, and a script must be
+    // able to tell the two apart.
+    if (r.dm.cancelled() && r.dm.cancelReason() == link::OpStatus::Cancelled) {
+        r.error = QStringLiteral("прервано");
+        return kExitInterrupted;
+    }
     r.error = r.watch.failed() ? r.watch.failureText() : fallback;
     return kExitController;
 }

@@ -105,7 +105,7 @@ QString usageText()
         "  log read ФАЙЛ.log|csv|xlsx\n"
         "  blackbox                  чёрный ящик\n"
         "Коды выхода: 0 успех, 1 контроллер отказал или не ответил, 2 ошибка в аргументах,\n"
-        "3 нет контроллера или нет доступа к нему.\n");
+        "3 нет контроллера или нет доступа к нему, 130 прервано (Ctrl-C).\n");
 }
 
 ParseResult parseArguments(const QStringList &args)

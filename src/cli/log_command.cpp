@@ -7,7 +7,10 @@
 #include "log/log_transfer.h"
 #include "log/record_store.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
+#include <QTemporaryFile>
 
 #include <memory>
 
@@ -34,6 +37,16 @@ files::FileResult writeLog(CommandRun &r, const log::RecordStore &store)
 
 int logRead(CommandRun &r)
 {
+    // A full read takes minutes: a file that cannot be written is found out before it.
+    {
+        const QFileInfo target(r.invocation.file);
+        QTemporaryFile probe(target.absoluteDir().filePath(QStringLiteral(".vardex-XXXXXX")));
+        if (!probe.open()) {
+            r.error = QStringLiteral("не удалось записать %1: %2")
+                          .arg(r.invocation.file, probe.errorString());
+            return kExitUsage;
+        }
+    }
     // The temperature resolution of the spreadsheet columns comes with the configuration.
     if (!readConfiguration(r))
         return controllerFailure(r, QStringLiteral("конфигурация не прочитана"));

@@ -86,6 +86,10 @@ std::optional<int> newestRecordYear(int count, const std::function<LogRecord(int
     int year = 0;
     for (int slot = 1; slot <= count; ++slot) {
         const LogRecord r = recordAt(slot);
+        // Only years the wizard can offer: a damaged record far in the future would be
+        // proposed as a year the edit cannot show.
+        if (r.year < kMinGraphYear || r.year > kMaxGraphYear)
+            continue;
         const std::optional<double> t = recordTime(r);
         if (t && (!newest || *t > *newest)) {
             newest = t;

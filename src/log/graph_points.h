@@ -43,8 +43,8 @@ GraphPoints buildGraphPoints(const GraphSelection &selection, int count,
                              const std::function<LogRecord(int slot)> &recordAt,
                              const TemperatureResolutions &resolutions);
 
-// The year of the newest valid record in slots 1..count, by date and time; nothing for
-// an empty store or one without a valid date.
+// The year of the newest valid record in slots 1..count whose year a graph accepts, by
+// date and time; nothing for an empty store or one without such a record.
 std::optional<int> newestRecordYear(int count, const std::function<LogRecord(int slot)> &recordAt);
 
 } // namespace vardex::log

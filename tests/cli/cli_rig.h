@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 
 namespace vardex::test {
@@ -20,6 +21,7 @@ struct CliRig {
     std::shared_ptr<sim::SimTransport> sim = sim::makeDemoTransport(1);
     bool noController = false;
     int connectTimeoutMs = 1500;
+    std::atomic<bool> interrupted{false}; // Ctrl-C, as the program's signal handler sets it
 
     // A controller of the test's own in place of the demo's.
     void useFirmware(sim::Firmware firmware)
@@ -41,6 +43,7 @@ struct CliRig {
             return sim;
         };
         env.connectTimeoutMs = connectTimeoutMs;
+        env.interrupted = &interrupted;
         env.writeXlsx = platform::writeXlsx;
         env.accessAdvice = [](const QString &) { return QStringLiteral("совет\n"); };
         return cli::runCaptured(args, env);

@@ -175,6 +175,18 @@ TEST(CliExitCodes, AnErrorReplyIsOneAndSaysRefused)
     EXPECT_TRUE(c.err.contains("MemoryRead 7168")) << c.err.toStdString();
 }
 
+// Ctrl-C while the configuration is read, before the log itself: an interruption, not a
+// controller that failed to answer.
+TEST(CliExitCodes, CtrlCBeforeTheRecordsIsAnInterruptionNotAControllerFault)
+{
+    CliRig rig;
+    rig.sim->setLatency(sim::kDemoDeviceId, 100);
+    rig.interrupted = true;
+    const auto c = rig.run({"--demo", "log", "read", test::tempPath("cli-early-stop.log")});
+    EXPECT_EQ(c.exitCode, cli::kExitInterrupted) << c.err.toStdString();
+    EXPECT_FALSE(c.err.contains("не ответил")) << c.err.toStdString();
+}
+
 TEST(CliExitCodes, BadArgumentsAreTwoAndSendNothing)
 {
     for (const QStringList &args :
@@ -214,6 +226,20 @@ TEST(CliLogRead, WritesTheFormatTheExtensionNames)
         else
             EXPECT_TRUE(file.startsWith("PK")) << "an .xlsx is a zip";
     }
+}
+
+// A file that cannot be written is found out before the read, not after minutes of it.
+TEST(CliLogRead, UnwritableFileIsRefusedBeforeAnyRecordIsRead)
+{
+    CliRig rig;
+    rig.useFirmware(sim::controllerWithLog(40));
+    const auto c = rig.run({"--demo", "log", "read", "/nonexistent-dir/x.log"});
+    EXPECT_EQ(c.exitCode, 2);
+    EXPECT_TRUE(c.err.contains("/nonexistent-dir/x.log")) << c.err.toStdString();
+    int recordRequests = 0;
+    for (const auto &request : rig.sim->receivedRequests(sim::kDemoDeviceId))
+        recordRequests += request[link::pos::Code] == 11;
+    EXPECT_EQ(recordRequests, 0);
 }
 
 TEST(CliLogRead, UnansweredRingPositionIsOne)

@@ -172,6 +172,11 @@ TEST(GraphYear, NewestRecordByDateDecidesTheProposedYear)
     EXPECT_EQ(newestRecordYear(4, at), 25);
     EXPECT_EQ(newestRecordYear(0, at), std::nullopt);
     EXPECT_EQ(newestRecordYear(1, [](int) { return logRecordAt(11, 2, 30); }), std::nullopt);
+
+    // A damaged record dated 2150 is newer than any, yet no year the wizard offers: the
+    // proposal would not be the year the wizard shows, and nothing would be drawn.
+    const std::vector<LogRecord> damaged = {logRecordAt(25, 1, 2), logRecordAt(150, 6, 1)};
+    EXPECT_EQ(newestRecordYear(2, [&](int slot) { return damaged.at(std::size_t(slot - 1)); }), 25);
 }
 
 TEST(GraphParameters, ListTextsAndCaptionsUseTheChannelNames)

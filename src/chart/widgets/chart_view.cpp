@@ -304,7 +304,8 @@ bool ChartView::eventFilter(QObject *watched, QEvent *event)
         if (!m_mouseZoom)
             break;
         auto *e = static_cast<QWheelEvent *>(event);
-        const int steps = e->angleDelta().y() / 120;
+        // In notches; a touchpad sends fractions of one, which must add up, not vanish.
+        const double steps = e->angleDelta().y() / 120.0;
         if (steps == 0)
             return true;
         // One notch is the buttons' step: forward narrows to 1/1.1, back widens.

@@ -8,6 +8,7 @@
 #include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
 #include "log/log_file.h"
+#include "log/read_duration.h"
 #include "log/widgets/log_graphs.h"
 #include "log/widgets/log_view.h"
 #include "platform/xlsx_writer.h"
@@ -17,12 +18,10 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStandardPaths>
-#include <QTime>
 #include <QVBoxLayout>
 
 namespace vardex::log {
@@ -46,17 +45,6 @@ QLabel *counter(const char *name, QWidget *parent)
     l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("163840")) + 8);
     return l;
-}
-
-// A duration as a time of day in the system's long format, without its zone.
-QString elapsedText(qint64 ms)
-{
-    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
-    format.remove(QLatin1Char('t'));
-    format = format.trimmed();
-    if (format.isEmpty())
-        format = QStringLiteral("HH:mm:ss");
-    return QTime(0, 0).addMSecs(static_cast<int>(std::min<qint64>(ms, 86399999))).toString(format);
 }
 
 // Exports go to a folder the engineer did not choose: name the whole path.
@@ -92,9 +80,9 @@ void LogFrame::buildControls()
     auto *frame = new QGroupBox(tr("Логирование "), this);
     outer->addWidget(frame);
     auto *columns = new QHBoxLayout(frame);
-    columns->setContentsMargins(6, 4, 6, 6);
+    columns->setContentsMargins(6, 4, 6, 4);
     auto *layout = new QVBoxLayout;
-    layout->setSpacing(4);
+    layout->setSpacing(2);
     columns->addLayout(layout, 1);
     auto *side = new QVBoxLayout;
     side->setSpacing(4);
@@ -287,7 +275,7 @@ void LogFrame::finishFullRead(const FullReadResult &result, qint64 elapsedMs)
     if (result.total == 0)
         return; // the ring positions stand for no log: nothing changes
     m_working = result.working;
-    QString text = tr("Время ") + elapsedText(elapsedMs);
+    QString text = tr("Время ") + readDurationText(elapsedMs);
     if (result.read < result.total)
         text += tr(", прочитано %1 из %2").arg(result.read).arg(result.total);
     if (!result.missing.empty())

@@ -17,6 +17,14 @@ namespace look = ui::worklook;
 
 namespace {
 
+// The page lives in a window of fixed size: groups within groups keep their margins
+// small, or the record no longer fits it.
+void compact(QLayout *layout)
+{
+    layout->setContentsMargins(6, 4, 6, 4);
+    layout->setSpacing(4);
+}
+
 QString member(const char *family, int n)
 {
     return ui::memberName(family, n);
@@ -33,10 +41,24 @@ QLabel *valueText(const QString &name, const QString &initial, QWidget *parent)
     return field;
 }
 
-// Shows a state only: the engineer cannot tick it, yet it reads like a live control.
-QCheckBox *displayBox(const QString &name, const QString &caption, QWidget *parent)
+// A reading of a record: wide enough for every temperature a sensor gives, fixed so the
+// view never reflows; an analog float too wide for it is cut visibly by setValueText,
+// never by the frame, which would drop its leading digits or sign without a trace.
+QLabel *readingText(const QString &name, QWidget *parent)
 {
-    auto *box = new QCheckBox(caption, parent);
+    QLabel *field = valueText(name, QStringLiteral("0.0"), parent);
+    field->setFixedWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("-16384.0")) + 10);
+    return field;
+}
+
+// Shows a state only: the engineer cannot tick it, yet it reads like a live control.
+// Boxes that turn bold take the room of their bold caption from the start, so a
+// switched-on output is never cut off.
+QCheckBox *displayBox(const QString &name, const QString &caption, QWidget *parent,
+                      bool turnsBold = false)
+{
+    QCheckBox *box =
+        turnsBold ? look::checkBox(name, caption, 0, parent) : new QCheckBox(caption, parent);
     box->setObjectName(name);
     box->setAttribute(Qt::WA_TransparentForMouseEvents);
     box->setFocusPolicy(Qt::NoFocus);
@@ -44,15 +66,17 @@ QCheckBox *displayBox(const QString &name, const QString &caption, QWidget *pare
 }
 
 QGroupBox *boxColumn(const QString &title, QWidget *parent, const char *family, int count,
-                     const QString &captionStem, QCheckBox **out, int columns = 1)
+                     const QString &captionStem, QCheckBox **out, int columns = 1,
+                     bool turnsBold = false)
 {
     auto *group = new QGroupBox(title, parent);
     auto *layout = new QGridLayout(group);
     layout->setVerticalSpacing(0);
-    layout->setContentsMargins(6, 4, 6, 4);
+    layout->setContentsMargins(6, 2, 6, 2);
     const int rows = (count + columns - 1) / columns;
     for (int n = 1; n <= count; ++n) {
-        out[n - 1] = displayBox(member(family, n), captionStem + QString::number(n), group);
+        out[n - 1] =
+            displayBox(member(family, n), captionStem + QString::number(n), group, turnsBold);
         layout->addWidget(out[n - 1], (n - 1) % rows, (n - 1) / rows);
     }
     layout->setRowStretch(rows, 1);
@@ -103,11 +127,13 @@ LogView::LogView(QWidget *parent) : QWidget(parent)
 {
     auto *left = new QVBoxLayout(this);
     left->setContentsMargins(0, 0, 0, 0);
-    left->setSpacing(4);
+    left->setSpacing(2);
 
     // Record header.
     auto *header = new QGroupBox(tr("Запись"), this);
     auto *hl = new QGridLayout(header);
+    compact(hl);
+    hl->setVerticalSpacing(2);
     m_number = valueText(QStringLiteral("stLogRecNumber"), QStringLiteral("0"), header);
     hl->addWidget(new QLabel(tr("Номер записи"), header), 0, 0);
     hl->addWidget(m_number, 1, 0);
@@ -127,11 +153,13 @@ LogView::LogView(QWidget *parent) : QWidget(parent)
     // Inputs.
     auto *inputs = new QGroupBox(tr("Входные параметры"), this);
     auto *il = new QHBoxLayout(inputs);
+    compact(il);
     auto *temper = new QGroupBox(tr("Температура"), inputs);
     auto *tl = new QGridLayout(temper);
+    compact(tl);
     for (int k = 1; k <= kSensors; ++k) {
         tl->addWidget(new QLabel(tr("Темпер %1").arg(k), temper), k - 1, 0);
-        m_temperatures[k - 1] = valueText(member("stLogTemper", k), QStringLiteral("0.0"), temper);
+        m_temperatures[k - 1] = readingText(member("stLogTemper", k), temper);
         tl->addWidget(m_temperatures[k - 1], k - 1, 1);
     }
     tl->setRowStretch(kSensors, 1);
@@ -140,6 +168,7 @@ LogView::LogView(QWidget *parent) : QWidget(parent)
         boxColumn(tr("ТТЛ вход"), inputs, "cbLogDigitInput", 8, tr("Вход "), m_ttlInputs.data()));
     auto *analogs = new QGroupBox(tr("Аналоги "), inputs);
     auto *al = new QGridLayout(analogs);
+    compact(al);
     const QString analogCaptions[] = {QStringLiteral("А1_12В"), QStringLiteral("А2_24В"),
                                       QStringLiteral("А3_5В"),  QStringLiteral("А4"),
                                       QStringLiteral("А5"),     QStringLiteral("Сеть 220")};
@@ -150,10 +179,8 @@ LogView::LogView(QWidget *parent) : QWidget(parent)
             m_channelLabels[ch - 4] = label;
         }
         al->addWidget(label, ch - 1, 0);
-        QLabel *value =
-            ch <= kAnalogs
-                ? valueText(member("stLogAnalog", ch), QStringLiteral("0.0"), analogs)
-                : valueText(QStringLiteral("stLogPower"), QStringLiteral("0.0"), analogs);
+        QLabel *value = ch <= kAnalogs ? readingText(member("stLogAnalog", ch), analogs)
+                                       : readingText(QStringLiteral("stLogPower"), analogs);
         if (ch <= kAnalogs)
             m_analog[ch - 1] = value;
         else
@@ -169,17 +196,20 @@ LogView::LogView(QWidget *parent) : QWidget(parent)
     // Outputs.
     auto *outputs = new QGroupBox(tr("Управление"), this);
     auto *ol = new QHBoxLayout(outputs);
-    ol->addWidget(boxColumn(tr("Реле"), outputs, "cbLogRelay", 6, tr("Реле "), m_relays.data()));
+    compact(ol);
     ol->addWidget(
-        boxColumn(tr("ТТЛ выход"), outputs, "cbLogDigitOut", 8, tr("Выход "), m_ttlOutputs.data()));
+        boxColumn(tr("Реле"), outputs, "cbLogRelay", 6, tr("Реле "), m_relays.data(), 1, true));
+    ol->addWidget(boxColumn(tr("ТТЛ выход"), outputs, "cbLogDigitOut", 8, tr("Выход "),
+                            m_ttlOutputs.data(), 1, true));
     auto *switches = new QVBoxLayout;
     switches->addWidget(boxColumn(tr("Верхний ключ"), outputs, "cbLogHighSwitch", 4, tr("Ключ "),
-                                  m_switches.data(), 2));
+                                  m_switches.data(), 2, true));
     switches->addWidget(boxColumn(tr("Нижний ключ"), outputs, "cblogLowSwitch", 4, tr("Ключ "),
-                                  m_switches.data() + 4, 2));
+                                  m_switches.data() + 4, 2, true));
     ol->addLayout(switches);
     auto *fans = new QGroupBox(tr("Вентиляторы"), outputs);
     auto *fl = new QGridLayout(fans);
+    compact(fl);
     fl->addWidget(new QLabel(tr("Скорость"), fans), 0, 1);
     fl->addWidget(new QLabel(tr("Задание"), fans), 0, 2);
     for (int f = 1; f <= kFans; ++f) {
@@ -242,10 +272,11 @@ void LogView::showRecord(const LogRecord &r, const std::array<std::uint8_t, 6> &
     for (int n = 0; n < 6; ++n)
         setOutput(m_relays[n], r.relayControl, r.relayState, n);
     for (int i = 0; i < kAnalogs; ++i)
-        m_analog[i]->setText(work::formatAnalog(r.analog[i]));
-    m_mains->setText(work::formatAnalog(r.mains));
+        look::setValueText(m_analog[i], work::formatAnalog(r.analog[i]));
+    look::setValueText(m_mains, work::formatAnalog(r.mains));
     for (int k = 0; k < kSensors; ++k)
-        m_temperatures[k]->setText(work::temperatureText(r.temperatures[k], resolution[k]));
+        look::setValueText(m_temperatures[k],
+                           work::temperatureText(r.temperatures[k], resolution[k]));
     for (int f = 0; f < kFans; ++f) {
         m_fanSpeeds[f]->setText(QString::number(r.fanSpeeds[f]));
         m_fanTasks[f]->setText(QString::number(r.fanTasks[f]));

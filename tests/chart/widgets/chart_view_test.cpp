@@ -74,6 +74,22 @@ TEST(ChartView, WheelZoomsAndDragPansOnlyTheTimeAxis)
     EXPECT_EQ(rig.view.plottedTimeRange(), (Range{0, 1000}));
 }
 
+// A touchpad sends the wheel in small steps: eight of 15 make one notch of a mouse wheel.
+TEST(ChartView, TouchpadWheelStepsAddUpToANotch)
+{
+    ViewRig rig;
+    rig.model.setPoints(0, {{0, 1}, {1000, 2}});
+    QWidget *plot = rig.plot();
+    ASSERT_NE(plot, nullptr);
+    const QPointF at(plot->width() / 2.0, plot->height() / 2.0);
+    for (int i = 0; i < 8; ++i) {
+        QWheelEvent wheel(at, plot->mapToGlobal(at), QPoint(0, 2), QPoint(0, 15), Qt::NoButton,
+                          Qt::NoModifier, Qt::ScrollUpdate, false);
+        QCoreApplication::sendEvent(plot, &wheel);
+    }
+    EXPECT_NEAR(rig.view.plottedTimeRange().size(), 1000 / 1.1, 1e-6);
+}
+
 TEST(ChartView, ReadoutFollowsThePointer)
 {
     ViewRig rig;

@@ -2,13 +2,17 @@
 #include "log/widgets/log_frame.h"
 #include "log/widgets/log_view.h"
 #include "support/page_rig.h"
+#include "work/value_format.h"
+#include "work/widgets/work_look.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -138,6 +142,61 @@ TEST(LogPageRead, MissingRecordsAreCountedInTheElapsedTimeText)
     EXPECT_TRUE(p.text("Label1").endsWith(QStringLiteral("пропущено 1")))
         << p.text("Label1").toStdString();
     EXPECT_EQ(p.page.store().missingSlots(), std::vector<int>{1});
+}
+
+// A switched-on output is drawn bold: at the view's smallest size its caption still fits.
+TEST(LogView, OutputsShownBoldKeepTheirWholeCaption)
+{
+    LogView view;
+    LogRecord on;
+    on.ttlOutputControl = on.ttlOutputState = 0xFF;
+    on.switchControl = on.switchState = 0xFF;
+    on.relayControl = on.relayState = 0x3F;
+    view.show(); // laid out with every output off first, as on the page
+    QCoreApplication::processEvents();
+    view.showRecord(on, {});
+    QCoreApplication::processEvents();
+    view.resize(view.minimumSizeHint());
+    QCoreApplication::processEvents();
+    int checked = 0;
+    for (QCheckBox *box : view.findChildren<QCheckBox *>()) {
+        if (!box->font().bold())
+            continue;
+        ++checked;
+        const int indicator =
+            box->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box) +
+            box->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, box);
+        EXPECT_GE(box->width(), indicator + box->fontMetrics().horizontalAdvance(box->text()))
+            << box->objectName().toStdString();
+    }
+    EXPECT_EQ(checked, 8 + 8 + 6);
+}
+
+// A record from a file can hold any float and any count. A value wider than its field
+// is cut with a visible mark and kept whole in the hint; leading digits or a minus sign
+// are never lost silently, and every temperature fits whole.
+TEST(LogView, ReadingsTooWideForTheirFieldAreCutVisiblyNeverSilently)
+{
+    LogView view;
+    view.show();
+    QCoreApplication::processEvents();
+    view.setFixedSize(view.size()); // the page does not grow with the values it shows
+    LogRecord r;
+    r.temperatures[0] = -32768;
+    r.analog[0] = 3e38f;
+    r.analog[3] = -1.5e9f;
+    view.showRecord(r, {});
+    QCoreApplication::processEvents();
+    for (const char *name : {"stLogTemper1", "stLogAnalog1", "stLogAnalog4"}) {
+        auto *field = view.findChild<QLabel *>(QLatin1String(name));
+        ASSERT_NE(field, nullptr) << name;
+        const int room = field->contentsRect().width() - 2 * field->margin();
+        EXPECT_LE(field->fontMetrics().horizontalAdvance(field->text()), room) << name;
+    }
+    EXPECT_EQ(view.findChild<QLabel *>("stLogTemper1")->text(), QStringLiteral("-16384.0"));
+    auto *analog = view.findChild<QLabel *>("stLogAnalog1");
+    EXPECT_TRUE(analog->text().startsWith(QChar(0x2026))) << analog->text().toStdString();
+    EXPECT_EQ(ui::worklook::valueText(analog), work::formatAnalog(3e38f));
 }
 
 TEST(LogPageRead, SingleRecordGoesToTheViewOnly)
