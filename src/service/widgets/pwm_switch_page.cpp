@@ -1,6 +1,7 @@
 #include "service/widgets/pwm_switch_page.h"
 
 #include "link/data_module.h"
+#include "work/description_transfer.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -89,7 +90,7 @@ void PwmSwitchPage::tick()
     std::array<bool, kSweepBoxes> checked{};
     for (std::size_t i = 0; i < checked.size(); ++i)
         checked[i] = m_boxes[i]->isChecked();
-    m_ctx.dm.runIfIdle([this, checked] { runSweepTick(m_ctx.dm, m_sweep, checked); });
+    m_ctx.dm.runIfIdle([this, checked] { runSweepTick(m_ctx.dm, m_sweep, checked, m_loopsKnown); });
 }
 
 void PwmSwitchPage::rampSecondsChanged(int seconds)
@@ -107,6 +108,17 @@ void PwmSwitchPage::stepItemChanged(int item)
     m_max->setValue(steps);
     m_min->setMaximum(steps - 10);
     m_min->setValue(0);
+}
+
+void PwmSwitchPage::onConnectionChanged(bool connected)
+{
+    if (!connected)
+        m_loopsKnown = false;
+}
+
+void PwmSwitchPage::onDescriptionRead(const work::DescriptionResult &result)
+{
+    m_loopsKnown = result.described;
 }
 
 void PwmSwitchPage::onClosing()
