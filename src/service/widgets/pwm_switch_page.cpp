@@ -8,6 +8,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -36,6 +37,13 @@ PwmSwitchPage::PwmSwitchPage(ui::PageContext context, QWidget *parent)
     auto *group = new QGroupBox(tr("Формирование плавной подсветки "), this);
     group->setObjectName(QStringLiteral("PWMSwitchGroupBox"));
     outer->addWidget(group, 0, Qt::AlignLeft | Qt::AlignTop);
+    // Why a checked box changes nothing yet.
+    m_waitLabel = new QLabel(tr("Контуры контроллера ещё не прочитаны (кнопка «Описание»): "
+                                "до этого в контроллер ничего не записывается."),
+                             this);
+    m_waitLabel->setObjectName(QStringLiteral("PWMSwitchWaitLabel"));
+    m_waitLabel->setWordWrap(true);
+    outer->addWidget(m_waitLabel);
     outer->addStretch(1);
 
     auto *row = new QHBoxLayout(group);
@@ -114,11 +122,13 @@ void PwmSwitchPage::onConnectionChanged(bool connected)
 {
     if (!connected)
         m_loopsKnown = false;
+    m_waitLabel->setVisible(!m_loopsKnown);
 }
 
 void PwmSwitchPage::onDescriptionRead(const work::DescriptionResult &result)
 {
     m_loopsKnown = result.described;
+    m_waitLabel->setVisible(!m_loopsKnown);
 }
 
 void PwmSwitchPage::onClosing()

@@ -10,6 +10,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QSpinBox;
 class QTimer;
 
@@ -48,6 +49,7 @@ private:
     QSpinBox *m_min = nullptr;
     // The image holds this controller's loops (a description was read).
     bool m_loopsKnown = false;
+    QLabel *m_waitLabel = nullptr;
 };
 
 } // namespace vardex::service

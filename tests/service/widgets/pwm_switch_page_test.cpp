@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QSpinBox>
 #include <QTimer>
 
@@ -133,8 +134,10 @@ TEST(PwmSwitchPage, LoopsAreRewrittenOnlyOnceReadSoTheirOtherSettingsStay)
     EXPECT_EQ(r.page.sweep().level(), 1); // the sweep runs all the same
     EXPECT_TRUE(r.rig.received(vardex::link::protocol::code::WriteLoop).empty());
     EXPECT_EQ(r.simExt(9), own);
+    EXPECT_FALSE(r.child<QLabel>("PWMSwitchWaitLabel")->isHidden());
 
     r.describe();
+    EXPECT_TRUE(r.child<QLabel>("PWMSwitchWaitLabel")->isHidden());
     r.page.tick();
     ASSERT_EQ(r.rig.received(vardex::link::protocol::code::WriteLoop).size(), 1u);
     auto expected = own;
