@@ -64,7 +64,7 @@ void PwmSweep::setMinimum(int value)
 }
 
 void runSweepTick(link::OperationContext &ctx, PwmSweep &sweep,
-                  const std::array<bool, kSweepBoxes> &checked)
+                  const std::array<bool, kSweepBoxes> &checked, bool loopsRead)
 {
     const std::uint8_t dimmer = static_cast<std::uint8_t>(sweep.tick() & 0xFF);
     for (int box = 1; box <= kSweepBoxes; ++box) {
@@ -74,7 +74,7 @@ void runSweepTick(link::OperationContext &ctx, PwmSweep &sweep,
         auto &ext = ctx.image().loopExt(n);
         ext.dimmer = dimmer;
         // Without a controller a wait can only time out: 500 ms per box for nothing.
-        if (!ctx.hasDevice() || ctx.cancelled())
+        if (!loopsRead || !ctx.hasDevice() || ctx.cancelled())
             continue;
         ctx.send(link::protocol::writeLoopExt(n, ext));
         ctx.waitReply(kSweepReplyTimeoutMs);

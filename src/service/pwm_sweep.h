@@ -65,8 +65,10 @@ inline constexpr int sweepLoopOfBox(int box)
 // One sweep tick as an exchange: moves the level and, for every checked box, stores
 // its low byte as the dimmer of the box's loop and writes that loop's extended record,
 // waiting for each reply (whose content does not matter). Without a controller the
-// level still moves, but nothing is sent and nothing is waited for.
+// level still moves, but nothing is sent and nothing is waited for; the same before
+// the controller's loops are in the image (loopsRead false), since the record goes out
+// whole and zeros would wipe the loop's timers, logic and outputs.
 void runSweepTick(link::OperationContext &ctx, PwmSweep &sweep,
-                  const std::array<bool, kSweepBoxes> &checked);
+                  const std::array<bool, kSweepBoxes> &checked, bool loopsRead);
 
 } // namespace vardex::service

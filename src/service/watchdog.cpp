@@ -54,6 +54,20 @@ void Watchdog::watchingToggled(bool checked)
     applyWatching(checked);
 }
 
+void Watchdog::close()
+{
+    stopTimer();
+    m_tickDeferred = false;
+    m_deferredToggles.clear();
+    if (!m_outputOn)
+        return;
+    const WatchdogInputs in = m_view.inputs();
+    setPhase(Watching);
+    note(QStringLiteral("программа закрывается — импульс прерван, %1 выкл.")
+             .arg(watchdogOutputName(in.output)));
+    setOutput(in.output, false);
+}
+
 void Watchdog::startPing(bool manual)
 {
     const WatchdogInputs in = m_view.inputs();
@@ -168,6 +182,7 @@ void Watchdog::setOutput(int index, bool on)
 {
     // Text that selects no item changes no bit; the task goes out all the same.
     setWatchdogOutput(m_task, index, on);
+    m_outputOn = on;
     if (m_sendTask)
         m_sendTask(m_task);
 }

@@ -71,6 +71,9 @@ public:
     void manualPing();
     void timerTick();
     void watchingToggled(bool checked);
+    // The program is closing: the timer stops for good, and a pulse that is on ends now
+    // instead of never (its output would otherwise stay on, the watched host off).
+    void close();
 
     Phase phase() const { return m_phase; }
     bool pingOut() const { return m_pingOut; }
@@ -99,6 +102,7 @@ private:
     Phase m_phase = Watching;
     bool m_secondPrefix = false;
     bool m_pingOut = false;
+    bool m_outputOn = false; // set by a failed ping and not yet cleared
     std::vector<bool> m_deferredToggles;
     bool m_tickDeferred = false;
     int m_timerGeneration = 0; // counts starts and stops: a deferred tick of a restarted

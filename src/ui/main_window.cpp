@@ -382,9 +382,11 @@ void MainWindow::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    m_dm.shutdown();
+    // The pages close while the link is still there, so that what they must leave
+    // behind (the watchdog switching off a pulse that is on) still reaches the controller.
     for (Page *p : m_pageTable)
         p->onClosing();
+    m_dm.shutdown();
     QMainWindow::closeEvent(event);
 }
 

@@ -102,8 +102,8 @@ TEST(SweepTick, WritesTheDimmerOfCheckedBoxesLoopsOnly)
     PwmSweep sweep;
     std::array<bool, 8> boxes{};
     boxes[4] = true; // box 5: loop 13
-    runSweepTick(ctx, sweep, boxes);
-    runSweepTick(ctx, sweep, boxes);
+    runSweepTick(ctx, sweep, boxes, true);
+    runSweepTick(ctx, sweep, boxes, true);
     ASSERT_EQ(ctx.sent.size(), 2u);
     EXPECT_EQ(ctx.sent[1], vardex::link::protocol::writeLoopExt(13, ctx.image().loopExt(13)));
     EXPECT_EQ(ctx.image().loopExt(13).dimmer, 1);
@@ -122,8 +122,8 @@ TEST(SweepTick, WithoutAControllerMovesTheLevelButNeitherSendsNorWaits)
     PwmSweep sweep;
     std::array<bool, 8> boxes{};
     boxes.fill(true);
-    runSweepTick(ctx, sweep, boxes);
-    runSweepTick(ctx, sweep, boxes);
+    runSweepTick(ctx, sweep, boxes, true);
+    runSweepTick(ctx, sweep, boxes, true);
     EXPECT_EQ(sweep.level(), 1);
     EXPECT_TRUE(ctx.sent.empty());
     EXPECT_TRUE(ctx.waits.empty());
@@ -139,7 +139,7 @@ TEST(SweepTick, TheDimmerIsTheLowByteOfTheLevel)
         sweep.tick();
     std::array<bool, 8> boxes{};
     boxes[0] = true;
-    runSweepTick(ctx, sweep, boxes);
+    runSweepTick(ctx, sweep, boxes, true);
     EXPECT_EQ(ctx.image().loopExt(9).dimmer, 128);
     ASSERT_EQ(ctx.sent.size(), 1u);
     EXPECT_EQ(ctx.sent[0][vardex::link::pos::Sub], 9);

@@ -158,6 +158,34 @@ TEST(WatchdogActuation, CheckingDuringAManualPulseTurnsItsEndIntoAPingAndTheOutp
     EXPECT_EQ(r.sent.back().relaysTask, 0x00);
 }
 
+TEST(WatchdogActuation, ClosingEndsAPulseThatIsOnAndNothingElse)
+{
+    Rig r;
+    r.check(true);
+    r.timer.advance(1000);
+    r.echo.reply(ScriptedEcho::timedOut());
+    ASSERT_EQ(r.task.relaysTask, 0x01);
+    r.dog.close();
+    ASSERT_EQ(r.sent.size(), 2u);
+    EXPECT_EQ(r.sent.back().relaysTask, 0x00);
+    EXPECT_FALSE(r.timer.isActive());
+    r.timer.advance(10000);
+    EXPECT_EQ(r.echo.requests.size(), 1u);
+
+    // A pulse kept on by checking the box during it ends too; an ended one sends nothing.
+    Rig kept;
+    kept.dog.manualPing();
+    kept.echo.reply(ScriptedEcho::timedOut());
+    kept.check(true);
+    kept.timer.advance(1000);
+    kept.echo.reply(ScriptedEcho::answered());
+    kept.dog.close();
+    EXPECT_EQ(kept.sent.size(), 2u);
+    EXPECT_EQ(kept.task.relaysTask, 0x00);
+    kept.dog.close();
+    EXPECT_EQ(kept.sent.size(), 2u);
+}
+
 TEST(WatchdogOutputs, ChoiceIsReadEachTimeAndAHandCheckedRelayIsClearedAtThePulseEnd)
 {
     Rig r;

@@ -135,8 +135,11 @@ void FutabaPage::connectActions()
     });
     onClick("WriteFutabaTestFramBtn", [this](int) {
         const int contact = std::max(0, m_contact->currentIndex());
-        m_ctx.dm.runOperation(
-            [this, contact](link::OperationContext &ctx) { writeScript(ctx, m_script, contact); });
+        // The buffer as it is at the click: a clear or a send during the 15 s of the write
+        // must not leave the contact with the old script's head and another's tail.
+        m_ctx.dm.runOperation([contact, script = m_script](link::OperationContext &ctx) {
+            writeScript(ctx, script, contact);
+        });
     });
 }
 

@@ -1,12 +1,14 @@
 #include "service/widgets/pwm_switch_page.h"
 
 #include "link/data_module.h"
+#include "work/description_transfer.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -35,6 +37,13 @@ PwmSwitchPage::PwmSwitchPage(ui::PageContext context, QWidget *parent)
     auto *group = new QGroupBox(tr("Формирование плавной подсветки "), this);
     group->setObjectName(QStringLiteral("PWMSwitchGroupBox"));
     outer->addWidget(group, 0, Qt::AlignLeft | Qt::AlignTop);
+    // Why a checked box changes nothing yet.
+    m_waitLabel = new QLabel(tr("Контуры контроллера ещё не прочитаны (кнопка «Описание»): "
+                                "до этого в контроллер ничего не записывается."),
+                             this);
+    m_waitLabel->setObjectName(QStringLiteral("PWMSwitchWaitLabel"));
+    m_waitLabel->setWordWrap(true);
+    outer->addWidget(m_waitLabel);
     outer->addStretch(1);
 
     auto *row = new QHBoxLayout(group);
@@ -89,7 +98,7 @@ void PwmSwitchPage::tick()
     std::array<bool, kSweepBoxes> checked{};
     for (std::size_t i = 0; i < checked.size(); ++i)
         checked[i] = m_boxes[i]->isChecked();
-    m_ctx.dm.runIfIdle([this, checked] { runSweepTick(m_ctx.dm, m_sweep, checked); });
+    m_ctx.dm.runIfIdle([this, checked] { runSweepTick(m_ctx.dm, m_sweep, checked, m_loopsKnown); });
 }
 
 void PwmSwitchPage::rampSecondsChanged(int seconds)
@@ -107,6 +116,19 @@ void PwmSwitchPage::stepItemChanged(int item)
     m_max->setValue(steps);
     m_min->setMaximum(steps - 10);
     m_min->setValue(0);
+}
+
+void PwmSwitchPage::onConnectionChanged(bool connected)
+{
+    if (!connected)
+        m_loopsKnown = false;
+    m_waitLabel->setVisible(!m_loopsKnown);
+}
+
+void PwmSwitchPage::onDescriptionRead(const work::DescriptionResult &result)
+{
+    m_loopsKnown = result.described;
+    m_waitLabel->setVisible(!m_loopsKnown);
 }
 
 void PwmSwitchPage::onClosing()

@@ -10,6 +10,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QSpinBox;
 class QTimer;
 
@@ -30,6 +31,8 @@ public:
     // The tick the timer runs; skipped while another operation holds the link.
     void tick();
 
+    void onConnectionChanged(bool connected) override;
+    void onDescriptionRead(const work::DescriptionResult &result) override;
     void onClosing() override;
 
 private:
@@ -44,6 +47,9 @@ private:
     QComboBox *m_steps = nullptr;
     QSpinBox *m_max = nullptr;
     QSpinBox *m_min = nullptr;
+    // The image holds this controller's loops (a description was read).
+    bool m_loopsKnown = false;
+    QLabel *m_waitLabel = nullptr;
 };
 
 } // namespace vardex::service

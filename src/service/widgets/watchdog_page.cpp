@@ -297,7 +297,7 @@ void WatchDogPage::onDescriptionRead(const work::DescriptionResult &result)
 void WatchDogPage::onClosing()
 {
     m_closing = true;
-    m_timer->stop();
+    m_watchdog->close();
 }
 
 WatchdogInputs WatchDogPage::inputs() const

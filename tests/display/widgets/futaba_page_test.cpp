@@ -273,6 +273,25 @@ TEST(FutabaPage, TheScriptIsStoredForTheChosenContact)
     EXPECT_EQ(r.child("WriteFutabaTestFramBtn")->text(), QStringLiteral("Зап. 1"));
 }
 
+TEST(FutabaPage, TheScriptStoredIsTheOneOfTheClickEvenIfClearedDuringTheWrite)
+{
+    FutabaRig r;
+    for (int i = 0; i < 30; ++i) // entries in all five blocks
+        r.click("ResetFutabaBtn");
+    ASSERT_TRUE(r.idle());
+    ASSERT_GT(r.page.script().position(), 4 * 51);
+    const auto atClick = r.page.script().bytes();
+    // The engineer empties the buffer while the first block waits for its acknowledgement.
+    QTimer::singleShot(0, &r.page, [&r] { r.click("ClearFutabaBufBtn"); });
+    r.click("WriteFutabaTestFramBtn");
+    ASSERT_TRUE(r.idle());
+    ASSERT_EQ(r.page.script().position(), 1);
+    EXPECT_EQ(r.received(link::protocol::code::MemoryWrite).size(), 5u);
+    std::array<std::uint8_t, 255> stored{};
+    r.transport.withFirmware(r.id, [&](sim::Firmware &f) { f.memory().read(0, stored); });
+    EXPECT_TRUE(std::equal(stored.begin(), stored.end(), atClick.begin()));
+}
+
 TEST(FutabaPage, LayoutFitsTheTabWithWholeCaptions)
 {
     FutabaRig r;

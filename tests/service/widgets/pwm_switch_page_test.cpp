@@ -1,9 +1,11 @@
 #include "link/protocol.h"
 #include "service/widgets/pwm_switch_page.h"
 #include "support/page_rig.h"
+#include "work/description_transfer.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QSpinBox>
 #include <QTimer>
 
@@ -17,7 +19,25 @@ namespace {
 // A page on a plugged simulated controller, its own timer stopped so that the test
 // decides when the sweep ticks.
 struct SweepRig {
-    SweepRig() : page(rig.ctx) { page.timer().stop(); }
+    explicit SweepRig(vardex::sim::Firmware fw = vardex::sim::fullControllerFirmware24())
+        : rig(std::move(fw)), page(rig.ctx)
+    {
+        page.timer().stop();
+    }
+
+    // The description read as the window runs it, its result told to the page.
+    void describe()
+    {
+        vardex::work::DescriptionTimings quick;
+        quick.configPage3Ms = quick.loopRecordMs = quick.identityMs = 150;
+        quick.identityPauseMs = 10;
+        vardex::work::DescriptionResult result;
+        rig.dm.runOperation([&](vardex::link::OperationContext &ctx) {
+            result = vardex::work::readDescription(ctx, quick, [] { return true; });
+        });
+        page.onDescriptionRead(result);
+        rig.transport.clearReceivedRequests(rig.id);
+    }
 
     template <typename T> T *child(const char *name)
     {
@@ -79,6 +99,7 @@ TEST(PwmSwitchPage, OnlyBoxFiveRewritesLoopThirteenAtTheController)
 {
     SweepRig r;
     ASSERT_TRUE(r.rig.connected);
+    r.describe();
     std::array<std::array<std::uint8_t, 12>, 27> before{};
     for (int n = 9; n <= 16; ++n)
         before[std::size_t(n)] = r.simExt(n);
@@ -99,9 +120,40 @@ TEST(PwmSwitchPage, OnlyBoxFiveRewritesLoopThirteenAtTheController)
         EXPECT_EQ(r.simExt(n), before[std::size_t(n)]) << n;
 }
 
+TEST(PwmSwitchPage, LoopsAreRewrittenOnlyOnceReadSoTheirOtherSettingsStay)
+{
+    vardex::sim::Firmware fw = vardex::sim::fullControllerFirmware24();
+    // Loop 9 switches with timers, a pulse count, logic and outputs of its own.
+    const std::array<std::uint8_t, 12> own = {0x34, 0x12, 0x78, 0x56, 3, 1,
+                                              2,    200,  0x0F, 0,    0, 0x80};
+    fw.setLoopExt(9, own);
+    SweepRig r(std::move(fw));
+    r.child<QCheckBox>("PWMSwitchCheckBox1")->setChecked(true);
+    r.page.tick();
+    r.page.tick();
+    EXPECT_EQ(r.page.sweep().level(), 1); // the sweep runs all the same
+    EXPECT_TRUE(r.rig.received(vardex::link::protocol::code::WriteLoop).empty());
+    EXPECT_EQ(r.simExt(9), own);
+    EXPECT_FALSE(r.child<QLabel>("PWMSwitchWaitLabel")->isHidden());
+
+    r.describe();
+    EXPECT_TRUE(r.child<QLabel>("PWMSwitchWaitLabel")->isHidden());
+    r.page.tick();
+    ASSERT_EQ(r.rig.received(vardex::link::protocol::code::WriteLoop).size(), 1u);
+    auto expected = own;
+    expected[7] = 2; // only the dimmer byte follows the sweep
+    EXPECT_EQ(r.simExt(9), expected);
+
+    // A controller that goes away takes its loops with it.
+    r.page.onConnectionChanged(false);
+    r.page.tick();
+    EXPECT_EQ(r.rig.received(vardex::link::protocol::code::WriteLoop).size(), 1u);
+}
+
 TEST(PwmSwitchPage, TickSkipsWhileAnotherOperationHoldsTheLink)
 {
     SweepRig r;
+    r.describe();
     r.child<QCheckBox>("PWMSwitchCheckBox1")->setChecked(true);
     r.rig.dm.runOperation([&](vardex::link::OperationContext &) { r.page.tick(); });
     EXPECT_EQ(r.page.sweep().level(), 1); // not moved

@@ -269,6 +269,31 @@ TEST(WatchDogPageWindow, TabIsHiddenAtStartAndShownForServiceWithThePageAndItsTi
               QStringLiteral("LAN_сторож"));
 }
 
+TEST(WatchDogPageWindow, ClosingTheWindowMidPulseSwitchesTheOutputOffAtTheController)
+{
+    test::PageRig rig;
+    ui::MainWindow window(rig.dm, &rig.prompts);
+    window.showServicePages();
+    service::WatchDogPage *page = window.watchDogPage();
+    auto scripted = std::make_unique<ScriptedEcho>();
+    ScriptedEcho *echo = scripted.get();
+    page->setEcho(std::move(scripted));
+    page->findChild<QLineEdit *>(QStringLiteral("HostEdit"))->setText(QStringLiteral("192.0.2.7"));
+    page->findChild<QComboBox *>(QStringLiteral("PingOutputComboBox"))->setCurrentIndex(8);
+    window.show();
+    page->watchdog().manualPing();
+    ASSERT_TRUE(echo->reply(ScriptedEcho::timedOut()));
+    ASSERT_TRUE(
+        test::waitUntil([&] { return !rig.received(link::protocol::code::OutputTask).empty(); }));
+    ASSERT_EQ(rig.received(link::protocol::code::OutputTask).back()[8], 0x01);
+
+    window.close();
+    const auto tasks = rig.received(link::protocol::code::OutputTask);
+    ASSERT_EQ(tasks.size(), 2u);
+    EXPECT_EQ(tasks.back()[8], 0x00);
+    EXPECT_FALSE(page->pingTimer()->isActive());
+}
+
 TEST(WatchDogPageLayout, NothingClippedInTheWindowWithTextsFilled)
 {
     test::PageRig rig;
