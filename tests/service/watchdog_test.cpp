@@ -1,3 +1,4 @@
+#include "service/task_spacing.h"
 #include "service/watchdog.h"
 
 #include "support/scripted_echo.h"
@@ -333,4 +334,18 @@ TEST(DecisionLog, KeepsTheLastThousandLinesAndSavesThemAsText)
     const QList<QByteArray> lines = test::readFile(path).split('\n');
     ASSERT_EQ(lines.size(), 1001); // a newline after the last line
     EXPECT_EQ(QString::fromUtf8(lines[999]), QStringLiteral("2026-03-01 08:16:44 — событие 1004"));
+}
+
+TEST(TaskSpacing, ATaskHeldUpInTheQueueHoldsBackTheNextOneByAsMuch)
+{
+    service::TaskSpacing spacing;
+    EXPECT_EQ(spacing.waitBeforeSend(0, 1500), 0); // nothing before it
+    spacing.sent(0, 1500);                         // the pulse's start went out 1.5 s late
+    EXPECT_EQ(spacing.waitBeforeSend(1000, 1500), 1000);
+    EXPECT_EQ(spacing.waitBeforeSend(1000, 2600), 0); // already that late itself
+
+    service::TaskSpacing onTime;
+    onTime.sent(0, 0);
+    EXPECT_EQ(onTime.waitBeforeSend(1000, 1000), 0);
+    EXPECT_EQ(onTime.waitBeforeSend(1000, 900), 100); // never ahead of its decision
 }

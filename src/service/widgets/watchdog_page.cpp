@@ -125,6 +125,7 @@ WatchDogPage::WatchDogPage(ui::PageContext &ctx, std::unique_ptr<Echo> echo, QWi
           [this]() -> Echo & { return m_echo ? *m_echo : missingEcho(); }))
 {
     setObjectName(QStringLiteral("WatchDogPage"));
+    m_spacing->clock.start();
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("PingTimer"));
     m_timer->setInterval(1000);
@@ -139,10 +140,18 @@ WatchDogPage::WatchDogPage(ui::PageContext &ctx, std::unique_ptr<Echo> echo, QWi
 
     m_watchdog = std::make_unique<Watchdog>(
         *m_echoSwitch, *m_timerAdapter, *this, m_ctx.dm.image().outputTask,
-        [this](const link::OutputTask &task) {
-            // Queued behind whatever holds the link; never interleaved with it.
-            m_ctx.dm.runOperation(
-                [task](link::OperationContext &op) { sendWatchdogTask(op, task); });
+        [spacing = m_spacing, &dm = m_ctx.dm](const link::OutputTask &task) {
+            // Queued behind whatever holds the link; never interleaved with it, and
+            // never closer to the task before it than decided (a pulse keeps its length).
+            const qint64 decided = spacing->clock.elapsed();
+            dm.runOperation([task, spacing, decided](link::OperationContext &op) {
+                const qint64 wait =
+                    spacing->order.waitBeforeSend(decided, spacing->clock.elapsed());
+                if (wait > 0)
+                    op.pause(static_cast<int>(wait));
+                spacing->order.sent(decided, spacing->clock.elapsed());
+                sendWatchdogTask(op, task);
+            });
         },
         m_ctx.clock);
     connect(m_timer, &QTimer::timeout, this, [this] { m_watchdog->timerTick(); });

@@ -3,8 +3,10 @@
 #include "kit/widgets/page.h"
 #include "kit/widgets/page_context.h"
 #include "service/echo.h"
+#include "service/task_spacing.h"
 #include "service/watchdog.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include <memory>
@@ -65,6 +67,12 @@ private:
     std::unique_ptr<Echo> m_echoSwitch; // the watchdog's view of m_echo
     QTimer *m_timer = nullptr;
     std::unique_ptr<PingTimerAdapter> m_timerAdapter;
+    // Shared with queued sends, which may outlive the page.
+    struct Spacing {
+        QElapsedTimer clock;
+        TaskSpacing order;
+    };
+    std::shared_ptr<Spacing> m_spacing = std::make_shared<Spacing>();
     std::unique_ptr<Watchdog> m_watchdog;
 
     QLineEdit *m_host = nullptr;

@@ -145,6 +145,33 @@ TEST(WatchDogPageActuation, PulseReachesTheControllerThroughTheQueueAndEndsItAga
     EXPECT_GE(r.find<QListWidget>("WatchDogLogList")->count(), 3);
 }
 
+TEST(WatchDogPageActuation, APulseHeldUpBehindAnotherExchangeKeepsItsLengthAtTheController)
+{
+    WatchDogRig r;
+    r.find<QLineEdit>("HostEdit")->setText(QStringLiteral("192.0.2.7"));
+    r.find<QComboBox>("PingOutputComboBox")->setCurrentIndex(8);
+    r.find<QCheckBox>("cbPingWatchDogStart")->click();
+    std::vector<qint64> taskSentNs;
+    r.dm.setTraceSink([&](const link::TraceEntry &e) {
+        if (e.direction == link::TraceEntry::Direction::Sent &&
+            e.payload[link::pos::Code] == link::protocol::code::OutputTask)
+            taskSentNs.push_back(e.nanoseconds);
+    });
+
+    // The ping fails and, 400 ms later, the pulse is due to end, both while another
+    // exchange holds the link.
+    r.page->watchdog().timerTick();
+    QTimer::singleShot(50, [&] { r.echo->reply(ScriptedEcho::timedOut()); });
+    QTimer::singleShot(450, [&] { r.page->watchdog().timerTick(); });
+    r.dm.runOperation([](link::OperationContext &ctx) { ctx.pause(800); });
+    ASSERT_TRUE(test::waitUntil([&] { return r.relayTasksReceived().size() == 2; }));
+    ASSERT_EQ(taskSentNs.size(), 2u);
+    EXPECT_EQ(r.relayTasksReceived()[0], 0x01);
+    EXPECT_EQ(r.relayTasksReceived()[1], 0x00);
+    EXPECT_GE(taskSentNs[1] - taskSentNs[0], 350'000'000)
+        << "the relay was on for only " << (taskSentNs[1] - taskSentNs[0]) / 1e6 << " ms";
+}
+
 TEST(WatchDogPageActuation, TextTypedIntoTheListSelectsNoOutputButTheTaskIsSent)
 {
     WatchDogRig r;
