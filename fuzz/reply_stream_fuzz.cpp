@@ -59,13 +59,11 @@ bool carriesWhatItAnswers(const Payload &rq, const Payload &reply)
     case protocol::code::State:
     case protocol::code::Hash:
     case protocol::code::Identity:
-    case protocol::code::WriteConfigPage:
         return reply[pos::Sub] == rq[pos::Sub];
     case protocol::code::Loop:
-    case protocol::code::WriteLoop:
     case protocol::code::MemoryRead:
         return reply[pos::Sub] == rq[pos::Sub] && reply[pos::Arg1] == rq[pos::Arg1];
-    default:
+    default: // acknowledgements, WriteConfigPage and WriteLoop among them, carry nothing
         return true;
     }
 }
