@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <initializer_list>
+#include <string>
 
 namespace vardex::exporting::xlsx {
 
@@ -138,17 +140,33 @@ QByteArray contentTypes()
     return bytes(s);
 }
 
-QByteArray rootRels()
+namespace {
+
+// A relationships part: relationship n is rId<n>, of the given type and target.
+struct Relationship {
+    std::string type;
+    const char *target;
+};
+
+QByteArray relationships(std::initializer_list<Relationship> list)
 {
     std::string s = kXmlDecl;
-    s += std::string("<Relationships xmlns=\"") + kPackageRelNs + "\">" +
-         "<Relationship Id=\"rId1\" Type=\"" + kRelNs +
-         "/officeDocument\" Target=\"xl/workbook.xml\"/>"
-         "<Relationship Id=\"rId2\" Type=\"" +
-         kPackageRelNs +
-         "/metadata/core-properties\" Target=\"docProps/core.xml\"/>"
-         "</Relationships>";
+    s += std::string("<Relationships xmlns=\"") + kPackageRelNs + "\">";
+    int id = 0;
+    for (const Relationship &r : list)
+        s += "<Relationship Id=\"rId" + std::to_string(++id) + "\" Type=\"" + r.type +
+             "\" Target=\"" + r.target + "\"/>";
+    s += "</Relationships>";
     return bytes(s);
+}
+
+} // namespace
+
+QByteArray rootRels()
+{
+    return relationships(
+        {{std::string(kRelNs) + "/officeDocument", "xl/workbook.xml"},
+         {std::string(kPackageRelNs) + "/metadata/core-properties", "docProps/core.xml"}});
 }
 
 QByteArray coreProps(const QDateTime &created)
@@ -183,15 +201,8 @@ QByteArray workbook(const QString &name)
 
 QByteArray workbookRels()
 {
-    std::string s = kXmlDecl;
-    s += std::string("<Relationships xmlns=\"") + kPackageRelNs + "\">" +
-         "<Relationship Id=\"rId1\" Type=\"" + kRelNs +
-         "/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
-         "<Relationship Id=\"rId2\" Type=\"" +
-         kRelNs +
-         "/styles\" Target=\"styles.xml\"/>"
-         "</Relationships>";
-    return bytes(s);
+    return relationships({{std::string(kRelNs) + "/worksheet", "worksheets/sheet1.xml"},
+                          {std::string(kRelNs) + "/styles", "styles.xml"}});
 }
 
 QByteArray styles()

@@ -63,19 +63,6 @@ void dropLateAnswers(link::OperationContext &ctx)
             break;
 }
 
-// Record reports left over once a record is in hand: a late or repeated answer to an
-// earlier request. A report does not say which record it carries, so such a pair may
-// already have been taken for the record read last. Consumes them; returns how many.
-int takeLeftoverReports(link::OperationContext &ctx)
-{
-    constexpr int kMostAtOnce = 64; // a controller that never stops talking ends it
-    int leftovers = 0;
-    for (int i = 0; i < kMostAtOnce && ctx.waitNextReport(0); ++i)
-        if (ctx.lastReply()[link::pos::Code] == link::protocol::code::LogRecord)
-            ++leftovers;
-    return leftovers;
-}
-
 // A stop, a closing window or an unplug: nothing more can come.
 bool stopped(link::OperationContext &ctx)
 {
@@ -113,27 +100,8 @@ FullReadResult readFullLog(link::OperationContext &ctx, RecordStore &store, LogR
     if (observer.started)
         observer.started(out.total);
     link::ProgressScope progress(ctx, out.total);
-    // Slot n - 1 is read again when record reports were left over after it (a
-    // controller that repeats its answer): the pair taken for it may have been the
-    // repeat of the answer before.
-    const auto settleSlot = [&](int slot) {
-        for (int attempt = 0; attempt < 2 && slot >= 1 && !stopped(ctx); ++attempt) {
-            if (takeLeftoverReports(ctx) == 0)
-                return;
-            LogRecord again;
-            if (!fetchRecord(ctx, slot, kRecordWaitMs, &again))
-                continue;
-            store.setRecord(slot, again);
-            if (slot == out.read)
-                out.working = again;
-            std::erase(out.missing, slot);
-        }
-    };
     bool guarded = false;
     for (int n = 1; n <= out.total; ++n) {
-        settleSlot(n - 1);
-        if (stopped(ctx))
-            break;
         LogRecord record;
         bool got = fetchRecord(ctx, n, kRecordWaitMs, &record, guarded);
         if (!got && !stopped(ctx)) {
