@@ -4,6 +4,7 @@
 #include "platform/icmp_echo.h"
 #include "platform/system_probe.h"
 #include "service/widgets/watchdog_page.h"
+#include "sim/demo_controller.h"
 #include "sim/scenarios.h"
 #include "sim/sim_transport.h"
 #include "ui/desktop_identity.h"
@@ -56,11 +57,16 @@ int main(int argc, char **argv)
 
     sim::SimTransport transport;
     sim::SimDeviceOptions options;
-    options.id = QStringLiteral("sim:demo");
+    options.id = sim::kDemoDeviceId;
     options.latencyMs = 2;
-    options.firmware = parser.isSet(firmwareOption) ? sim::fullControllerFirmware23()
-                                                    : sim::demoController(QDate::currentDate());
-    const QString device = transport.addDevice(std::move(options));
+    const QDate today = QDate::currentDate();
+    // The controller's log is built off the GUI thread after the window shows.
+    sim::DemoPlug demo(
+        transport,
+        parser.isSet(firmwareOption)
+            ? std::function<sim::Firmware()>(sim::fullControllerFirmware23)
+            : std::function<sim::Firmware()>([today] { return sim::demoController(today); }),
+        std::move(options));
 
     link::DataModule dm(transport);
 
@@ -97,6 +103,6 @@ int main(int argc, char **argv)
 
     transport.start();
     // Plugged in shortly after start-up, as a user would.
-    QTimer::singleShot(300, &transport, [&transport, device] { transport.plug(device); });
+    demo.start(300);
     return app.exec();
 }

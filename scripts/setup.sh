@@ -10,7 +10,7 @@ packages=(
     qt6-charts-dev libqt6opengl6-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang clang-format
-    xvfb x11-apps imagemagick fonts-dejavu-core xdotool
+    xvfb x11-apps imagemagick fonts-dejavu-core xdotool libxcb1-dev
     python3 python3-openpyxl desktop-file-utils appstream iproute2
 )
 

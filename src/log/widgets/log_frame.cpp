@@ -22,6 +22,7 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace vardex::log {
@@ -43,7 +44,10 @@ QLabel *counter(const char *name, QWidget *parent)
     l->setObjectName(QLatin1String(name));
     l->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("163840")) + 8);
+    // Fixed in both directions: a new number only repaints the label, it never asks the
+    // window for a new layout.
+    l->setFixedSize(l->fontMetrics().horizontalAdvance(QStringLiteral("163840")) + 8,
+                    l->sizeHint().height());
     return l;
 }
 
@@ -61,6 +65,10 @@ LogFrame::LogFrame(ui::PageContext context, QWidget *parent)
       m_openUrl([](const QUrl &url) { return QDesktopServices::openUrl(url); })
 {
     setObjectName(QStringLiteral("LogFrame1"));
+    m_readRefresh = new QTimer(this);
+    m_readRefresh->setObjectName(QStringLiteral("LogReadRefreshTimer"));
+    m_readRefresh->setInterval(kReadRefreshMs);
+    connect(m_readRefresh, &QTimer::timeout, this, &LogFrame::showReadProgress);
     buildControls();
     setReading(false);
 }
@@ -241,16 +249,16 @@ void LogFrame::readFullLog()
         FullReadObserver observer;
         observer.started = [this](int total) {
             m_readTotal = total;
+            m_readPosition = 0;
             m_maxRecords->setText(QString::number(total));
+            m_readRefresh->start();
         };
+        // Records come every few milliseconds: the page shows where the read is on its
+        // refresh timer, not per record, so a read costs a few repaints a second.
         observer.recordStored = [this](int n, const LogRecord &working) {
-            // The counter follows every record of a short log, every 64th of a long one.
-            if (m_readTotal < kLiveViewLimit || n % 64 == 0 || n == m_readTotal)
-                m_position->setText(QString::number(n));
-            if (m_readTotal < kLiveViewLimit) {
+            m_readPosition = n;
+            if (m_readTotal < kLiveViewLimit)
                 m_working = working;
-                refreshView();
-            }
         };
         const FullReadResult result = log::readFullLog(ctx, *m_store, m_working, observer);
         finishFullRead(result, m_ctx.clock.monotonicMs() - started);
@@ -263,8 +271,19 @@ void LogFrame::stopRead()
         m_ctx.dm.cancel();
 }
 
+void LogFrame::showReadProgress()
+{
+    const QString text = QString::number(m_readPosition);
+    if (m_position->text() == text)
+        return;
+    m_position->setText(text);
+    if (m_readTotal < kLiveViewLimit)
+        refreshView();
+}
+
 void LogFrame::finishFullRead(const FullReadResult &result, qint64 elapsedMs)
 {
+    m_readRefresh->stop();
     setReading(false);
     if (m_closing)
         return;

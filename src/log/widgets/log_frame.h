@@ -17,6 +17,7 @@ class QLabel;
 class QPushButton;
 class QScrollBar;
 class QSpinBox;
+class QTimer;
 
 namespace vardex::log {
 
@@ -69,6 +70,7 @@ private:
     void buildControls();
     void refreshView();
     void setReading(bool reading);
+    void showReadProgress();
     void finishFullRead(const FullReadResult &result, qint64 elapsedMs);
     void showLoadedLog(int records, int position);
     void onScroll(int position);
@@ -83,6 +85,10 @@ private:
     bool m_connected = false;
     bool m_closing = false;
     int m_readTotal = 0;
+    int m_readPosition = 0; // the last slot filled by the running read
+    // Shows m_readPosition (and, for a short log, its record) a few times a second.
+    QTimer *m_readRefresh = nullptr;
+    static constexpr int kReadRefreshMs = 250;
 
     LogView *m_view = nullptr;
     QPushButton *m_readButton = nullptr;

@@ -16,6 +16,29 @@ namespace {
 
 const char *const kWholeValue = "wholeValue";
 const char *const kOwnHint = "ownHint";
+const char *const kShownRoom = "shownRoom";
+const char *const kLook = "lookShown";
+
+// Sets the hints only when they differ: every set sends a change event, and a poll
+// shows every field every second.
+void setHints(QWidget *w, const QString &hint)
+{
+    if (w->toolTip() != hint)
+        w->setToolTip(hint);
+    if (w->statusTip() != hint)
+        w->setStatusTip(hint);
+}
+
+// The look last given to w (colour and weight), so that a poll showing the same state
+// again builds no palette or font.
+bool sameLook(QWidget *w, const QColor &colour, int weight)
+{
+    const QString look = QStringLiteral("%1/%2").arg(colour.rgba()).arg(weight);
+    if (w->property(kLook).toString() == look)
+        return true;
+    w->setProperty(kLook, look);
+    return false;
+}
 
 // Sized for its caption in bold, whatever the font is now. Measured afresh each time
 // (QCheckBox keeps its hint cached across font changes), the way QCheckBox measures.
@@ -58,6 +81,8 @@ void setTextColour(QWidget *w, const QColor &colour)
 
 void setActiveLook(QWidget *w, bool active)
 {
+    if (sameLook(w, active ? kActive : kPlain, active ? 1 : 0))
+        return;
     setTextColour(w, active ? kActive : kPlain);
     QFont f = w->font();
     f.setBold(active);
@@ -66,6 +91,8 @@ void setActiveLook(QWidget *w, bool active)
 
 void setFlagLook(QWidget *w, bool set)
 {
+    if (sameLook(w, set ? kFlagSet : kPlain, -1))
+        return;
     setTextColour(w, set ? kFlagSet : kPlain);
 }
 
@@ -78,30 +105,35 @@ QLabel *valueField(const QString &name, QWidget *parent)
     field->setMargin(1);
     // Fixed, so fields never jump: room for the widest reading a sensor sends; a wider
     // value (an analog channel's float can carry any) is cut visibly by setValueText.
-    field->setFixedWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("-16384.0")) + 10);
+    // Fixed in height too: a new value then only repaints the field and never asks the
+    // window for a new layout.
+    field->setFixedSize(field->fontMetrics().horizontalAdvance(QStringLiteral("-16384.0")) + 10,
+                        field->sizeHint().height());
     field->setEnabled(false);
     return field;
 }
 
 void setValueText(QLabel *field, const QString &text)
 {
+    const int room = field->contentsRect().width() - 2 * field->margin();
+    // The same value in the same room: nothing to show anew.
+    const QVariant shown = field->property(kWholeValue);
+    if (shown.isValid() && shown.toString() == text && field->property(kShownRoom).toInt() == room)
+        return;
     field->setProperty(kWholeValue, text);
+    field->setProperty(kShownRoom, room);
     if (!field->property(kOwnHint).isValid())
         field->setProperty(kOwnHint, field->statusTip());
     const QString ownHint = field->property(kOwnHint).toString();
-    const int room = field->contentsRect().width() - 2 * field->margin();
     const QFontMetrics fm = field->fontMetrics();
     if (fm.horizontalAdvance(text) <= room) {
         field->setText(text);
-        field->setToolTip(ownHint);
-        field->setStatusTip(ownHint);
+        setHints(field, ownHint);
         return;
     }
     // The end keeps the decimal point in view; "…" says digits are missing in front.
     field->setText(fm.elidedText(text, Qt::ElideLeft, room));
-    const QString whole = ownHint.isEmpty() ? text : ownHint + QStringLiteral(": ") + text;
-    field->setToolTip(whole);
-    field->setStatusTip(whole);
+    setHints(field, ownHint.isEmpty() ? text : ownHint + QStringLiteral(": ") + text);
 }
 
 QString valueText(const QLabel *field)

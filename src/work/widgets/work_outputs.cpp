@@ -127,7 +127,9 @@ WorkOutputs::WorkOutputs(link::DataModule &dm, QWidget *parent)
         auto *label = new QLabel(work::fanTaskText(0), fans);
         label->setObjectName(memberName("FanTaskLabel", k));
         // Fixed: "0 %" and "100 %" take the same room, so the bar beside it never moves.
-        label->setFixedWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("100 %")) + 4);
+        // Fixed in height too, so a new task repaints the label and lays out nothing.
+        label->setFixedSize(label->fontMetrics().horizontalAdvance(QStringLiteral("100 %")) + 4,
+                            label->sizeHint().height());
         setHint(label, tr("Текущее задание вентилятора №%1").arg(k), true);
         auto *speed = valueField(memberName("stFanSpeed", k), fans);
         connect(bar, &QScrollBar::valueChanged, this,
