@@ -11,10 +11,12 @@
 #include <QApplication>
 #include <QDate>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QHash>
 #include <QPaintEvent>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -38,7 +40,9 @@ public:
     QString saveFileName(const ui::FileDialogRequest &) override { return {}; }
 };
 
-// Runs the event loop until done() or the time-out; true when done() came.
+// Runs the event loop until done() or the time-out; true when done() came. Looks every
+// 5 ms, sleeping in between (a loop of processEvents() would spin and burn the CPU the
+// benches measure).
 inline bool spinUntil(const std::function<bool()> &done, int timeoutMs)
 {
     QElapsedTimer t;
@@ -46,7 +50,9 @@ inline bool spinUntil(const std::function<bool()> &done, int timeoutMs)
     while (!done()) {
         if (t.elapsed() > timeoutMs)
             return false;
-        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+        QEventLoop loop;
+        QTimer::singleShot(5, &loop, &QEventLoop::quit);
+        loop.exec();
     }
     return true;
 }
@@ -54,11 +60,9 @@ inline bool spinUntil(const std::function<bool()> &done, int timeoutMs)
 // Lets the event loop run for ms (timers fire, the window repaints).
 inline void spinFor(int ms)
 {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents,
-                                    static_cast<int>(ms - t.elapsed()) + 1);
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 // Counts paint events per widget while it is installed, and the paints of one widget
@@ -97,13 +101,41 @@ public:
 protected:
     bool eventFilter(QObject *o, QEvent *e) override
     {
+        if (m_traceChanges && o->isWidgetType()) {
+            switch (e->type()) {
+            case QEvent::Resize:
+            case QEvent::Move:
+            case QEvent::LayoutRequest:
+            case QEvent::PaletteChange:
+            case QEvent::FontChange:
+            case QEvent::StyleChange:
+            case QEvent::Show:
+            case QEvent::Hide:
+            case QEvent::CursorChange:
+            case QEvent::EnabledChange:
+                std::printf("        event %d on %s \"%s\"\n", int(e->type()),
+                            o->metaObject()->className(), qPrintable(o->objectName()));
+                break;
+            case QEvent::Paint:
+                if (o == m_page)
+                    std::printf("        paint of the page: %d rects, bounding %dx%d\n",
+                                int(static_cast<QPaintEvent *>(e)->region().rectCount()),
+                                static_cast<QPaintEvent *>(e)->rect().width(),
+                                static_cast<QPaintEvent *>(e)->rect().height());
+                break;
+            default:
+                break;
+            }
+        }
         if (e->type() != QEvent::Paint)
             return false;
         ++counts[o];
         if (o == m_page) {
             ++pagePaints;
-            const QRect r = static_cast<QPaintEvent *>(e)->rect();
-            if (2LL * r.width() * r.height() >= 1LL * m_page->width() * m_page->height())
+            long long area = 0;
+            for (const QRect &r : static_cast<QPaintEvent *>(e)->region())
+                area += 1LL * r.width() * r.height();
+            if (2 * area >= 1LL * m_page->width() * m_page->height())
                 ++wholePage;
         }
         return false;
@@ -111,6 +143,7 @@ protected:
 
 private:
     const QWidget *m_page = nullptr;
+    const bool m_traceChanges = qEnvironmentVariableIsSet("VARDEX_BENCH_TRACE_EVENTS");
 };
 
 struct DemoWindow {

@@ -76,7 +76,8 @@ TEST(WorkPageLayout, NoControlClippedOrOverlapping)
     page->askStateButton()->setText("1234");
     for (QPushButton *b : page->findChildren<QPushButton *>())
         b->setEnabled(true); // as after a description
-    w.page->layout()->activate();
+    // The page lays out its controls in its body (see WorkPage::m_body).
+    w.page->findChild<QWidget *>(QStringLiteral("WorkPageBody"))->layout()->activate();
     test::spin(50);
     const test::LayoutReport layout = test::checkLayout(w.page);
     EXPECT_TRUE(layout.ok()) << layout.text().toStdString();
@@ -141,7 +142,8 @@ void showAll(Window &w, bool on, float analog, std::uint16_t fanSpeed)
     image.state.fanSpeeds.fill(fanSpeed);
     image.state.fanTasks.fill(on ? 100 : 0);
     page->showMonitorState();
-    w.page->layout()->activate();
+    // The page lays out its controls in its body (see WorkPage::m_body).
+    w.page->findChild<QWidget *>(QStringLiteral("WorkPageBody"))->layout()->activate();
     test::spin(30);
 }
 

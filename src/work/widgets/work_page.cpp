@@ -83,7 +83,9 @@ WorkPage::WorkPage(PageContext context, QWidget *parent) : QWidget(parent), m_ct
     side->setContentsMargins(0, 8, 0, 0);
     sideColumn->setFixedWidth(150);
 
-    auto *grid = new QGridLayout(this);
+    m_body = new QWidget(this);
+    m_body->setObjectName(QStringLiteral("WorkPageBody"));
+    auto *grid = new QGridLayout(m_body);
     grid->setContentsMargins(6, 6, 6, 6);
     grid->setSpacing(6);
     grid->addWidget(m_inputs, 0, 0);
@@ -100,6 +102,22 @@ WorkPage::WorkPage(PageContext context, QWidget *parent) : QWidget(parent), m_ct
     connect(m_getDateTimeBtn, &QPushButton::clicked, this, &WorkPage::readClock);
     connect(m_hash->clockButton(), &QPushButton::clicked, this, &WorkPage::readClock);
     connect(m_dateTimeSyncBtn, &QPushButton::clicked, this, &WorkPage::syncClock);
+}
+
+QSize WorkPage::sizeHint() const
+{
+    return m_body->sizeHint();
+}
+
+QSize WorkPage::minimumSizeHint() const
+{
+    return m_body->minimumSizeHint();
+}
+
+void WorkPage::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    m_body->setGeometry(rect());
 }
 
 void WorkPage::onConnectionChanged(bool connected)

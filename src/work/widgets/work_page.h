@@ -50,9 +50,15 @@ public:
     QCheckBox *flag(int n) const;
     WorkPolling &polling() const { return *m_polling; }
 
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
 signals:
     // "Описание " was pressed: the window runs the description read.
     void descriptionRequested();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     std::vector<QWidget *> describedButtons() const;
@@ -66,6 +72,11 @@ private:
     WorkFlags *m_flags = nullptr;
     WorkHash *m_hash = nullptr;
     WorkPolling *m_polling = nullptr;
+    // Holds the page's layout. A control whose size hint changes (the poll button's
+    // cycle time, a bold output) relays out this body only: the page itself has no
+    // layout, so the request goes no higher, where the tab widget would answer it by
+    // repainting the whole page every poll.
+    QWidget *m_body = nullptr;
     QPushButton *m_askStateBtn = nullptr;
     QPushButton *m_workStateBtn = nullptr;
     QPushButton *m_queryDeviceBtn = nullptr;
