@@ -108,24 +108,25 @@ int main(int argc, char **argv)
     auto button = [&w](const char *name) {
         return w.window.findChild<QPushButton *>(QLatin1String(name));
     };
+    // One write of all loops is short: it is started again whenever the link is free,
+    // until the sample is taken.
     bool loopsRunning = false;
-    std::function<void()> writeLoopsAgain = [&] {
-        if (!loopsRunning)
-            return;
-        button("WriteUprLoopConfigBtn")->click();
-        w.dm.run([&] { QTimer::singleShot(0, writeLoopsAgain); });
-    };
+    QTimer writeLoopsAgain;
+    QObject::connect(&writeLoopsAgain, &QTimer::timeout, [&] {
+        if (loopsRunning && !w.dm.isBusy())
+            button("WriteUprLoopConfigBtn")->click();
+    });
+    writeLoopsAgain.start(1);
     const std::vector<Background> backgrounds = {
         {"display test 2", [&] { button("FutabaTest2Btn")->click(); },
          [&] { return w.dm.isBusy(); }, [&] { button("StopTest2Btn")->click(); }},
         {"full log read", [&] { w.window.logFrame()->readFullLog(); },
          [&] { return w.window.logFrame()->isReading(); },
          [&] { w.window.logFrame()->stopRead(); }},
-        // One write of all loops is short: it is started again until the sample is taken.
         {"write of all loops",
          [&] {
              loopsRunning = true;
-             writeLoopsAgain();
+             button("WriteUprLoopConfigBtn")->click();
          },
          [&] { return w.dm.isBusy(); }, [&] { loopsRunning = false; }},
     };
