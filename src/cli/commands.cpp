@@ -51,8 +51,8 @@ namespace {
 
 bool exchange(CommandRun &r, const link::Payload &request, int timeoutMs)
 {
-    r.dm.send(request);
-    return r.dm.waitReply(timeoutMs) && !r.dm.lastReplyWasError();
+    r.ctx.send(request);
+    return r.ctx.waitReply(timeoutMs) && !r.ctx.lastReplyWasError();
 }
 
 } // namespace
@@ -62,7 +62,7 @@ bool exchange(CommandRun &r, const link::Payload &request, int timeoutMs)
 bool readConfiguration(CommandRun &r)
 {
     QString message;
-    const auto outcome = config::readConfig(r.dm, [&](const QString &text) { message = text; });
+    const auto outcome = config::readConfig(r.ctx, [&](const QString &text) { message = text; });
     return outcome == config::ReadOutcome::Complete && !r.watch.failed();
 }
 
@@ -93,10 +93,10 @@ int describe(CommandRun &r)
 {
     // The window's description read: configuration, every loop, then the identity.
     const work::DescriptionResult d =
-        work::readDescription(r.dm, {}, [&r] { return r.dm.isConnected(); });
+        work::readDescription(r.ctx, {}, [&r] { return r.dm.isConnected(); });
     if (!d.described || !d.identityAnswered)
         return controllerFailure(r, QStringLiteral("описание не прочитано"));
-    if (r.dm.lastReplyWasError() || d.serial.isEmpty()) {
+    if (r.ctx.lastReplyWasError() || d.serial.isEmpty()) {
         r.error = QStringLiteral("контроллер отказал (ERR) на ReadIdentity");
         return kExitController;
     }
@@ -144,8 +144,8 @@ int state(CommandRun &r)
 {
     if (!readConfiguration(r))
         return controllerFailure(r, QStringLiteral("конфигурация не прочитана"));
-    r.dm.send(p::readState(0));
-    r.dm.waitReply(kStateWaitMs);
+    r.ctx.send(p::readState(0));
+    r.ctx.waitReply(kStateWaitMs);
     if (!exchange(r, p::readState(1), kStateWaitMs) || (r.watch.finish(), r.watch.failed()))
         return controllerFailure(r, QStringLiteral("нет ответа на ReadState"));
     const link::MonitorConfig &cfg = r.dm.image().config;
@@ -222,7 +222,7 @@ int state(CommandRun &r)
 int clock(CommandRun &r, bool sync)
 {
     if (sync)
-        r.dm.send(work::clockSetRequest(QDateTime::currentDateTime()));
+        r.ctx.send(work::clockSetRequest(QDateTime::currentDateTime()));
     if (!exchange(r, p::readClock(), kClockWaitMs))
         return controllerFailure(r, QStringLiteral("нет ответа на ReadClock"));
     addClock(r);
@@ -235,7 +235,7 @@ int outputs(CommandRun &r)
     r.dm.image().outputTask = t;
     // Fire-and-forget in the window; here the acknowledgement tells the script it arrived.
     if (!exchange(r, p::writeOutputTask(t), kOutputWaitMs)) {
-        r.error = r.dm.lastReplyWasError()
+        r.error = r.ctx.lastReplyWasError()
                       ? QStringLiteral("контроллер отказал (ERR) на WriteOutputTask")
                       : QStringLiteral("контроллер не ответил на WriteOutputTask");
         return kExitController;
@@ -288,7 +288,7 @@ int configWrite(CommandRun &r)
         return kExitUsage;
     }
     r.dm.image().config = fromFile;
-    const link::OpResult written = config::writeConfig(r.dm);
+    const link::OpResult written = config::writeConfig(r.ctx);
     r.watch.finish();
     if (!written.ok() || r.watch.failed())
         return controllerFailure(
@@ -316,7 +316,7 @@ int loopsRead(CommandRun &r)
 {
     if (!readConfiguration(r))
         return controllerFailure(r, QStringLiteral("конфигурация не прочитана"));
-    const link::OpResult read = loops::readAllLoops(r.dm);
+    const link::OpResult read = loops::readAllLoops(r.ctx);
     r.watch.finish();
     if (!read.ok() || r.watch.failed())
         return controllerFailure(r, QStringLiteral("чтение прервано"));
@@ -342,7 +342,7 @@ int loopsWrite(CommandRun &r)
             QStringLiteral("не удалось прочитать %1: %2").arg(r.invocation.file, loaded.reason);
         return kExitUsage;
     }
-    const auto result = loops::writeAllLoops(r.dm);
+    const auto result = loops::writeAllLoops(r.ctx);
     if (result.outcome == loops::WriteOutcome::VerifyFailed) {
         r.error = QStringLiteral("проверка контура %1 не прошла: контроллер хранит не то, что "
                                  "записано")
@@ -362,7 +362,7 @@ int blackbox(CommandRun &r)
 {
     if (!exchange(r, p::memoryRead(kBlackboxAddress, p::kMemoryBlock), kBlackboxWaitMs))
         return controllerFailure(r, QStringLiteral("нет ответа на MemoryRead"));
-    const link::Payload reply = r.dm.lastReply();
+    const link::Payload reply = r.ctx.lastReply();
     QJsonArray bytes;
     QStringList lines;
     for (int i = 0; i < p::kMemoryBlock; ++i)

@@ -10,13 +10,15 @@
 
 namespace vardex::link {
 class DataModule;
-}
+class OperationContext;
+} // namespace vardex::link
 
 namespace vardex::cli {
 
 // One command on a connected controller, run as one operation of the data module.
 struct CommandRun {
     link::DataModule &dm;
+    link::OperationContext &ctx; // the operation the command runs as
     const Invocation &invocation;
     ExchangeWatch &watch;
     Report report;

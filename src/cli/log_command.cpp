@@ -51,7 +51,7 @@ int logRead(CommandRun &r)
     if (!readConfiguration(r))
         return controllerFailure(r, QStringLiteral("конфигурация не прочитана"));
     auto store = std::make_unique<log::RecordStore>(); // 16384 × 84 bytes: not on the stack
-    const log::FullReadResult read = log::readFullLog(r.dm, *store, log::LogRecord{});
+    const log::FullReadResult read = log::readFullLog(r.ctx, *store, log::LogRecord{});
     const link::OpStatus status = read.result.status;
     if (status == link::OpStatus::NoReply || status == link::OpStatus::ErrorReply) {
         r.watch.finish();

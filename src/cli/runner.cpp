@@ -161,14 +161,20 @@ int run(const QStringList &args, const Environment &env)
             interruptPoll.start(50);
         }
 
-        CommandRun command{dm, inv, watch, {}, {}, env.writeXlsx};
-        dm.run([&] { exitCode = execute(command); });
+        Report report;
+        QString error;
+        dm.runOperation([&](link::OperationContext &ctx) {
+            CommandRun command{dm, ctx, inv, watch, {}, {}, env.writeXlsx};
+            exitCode = execute(command);
+            report = std::move(command.report);
+            error = std::move(command.error);
+        });
         interruptPoll.stop();
         // An interrupted read still reports what it kept.
         if (exitCode == kExitOk || exitCode == kExitInterrupted)
-            print(env, inv, command.report);
+            print(env, inv, report);
         if (exitCode != kExitOk)
-            env.err(QStringLiteral("vardex-cli: %1\n").arg(command.error));
+            env.err(QStringLiteral("vardex-cli: %1\n").arg(error));
         dm.shutdown();
     }
     return exitCode;

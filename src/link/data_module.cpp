@@ -32,8 +32,44 @@ bool answers(const Payload &request, const Payload &reply)
     }
 }
 
+// The link as an operation sees it. There is one, handed to operations only; outside
+// an operation (a reference kept beyond its operation) it sends nothing, every wait
+// fails at once and it reports itself cancelled.
+class DataModule::Context final : public OperationContext {
+public:
+    explicit Context(DataModule &dm) : m_dm(dm) {}
+
+    DeviceImage &image() override { return m_dm.m_image; }
+    bool hasDevice() const override { return m_dm.hasDevice(); }
+    void send(const Payload &request) override
+    {
+        if (open())
+            m_dm.send(request);
+    }
+    bool waitReply(int timeoutMs) override { return open() && m_dm.waitReply(timeoutMs); }
+    bool waitNextReport(int timeoutMs) override { return open() && m_dm.waitNextReport(timeoutMs); }
+    Payload lastReply() const override { return m_dm.lastReply(); }
+    bool lastReplyWasError() const override { return m_dm.m_lastWasError; }
+    void pause(int ms) override
+    {
+        if (open())
+            m_dm.pause(ms);
+    }
+    bool cancelled() const override { return !open() || m_dm.cancelled(); }
+    OpStatus cancelReason() const override { return m_dm.cancelReason(); }
+    void showProgress(bool visible, int maximum) override { m_dm.showProgress(visible, maximum); }
+    void setProgress(int position) override { m_dm.setProgress(position); }
+    void setBusyCursor(bool busy) override { m_dm.setBusyCursor(busy); }
+
+private:
+    bool open() const { return m_dm.isBusy(); }
+
+    DataModule &m_dm;
+};
+
 DataModule::DataModule(Transport &transport, QObject *parent)
-    : QObject(parent), m_transport(transport), m_table(&replyTable())
+    : QObject(parent), m_transport(transport), m_table(&replyTable()),
+      m_context(std::make_unique<Context>(*this))
 {
     m_clock.start();
     connect(&m_transport, &Transport::deviceArrived, this, &DataModule::onDeviceArrived);
@@ -55,9 +91,7 @@ std::uint8_t DataModule::replyByte(std::size_t pos) const
 
 Payload DataModule::lastReply() const
 {
-    Payload p{};
-    std::copy_n(m_reportBuffer.begin(), kPayloadSize, p.begin());
-    return p;
+    return m_answer;
 }
 
 // ---- device arrival and removal -------------------------------------------------------------
@@ -78,6 +112,11 @@ void DataModule::onDeviceArrived(const HidDeviceInfo &info)
         emit openFailed(info, error);
         return;
     }
+    // A controller replacing another is a new connection: pages drop what they learned
+    // from the first one exactly as on its removal, before anything is sent to the new
+    // one (which could otherwise receive the first one's loops or settings).
+    if (!m_currentDevice.isEmpty())
+        emit connectionChanged(false);
     endRunningExchange();
     detachCurrent();
     m_currentDevice = info.id;
@@ -171,24 +210,33 @@ void DataModule::onReadError(const QString &id, const QString &text, quint32 cod
 void DataModule::replyHandler(const Payload &payload)
 {
     std::copy(payload.begin(), payload.end(), m_reportBuffer.begin());
-    m_lastWasError = isErrorReply(payload);
-    if (m_lastWasError) {
+    if (isErrorReply(payload)) {
         // Taken as the reply before the message is shown: the message's modal loop
         // delivers further reports, and those belong to the caller's next wait. The
         // wait itself returns only once the message is closed.
-        if (m_acceptSink)
-            m_acceptSink(m_outstanding, payload);
-        acceptReply();
+        takeAnswer(payload);
         emit controllerErrorReply();
         return;
     }
     const ReplyEntry entry = (*m_table)[payload[pos::Code]];
     if (!entry || entry(payload, m_image) != ReplyOutcome::Accepted)
         return;
-    // A reply to an earlier request that came after its caller gave up is
-    // stored, but it is not the answer to the request now outstanding.
-    if (m_hasOutstanding && !answers(m_outstanding, payload) && !isControllerNotice(payload))
+    if (m_hasOutstanding && !answers(m_outstanding, payload)) {
+        // A notice the controller sends on its own raises the reply flag, but it is
+        // not the answer to the request outstanding: that wait goes on, and its
+        // caller never reads the notice's bytes as its answer. A reply to an earlier
+        // request that came after its caller gave up is stored, nothing more.
+        if (isControllerNotice(payload))
+            m_replyReceived = true;
         return;
+    }
+    takeAnswer(payload);
+}
+
+void DataModule::takeAnswer(const Payload &payload)
+{
+    m_answer = payload;
+    m_lastWasError = isErrorReply(payload);
     if (m_acceptSink)
         m_acceptSink(m_outstanding, payload);
     acceptReply();
@@ -197,6 +245,7 @@ void DataModule::replyHandler(const Payload &payload)
 void DataModule::acceptReply()
 {
     m_replyReceived = true;
+    m_answered = true;
     if (m_inWait)
         m_holdReplies = true;
     if (m_waitLoop)
@@ -215,6 +264,7 @@ void DataModule::send(const Payload &request)
     m_outstanding = request;
     m_hasOutstanding = true;
     m_replyReceived = false;
+    m_answered = false;
     sendReport();
 }
 
@@ -237,11 +287,11 @@ bool DataModule::waitReply(int timeoutMs)
     const auto leave = qScopeGuard([&] { m_inWait = outerWait; });
     handleHeldReplies(true);
     m_transport.deliverPending();
-    if (m_replyReceived)
+    if (m_answered)
         return true;
     // Without a device nothing can answer; waiting out the time would only hold the link.
     if (cancelled() || timeoutMs <= 0 || m_currentDevice.isEmpty())
-        return m_replyReceived;
+        return m_answered;
 
     QEventLoop loop;
     QTimer timer;
@@ -252,12 +302,13 @@ bool DataModule::waitReply(int timeoutMs)
     timer.start(timeoutMs);
     loop.exec();
     m_waitLoop = outer;
-    return m_replyReceived;
+    return m_answered;
 }
 
 bool DataModule::waitNextReport(int timeoutMs)
 {
     m_replyReceived = false;
+    m_answered = false;
     return waitReply(timeoutMs);
 }
 
@@ -312,7 +363,7 @@ void DataModule::cancel()
 
 // ---- operations ---------------------------------------------------------------------------
 
-void DataModule::run(std::function<void()> op)
+void DataModule::runOperation(Operation op)
 {
     if (m_shuttingDown)
         return;
@@ -323,7 +374,7 @@ void DataModule::run(std::function<void()> op)
     runNow(op);
 }
 
-bool DataModule::runIfIdle(std::function<void()> op)
+bool DataModule::runIfIdle(Operation op)
 {
     if (m_shuttingDown || isBusy())
         return false;
@@ -331,17 +382,17 @@ bool DataModule::runIfIdle(std::function<void()> op)
     return true;
 }
 
-void DataModule::runNow(const std::function<void()> &op)
+void DataModule::runNow(const Operation &op)
 {
     ++m_busyDepth;
-    op();
+    op(*m_context);
     // Work queued while op waited runs now, before the link is free for timers.
     while (!m_pending.empty() && !m_shuttingDown) {
         auto next = std::move(m_pending.front());
         m_pending.pop_front();
         m_cancelRequested = false; // a stop ends the operation it was meant for only
         m_cancelReason = OpStatus::Cancelled;
-        next();
+        next(*m_context);
     }
     m_pending.clear();
     --m_busyDepth;

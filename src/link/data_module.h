@@ -14,6 +14,7 @@
 #include <array>
 #include <deque>
 #include <functional>
+#include <memory>
 
 class QEventLoop;
 
@@ -36,63 +37,50 @@ struct TraceEntry {
 };
 
 // The link as pages see it: the current device, the one report buffer, the reply
-// flag, sending, waiting and the reply handler, and the rule that only one
-// request-reply exchange runs at a time.
+// flag, the reply handler, and the rule that only one request-reply exchange runs at
+// a time.
 //
-// Everything runs on the GUI thread. A sequence sends a request with send() and
-// waits with waitReply() (waitNextReport() for the second report of a two-report
-// reply); the reply handler stores what the reply carries into the image. A
-// sequence of exchanges that belongs together is an operation: run it through
-// runOperation()/run() (user actions: queued behind a running operation) or
-// runIfIdle() (timer ticks: skipped while another operation holds the link).
-class DataModule : public QObject, public OperationContext {
+// Everything runs on the GUI thread. Exchanges happen only inside an operation: a
+// sequence of exchanges that belongs together is handed to runOperation() (user
+// actions: queued behind a running operation) or runIfIdle() (timer ticks: skipped
+// while another operation holds the link), and receives the link's OperationContext
+// there and nowhere else. That context sends, waits and pauses only while its
+// operation holds the link, so the busy flag, stop and unplug reporting hold for every
+// exchange, not by convention.
+class DataModule : public QObject {
     Q_OBJECT
 public:
     explicit DataModule(Transport &transport, QObject *parent = nullptr);
     ~DataModule() override;
 
-    DeviceImage &image() override { return m_image; }
+    DeviceImage &image() { return m_image; }
     const DeviceImage &image() const { return m_image; }
 
-    // The last reply's payload byte at payload position pos (0..63).
+    // The report buffer's payload byte at position pos (0..63): the last report the
+    // reply handler took, notices included.
     std::uint8_t replyByte(std::size_t pos) const;
-    Payload lastReply() const override;
+    // The last report accepted as an answer (or the error reply).
+    Payload lastReply() const;
 
+    // Set by every accepted report, the controller's notices included; cleared by a
+    // send.
     bool replyReceived() const { return m_replyReceived; }
-
-    // Hands reports already received to the reply handler, puts the request into
-    // the report buffer with all unlisted bytes zero, clears the reply flag and
-    // writes the report. Without a device (or while closing) nothing is sent.
-    void send(const Payload &request) override;
-    // True when a reply was accepted before the time-out. Reports already queued
-    // are handled even with a time-out of 0. Waits do not spin: a local event loop
-    // runs until the reply or the time-out.
-    bool waitReply(int timeoutMs) override;
-    // The next report answering the request last sent, without sending again (the
-    // second half of a two-report reply).
-    bool waitNextReport(int timeoutMs) override;
-    bool lastReplyWasError() const override { return m_lastWasError; }
-    // Processes GUI events for a while without waiting for a reply.
-    void pause(int ms) override;
 
     // The entry for every input report of the current device.
     void replyHandler(const Payload &payload);
     void setReplyTable(const ReplyTable *table) { m_table = table; }
 
-    bool hasDevice() const override { return !m_currentDevice.isEmpty(); }
+    bool hasDevice() const { return !m_currentDevice.isEmpty(); }
     const HidDeviceInfo &currentDevice() const { return m_currentInfo; }
     bool isConnected() const { return m_connected; }
 
-    void showProgress(bool visible, int maximum) override;
-    void setProgress(int position) override;
-    void setBusyCursor(bool busy) override;
-
     // ---- operations: one exchange sequence at a time ----
+    using Operation = std::function<void(OperationContext &)>;
     bool isBusy() const { return m_busyDepth > 0; }
     // Runs op now, or right after the running operation (in call order).
-    void run(std::function<void()> op);
+    void runOperation(Operation op);
     // Runs op now if the link is free; returns false (op dropped) otherwise.
-    bool runIfIdle(std::function<void()> op);
+    bool runIfIdle(Operation op);
     // While closing: every wait returns at once, nothing more is sent, queued
     // operations are dropped. Detaches the current device without a notice.
     void shutdown();
@@ -100,16 +88,8 @@ public:
     // Asks the running operation to stop: its waits and pauses return at once and
     // nothing more is sent until it has unwound. Queued operations still run.
     void cancel();
-    bool cancelled() const override { return m_shuttingDown || m_cancelRequested; }
-    OpStatus cancelReason() const override
-    {
-        return m_shuttingDown ? OpStatus::Cancelled : m_cancelReason;
-    }
-    // Runs op with the link held; op receives the data module as its context.
-    void runOperation(std::function<void(OperationContext &)> op)
-    {
-        run([this, op = std::move(op)] { op(*this); });
-    }
+    bool cancelled() const { return m_shuttingDown || m_cancelRequested; }
+    OpStatus cancelReason() const { return m_shuttingDown ? OpStatus::Cancelled : m_cancelReason; }
 
     // Only devices the filter accepts are taken (the command line's --device);
     // without one, the first "Quellbox" device is.
@@ -124,6 +104,9 @@ public:
     void setAcceptSink(AcceptSink sink) { m_acceptSink = std::move(sink); }
 
     Transport &transport() { return m_transport; }
+
+    // The hourglass, for work that holds no link (an export); nested calls count.
+    void setBusyCursor(bool busy);
 
 signals:
     // Raised when a "Quellbox" device is taken (true when it declares a feature
@@ -144,6 +127,17 @@ signals:
     void becameIdle();
 
 private:
+    class Context;
+    friend class Context;
+
+    // The link services behind the operation context (see OperationContext).
+    void send(const Payload &request);
+    bool waitReply(int timeoutMs);
+    bool waitNextReport(int timeoutMs);
+    void pause(int ms);
+    void showProgress(bool visible, int maximum);
+    void setProgress(int position);
+
     // Writes the report buffer as it is to the current device.
     void sendReport();
     void onDeviceArrived(const HidDeviceInfo &info);
@@ -155,7 +149,8 @@ private:
     void handleHeldReplies(bool stopAtReply);
     void acceptReply();
     void trace(TraceEntry::Direction dir, const Payload &payload);
-    void runNow(const std::function<void()> &op);
+    void runNow(const Operation &op);
+    void takeAnswer(const Payload &payload);
 
     Transport &m_transport;
     DeviceImage m_image;
@@ -177,11 +172,14 @@ private:
     bool m_holdReplies = false;        // the running wait has its reply
     std::deque<Payload> m_heldReplies; // arrived after it, for the next wait
     int m_busyDepth = 0;
-    std::deque<std::function<void()>> m_pending;
+    std::deque<Operation> m_pending;
     bool m_shuttingDown = false;
     bool m_cancelRequested = false;
     OpStatus m_cancelReason = OpStatus::Cancelled;
     bool m_lastWasError = false;
+    bool m_answered = false; // the request outstanding has its answer
+    Payload m_answer{};      // that answer (or the error reply)
+    std::unique_ptr<Context> m_context;
 
     QElapsedTimer m_clock;
     TraceSink m_trace;

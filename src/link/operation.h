@@ -32,11 +32,11 @@ struct OpResult {
     }
 };
 
-// What an exchange sequence needs of the link. The data module implements it; a
-// sequence is a plain function of its subsystem taking an OperationContext &, run
-// inside DataModule::run()/runIfIdle() so that it holds the link from its first
-// request to its last wait. Widgets start sequences and show their results; they
-// never send by themselves.
+// What an exchange sequence needs of the link. A sequence is a plain function of its
+// subsystem taking an OperationContext &; the data module hands the context out only
+// to the operations it runs (DataModule::runOperation()/runIfIdle()), so a sequence
+// holds the link from its first request to its last wait. Widgets start sequences and
+// show their results; they never send by themselves.
 class OperationContext {
 public:
     virtual ~OperationContext() = default;
@@ -85,16 +85,17 @@ private:
     OperationContext &m_ctx;
 };
 
-// The hourglass for the life of a scope.
-class BusyCursorScope {
+// The hourglass for the life of a scope: of an operation, or of work without the link
+// (an export) on the data module itself.
+template <class Target> class BusyCursorScope {
 public:
-    explicit BusyCursorScope(OperationContext &ctx) : m_ctx(ctx) { m_ctx.setBusyCursor(true); }
-    ~BusyCursorScope() { m_ctx.setBusyCursor(false); }
+    explicit BusyCursorScope(Target &target) : m_target(target) { m_target.setBusyCursor(true); }
+    ~BusyCursorScope() { m_target.setBusyCursor(false); }
     BusyCursorScope(const BusyCursorScope &) = delete;
     BusyCursorScope &operator=(const BusyCursorScope &) = delete;
 
 private:
-    OperationContext &m_ctx;
+    Target &m_target;
 };
 
 } // namespace vardex::link

@@ -2,6 +2,7 @@
 #include "link/data_module.h"
 #include "sim/scenarios.h"
 #include "sim/sim_transport.h"
+#include "support/in_operation.h"
 #include "support/test_support.h"
 
 #include <QElapsedTimer>
@@ -54,7 +55,7 @@ TEST(ConfigWrite, FourPagesAndNeverTheVersionBytes)
     c.hardwareConfigNumber = 42;
     c.reserved0 = 0x5A;
     c.temperAlarmLow[0] = -80;
-    config::writeConfig(rig.dm);
+    vardex::test::asOperation(rig.dm, config::writeConfig);
 
     const auto writes = rig.requests(9);
     ASSERT_EQ(writes.size(), 4u);
@@ -87,7 +88,7 @@ TEST(ConfigWrite, UnansweredPagesAreStillSentAfter200Ms)
         rig.transport.addFault(rig.id, Fault{Fault::Kind::Drop, 9, page, 0});
     QElapsedTimer timer;
     timer.start();
-    config::writeConfig(rig.dm);
+    vardex::test::asOperation(rig.dm, config::writeConfig);
     EXPECT_EQ(rig.requests(9).size(), 4u);
     EXPECT_GE(timer.elapsed(), 4 * 200 - 20);
     EXPECT_LT(timer.elapsed(), 2000);
@@ -98,7 +99,8 @@ TEST(ConfigRead, AllPagesInTimeCompleteTheRead)
     Rig rig;
     ASSERT_TRUE(rig.connected);
     QStringList messages;
-    const auto outcome = config::readConfig(rig.dm, [&](const QString &text) { messages << text; });
+    const auto outcome = vardex::test::asOperation(rig.dm, config::readConfig,
+                                                   [&](const QString &text) { messages << text; });
     EXPECT_EQ(outcome, config::ReadOutcome::Complete);
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_EQ(rig.dm.image().config.firmwareVersion, 24);
@@ -111,7 +113,7 @@ TEST(ConfigRead, LateThirdPageLandsInsideTheOperation)
     rig.transport.withFirmware(rig.id,
                                [](sim::Firmware &fw) { fw.config().setTemperAlarm(1, -80, 250); });
     rig.transport.addFault(rig.id, Fault{Fault::Kind::Delay, 1, 3, 300});
-    const auto outcome = config::readConfig(rig.dm, {});
+    const auto outcome = vardex::test::asOperation(rig.dm, config::readConfig, link::ShowMessage{});
     EXPECT_EQ(outcome, config::ReadOutcome::Page3Late);
     // Zero-extended by the reply handler.
     EXPECT_EQ(rig.dm.image().config.temperAlarmLow[0], 65456);

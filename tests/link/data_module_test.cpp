@@ -76,7 +76,8 @@ TEST(DataModuleDevices, SecondControllerReplacesTheFirstWhoseReportsAreIgnored)
     const QString first = l.plugged(controller(QStringLiteral("a")));
     const QString second = l.plugged(controller(QStringLiteral("b")));
     ASSERT_EQ(l.dm.currentDevice().id, second);
-    EXPECT_EQ(l.connectionEvents, (QList<bool>{true, true}));
+    // The replacement is a new connection: pages drop the first one's state first.
+    EXPECT_EQ(l.connectionEvents, (QList<bool>{true, false, true}));
 
     // The first device is no longer claimed: a report it sends reaches nobody.
     link::Payload clock{};
@@ -86,10 +87,12 @@ TEST(DataModuleDevices, SecondControllerReplacesTheFirstWhoseReportsAreIgnored)
     test::spin(30);
     EXPECT_EQ(l.dm.image().clock.year, 0);
 
-    l.dm.send(protocol::readClock());
-    EXPECT_TRUE(l.dm.waitReply(1000));
-    EXPECT_EQ(l.requestsWithCode(second, 4), 1);
-    EXPECT_EQ(l.requestsWithCode(first, 4), 0);
+    l.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(protocol::readClock());
+        EXPECT_TRUE(ctx.waitReply(1000));
+        EXPECT_EQ(l.requestsWithCode(second, 4), 1);
+        EXPECT_EQ(l.requestsWithCode(first, 4), 0);
+    });
 }
 
 TEST(DataModuleDevices, ProductStringMustMatchExactly)
@@ -117,12 +120,14 @@ TEST(DataModuleWait, TimeoutZeroHandlesAReplyAlreadyQueued)
 {
     Link l;
     const QString id = l.plugged(controller(QStringLiteral("q")));
-    l.dm.send(protocol::readClock());
-    // Let the reply reach the transport's queue without running the event loop.
-    for (int i = 0; i < 200 && l.transport.receivedRequests(id).empty(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_TRUE(l.dm.waitReply(0));
+    l.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(protocol::readClock());
+        // Let the reply reach the transport's queue without running the event loop.
+        for (int i = 0; i < 200 && l.transport.receivedRequests(id).empty(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        EXPECT_TRUE(ctx.waitReply(0));
+    });
 }
 
 TEST(DataModuleWait, TimeoutZeroWithoutReplyReturnsAtOnce)
@@ -130,11 +135,13 @@ TEST(DataModuleWait, TimeoutZeroWithoutReplyReturnsAtOnce)
     Link l;
     const QString id = l.plugged(controller(QStringLiteral("q")));
     l.transport.addFault(id, {Fault::Kind::Drop, 4});
-    l.dm.send(protocol::readClock());
-    QElapsedTimer t;
-    t.start();
-    EXPECT_FALSE(l.dm.waitReply(0));
-    EXPECT_LT(t.elapsed(), 500);
+    l.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(protocol::readClock());
+        QElapsedTimer t;
+        t.start();
+        EXPECT_FALSE(ctx.waitReply(0));
+        EXPECT_LT(t.elapsed(), 500);
+    });
 }
 
 TEST(DataModuleWait, LateReplyOfAnotherRequestDoesNotEndTheNextWait)
@@ -144,12 +151,14 @@ TEST(DataModuleWait, LateReplyOfAnotherRequestDoesNotEndTheNextWait)
     // The clock reply comes 150 ms late, while the state request is outstanding.
     l.transport.addFault(id, {Fault::Kind::Delay, 4, -1, 150});
     l.transport.addFault(id, {Fault::Kind::Drop, 2});
-    l.dm.send(protocol::readClock());
-    EXPECT_FALSE(l.dm.waitReply(20));
-    l.dm.send(protocol::readState(1));
-    EXPECT_FALSE(l.dm.waitReply(400));
-    // It was still stored: the image holds the controller's clock.
-    EXPECT_NE(l.dm.image().clock.month, 0);
+    l.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(protocol::readClock());
+        EXPECT_FALSE(ctx.waitReply(20));
+        ctx.send(protocol::readState(1));
+        EXPECT_FALSE(ctx.waitReply(400));
+        // It was still stored: the image holds the controller's clock.
+        EXPECT_NE(l.dm.image().clock.month, 0);
+    });
 }
 
 TEST(DataModuleWait, ErrorReplyEndsAnyWaitAfterItsMessage)
@@ -159,9 +168,11 @@ TEST(DataModuleWait, ErrorReplyEndsAnyWaitAfterItsMessage)
     int messages = 0;
     QObject::connect(&l.dm, &link::DataModule::controllerErrorReply, [&] { ++messages; });
     l.transport.addFault(id, {Fault::Kind::ErrorReply, 1});
-    l.dm.send(protocol::readConfigPage(0));
-    EXPECT_TRUE(l.dm.waitReply(1000));
-    EXPECT_EQ(messages, 1);
+    l.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(protocol::readConfigPage(0));
+        EXPECT_TRUE(ctx.waitReply(1000));
+        EXPECT_EQ(messages, 1);
+    });
 }
 
 TEST(DataModuleWait, UnplugDuringAWaitRaisesTheEventAndEndsTheWaitAtOnce)
@@ -169,16 +180,18 @@ TEST(DataModuleWait, UnplugDuringAWaitRaisesTheEventAndEndsTheWaitAtOnce)
     Link l;
     const QString id = l.plugged(controller(QStringLiteral("q")));
     l.transport.addFault(id, {Fault::Kind::Unplug, 4});
-    l.dm.send(protocol::readClock());
-    QElapsedTimer t;
-    t.start();
-    EXPECT_FALSE(l.dm.waitReply(5000));
-    EXPECT_LT(t.elapsed(), 2500); // not the whole time-out
-    EXPECT_EQ(l.connectionEvents, (QList<bool>{true, false}));
-    EXPECT_FALSE(l.dm.hasDevice());
-    // Sending without a device does nothing and reports nothing.
-    l.dm.send(protocol::readClock());
-    EXPECT_FALSE(l.dm.waitReply(0));
+    l.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(protocol::readClock());
+        QElapsedTimer t;
+        t.start();
+        EXPECT_FALSE(ctx.waitReply(5000));
+        EXPECT_LT(t.elapsed(), 2500); // not the whole time-out
+        EXPECT_EQ(l.connectionEvents, (QList<bool>{true, false}));
+        EXPECT_FALSE(l.dm.hasDevice());
+        // Sending without a device does nothing and reports nothing.
+        ctx.send(protocol::readClock());
+        EXPECT_FALSE(ctx.waitReply(0));
+    });
 }
 
 TEST(DataModuleOperations, TimerTickDuringAWaitIsSkippedAndAClickRunsAfterwards)
@@ -191,7 +204,7 @@ TEST(DataModuleOperations, TimerTickDuringAWaitIsSkippedAndAClickRunsAfterwards)
     QTimer ticker;
     ticker.setInterval(5);
     QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const bool ran = l.dm.runIfIdle([&] { order.push_back("tick"); });
+        const bool ran = l.dm.runIfIdle([&](link::OperationContext &) { order.push_back("tick"); });
         skippedTicks += !ran;
     });
     bool clickQueued = false;
@@ -199,21 +212,21 @@ TEST(DataModuleOperations, TimerTickDuringAWaitIsSkippedAndAClickRunsAfterwards)
     click.setSingleShot(true);
     QObject::connect(&click, &QTimer::timeout, [&] {
         clickQueued = true;
-        l.dm.run([&] {
+        l.dm.runOperation([&](link::OperationContext &ctx) {
             order.push_back("click");
-            l.dm.send(protocol::readState(0));
-            l.dm.waitReply(1000);
+            ctx.send(protocol::readState(0));
+            ctx.waitReply(1000);
         });
     });
 
-    l.dm.run([&] {
+    l.dm.runOperation([&](link::OperationContext &ctx) {
         ticker.start();
         click.start(10);
         order.push_back("op:start");
-        l.dm.send(protocol::readClock());
-        EXPECT_TRUE(l.dm.waitReply(1000));
-        l.dm.send(protocol::readState(1));
-        EXPECT_TRUE(l.dm.waitReply(1000));
+        ctx.send(protocol::readClock());
+        EXPECT_TRUE(ctx.waitReply(1000));
+        ctx.send(protocol::readState(1));
+        EXPECT_TRUE(ctx.waitReply(1000));
         order.push_back("op:end");
     });
     ticker.stop();
@@ -237,18 +250,18 @@ TEST(DataModuleOperations, ShutdownEndsTheWaitAtOnceAndDropsQueuedWork)
     l.transport.addFault(id, {Fault::Kind::Drop, 4});
     bool queuedRan = false;
     QTimer::singleShot(20, [&] {
-        l.dm.run([&] { queuedRan = true; });
+        l.dm.runOperation([&](link::OperationContext &) { queuedRan = true; });
         l.dm.shutdown();
     });
     QElapsedTimer t;
     t.start();
     bool waited = true;
-    l.dm.run([&] {
-        l.dm.send(protocol::readClock());
-        waited = l.dm.waitReply(5000);
+    l.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(protocol::readClock());
+        waited = ctx.waitReply(5000);
         // The operation unwinds: further requests go nowhere, waits return at once.
-        l.dm.send(protocol::readClock());
-        EXPECT_FALSE(l.dm.waitReply(5000));
+        ctx.send(protocol::readClock());
+        EXPECT_FALSE(ctx.waitReply(5000));
     });
     EXPECT_FALSE(waited);
     EXPECT_LT(t.elapsed(), 2000);
@@ -262,14 +275,16 @@ TEST(DataModuleTrace, EveryReportWithDirectionAndMonotonicTime)
     l.plugged(controller(QStringLiteral("q")));
     std::vector<link::TraceEntry> trace;
     l.dm.setTraceSink([&](const link::TraceEntry &e) { trace.push_back(e); });
-    l.dm.send(protocol::readState(1));
-    ASSERT_TRUE(l.dm.waitReply(1000));
-    ASSERT_EQ(trace.size(), 2u);
-    EXPECT_EQ(trace[0].direction, link::TraceEntry::Direction::Sent);
-    EXPECT_EQ(trace[0].payload, protocol::readState(1));
-    EXPECT_EQ(trace[1].direction, link::TraceEntry::Direction::Received);
-    EXPECT_EQ(trace[1].payload[0], 2);
-    EXPECT_LE(trace[0].nanoseconds, trace[1].nanoseconds);
+    l.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(protocol::readState(1));
+        ASSERT_TRUE(ctx.waitReply(1000));
+        ASSERT_EQ(trace.size(), 2u);
+        EXPECT_EQ(trace[0].direction, link::TraceEntry::Direction::Sent);
+        EXPECT_EQ(trace[0].payload, protocol::readState(1));
+        EXPECT_EQ(trace[1].direction, link::TraceEntry::Direction::Received);
+        EXPECT_EQ(trace[1].payload[0], 2);
+        EXPECT_LE(trace[0].nanoseconds, trace[1].nanoseconds);
+    });
 }
 
 TEST(DataModuleWait, TwoReportsOfOneRequestEndTwoWaitsEvenWhenQueuedTogether)
@@ -278,15 +293,17 @@ TEST(DataModuleWait, TwoReportsOfOneRequestEndTwoWaitsEvenWhenQueuedTogether)
     sim::SimDeviceOptions o = controller(QStringLiteral("q"), 0);
     o.firmware = sim::controllerWithLog(10);
     const QString id = l.plugged(std::move(o));
-    l.dm.send(protocol::readLogRecord(1));
-    // Both halves reach the transport's queue before the first wait looks.
-    for (int i = 0; i < 200 && l.transport.receivedRequests(id).empty(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    ASSERT_TRUE(l.dm.waitReply(0));
-    EXPECT_EQ(l.dm.replyByte(1), 0);
-    ASSERT_TRUE(l.dm.waitNextReport(0));
-    EXPECT_EQ(l.dm.replyByte(1), 1);
+    l.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(protocol::readLogRecord(1));
+        // Both halves reach the transport's queue before the first wait looks.
+        for (int i = 0; i < 200 && l.transport.receivedRequests(id).empty(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        ASSERT_TRUE(ctx.waitReply(0));
+        EXPECT_EQ(l.dm.replyByte(1), 0);
+        ASSERT_TRUE(ctx.waitNextReport(0));
+        EXPECT_EQ(l.dm.replyByte(1), 1);
+    });
 }
 
 TEST(DataModuleWait, ReportsArrivingWhileTheErrorMessageIsOpenAreForTheNextWait)
@@ -305,36 +322,21 @@ TEST(DataModuleWait, ReportsArrivingWhileTheErrorMessageIsOpenAreForTheNextWait)
         test::spin(50);
     });
     l.transport.addFault(id, {Fault::Kind::Drop, 1});
-    l.dm.send(protocol::readConfigPage(0));
-    // A reply and the error reply in one batch: the error reply waits for the next wait.
-    l.transport.injectReport(id, page(7));
-    l.transport.injectReport(id, sim::Firmware::errorReply());
-    ASSERT_TRUE(l.dm.waitReply(1000));
-    EXPECT_EQ(l.dm.image().config.firmwareVersion, 7);
-    ASSERT_TRUE(l.dm.waitNextReport(1000));
-    // The caller sees the error reply, not the report that came while its message was open.
-    EXPECT_TRUE(link::isErrorReply(l.dm.lastReply()));
-    EXPECT_EQ(l.dm.image().config.firmwareVersion, 7);
-    ASSERT_TRUE(l.dm.waitNextReport(0));
-    EXPECT_EQ(l.dm.replyByte(link::pos::Code), protocol::code::ConfigPage);
-    EXPECT_EQ(l.dm.image().config.firmwareVersion, 24);
-}
-
-TEST(DataModuleWait, LateIdentityReplyIsNoNoticeButOtherCode34SubsAre)
-{
-    Link l;
-    const QString id = l.plugged(controller(QStringLiteral("q")));
-    l.transport.addFault(id, {Fault::Kind::Drop, 4});
-    l.dm.send(protocol::readClock());
-    link::Payload late{};
-    late[link::pos::Code] = protocol::code::Identity;
-    late[link::pos::Sub] = protocol::kIdentitySub;
-    l.transport.injectReport(id, late);
-    EXPECT_FALSE(l.dm.waitReply(150));
-    link::Payload notice = late;
-    notice[link::pos::Sub] = 6;
-    l.transport.injectReport(id, notice);
-    EXPECT_TRUE(l.dm.waitReply(1000));
+    l.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(protocol::readConfigPage(0));
+        // A reply and the error reply in one batch: the error reply waits for the next wait.
+        l.transport.injectReport(id, page(7));
+        l.transport.injectReport(id, sim::Firmware::errorReply());
+        ASSERT_TRUE(ctx.waitReply(1000));
+        EXPECT_EQ(l.dm.image().config.firmwareVersion, 7);
+        ASSERT_TRUE(ctx.waitNextReport(1000));
+        // The caller sees the error reply, not the report that came while its message was open.
+        EXPECT_TRUE(link::isErrorReply(ctx.lastReply()));
+        EXPECT_EQ(l.dm.image().config.firmwareVersion, 7);
+        ASSERT_TRUE(ctx.waitNextReport(0));
+        EXPECT_EQ(l.dm.replyByte(link::pos::Code), protocol::code::ConfigPage);
+        EXPECT_EQ(l.dm.image().config.firmwareVersion, 24);
+    });
 }
 
 TEST(DataModulePause, AReplyDuringAPauseIsHandledButDoesNotShortenIt)
@@ -346,9 +348,11 @@ TEST(DataModulePause, AReplyDuringAPauseIsHandledButDoesNotShortenIt)
     QTimer::singleShot(20, [&] { l.transport.injectReport(id, notice); });
     QElapsedTimer t;
     t.start();
-    l.dm.pause(200);
-    EXPECT_GE(t.elapsed(), 190);
-    EXPECT_TRUE(l.dm.replyReceived());
+    l.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.pause(200);
+        EXPECT_GE(t.elapsed(), 190);
+        EXPECT_TRUE(l.dm.replyReceived());
+    });
 }
 
 // ---- taking a device --------------------------------------------------------------------
@@ -369,12 +373,14 @@ TEST(DataModuleDevices, ASecondControllerThatCannotBeOpenedLeavesTheWorkingOne)
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors[0].contains(QStringLiteral("Device or resource busy")))
         << errors[0].toStdString();
-    // The first still answers, and its unplug is still noticed.
-    l.dm.send(protocol::readClock());
-    EXPECT_TRUE(l.dm.waitReply(1000));
-    l.transport.unplug(first);
-    EXPECT_EQ(l.connectionEvents, (QList<bool>{true, false}));
-    EXPECT_FALSE(l.dm.hasDevice());
+    l.dm.runOperation([&](link::OperationContext &ctx) {
+        // The first still answers, and its unplug is still noticed.
+        ctx.send(protocol::readClock());
+        EXPECT_TRUE(ctx.waitReply(1000));
+        l.transport.unplug(first);
+        EXPECT_EQ(l.connectionEvents, (QList<bool>{true, false}));
+        EXPECT_FALSE(l.dm.hasDevice());
+    });
 }
 
 TEST(DataModuleDevices, AControllerThatCannotBeOpenedLeavesTheLinkWithoutDevice)
@@ -434,12 +440,76 @@ TEST(DataModuleWait, AReplyOfTheSameCodeToAnotherRequestDoesNotEndTheWait)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         l.transport.addFault(id, {Fault::Kind::Drop});
-        l.dm.send(c.request);
-        l.transport.injectReport(id, c.stale);
-        EXPECT_FALSE(l.dm.waitReply(60));
-        l.transport.injectReport(id, c.answer);
-        EXPECT_TRUE(l.dm.waitReply(1000));
+        l.dm.runOperation([&](link::OperationContext &ctx) {
+            ctx.send(c.request);
+            l.transport.injectReport(id, c.stale);
+            EXPECT_FALSE(ctx.waitReply(60));
+            l.transport.injectReport(id, c.answer);
+            EXPECT_TRUE(ctx.waitReply(1000));
+        });
     }
+}
+
+TEST(DataModuleWait, ANoticeRaisesTheReplyFlagButNeitherEndsNorAnswersTheWait)
+{
+    struct NoticeCase {
+        const char *what;
+        link::Payload request;
+        link::Payload notice;
+        link::Payload answer;
+    };
+    const std::vector<NoticeCase> cases = {
+        {"code 10 during a clock read", protocol::readClock(), reply(10, 3), reply(4, 0)},
+        {"code 34 Sub 6 during a clock read", protocol::readClock(), reply(34, 6), reply(4, 0)},
+        {"code 35 during a memory read", protocol::memoryRead(0x1C00, 58), reply(35, 1),
+         reply(32, 0x00, 0x1C)},
+        {"code 34 Sub 1 during the identity read", protocol::readIdentity(), reply(34, 1),
+         reply(34, protocol::kIdentitySub)},
+    };
+    Link l;
+    const QString id = l.plugged(controller(QStringLiteral("q")));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        link::Payload notice = c.notice;
+        notice[link::kDataOffset] = 3; // would read as a ring position or a record count
+        notice[link::kDataOffset + 2] = 1;
+        link::Payload answer = c.answer;
+        answer[link::kDataOffset] = 40;
+        l.transport.addFault(id, {Fault::Kind::Drop});
+        l.dm.runOperation([&](link::OperationContext &ctx) {
+            ctx.send(c.request);
+            l.transport.injectReport(id, notice);
+            EXPECT_FALSE(ctx.waitReply(60));
+            EXPECT_TRUE(l.dm.replyReceived()); // the flag as the controller's notices set it
+            l.transport.injectReport(id, answer);
+            ASSERT_TRUE(ctx.waitReply(1000));
+            EXPECT_EQ(ctx.lastReply(), answer);
+        });
+    }
+}
+
+TEST(DataModuleWait, ANoticeEndsAWaitWithoutARequest)
+{
+    Link l;
+    const QString id = l.plugged(controller(QStringLiteral("q")));
+    l.transport.injectReport(id, reply(35, 0));
+    l.dm.runOperation([&](link::OperationContext &ctx) {
+        EXPECT_TRUE(ctx.waitReply(1000));
+        EXPECT_EQ(ctx.lastReply()[link::pos::Code], 35);
+    });
+}
+
+TEST(DataModuleOperations, AContextKeptBeyondItsOperationReachesNothing)
+{
+    Link l;
+    const QString id = l.plugged(controller(QStringLiteral("q")));
+    link::OperationContext *kept = nullptr;
+    l.dm.runOperation([&](link::OperationContext &ctx) { kept = &ctx; });
+    ASSERT_NE(kept, nullptr);
+    kept->send(protocol::readClock());
+    EXPECT_FALSE(kept->waitReply(1000));
+    EXPECT_TRUE(kept->cancelled());
+    EXPECT_EQ(l.requestsWithCode(id, 4), 0);
 }
 
 TEST(DataModuleWait, ALateHashResetDoesNotLetTheHashWaitEndBeforeItsReply)
@@ -448,16 +518,18 @@ TEST(DataModuleWait, ALateHashResetDoesNotLetTheHashWaitEndBeforeItsReply)
     const QString id = l.plugged(controller(QStringLiteral("q")));
     // "Сброс" then "HASH" at once: the reset's acknowledgement comes while the hash waits.
     l.transport.addFault(id, {Fault::Kind::Delay, 15, 2, 30});
-    l.dm.send(protocol::resetHash());
-    EXPECT_FALSE(l.dm.waitReply(0));
-    std::array<std::uint8_t, 20> digest{};
-    digest.fill(0x5A);
-    l.dm.image().hashReply.fill(0xEE);
-    l.dm.send(protocol::sendHash(digest));
-    ASSERT_TRUE(l.dm.waitReply(1000));
-    // Ended by the hash reply itself: the image holds what it carried.
-    EXPECT_EQ(l.dm.lastReply()[link::pos::Sub], protocol::hash::SendHash);
-    EXPECT_NE(l.dm.image().hashReply[0], 0xEE);
+    l.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(protocol::resetHash());
+        EXPECT_FALSE(ctx.waitReply(0));
+        std::array<std::uint8_t, 20> digest{};
+        digest.fill(0x5A);
+        l.dm.image().hashReply.fill(0xEE);
+        ctx.send(protocol::sendHash(digest));
+        ASSERT_TRUE(ctx.waitReply(1000));
+        // Ended by the hash reply itself: the image holds what it carried.
+        EXPECT_EQ(ctx.lastReply()[link::pos::Sub], protocol::hash::SendHash);
+        EXPECT_NE(l.dm.image().hashReply[0], 0xEE);
+    });
 }
 
 // ---- letting a device go ------------------------------------------------------------------
@@ -467,22 +539,24 @@ TEST(DataModuleDevices, RepliesHeldForTheNextWaitReachTheImageBeforeTheDeviceGoe
     Link l;
     const QString id = l.plugged(controller(QStringLiteral("q")));
     l.transport.addFault(id, {Fault::Kind::Drop, 4});
-    l.dm.send(protocol::readClock());
-    auto clock = [](int year) {
-        link::Payload p = reply(4, 0);
-        p[6] = static_cast<std::uint8_t>(year);
-        p[7] = 1;
-        p[8] = 1;
-        return p;
-    };
-    // Both in one batch: the wait takes the first, the second is held for the next wait.
-    l.transport.injectReport(id, clock(10));
-    l.transport.injectReport(id, clock(20));
-    ASSERT_TRUE(l.dm.waitReply(1000));
-    EXPECT_EQ(l.dm.image().clock.year, 10);
-    l.transport.unplug(id);
-    EXPECT_FALSE(l.dm.hasDevice());
-    EXPECT_EQ(l.dm.image().clock.year, 20);
+    l.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(protocol::readClock());
+        auto clock = [](int year) {
+            link::Payload p = reply(4, 0);
+            p[6] = static_cast<std::uint8_t>(year);
+            p[7] = 1;
+            p[8] = 1;
+            return p;
+        };
+        // Both in one batch: the wait takes the first, the second is held for the next wait.
+        l.transport.injectReport(id, clock(10));
+        l.transport.injectReport(id, clock(20));
+        ASSERT_TRUE(ctx.waitReply(1000));
+        EXPECT_EQ(l.dm.image().clock.year, 10);
+        l.transport.unplug(id);
+        EXPECT_FALSE(l.dm.hasDevice());
+        EXPECT_EQ(l.dm.image().clock.year, 20);
+    });
 }
 
 // ---- unplugging during an operation ---------------------------------------------------------
@@ -538,7 +612,7 @@ TEST(DataModulePause, NeverReturnsBeforeItsTime)
     for (const int ms : {1000, 1000, 200, 200, 200, 200, 200}) {
         QElapsedTimer t;
         t.start();
-        l.dm.pause(ms);
+        l.dm.runOperation([&](link::OperationContext &ctx) { ctx.pause(ms); });
         EXPECT_GE(t.elapsed(), ms);
     }
 }

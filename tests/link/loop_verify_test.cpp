@@ -3,6 +3,7 @@
 #include "link/loop_verify.h"
 #include "link/protocol.h"
 #include "link/stored_loop.h"
+#include "support/in_operation.h"
 
 #include <gtest/gtest.h>
 
@@ -104,8 +105,8 @@ TEST_F(LinkTest, VerifyLoopReadsTheStoredRecordOfLoopN)
     store(1, someLoop());
     store(26, someLoop());
     transport.respond = memory;
-    EXPECT_TRUE(verifyLoop(link, 1));
-    EXPECT_TRUE(verifyLoop(link, 26));
+    EXPECT_TRUE(vardex::test::asOperation(link, verifyLoop, 1));
+    EXPECT_TRUE(vardex::test::asOperation(link, verifyLoop, 26));
     ASSERT_EQ(transport.requests.size(), 2u);
     EXPECT_EQ(transport.requests[0][pos::Code], 32);
     EXPECT_EQ(address(transport.requests[0]), 4096);
@@ -120,7 +121,7 @@ TEST_F(LinkTest, VerifyLoopFailsOnHostControlAlone)
     stored.hostControl = 1;
     store(3, stored);
     transport.respond = memory;
-    EXPECT_FALSE(verifyLoop(link, 3));
+    EXPECT_FALSE(vardex::test::asOperation(link, verifyLoop, 3));
 }
 
 TEST_F(LinkTest, VerifyLoopWithoutReplyFailsInsteadOfComparingTheRequest)
@@ -129,7 +130,7 @@ TEST_F(LinkTest, VerifyLoopWithoutReplyFailsInsteadOfComparingTheRequest)
     // 0, 56 and zeros. Decoded as a stored record that is contact mask 56 and nothing
     // else, so this loop would "verify" against its own request.
     link.image().loop(1).contactUse = 56;
-    EXPECT_FALSE(verifyLoop(link, 1));
+    EXPECT_FALSE(vardex::test::asOperation(link, verifyLoop, 1));
     EXPECT_EQ(transport.requests.size(), 1u);
 }
 
@@ -139,14 +140,14 @@ TEST_F(LinkTest, VerifyLoopFailsOnTheControllerErrorReply)
         Payload p{0xFF, 'E', 'R', 'R'};
         return std::optional<Payload>(p);
     };
-    EXPECT_FALSE(verifyLoop(link, 1));
+    EXPECT_FALSE(vardex::test::asOperation(link, verifyLoop, 1));
 }
 
 TEST_F(LinkTest, VerifyLoopRefusesLoopNumbersOutOfRange)
 {
     transport.respond = memory;
-    EXPECT_FALSE(verifyLoop(link, 0));
-    EXPECT_FALSE(verifyLoop(link, 27));
+    EXPECT_FALSE(vardex::test::asOperation(link, verifyLoop, 0));
+    EXPECT_FALSE(vardex::test::asOperation(link, verifyLoop, 27));
     EXPECT_TRUE(transport.requests.empty());
 }
 
@@ -162,14 +163,16 @@ TEST_F(LinkTest, ReadConfigurationAwaitsThreePagesAndLeavesTheFourthToTheCaller)
         return reply;
     };
     QStringList messages;
-    EXPECT_TRUE(readConfiguration(link, [&](const QString &m) { messages << m; }));
+    EXPECT_TRUE(vardex::test::asOperation(link, readConfiguration,
+                                          [&](const QString &m) { messages << m; }));
     ASSERT_EQ(transport.requests.size(), 4u);
     for (int page = 0; page < 4; ++page) {
         EXPECT_EQ(transport.requests[page][pos::Code], 1);
         EXPECT_EQ(transport.requests[page][pos::Sub], page);
     }
     EXPECT_EQ(link.image().config.firmwareVersion, 24);
-    EXPECT_TRUE(link.waitReply(200));
+    EXPECT_TRUE(
+        vardex::test::inOperation(link, [](OperationContext &ctx) { return ctx.waitReply(200); }));
     EXPECT_EQ(link.image().config.analogAlarmLow[0], 0x1234);
     EXPECT_TRUE(messages.isEmpty());
 }
@@ -182,7 +185,8 @@ TEST_F(LinkTest, ReadConfigurationStopsAtTheFirstMissingPage)
         return request;
     };
     QStringList messages;
-    EXPECT_FALSE(readConfiguration(link, [&](const QString &m) { messages << m; }));
+    EXPECT_FALSE(vardex::test::asOperation(link, readConfiguration,
+                                           [&](const QString &m) { messages << m; }));
     EXPECT_EQ(messages, QStringList{QStringLiteral("Нет ответа контроллера")});
     EXPECT_EQ(transport.requests.size(), 2u);
 }

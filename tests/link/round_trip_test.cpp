@@ -34,10 +34,26 @@ struct RoundTrip {
         test::waitUntil([&] { return dm.isConnected(); }, 2000);
     }
 
+    // One request and its wait, as one operation.
     bool exchange(const link::Payload &request, int timeoutMs = 1000)
     {
-        dm.send(request);
-        return dm.waitReply(timeoutMs);
+        bool answered = false;
+        dm.runOperation([&](link::OperationContext &ctx) {
+            ctx.send(request);
+            answered = ctx.waitReply(timeoutMs);
+        });
+        return answered;
+    }
+
+    // The configuration read: pages 0..2, then the page-3 request and its wait.
+    bool readConfiguration(QStringList &messages)
+    {
+        bool read = false;
+        dm.runOperation([&](link::OperationContext &ctx) {
+            read = link::readConfiguration(ctx, [&](const QString &m) { messages << m; }) &&
+                   ctx.waitReply(1000);
+        });
+        return read;
     }
 };
 
@@ -47,8 +63,8 @@ TEST(RoundTrip, ClockWrittenThenRead)
 {
     RoundTrip r;
     ASSERT_TRUE(r.dm.isConnected());
-    r.dm.send(protocol::writeClock(2026, 3, 5, 14, 7, 9));
-    EXPECT_FALSE(r.dm.waitReply(50)); // no reply is awaited for a clock write
+    // No reply is awaited for a clock write.
+    EXPECT_FALSE(r.exchange(protocol::writeClock(2026, 3, 5, 14, 7, 9), 50));
     ASSERT_TRUE(r.exchange(protocol::readClock()));
     const link::DeviceClock &c = r.dm.image().clock;
     EXPECT_EQ(c.year, 26);
@@ -66,7 +82,8 @@ TEST(RoundTrip, OutputTaskShowsInTheNextState)
     task.relaysTask = 0x05;
     task.switchesTask = 0x12;
     task.fanTask = {100, 50, 0, 0};
-    r.dm.send(protocol::writeOutputTask(task));
+    r.dm.runOperation(
+        [&](link::OperationContext &ctx) { ctx.send(protocol::writeOutputTask(task)); });
     test::spin(20);
     ASSERT_TRUE(r.exchange(protocol::readState(0)));
     ASSERT_TRUE(r.exchange(protocol::readState(1)));
@@ -80,8 +97,7 @@ TEST(RoundTrip, ConfigurationWrittenPageByPageReadsBackWithoutVersionBytes)
 {
     RoundTrip r;
     QStringList messages;
-    ASSERT_TRUE(link::readConfiguration(r.dm, [&](const QString &m) { messages << m; }));
-    ASSERT_TRUE(r.dm.waitReply(1000));
+    ASSERT_TRUE(r.readConfiguration(messages));
     link::MonitorConfig edited = r.dm.image().config;
     const std::uint8_t firmware = edited.firmwareVersion;
     edited.firmwareVersion = 99; // never sent: the controller keeps its own
@@ -94,8 +110,7 @@ TEST(RoundTrip, ConfigurationWrittenPageByPageReadsBackWithoutVersionBytes)
         ASSERT_TRUE(r.exchange(*protocol::writeConfigPage(page, edited).payload)) << page;
 
     r.dm.image().config = {};
-    ASSERT_TRUE(link::readConfiguration(r.dm, [&](const QString &m) { messages << m; }));
-    ASSERT_TRUE(r.dm.waitReply(1000));
+    ASSERT_TRUE(r.readConfiguration(messages));
     const link::MonitorConfig &back = r.dm.image().config;
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_EQ(back.firmwareVersion, firmware);
@@ -153,8 +168,12 @@ TEST(RoundTrip, MemoryWriteThenReadWithTheAddressClamp)
 TEST(RoundTrip, LogRecordArrivesInTwoHalvesIntoTheBuffer)
 {
     RoundTrip r(sim::controllerWithLog(20));
-    ASSERT_TRUE(r.exchange(protocol::readLogRecord(1), 1000));
-    ASSERT_TRUE(r.dm.waitNextReport(1000));
+    bool halves = false;
+    r.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(protocol::readLogRecord(1));
+        halves = ctx.waitReply(1000) && ctx.waitNextReport(1000);
+    });
+    ASSERT_TRUE(halves);
     const auto &buffer = r.dm.image().logRecordBuffer;
     EXPECT_TRUE(std::any_of(buffer.begin(), buffer.begin() + 50, [](auto b) { return b != 0; }));
     EXPECT_TRUE(std::any_of(buffer.begin() + 50, buffer.begin() + 74, [](auto b) { return b; }));
@@ -214,9 +233,9 @@ TEST(RoundTrip, LoopWriteUnpluggedDuringItsCheckReportsTheDisconnect)
     r.transport.addFault(r.id, {sim::Fault::Kind::Unplug, protocol::code::MemoryRead});
     bool ran = false;
     loops::WriteOutcome outcome = loops::WriteOutcome::Written;
-    r.dm.run([&] {
+    r.dm.runOperation([&](link::OperationContext &ctx) {
         ran = true;
-        outcome = loops::writeLoop(r.dm, 5);
+        outcome = loops::writeLoop(ctx, 5);
     });
     ASSERT_TRUE(ran);
     EXPECT_EQ(outcome, loops::WriteOutcome::Disconnected);
@@ -227,7 +246,8 @@ TEST(RoundTrip, ReadAllLoopsUnpluggedSaysSoInsteadOfRunningOutItsWaits)
     RoundTrip r;
     r.transport.addFault(r.id, {sim::Fault::Kind::Unplug, protocol::code::Loop, 3});
     link::OpStatus status = link::OpStatus::Done;
-    r.dm.run([&] { status = loops::readAllLoops(r.dm).status; });
+    r.dm.runOperation(
+        [&](link::OperationContext &ctx) { status = loops::readAllLoops(ctx).status; });
     EXPECT_EQ(status, link::OpStatus::Disconnected);
     int loopReads = 0;
     for (const auto &rq : r.transport.receivedRequests(r.id))

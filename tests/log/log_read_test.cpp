@@ -171,7 +171,7 @@ TEST(LogFullRead, StopEndsAfterTheRecordInHandAndKeepsWhatWasRead)
     bool pollRan = true;
     observer.recordStored = [&](int n, const LogRecord &) {
         if (n == 3)
-            pollRan = rig.dm.runIfIdle([] {});
+            pollRan = rig.dm.runIfIdle([](link::OperationContext &) {});
         if (n == 7)
             rig.dm.cancel();
     };

@@ -86,12 +86,14 @@ TEST(SimLink, RoundTripStoresTheReplyInTheReportBuffer)
     Rig rig;
     ASSERT_TRUE(rig.connected);
     EXPECT_TRUE(rig.dm.isConnected());
-    rig.dm.send(request(4));
-    ASSERT_TRUE(rig.dm.waitReply(1000));
-    EXPECT_EQ(rig.dm.replyByte(0), 4);
-    EXPECT_EQ(rig.dm.replyByte(5), 6); // six clock bytes
-    ASSERT_EQ(rig.transport.receivedRequests(rig.id).size(), 1u);
-    EXPECT_EQ(rig.transport.receivedRequests(rig.id)[0][0], 4);
+    rig.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(request(4));
+        ASSERT_TRUE(ctx.waitReply(1000));
+        EXPECT_EQ(rig.dm.replyByte(0), 4);
+        EXPECT_EQ(rig.dm.replyByte(5), 6); // six clock bytes
+        ASSERT_EQ(rig.transport.receivedRequests(rig.id).size(), 1u);
+        EXPECT_EQ(rig.transport.receivedRequests(rig.id)[0][0], 4);
+    });
 }
 
 TEST(SimLink, DeviceWithoutFeatureReportIsCurrentButNotConnected)
@@ -99,8 +101,10 @@ TEST(SimLink, DeviceWithoutFeatureReportIsCurrentButNotConnected)
     Rig rig(1, 0);
     ASSERT_TRUE(rig.connected);
     EXPECT_FALSE(rig.dm.isConnected());
-    rig.dm.send(request(4));
-    EXPECT_TRUE(rig.dm.waitReply(1000));
+    rig.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(request(4));
+        EXPECT_TRUE(ctx.waitReply(1000));
+    });
 }
 
 TEST(SimLink, LatencyHoldsTheReplyBack)
@@ -109,10 +113,12 @@ TEST(SimLink, LatencyHoldsTheReplyBack)
     ASSERT_TRUE(rig.connected);
     QElapsedTimer timer;
     timer.start();
-    rig.dm.send(request(4));
-    EXPECT_FALSE(rig.dm.waitReply(10));
-    EXPECT_TRUE(rig.dm.waitReply(1000));
-    EXPECT_GE(timer.elapsed(), 35);
+    rig.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(request(4));
+        EXPECT_FALSE(ctx.waitReply(10));
+        EXPECT_TRUE(ctx.waitReply(1000));
+        EXPECT_GE(timer.elapsed(), 35);
+    });
 }
 
 TEST(SimLink, LogRecordArrivesAsTwoReportsInOrder)
@@ -127,10 +133,12 @@ TEST(SimLink, LogRecordArrivesAsTwoReportsInOrder)
     rig.transport.withFirmware(rig.id, [](sim::Firmware &fw) { fw.logSnapshot(); });
     Payload rq = request(11);
     rq[link::pos::Arg1] = 1;
-    rig.dm.send(rq);
-    ASSERT_TRUE(test::waitUntil([&] { return seen.size() == 2; }, 1000));
-    EXPECT_EQ(seen[0][1], 0);
-    EXPECT_EQ(seen[1][1], 1);
+    rig.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(rq);
+        ASSERT_TRUE(test::waitUntil([&] { return seen.size() == 2; }, 1000));
+        EXPECT_EQ(seen[0][1], 0);
+        EXPECT_EQ(seen[1][1], 1);
+    });
 }
 
 TEST(SimFaults, DroppedReplyTimesOut)
@@ -138,11 +146,13 @@ TEST(SimFaults, DroppedReplyTimesOut)
     Rig rig;
     ASSERT_TRUE(rig.connected);
     rig.transport.addFault(rig.id, {Fault::Kind::Drop, 4});
-    rig.dm.send(request(4));
-    EXPECT_FALSE(rig.dm.waitReply(60));
-    // Spent: the next one is answered.
-    rig.dm.send(request(4));
-    EXPECT_TRUE(rig.dm.waitReply(1000));
+    rig.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(request(4));
+        EXPECT_FALSE(ctx.waitReply(60));
+        // Spent: the next one is answered.
+        ctx.send(request(4));
+        EXPECT_TRUE(ctx.waitReply(1000));
+    });
 }
 
 TEST(SimFaults, FaultMatchesOnlyItsCodeAndSub)
@@ -150,10 +160,12 @@ TEST(SimFaults, FaultMatchesOnlyItsCodeAndSub)
     Rig rig;
     ASSERT_TRUE(rig.connected);
     rig.transport.addFault(rig.id, {Fault::Kind::Drop, 2, 1});
-    rig.dm.send(request(2, 0));
-    EXPECT_TRUE(rig.dm.waitReply(1000));
-    rig.dm.send(request(2, 1));
-    EXPECT_FALSE(rig.dm.waitReply(60));
+    rig.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(request(2, 0));
+        EXPECT_TRUE(ctx.waitReply(1000));
+        ctx.send(request(2, 1));
+        EXPECT_FALSE(ctx.waitReply(60));
+    });
 }
 
 TEST(SimFaults, ErrorReplyIsSignalledAndEndsTheWait)
@@ -163,11 +175,13 @@ TEST(SimFaults, ErrorReplyIsSignalledAndEndsTheWait)
     int errors = 0;
     QObject::connect(&rig.dm, &link::DataModule::controllerErrorReply, [&] { ++errors; });
     rig.transport.addFault(rig.id, {Fault::Kind::ErrorReply});
-    rig.dm.send(request(1, 0));
-    EXPECT_TRUE(rig.dm.waitReply(1000));
-    EXPECT_EQ(errors, 1);
-    EXPECT_EQ(rig.dm.replyByte(0), 0xFF);
-    EXPECT_EQ(rig.dm.replyByte(1), 'E');
+    rig.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(request(1, 0));
+        EXPECT_TRUE(ctx.waitReply(1000));
+        EXPECT_EQ(errors, 1);
+        EXPECT_EQ(rig.dm.replyByte(0), 0xFF);
+        EXPECT_EQ(rig.dm.replyByte(1), 'E');
+    });
 }
 
 TEST(SimFaults, DelayedReplyDoesNotEndTheNextWait)
@@ -179,15 +193,17 @@ TEST(SimFaults, DelayedReplyDoesNotEndTheNextWait)
         traffic.emplace_back(e.direction == link::TraceEntry::Direction::Sent, e.payload[0]);
     });
     rig.transport.addFault(rig.id, {Fault::Kind::Delay, 4, -1, 40});
-    rig.dm.send(request(4));
-    EXPECT_FALSE(rig.dm.waitReply(10));
-    // Let the late reply reach the transport's queue without handling it.
-    std::this_thread::sleep_for(std::chrono::milliseconds(80));
-    rig.transport.addFault(rig.id, {Fault::Kind::Drop, 2});
-    rig.dm.send(request(2));
-    EXPECT_FALSE(rig.dm.waitReply(60));
-    // The late clock reply was handled before the next request went out.
-    EXPECT_EQ(traffic, (std::vector<std::pair<bool, int>>{{true, 4}, {false, 4}, {true, 2}}));
+    rig.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(request(4));
+        EXPECT_FALSE(ctx.waitReply(10));
+        // Let the late reply reach the transport's queue without handling it.
+        std::this_thread::sleep_for(std::chrono::milliseconds(80));
+        rig.transport.addFault(rig.id, {Fault::Kind::Drop, 2});
+        ctx.send(request(2));
+        EXPECT_FALSE(ctx.waitReply(60));
+        // The late clock reply was handled before the next request went out.
+        EXPECT_EQ(traffic, (std::vector<std::pair<bool, int>>{{true, 4}, {false, 4}, {true, 2}}));
+    });
 }
 
 TEST(SimFaults, DuplicateReplyComesTwice)
@@ -200,9 +216,11 @@ TEST(SimFaults, DuplicateReplyComesTwice)
             ++clockReplies;
     });
     rig.transport.addFault(rig.id, {Fault::Kind::Duplicate, 4});
-    rig.dm.send(request(4));
-    EXPECT_TRUE(rig.dm.waitReply(1000));
-    EXPECT_TRUE(test::waitUntil([&] { return clockReplies == 2; }, 1000));
+    rig.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(request(4));
+        EXPECT_TRUE(ctx.waitReply(1000));
+        EXPECT_TRUE(test::waitUntil([&] { return clockReplies == 2; }, 1000));
+    });
 }
 
 TEST(SimFaults, LateReplyComesAfterTheNextRequest)
@@ -215,11 +233,13 @@ TEST(SimFaults, LateReplyComesAfterTheNextRequest)
             codes.push_back(e.payload[0]);
     });
     rig.transport.addFault(rig.id, {Fault::Kind::Late, 4});
-    rig.dm.send(request(4));
-    EXPECT_FALSE(rig.dm.waitReply(50));
-    rig.dm.send(request(2, 1));
-    ASSERT_TRUE(test::waitUntil([&] { return codes.size() == 2; }, 1000));
-    EXPECT_EQ(codes, (std::vector<int>{4, 2}));
+    rig.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(request(4));
+        EXPECT_FALSE(ctx.waitReply(50));
+        ctx.send(request(2, 1));
+        ASSERT_TRUE(test::waitUntil([&] { return codes.size() == 2; }, 1000));
+        EXPECT_EQ(codes, (std::vector<int>{4, 2}));
+    });
 }
 
 TEST(SimFaults, UnplugMidExchangeDisconnectsAndTheWaitTimesOut)
@@ -230,11 +250,13 @@ TEST(SimFaults, UnplugMidExchangeDisconnectsAndTheWaitTimesOut)
     QObject::connect(&rig.dm, &link::DataModule::connectionChanged,
                      [&](bool connected) { connection.push_back(connected); });
     rig.transport.addFault(rig.id, {Fault::Kind::Unplug, 1});
-    rig.dm.send(request(1, 0));
-    EXPECT_FALSE(rig.dm.waitReply(100));
-    EXPECT_EQ(connection, std::vector<bool>{false});
-    EXPECT_FALSE(rig.dm.hasDevice());
-    EXPECT_FALSE(rig.transport.isPlugged(rig.id));
+    rig.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(request(1, 0));
+        EXPECT_FALSE(ctx.waitReply(100));
+        EXPECT_EQ(connection, std::vector<bool>{false});
+        EXPECT_FALSE(rig.dm.hasDevice());
+        EXPECT_FALSE(rig.transport.isPlugged(rig.id));
+    });
 }
 
 TEST(SimFaults, UnpluggedDeviceAnswersNothingBeforeTheRemovalReachesTheLink)
@@ -242,21 +264,24 @@ TEST(SimFaults, UnpluggedDeviceAnswersNothingBeforeTheRemovalReachesTheLink)
     Rig rig;
     ASSERT_TRUE(rig.connected);
     rig.transport.addFault(rig.id, {Fault::Kind::Unplug, 4});
-    rig.dm.send(request(4, 0));
-    // The GUI thread is busy: the removal notice is not handled yet.
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
-    std::array<std::uint8_t, link::kOutputReportSize> task{};
-    task[1] = 3; // output task
-    task[7] = 1; // TTL output 1
-    QString text;
-    quint32 code = 0;
-    EXPECT_FALSE(rig.transport.write(rig.id, task, &text, &code));
-    EXPECT_EQ(code, quint32(ENODEV));
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
-    std::uint8_t ttl = 0xFF;
-    rig.transport.withFirmware(rig.id, [&](sim::Firmware &f) { ttl = f.outputTask().ttlOutputs; });
-    EXPECT_EQ(ttl, 0);
-    EXPECT_EQ(rig.transport.receivedRequests(rig.id).size(), 1u);
+    rig.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(request(4, 0));
+        // The GUI thread is busy: the removal notice is not handled yet.
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        std::array<std::uint8_t, link::kOutputReportSize> task{};
+        task[1] = 3; // output task
+        task[7] = 1; // TTL output 1
+        QString text;
+        quint32 code = 0;
+        EXPECT_FALSE(rig.transport.write(rig.id, task, &text, &code));
+        EXPECT_EQ(code, quint32(ENODEV));
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        std::uint8_t ttl = 0xFF;
+        rig.transport.withFirmware(rig.id,
+                                   [&](sim::Firmware &f) { ttl = f.outputTask().ttlOutputs; });
+        EXPECT_EQ(ttl, 0);
+        EXPECT_EQ(rig.transport.receivedRequests(rig.id).size(), 1u);
+    });
 }
 
 TEST(SimFaults, WriteToUnpluggedDeviceFailsWithNoDevice)
@@ -280,8 +305,10 @@ TEST(SimLink, ReplugAfterUnplugServesAgain)
     EXPECT_FALSE(rig.dm.hasDevice());
     rig.transport.plug(rig.id);
     ASSERT_TRUE(rig.dm.hasDevice());
-    rig.dm.send(request(4));
-    EXPECT_TRUE(rig.dm.waitReply(1000));
+    rig.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(request(4));
+        EXPECT_TRUE(ctx.waitReply(1000));
+    });
 }
 
 TEST(SimLink, SecondControllerAnswersFromItsOwnFirmware)
@@ -294,10 +321,12 @@ TEST(SimLink, SecondControllerAnswersFromItsOwnFirmware)
     const QString second = rig.transport.addDevice(std::move(older));
     rig.transport.plug(second);
     ASSERT_EQ(rig.dm.currentDevice().id, second);
-    rig.dm.send(request(1, 0));
-    ASSERT_TRUE(rig.dm.waitReply(1000));
-    EXPECT_EQ(rig.dm.replyByte(6), 23);
-    EXPECT_TRUE(rig.transport.receivedRequests(rig.id).empty());
+    rig.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(request(1, 0));
+        ASSERT_TRUE(ctx.waitReply(1000));
+        EXPECT_EQ(rig.dm.replyByte(6), 23);
+        EXPECT_TRUE(rig.transport.receivedRequests(rig.id).empty());
+    });
 }
 
 TEST(SimLink, PlugFromAnotherThreadArrivesOnTheOwningThread)
@@ -319,6 +348,8 @@ TEST(SimLink, InjectedReportReachesTheHandlerWithoutARequest)
     Rig rig;
     ASSERT_TRUE(rig.connected);
     rig.transport.injectReport(rig.id, request(10, 2));
-    EXPECT_TRUE(rig.dm.waitNextReport(500));
-    EXPECT_EQ(rig.dm.replyByte(0), 10);
+    rig.dm.runOperation([&](link::OperationContext &ctx) {
+        EXPECT_TRUE(ctx.waitNextReport(500));
+        EXPECT_EQ(rig.dm.replyByte(0), 10);
+    });
 }

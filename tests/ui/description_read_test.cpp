@@ -273,7 +273,7 @@ TEST(DescriptionRead, UnplugDuringTheLoopsLeavesTheWindowDisconnected)
 TEST(DescriptionRead, ClickQueuedBehindAnUnplugEndsWithoutAsking)
 {
     DescriptionRig rig;
-    rig.dm.run([&] {
+    rig.dm.runOperation([&](link::OperationContext &) {
         rig.button("QueryDeviceBtn")->click(); // queued
         rig.transport.unplug(rig.id);
         test::waitUntil([&] { return !rig.dm.isConnected(); });
@@ -286,11 +286,11 @@ TEST(DescriptionRead, ClickQueuedBehindAnUnplugEndsWithoutAsking)
 TEST(DescriptionRead, ClickDuringARunningOperationWaitsItsTurn)
 {
     DescriptionRig rig;
-    rig.dm.run([&] {
+    rig.dm.runOperation([&](link::OperationContext &ctx) {
         rig.button("QueryDeviceBtn")->click(); // queued, not interleaved
         EXPECT_EQ(rig.requestCount(1), 0);
-        rig.dm.send(link::protocol::readClock());
-        EXPECT_TRUE(rig.dm.waitReply(1000));
+        ctx.send(link::protocol::readClock());
+        EXPECT_TRUE(ctx.waitReply(1000));
     });
     EXPECT_TRUE(rig.caption().contains(QStringLiteral("S/N=")));
     // The clock request went out before the first configuration page.

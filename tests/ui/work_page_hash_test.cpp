@@ -109,9 +109,9 @@ TEST(WorkHash, ButtonsQueueBehindARunningOperation)
     ASSERT_TRUE(rig.connected);
     rig.enableButtons();
     bool openKeyAskedDuringPause = false;
-    rig.dm.run([&] {
+    rig.dm.runOperation([&](link::OperationContext &ctx) {
         QTimer::singleShot(50, [&] { rig.button("GetOpenKeyBtn")->click(); });
-        rig.dm.pause(300);
+        ctx.pause(300);
         openKeyAskedDuringPause = rig.requestCount(15, 3) > 0;
     });
     EXPECT_FALSE(openKeyAskedDuringPause);

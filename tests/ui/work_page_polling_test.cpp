@@ -157,7 +157,7 @@ TEST(WorkPolling, TickWhileLinkBusyIsSkipped)
     CycleLog log(rig);
     rig.page->askStateButton()->click();
     // Another operation holds the link across two ticks.
-    rig.dm.run([&] { rig.dm.pause(2300); });
+    rig.dm.runOperation([&](link::OperationContext &ctx) { ctx.pause(2300); });
     EXPECT_EQ(rig.requestCount(4), 0);
     EXPECT_TRUE(log.ends.empty());
     ASSERT_TRUE(test::waitUntil([&] { return !log.ends.empty(); }, 2000));

@@ -79,8 +79,8 @@ void LoopPage::showUprLoop(int n, const QString &nodeText)
 
     for (QGroupBox *g : m_groups)
         g->setEnabled(e);
-    m_writeBtn->setEnabled(e);
-    m_readBtn->setEnabled(e);
+    m_writeBtn->setEnabled(e && !m_linkLost);
+    m_readBtn->setEnabled(e && !m_linkLost);
     m_extBtn->setEnabled(extendedAllowed(n));
     m_extBox->setEnabled(m_extBtn->isEnabled());
 
@@ -308,10 +308,20 @@ void LoopPage::onDescriptionRead(const work::DescriptionResult &result)
         }
     }
     if (result.described) {
+        m_linkLost = false;
         if (m_currentLoop != 0)
             showUprLoop(m_currentLoop, QString());
         enableLoopInputs();
     }
+}
+
+void LoopPage::onConnectionChanged(bool connected)
+{
+    if (connected)
+        return;
+    m_linkLost = true;
+    m_writeBtn->setEnabled(false);
+    m_readBtn->setEnabled(false);
 }
 
 void LoopPage::onChannelNames(const ChannelNames &names)

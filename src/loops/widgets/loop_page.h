@@ -37,6 +37,9 @@ public:
     // button resets); read loops replace the one on show, so it is drawn again.
     void onDescriptionRead(const work::DescriptionResult &result) override;
     void onChannelNames(const ChannelNames &names) override;
+    // A removal or a replacing controller: the image holds loops of a controller that
+    // is no longer there, so read and write wait for the next description.
+    void onConnectionChanged(bool connected) override;
 
 public slots:
     // Shows loop n; only displays, the record is not written. The frame sets the
@@ -83,6 +86,8 @@ private:
 
     ui::PageContext &m_ctx;
     int m_currentLoop = 0;
+    // The controller went away or was replaced since the last description.
+    bool m_linkLost = false;
 
     std::array<InputRow, 8> m_contacts{};
     std::array<InputRow, 8> m_ttl{};

@@ -5,6 +5,7 @@
 #include "service/timed_hash_test.h"
 #include "service/widgets/bench_resources.h"
 #include "work/hash_hints.h"
+#include "work/work_transfer.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -62,8 +63,7 @@ GraphHash::GraphHash(ui::PageContext context, QWidget *parent)
     reset->setIconSize(QSize(20, 20));
     reset->setStatusTip(tr("Сброс  HASH команды"));
     connect(reset, &QToolButton::clicked, this, [this] {
-        m_ctx.dm.runOperation(
-            [](link::OperationContext &ctx) { ctx.send(link::protocol::resetHash()); });
+        m_ctx.dm.runOperation([](link::OperationContext &ctx) { work::resetHash(ctx); });
     });
     buttons->addSpacing(12);
     buttons->addWidget(reset);

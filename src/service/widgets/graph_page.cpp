@@ -77,8 +77,8 @@ GraphPage::~GraphPage() = default;
 
 void GraphPage::tick()
 {
-    m_ctx.dm.runIfIdle([this] {
-        const auto reading = readSupplyPoint(m_ctx.dm);
+    m_ctx.dm.runIfIdle([this](link::OperationContext &ctx) {
+        const auto reading = readSupplyPoint(ctx);
         if (!reading)
             return;
         if (m_showState)

@@ -98,7 +98,9 @@ void PwmSwitchPage::tick()
     std::array<bool, kSweepBoxes> checked{};
     for (std::size_t i = 0; i < checked.size(); ++i)
         checked[i] = m_boxes[i]->isChecked();
-    m_ctx.dm.runIfIdle([this, checked] { runSweepTick(m_ctx.dm, m_sweep, checked, m_loopsKnown); });
+    m_ctx.dm.runIfIdle([this, checked](link::OperationContext &ctx) {
+        runSweepTick(ctx, m_sweep, checked, m_loopsKnown);
+    });
 }
 
 void PwmSwitchPage::rampSecondsChanged(int seconds)

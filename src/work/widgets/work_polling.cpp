@@ -42,27 +42,22 @@ void WorkPolling::onAskClicked()
 
 void WorkPolling::onTick()
 {
-    m_dm.runIfIdle([this] { cycle(); });
-}
-
-bool WorkPolling::runSequence(std::span<const work::Exchange> exchanges)
-{
-    return work::readState(m_dm, exchanges);
+    m_dm.runIfIdle([this](link::OperationContext &ctx) { cycle(ctx); });
 }
 
 void WorkPolling::readOnce()
 {
-    m_dm.run([this] {
-        if (runSequence(work::kSingleRead))
+    m_dm.runOperation([this](link::OperationContext &ctx) {
+        if (work::readState(ctx, work::kSingleRead))
             m_show();
     });
 }
 
-void WorkPolling::cycle()
+void WorkPolling::cycle(link::OperationContext &ctx)
 {
     QElapsedTimer elapsed;
     elapsed.start();
-    const bool answered = runSequence(work::kPollCycle);
+    const bool answered = work::readState(ctx, work::kPollCycle);
     // The page is written before the cycle time is taken: the shown time and the
     // restart decision cover the whole cycle, display included.
     if (answered)

@@ -12,7 +12,8 @@ class QTimer;
 
 namespace vardex::link {
 class DataModule;
-}
+class OperationContext;
+} // namespace vardex::link
 
 namespace vardex::ui {
 
@@ -36,8 +37,7 @@ private:
     void onAskClicked();
     void onTick();
     void readOnce();
-    void cycle();
-    bool runSequence(std::span<const work::Exchange> exchanges);
+    void cycle(link::OperationContext &ctx);
 
     link::DataModule &m_dm;
     QTimer &m_timer;

@@ -217,7 +217,7 @@ TEST(LoopFilePage, TransfersQueueBehindARunningOperation)
     LoopsRig rig;
     ASSERT_TRUE(rig.connected);
     loops::LoopFilePage page(rig.ctx);
-    rig.dm.run([&] {
+    rig.dm.runOperation([&](link::OperationContext &) {
         press(page, "ReadUprLoopConfigBtn");
         press(page, "WriteUprLoopConfigBtn");
         EXPECT_TRUE(rig.transport.receivedRequests(rig.id).empty());

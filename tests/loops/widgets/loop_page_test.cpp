@@ -273,7 +273,7 @@ TEST(LoopPage, QueuedWriteKeepsTheLoopOfThePress)
     loops::LoopPage page(rig.ctx);
     page.showUprLoop(5, {});
     // The press comes while a poll holds the link; the user then selects loop 6.
-    rig.dm.run([&] {
+    rig.dm.runOperation([&](link::OperationContext &) {
         button(page, "WriteCurentUprLoopConfigBtn")->click();
         button(page, "ReadCurentUprLoopConfigBtn")->click();
         page.showUprLoop(6, {});
