@@ -148,14 +148,16 @@ void BM_StateExchange(benchmark::State &state)
     std::vector<double> micros;
     micros.reserve(static_cast<std::size_t>(state.max_iterations));
     int missed = 0;
-    for (auto _ : state) {
-        QElapsedTimer t;
-        t.start();
-        rig.dm.send(request);
-        if (!rig.dm.waitReply(1000))
-            ++missed;
-        micros.push_back(static_cast<double>(t.nsecsElapsed()) / 1000.0);
-    }
+    rig.dm.runOperation([&](link::OperationContext &ctx) {
+        for (auto _ : state) {
+            QElapsedTimer t;
+            t.start();
+            ctx.send(request);
+            if (!ctx.waitReply(1000))
+                ++missed;
+            micros.push_back(static_cast<double>(t.nsecsElapsed()) / 1000.0);
+        }
+    });
     const double median = percentile(micros, 0.5);
     const double p99 = percentile(micros, 0.99);
     state.counters["median_us"] = median;
@@ -200,8 +202,11 @@ void BM_SilentWaitCpu(benchmark::State &state)
         const double before = processCpuSeconds();
         QElapsedTimer t;
         t.start();
-        rig.dm.send(request);
-        const bool got = rig.dm.waitReply(5000);
+        bool got = false;
+        rig.dm.runOperation([&](link::OperationContext &ctx) {
+            ctx.send(request);
+            got = ctx.waitReply(5000);
+        });
         wall = static_cast<double>(t.elapsed()) / 1000.0;
         cpu = processCpuSeconds() - before;
         if (got)
