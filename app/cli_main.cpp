@@ -2,6 +2,7 @@
 // window (Qt Core only: no display needed).
 #include "cli/runner.h"
 #include "platform/hidapi_transport.h"
+#include "platform/icmp_echo.h"
 #include "platform/system_probe.h"
 #include "platform/xlsx_writer.h"
 #include "sim/demo_controller.h"
@@ -55,6 +56,7 @@ int main(int argc, char **argv)
     env.stderrIsTerminal = isatty(STDERR_FILENO) == 1;
     env.interrupted = &g_interrupted;
     env.writeXlsx = platform::writeXlsx;
+    env.makeEcho = [] { return std::make_unique<platform::IcmpEcho>(); };
     env.accessAdvice = [](const QString &) {
         const auto d = link::doctor::diagnose(link::doctor::probeSystem());
         return d.remedy.isEmpty() ? QString() : d.remedy + QLatin1Char('\n');
