@@ -10,9 +10,9 @@
 //   export_bench [python3]      (default: /usr/bin/python3)
 #include "export/csv.h"
 #include "export/log_table.h"
+#include "export/xlsx_file.h"
 #include "export/xlsx_workbook.h"
 #include "log/record_store.h"
-#include "export/xlsx_file.h"
 #include "sim/scenarios.h"
 #include "summary.h"
 

@@ -75,8 +75,8 @@ TEST(ChartAxes, EachKindOfQuantityHasItsOwnAxisAndRange)
 {
     ChartModel m;
     kinds(m);
-    EXPECT_EQ(m.valueAxes(),
-              (QStringList{QStringLiteral("В"), QStringLiteral("°C"), QStringLiteral("об/мин, %")}));
+    EXPECT_EQ(m.valueAxes(), (QStringList{QStringLiteral("В"), QStringLiteral("°C"),
+                                          QStringLiteral("об/мин, %")}));
     EXPECT_EQ(m.valueRange(QStringLiteral("В")), (Range{11.5, 229}));
     EXPECT_EQ(m.valueRange(QStringLiteral("°C")), (Range{19.75, 24.5}));
     EXPECT_EQ(m.valueRange(QStringLiteral("об/мин, %")), (Range{0, 3000}));

@@ -44,7 +44,9 @@ struct CliRig {
         };
         env.connectTimeoutMs = connectTimeoutMs;
         env.interrupted = &interrupted;
-        env.writeXlsx = [](const QString &path, const exporting::Table &table) { return exporting::writeXlsxFile(path, table); };
+        env.writeXlsx = [](const QString &path, const exporting::Table &table) {
+            return exporting::writeXlsxFile(path, table);
+        };
         env.accessAdvice = [](const QString &) { return QStringLiteral("совет\n"); };
         return cli::runCaptured(args, env);
     }

@@ -65,8 +65,8 @@ TEST_P(CsvLocale, FollowsTheLocalesDecimalSignAndAPythonReaderSplitsItBack)
         GTEST_SKIP() << "no python3";
     const QString path = test::tempPath(QStringLiteral("locale-%1.csv").arg(c.name));
     test::writeFile(path, toCsv(awkwardTable(), format));
-    const QJsonObject read = test::runPythonReader(python, kCsvReader,
-                                                   {path, QString(QLatin1Char(c.separator))});
+    const QJsonObject read =
+        test::runPythonReader(python, kCsvReader, {path, QString(QLatin1Char(c.separator))});
     const QJsonArray rows = read[QStringLiteral("rows")].toArray();
     ASSERT_EQ(rows.size(), 3);
     const auto cell = [&](int r, int col) { return rows[r].toArray()[col].toString(); };
@@ -85,13 +85,12 @@ TEST_P(CsvLocale, FollowsTheLocalesDecimalSignAndAPythonReaderSplitsItBack)
 
 INSTANTIATE_TEST_SUITE_P(
     Locales, CsvLocale,
-    ::testing::Values(
-        LocaleCase{"ru", QLocale(QLocale::Russian, QLocale::Russia), ';', ',',
-                   "разделитель «;», десятичная запятая"},
-        LocaleCase{"de", QLocale(QLocale::German, QLocale::Germany), ';', ',',
-                   "разделитель «;», десятичная запятая"},
-        LocaleCase{"en", QLocale(QLocale::English, QLocale::UnitedStates), ',', '.',
-                   "разделитель «,», десятичная точка"}),
+    ::testing::Values(LocaleCase{"ru", QLocale(QLocale::Russian, QLocale::Russia), ';', ',',
+                                 "разделитель «;», десятичная запятая"},
+                      LocaleCase{"de", QLocale(QLocale::German, QLocale::Germany), ';', ',',
+                                 "разделитель «;», десятичная запятая"},
+                      LocaleCase{"en", QLocale(QLocale::English, QLocale::UnitedStates), ',', '.',
+                                 "разделитель «,», десятичная точка"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(CsvScripts, CommandLineFormatKeepsCommaAndPointWithoutAByteOrderMark)

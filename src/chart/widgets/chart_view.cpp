@@ -180,6 +180,7 @@ void ChartView::rebuild()
     for (std::size_t i = 2; i < d->valueAxes.size(); ++i)
         rect->removeAxis(d->valueAxes[i].second);
     d->valueAxes.clear();
+    d->plot->yAxis2->setVisible(false);
     const QStringList captions = m_model->valueAxes();
     for (int i = 0; i < captions.size(); ++i) {
         QCPAxis *axis = i == 0   ? d->plot->yAxis

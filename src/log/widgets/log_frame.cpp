@@ -400,8 +400,9 @@ void LogFrame::saveLog()
     // The codes go beside the log only when they are known: a guess kept in a file
     // would pass for the truth when the log is loaded again.
     const SensorResolutions res = sensorResolutions();
-    const LogSaveResult saved = saveLogFile(
-        path, *m_store, res.known ? std::optional<TemperatureResolutions>(res.codes) : std::nullopt);
+    const LogSaveResult saved =
+        saveLogFile(path, *m_store,
+                    res.known ? std::optional<TemperatureResolutions>(res.codes) : std::nullopt);
     if (!saved.ok())
         m_ctx.prompts.message(saved.message(), ui::Prompts::Kind::Error);
 }
@@ -456,9 +457,8 @@ void LogFrame::exportLog(exporting::ExportFormat format, bool saveAs)
     request.saveAs = saveAs;
     const SensorResolutions res = sensorResolutions();
     request.note = resolutionNote(res);
-    m_export->run(request, [this, codes = res.codes] {
-        return exporting::buildLogTable(*m_store, codes);
-    });
+    m_export->run(request,
+                  [this, codes = res.codes] { return exporting::buildLogTable(*m_store, codes); });
 }
 
 void LogFrame::exportExcel()

@@ -24,7 +24,7 @@ class QTimer;
 namespace vardex::exporting {
 class TableExport;
 enum class ExportFormat;
-}
+} // namespace vardex::exporting
 
 namespace vardex::log {
 

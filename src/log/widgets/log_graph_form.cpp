@@ -131,9 +131,8 @@ LogGraphForm::LogGraphForm(const GraphSelection &sel, const GraphPoints &points,
             this, [this] { exportShown(exporting::ExportFormat::Xlsx, false); });
     connect(addButton("GraphCsvBtn", QStringLiteral("Экспорт CSV")), &QPushButton::clicked, this,
             [this] { exportShown(exporting::ExportFormat::Csv, false); });
-    connect(addButton("GraphExportAsBtn", QStringLiteral("Сохранить как…")),
-            &QPushButton::clicked, this,
-            [this] { exportShown(exporting::ExportFormat::Xlsx, true); });
+    connect(addButton("GraphExportAsBtn", QStringLiteral("Сохранить как…")), &QPushButton::clicked,
+            this, [this] { exportShown(exporting::ExportFormat::Xlsx, true); });
     root->addLayout(panel);
 }
 

@@ -38,8 +38,8 @@ LogGraphForm *showLogGraphs(QWidget *parent, GraphSelection &selection, const Re
     }
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const GraphPoints points = graphPointsOf(selection, store, resolutions.codes);
-    auto *form = new LogGraphForm(selection, points, prompts, names, parent,
-                                  resolutionNote(resolutions));
+    auto *form =
+        new LogGraphForm(selection, points, prompts, names, parent, resolutionNote(resolutions));
     // A window of its own, not a sheet over the page: the engineer keeps it beside the
     // main window while loading a configuration.
     form->setWindowFlag(Qt::Window, true);

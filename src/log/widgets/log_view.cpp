@@ -303,8 +303,8 @@ void LogView::setResolutionsKnown(bool known)
 void LogView::markTemperatures()
 {
     for (QLabel *field : m_temperatures) {
-        field->setStyleSheet(m_resolutionsKnown ? QString()
-                                                : QStringLiteral("QLabel { background: #ffd27f; }"));
+        field->setStyleSheet(
+            m_resolutionsKnown ? QString() : QStringLiteral("QLabel { background: #ffd27f; }"));
         if (!m_resolutionsKnown) {
             field->setToolTip(unknownResolutionText());
             field->setStatusTip(unknownResolutionText());

@@ -84,8 +84,9 @@ QString LoopFilePage::loopFileName() const
 
 void LoopFilePage::onSave()
 {
-    const QString path = files::askSavePath(m_ctx.prompts, files::FileKind::Loops,
-                                            QStringLiteral("Сохранить описание контуров управления"));
+    const QString path =
+        files::askSavePath(m_ctx.prompts, files::FileKind::Loops,
+                           QStringLiteral("Сохранить описание контуров управления"));
     if (path.isEmpty())
         return;
     // The firmware version at this moment decides whether the extended block is written.
@@ -102,8 +103,9 @@ void LoopFilePage::onSave()
 
 void LoopFilePage::onLoad()
 {
-    const QString path = files::askOpenPath(m_ctx.prompts, files::FileKind::Loops,
-                                            QStringLiteral("Загрузить описание контуров управления"));
+    const QString path =
+        files::askOpenPath(m_ctx.prompts, files::FileKind::Loops,
+                           QStringLiteral("Загрузить описание контуров управления"));
     if (path.isEmpty())
         return;
     link::DeviceImage &image = m_ctx.dm.image();

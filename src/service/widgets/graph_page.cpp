@@ -2,9 +2,9 @@
 
 #include "chart/chart_model.h"
 #include "chart/widgets/chart_view.h"
+#include "export/widgets/table_export.h"
 #include "kit/widgets/prompts.h"
 #include "link/data_module.h"
-#include "export/widgets/table_export.h"
 #include "service/supply_export.h"
 #include "service/supply_test.h"
 #include "service/widgets/graph_hash.h"

@@ -44,8 +44,9 @@ struct KindsRig {
 TEST(ChartViewKinds, OneAxisPerKindWithItsUnitAndALegendOfTheShownSeries)
 {
     KindsRig rig;
-    EXPECT_EQ(rig.view.plottedValueAxes(),
-              (QStringList{QStringLiteral("В"), QStringLiteral("об/мин, %"), QStringLiteral("°C")}));
+    EXPECT_EQ(
+        rig.view.plottedValueAxes(),
+        (QStringList{QStringLiteral("В"), QStringLiteral("об/мин, %"), QStringLiteral("°C")}));
     EXPECT_EQ(rig.view.plottedValueRange(QStringLiteral("°C")), (Range{19.75, 24.5}));
     EXPECT_EQ(rig.view.plottedValueRange(QStringLiteral("об/мин, %")), (Range{0, 3000}));
     EXPECT_EQ(rig.view.plottedLegend(),

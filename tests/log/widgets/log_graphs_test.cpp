@@ -262,7 +262,8 @@ TEST(LogGraphForm, ExportsThePointsShownAndDrawsEachKindOnItsOwnAxis)
     EXPECT_TRUE(QFileInfo(path).fileName().startsWith(QStringLiteral("vardex-graph-")));
     const QList<QByteArray> lines = test::readFile(path).trimmed().split('\n');
     ASSERT_EQ(lines.size(), 4);
-    EXPECT_EQ(lines[0].trimmed(), QStringLiteral("\uFEFFВремя,\"А1_12В, В\",\"Темп_1, °C\"").toUtf8());
+    EXPECT_EQ(lines[0].trimmed(),
+              QStringLiteral("\uFEFFВремя,\"А1_12В, В\",\"Темп_1, °C\"").toUtf8());
     EXPECT_EQ(lines[1].trimmed(), "01.04.2025 00:10:00,10,5");
     EXPECT_EQ(lines[3].trimmed(), "01.04.2025 00:12:00,12,6");
 }

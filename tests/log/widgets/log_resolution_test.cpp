@@ -154,7 +154,8 @@ TEST(LogResolutions, BytesThatAreNoLogLoadAndSayHowManyDatesAreImpossible)
     EXPECT_EQ(p.page.store().count(), 11);
     EXPECT_EQ(p.text("stLogMaxRecords"), QStringLiteral("11"));
     ASSERT_EQ(p.rig.prompts.messages.size(), 1);
-    EXPECT_TRUE(p.rig.prompts.messages[0].contains(QStringLiteral("11 из 11 записей с неверной датой")))
+    EXPECT_TRUE(
+        p.rig.prompts.messages[0].contains(QStringLiteral("11 из 11 записей с неверной датой")))
         << p.rig.prompts.messages[0].toStdString();
 }
 
