@@ -105,6 +105,8 @@ files::FileResult TableExport::run(const ExportRequest &asked, const std::functi
         m_prompts.message(
             QStringLiteral("%1 записан в файл %2.%3").arg(request.subject, native(path), note),
             kind);
+    } else if (m_notice) {
+        m_notice(QStringLiteral("%1 записан в файл %2").arg(request.subject, native(path)));
     }
     return written;
 }

@@ -50,6 +50,9 @@ public:
     // Whose conventions a CSV follows: the system's locale unless set.
     void setLocale(const QLocale &locale) { m_locale = locale; }
     CsvFormat csvFormat() const { return CsvFormat::forLocale(m_locale); }
+    // Where a quiet "written to" goes when the workbook opened and nothing else is to be
+    // said (the main window's hint line); none unless set.
+    void setNotice(std::function<void(const QString &)> notice) { m_notice = std::move(notice); }
 
     // The file the export would take in the export folder now.
     QString proposedPath(const ExportRequest &request) const;
@@ -64,6 +67,7 @@ private:
     QString m_folder;
     QLocale m_locale;
     std::function<bool(const QUrl &)> m_open;
+    std::function<void(const QString &)> m_notice;
 };
 
 } // namespace vardex::exporting

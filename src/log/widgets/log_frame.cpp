@@ -60,6 +60,7 @@ LogFrame::LogFrame(ui::PageContext context, QWidget *parent)
     m_readRefresh->setObjectName(QStringLiteral("LogReadRefreshTimer"));
     m_readRefresh->setInterval(kReadRefreshMs);
     connect(m_readRefresh, &QTimer::timeout, this, &LogFrame::showReadProgress);
+    m_export->setNotice([this](const QString &text) { m_ctx.statusBar.setPanelText(5, text); });
     buildControls();
     setReading(false);
 }

@@ -4,6 +4,7 @@
 #include "chart/widgets/chart_view.h"
 #include "export/widgets/table_export.h"
 #include "kit/widgets/prompts.h"
+#include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
 #include "service/supply_export.h"
 #include "service/supply_test.h"
@@ -23,6 +24,8 @@ GraphPage::GraphPage(ui::PageContext context, std::function<void()> showState, Q
       m_tableExport(std::make_unique<exporting::TableExport>(context.prompts, context.clock))
 {
     setObjectName(QStringLiteral("GraphPage"));
+    m_tableExport->setNotice(
+        [this](const QString &text) { m_ctx.statusBar.setPanelText(5, text); });
     m_poll = new QCheckBox(tr("Опрос"), this);
     m_poll->setObjectName(QStringLiteral("Test5VoltCheckBox"));
     m_export = new QPushButton(tr("Экспорт Excel"), this);

@@ -270,6 +270,7 @@ TEST(LogPageExport, WorkbookIsWrittenToTheFolderAndOpenedOrItsPlaceNamed)
     EXPECT_TRUE(path.endsWith(QStringLiteral(".xlsx")));
     EXPECT_GT(QFileInfo(path).size(), 0);
     EXPECT_TRUE(p.rig.prompts.messages.isEmpty());
+    EXPECT_TRUE(p.rig.statusBar.panelText(5).contains(QDir::toNativeSeparators(path)));
 
     // A second export in the same minute gets a name of its own; the first stays.
     const QByteArray first = test::readFile(path);
