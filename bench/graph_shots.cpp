@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 

@@ -187,6 +187,9 @@ void LogFrame::refreshView()
 {
     const SensorResolutions res = sensorResolutions();
     m_view->showRecord(m_working, res.codes);
+    // The zeros of the empty page are no temperatures to doubt.
+    if (!m_recordShown)
+        return;
     m_view->setResolutionsKnown(res.known);
     if (!res.known)
         m_ctx.statusBar.setPanelText(5, unknownResolutionText());
@@ -252,10 +255,10 @@ void LogFrame::showGraphs()
 
 void LogFrame::onDescriptionRead(const work::DescriptionResult &result)
 {
-    if (result.configurationRead) {
-        m_imageResolutionsKnown = true;
-        m_logResolutions.reset();
-    }
+    if (!result.configurationRead)
+        return;
+    m_imageResolutionsKnown = true;
+    m_logResolutions.reset();
     resolutionsChanged();
 }
 
@@ -301,8 +304,10 @@ void LogFrame::readFullLog()
         // refresh timer, not per record, so a read costs a few repaints a second.
         observer.recordStored = [this](int n, const LogRecord &working) {
             m_readPosition = n;
-            if (m_readTotal < kLiveViewLimit)
+            if (m_readTotal < kLiveViewLimit) {
+                m_recordShown = true;
                 m_working = working;
+            }
         };
         const FullReadResult result = log::readFullLog(ctx, *m_store, m_working, observer);
         finishFullRead(result, m_ctx.clock.monotonicMs() - started);
@@ -341,6 +346,7 @@ void LogFrame::finishFullRead(const FullReadResult &result, qint64 elapsedMs)
     m_logResolutions.reset();
     closeGraphWindow();
     m_working = result.working;
+    m_recordShown = true;
     QString text = tr("Время ") + readDurationText(elapsedMs);
     if (result.read < result.total)
         text += tr(", прочитано %1 из %2").arg(result.read).arg(result.total);
@@ -365,6 +371,7 @@ void LogFrame::showLoadedLog(int records, int position)
     m_maxRecords->setText(QString::number(records));
     m_position->setText(QString::number(position));
     m_working = m_store->record(position);
+    m_recordShown = true;
     refreshView();
 }
 
@@ -384,6 +391,7 @@ void LogFrame::readOneRecord()
             return;
         }
         m_working = *record;
+        m_recordShown = true;
         refreshView();
     });
 }

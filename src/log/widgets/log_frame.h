@@ -106,6 +106,7 @@ private:
     bool m_reading = false;
     bool m_connected = false;
     bool m_closing = false;
+    bool m_recordShown = false; // a record read or loaded is on the page
     int m_readTotal = 0;
     int m_readPosition = 0; // the last slot filled by the running read
     // Shows m_readPosition (and, for a short log, its record) a few times a second.
