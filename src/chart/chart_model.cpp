@@ -150,7 +150,8 @@ QStringList ChartModel::valueAxes() const
 {
     QStringList axes;
     for (const Series &s : m_series) {
-        if (!axes.contains(s.style.axis))
+        // A hidden series without points (a graph not chosen) claims no axis.
+        if ((s.visible || !s.points.empty()) && !axes.contains(s.style.axis))
             axes << s.style.axis;
     }
     if (axes.isEmpty())

@@ -47,7 +47,8 @@ public:
     // The first value axis's window (the chart's only one unless series name others).
     Range valueRange() const;
     // The value axes by caption, in the order series first name them ("" is the
-    // unnamed one); an axis whose series are all hidden stays in the list.
+    // unnamed one); an axis whose series are all hidden stays in the list while one of
+    // them has points.
     QStringList valueAxes() const;
     Range valueRange(const QString &axis) const;
     bool isZoomed() const { return m_time.has_value() || !m_value.empty(); }
