@@ -4,6 +4,7 @@
 #include "export/xlsx_file.h"
 #include "kit/widgets/prompts.h"
 
+#include <QCursor>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -26,7 +27,7 @@ QString native(const QString &path)
 
 // The hourglass for the build and the write; the window counts nested overrides.
 struct BusyCursor {
-    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    BusyCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
     ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
     BusyCursor(const BusyCursor &) = delete;
     BusyCursor &operator=(const BusyCursor &) = delete;

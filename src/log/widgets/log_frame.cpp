@@ -12,6 +12,7 @@
 #include "log/widgets/log_graph_form.h"
 #include "log/widgets/log_graphs.h"
 #include "log/widgets/log_view.h"
+#include "work/description_transfer.h"
 
 #include <QDir>
 #include <QGroupBox>
