@@ -177,6 +177,11 @@ void LogFrame::setUrlOpener(std::function<bool(const QUrl &)> opener)
     m_export->setUrlOpener(std::move(opener));
 }
 
+LogGraphForm *LogFrame::graphWindow() const
+{
+    return m_graphs.data();
+}
+
 SensorResolutions LogFrame::sensorResolutions() const
 {
     if (m_logResolutions)

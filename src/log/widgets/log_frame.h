@@ -58,7 +58,7 @@ public:
     // known (a description, a configuration or the log's companion file) or a guess.
     SensorResolutions sensorResolutions() const;
     // The chart window opened from this page, while it is open.
-    LogGraphForm *graphWindow() const { return m_graphs; }
+    LogGraphForm *graphWindow() const;
 
     // ui::Page
     void onConnectionChanged(bool connected) override;
