@@ -39,10 +39,10 @@ log::RecordStore yearStore(int year)
         r.hour = std::uint8_t(t.time().hour());
         const double season = -std::cos(2 * std::numbers::pi * (t.date().dayOfYear() - 15) / 365.0);
         const double daily = std::sin(2 * std::numbers::pi * (t.time().hour() - 9) / 24.0);
-        const double cabinet = 18 + 12 * season + 4 * daily + std::sin(n * 0.37);
+        const double cabinet = 18 + 12 * season + 3 * daily + 0.3 * std::sin(n * 0.37);
         r.temperatures[0] = std::int16_t(std::lround(cabinet / 0.0625));
         r.temperatures[1] = std::int16_t(std::lround((cabinet - 6 - 8 * season) / 0.0625));
-        r.mains = float(225 + 4 * std::sin(n * 0.11) + 2 * daily);
+        r.mains = float(224 + 2 * std::sin(t.date().dayOfYear() / 9.0) + 0.5 * daily);
         const int task = std::clamp(int((cabinet - 26) * 12), 0, 100);
         r.fanTasks[0] = std::uint8_t(task);
         r.fanSpeeds[0] = std::uint16_t(task * 30);
@@ -73,10 +73,11 @@ log::GraphSelection shotSelection(int year, int last)
     log::GraphSelection sel;
     sel.year = year;
     sel.last = last;
-    // Two temperatures, the mains, fan 1's speed and task: three kinds of quantity.
+    // The mains, fan 1's task and speed, two temperatures: three kinds of quantity, the
+    // temperatures drawn last, on top.
     for (int g : {0, 1, 2, 3, 4})
         sel.enabled[std::size_t(g)] = true;
-    sel.parameter = {6, 7, 5, 17, 21, 5, 6, 7, 8, 9, 10, 11};
+    sel.parameter = {5, 21, 17, 6, 7, 5, 6, 7, 8, 9, 10, 11};
     return sel;
 }
 

@@ -134,6 +134,8 @@ ChartView::ChartView(ChartModel *model, QWidget *parent)
     grid->addElement(1, 0, d->subtitle);
     d->timeTicker = QSharedPointer<QCPAxisTickerDateTime>::create();
     d->timeTicker->setDateTimeSpec(Qt::UTC);
+    // Turned labels leave room for more than the library's five: a week reads by the day.
+    d->timeTicker->setTickCount(8);
     d->plot->xAxis->setTicker(d->timeTicker);
     d->plot->xAxis2->setVisible(false);
     d->plot->yAxis2->setVisible(false);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "export/widgets/table_export.h"
 #include "log/widgets/log_frame.h"
 #include "log/widgets/log_view.h"
 #include "support/page_rig.h"
