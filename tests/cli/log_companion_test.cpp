@@ -2,6 +2,7 @@
 #include "export/csv.h"
 #include "export/log_table.h"
 #include "log/log_file.h"
+#include "sim/scenarios.h"
 #include "support/test_support.h"
 
 #include <QFileInfo>
