@@ -21,7 +21,7 @@ TEST(CliLogRead, LogCarriesTheSensorsCompanionThatReloadsToTheSameTemperatures)
     const QString csvPath = test::tempPath(QStringLiteral("cli-companion.csv"));
     for (const QString &path : {logPath, csvPath}) {
         CliRig rig;
-        rig.useFirmware(sim::controllerWithLog(30));
+        rig.useFirmware(sim::controllerWithLog(40));
         const auto c = rig.run({"--demo", "log", "read", path});
         ASSERT_EQ(c.exitCode, 0) << c.err.toStdString();
     }
@@ -31,7 +31,7 @@ TEST(CliLogRead, LogCarriesTheSensorsCompanionThatReloadsToTheSameTemperatures)
 
     log::RecordStore store;
     const log::LogLoadResult loaded = log::loadLogFile(logPath, store);
-    ASSERT_EQ(loaded.records, 30);
+    ASSERT_EQ(loaded.records, 40);
     ASSERT_TRUE(loaded.resolutions.has_value());
     EXPECT_EQ(exporting::toCsv(exporting::buildLogTable(store, *loaded.resolutions)),
               test::readFile(csvPath));
