@@ -1,10 +1,10 @@
 // vardex-cli: the controller from a terminal or a script, on the same core as the
 // window (Qt Core only: no display needed).
 #include "cli/runner.h"
+#include "export/xlsx_file.h"
 #include "platform/hidapi_transport.h"
 #include "platform/icmp_echo.h"
 #include "platform/system_probe.h"
-#include "platform/xlsx_writer.h"
 #include "sim/demo_controller.h"
 
 #include <QCoreApplication>
@@ -55,7 +55,9 @@ int main(int argc, char **argv)
     env.err = [](const QString &t) { write(stderr, t); };
     env.stderrIsTerminal = isatty(STDERR_FILENO) == 1;
     env.interrupted = &g_interrupted;
-    env.writeXlsx = platform::writeXlsx;
+    env.writeXlsx = [](const QString &path, const exporting::Table &table) {
+        return exporting::writeXlsxFile(path, table);
+    };
     env.makeEcho = [] { return std::make_unique<platform::IcmpEcho>(); };
     env.accessAdvice = [](const QString &) {
         const auto d = link::doctor::diagnose(link::doctor::probeSystem());

@@ -1,6 +1,6 @@
 // The log export of a full store (16384 records x 40 columns) to .xlsx:
 // (1) the whole export as the page does it (table built from the store, then written
-//     through platform::writeXlsx at our default deflate level) against its goal;
+//     through exporting::writeXlsxFile at our default deflate level) against its goal;
 // (2) like with like: our writer and openpyxl (bench/openpyxl_export.py, run as a child
 //     process and given the same table as CSV; its CSV reading is not counted) each
 //     writing the same table to a file at deflate level 1 and at level 6, and each at
@@ -10,9 +10,9 @@
 //   export_bench [python3]      (default: /usr/bin/python3)
 #include "export/csv.h"
 #include "export/log_table.h"
+#include "export/xlsx_file.h"
 #include "export/xlsx_workbook.h"
 #include "log/record_store.h"
-#include "platform/xlsx_writer.h"
 #include "sim/scenarios.h"
 #include "summary.h"
 
@@ -138,7 +138,7 @@ int main(int argc, char **argv)
         const double cpuStart = processCpuMs();
         t.start();
         table = exporting::buildLogTable(store, resolution);
-        const files::FileResult written = platform::writeXlsx(xlsx, table);
+        const files::FileResult written = exporting::writeXlsxFile(xlsx, table);
         exportWall.push_back(t.nsecsElapsed() / 1e6);
         exportCpu.push_back(processCpuMs() - cpuStart);
         if (!written.ok) {

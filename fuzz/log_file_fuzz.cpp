@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const exporting::Table table = exporting::buildLogTable(store, resolutions);
     check(exporting::toCsv(table).size() > 0);
 
-    check(log::saveLogFile(again, store).ok);
+    check(log::saveLogFile(again, store).ok());
     check(fuzz::readScratch(again) == image);
     return 0;
 }

@@ -21,6 +21,20 @@ QString formatValue(double value, int decimals, bool grouping)
     return text;
 }
 
+QString timeLabelFormat(const TimeAxis &axis, double span)
+{
+    if (!axis.adaptive || !(span > kMonthSeconds))
+        return axis.format;
+    return QStringLiteral("dd.MM.yyyy");
+}
+
+QString spanText(double from, double to)
+{
+    const QString format = QStringLiteral("dd.MM.yyyy hh:mm:ss");
+    return QStringLiteral("%1 — %2").arg(fromWallSeconds(from).toString(format),
+                                         fromWallSeconds(to).toString(format));
+}
+
 double wallSeconds(const QDateTime &dateTime)
 {
     const QDateTime wall(dateTime.date(), dateTime.time(), Qt::UTC);

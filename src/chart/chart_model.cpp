@@ -47,6 +47,14 @@ void ChartModel::setTitle(const QString &title)
     emit layoutChanged();
 }
 
+void ChartModel::setNote(const QString &note)
+{
+    if (m_note == note)
+        return;
+    m_note = note;
+    emit layoutChanged();
+}
+
 void ChartModel::setTimeAxis(const TimeAxis &axis)
 {
     m_timeAxis = axis;
@@ -108,7 +116,7 @@ void ChartModel::clearSeries()
 {
     m_series.clear();
     m_time.reset();
-    m_value.reset();
+    m_value.clear();
     emit layoutChanged();
     emit rangeChanged();
 }
@@ -130,10 +138,33 @@ Range ChartModel::dataTimeRange() const
 
 Range ChartModel::dataValueRange() const
 {
+    return valueExtent(nullptr);
+}
+
+Range ChartModel::dataValueRange(const QString &axis) const
+{
+    return valueExtent(&axis);
+}
+
+QStringList ChartModel::valueAxes() const
+{
+    QStringList axes;
+    for (const Series &s : m_series) {
+        // A hidden series without points (a graph not chosen) claims no axis.
+        if ((s.visible || !s.points.empty()) && !axes.contains(s.style.axis))
+            axes << s.style.axis;
+    }
+    if (axes.isEmpty())
+        axes << QString();
+    return axes;
+}
+
+Range ChartModel::valueExtent(const QString *axis) const
+{
     double lo = std::numeric_limits<double>::infinity();
     double hi = -lo;
     for (const Series &s : m_series) {
-        if (!s.visible)
+        if (!s.visible || (axis && s.style.axis != *axis))
             continue;
         for (const Point &p : s.points) {
             if (!std::isfinite(p.value))
@@ -154,9 +185,15 @@ Range ChartModel::timeRange() const
 
 Range ChartModel::valueRange() const
 {
+    return valueRange(valueAxes().first());
+}
+
+Range ChartModel::valueRange(const QString &axis) const
+{
     if (m_valueAxis.fixed)
         return {m_valueAxis.min, m_valueAxis.max};
-    return m_value ? *m_value : dataValueRange();
+    const auto zoomed = m_value.find(axis);
+    return zoomed != m_value.end() ? zoomed->second : dataValueRange(axis);
 }
 
 void ChartModel::zoomPercent(double percent)
@@ -167,8 +204,10 @@ void ChartModel::zoomPercent(double percent)
     const Range t = timeRange();
     m_time = scaled(t, factor, t.centre(), kMinTimeSpan);
     if (!m_valueAxis.fixed) {
-        const Range v = valueRange();
-        m_value = scaled(v, factor, v.centre(), kMinValueSpan);
+        for (const QString &axis : valueAxes()) {
+            const Range v = valueRange(axis);
+            m_value[axis] = scaled(v, factor, v.centre(), kMinValueSpan);
+        }
     }
     emit rangeChanged();
 }
@@ -199,7 +238,7 @@ void ChartModel::setTimeWindow(Range range)
 void ChartModel::resetZoom()
 {
     m_time.reset();
-    m_value.reset();
+    m_value.clear();
     emit rangeChanged();
 }
 

@@ -6,6 +6,9 @@
 
 #include <QObject>
 
+#include <QStringList>
+
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -20,6 +23,9 @@ public:
 
     void setTitle(const QString &title);
     const QString &title() const { return m_title; }
+    // A warning drawn under the title (values not to be trusted yet); empty for none.
+    void setNote(const QString &note);
+    const QString &note() const { return m_note; }
     void setTimeAxis(const TimeAxis &axis);
     const TimeAxis &timeAxis() const { return m_timeAxis; }
     void setValueAxis(const ValueAxis &axis);
@@ -38,8 +44,14 @@ public:
     // value axis stays on its fixed range if it has one); a zoom fixes the window until
     // reset.
     Range timeRange() const;
+    // The first value axis's window (the chart's only one unless series name others).
     Range valueRange() const;
-    bool isZoomed() const { return m_time.has_value() || m_value.has_value(); }
+    // The value axes by caption, in the order series first name them ("" is the
+    // unnamed one); an axis whose series are all hidden stays in the list while one of
+    // them has points.
+    QStringList valueAxes() const;
+    Range valueRange(const QString &axis) const;
+    bool isZoomed() const { return m_time.has_value() || !m_value.empty(); }
     // 110 shows 1/1.1 of the current window around its centre, 90 shows 1/0.9 of it.
     void zoomPercent(double percent);
     // Mouse wheel: scales the time window by factor (< 1 narrows) keeping anchor in place.
@@ -50,7 +62,8 @@ public:
 
     // Data extent of the visible series; empty data gives a one-unit window.
     Range dataTimeRange() const;
-    Range dataValueRange() const;
+    Range dataValueRange() const; // over every visible series
+    Range dataValueRange(const QString &axis) const;
 
 signals:
     void layoutChanged(); // title, axes, series added or cleared
@@ -60,12 +73,16 @@ signals:
     void rangeChanged();
 
 private:
+    // Extent of the visible series on axis, or on every axis when axis is null.
+    Range valueExtent(const QString *axis) const;
+
     QString m_title;
+    QString m_note;
     TimeAxis m_timeAxis;
     ValueAxis m_valueAxis;
     std::vector<Series> m_series;
     std::optional<Range> m_time;
-    std::optional<Range> m_value;
+    std::map<QString, Range> m_value; // zoomed value axes
 };
 
 } // namespace vardex::chart

@@ -21,7 +21,7 @@ Readout readoutAt(const ChartModel &model, double time)
             --it;
         else if (it != s.points.begin() && time - std::prev(it)->time <= it->time - time)
             --it;
-        out.lines.push_back({i, s.style.title, s.style.colour, *it});
+        out.lines.push_back({i, s.style.title, s.style.unit, s.style.colour, *it});
     }
     return out;
 }
@@ -30,8 +30,12 @@ QString readoutText(const Readout &readout, const ValueAxis &axis)
 {
     QStringList lines;
     lines << fromWallSeconds(readout.time).toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
-    for (const ReadoutLine &line : readout.lines)
-        lines << QStringLiteral("%1: %2").arg(line.title, formatValue(line.point.value, axis));
+    for (const ReadoutLine &line : readout.lines) {
+        QString value = formatValue(line.point.value, axis);
+        if (!line.unit.isEmpty())
+            value += QLatin1Char(' ') + line.unit;
+        lines << QStringLiteral("%1: %2").arg(line.title, value);
+    }
     return lines.join(QLatin1Char('\n'));
 }
 

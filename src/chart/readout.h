@@ -13,6 +13,7 @@ namespace vardex::chart {
 struct ReadoutLine {
     int series = -1;
     QString title;
+    QString unit;
     std::uint32_t colour = 0;
     Point point;
 };
@@ -23,7 +24,7 @@ struct Readout {
 };
 
 Readout readoutAt(const ChartModel &model, double time);
-// "dd.MM.yyyy hh:mm:ss" and one "title: value" line per series, values as the axis
+// "dd.MM.yyyy hh:mm:ss" and one "title: value unit" line per series, values as the axis
 // formats them.
 QString readoutText(const Readout &readout, const ValueAxis &axis);
 

@@ -24,7 +24,19 @@ struct SeriesStyle {
     int width = 2;
     Marker marker = Marker::None;
     int markerSize = 2;
+    // Unit of the values ("°C"), written after them in the legend and the read-out.
+    QString unit;
+    // The value axis the series is drawn against, by its caption: series of one kind of
+    // quantity share one, so 220 V and a 3000 rpm fan do not flatten the temperatures.
+    // Empty: the chart's one axis.
+    QString axis;
 };
+
+// "Темп_1, °C" for the legend; the title alone without a unit.
+inline QString legendName(const SeriesStyle &style)
+{
+    return style.unit.isEmpty() ? style.title : style.title + QStringLiteral(", ") + style.unit;
+}
 
 struct Series {
     SeriesStyle style;

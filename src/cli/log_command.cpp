@@ -22,8 +22,12 @@ files::FileResult writeLog(CommandRun &r, const log::RecordStore &store)
 {
     const QString &path = r.invocation.file;
     const QString suffix = path.section(QLatin1Char('.'), -1).toLower();
-    if (suffix == QLatin1String("log"))
-        return log::saveLogFile(path, store);
+    if (suffix == QLatin1String("log")) {
+        // The configuration was read first: its sensor resolutions go beside the log.
+        const log::LogSaveResult saved =
+            log::saveLogFile(path, store, r.dm.image().config.dallasResolution);
+        return saved.file.ok ? saved.companion : saved.file;
+    }
     const exporting::Table table =
         exporting::buildLogTable(store, r.dm.image().config.dallasResolution);
     if (suffix == QLatin1String("csv"))

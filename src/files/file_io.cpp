@@ -1,5 +1,6 @@
 #include "files/file_io.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -9,6 +10,22 @@ namespace vardex::files {
 QString FileResult::message() const
 {
     return QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), reason);
+}
+
+QString freeFileName(const QString &path)
+{
+    if (!QFileInfo::exists(path))
+        return path;
+    const QFileInfo info(path);
+    const QString suffix = info.suffix();
+    const QString stem = suffix.isEmpty() ? info.fileName() : info.completeBaseName();
+    const QString tail = suffix.isEmpty() ? QString() : QStringLiteral(".") + suffix;
+    for (int n = 2;; ++n) {
+        const QString candidate =
+            info.dir().filePath(QStringLiteral("%1 (%2)%3").arg(stem).arg(n).arg(tail));
+        if (!QFileInfo::exists(candidate))
+            return candidate;
+    }
 }
 
 FileResult saveAtomically(const QString &path, const QByteArray &bytes)

@@ -23,6 +23,10 @@ struct ReadResult : FileResult {
     bool truncated() const { return fileSize > bytes.size(); }
 };
 
+// path itself when nothing is there yet, else the first "name (2).ext", "name (3).ext", ...
+// that is free: an export never replaces a file the engineer already has.
+QString freeFileName(const QString &path);
+
 // Writes bytes to a temporary file beside path and renames it over path.
 FileResult saveAtomically(const QString &path, const QByteArray &bytes);
 // Reads at most maxBytes from the start of path. A folder is refused.

@@ -3,6 +3,7 @@
 #include "chart/series.h"
 #include "log/graph_selection.h"
 #include "log/log_record.h"
+#include "log/sensor_resolutions.h"
 
 #include <array>
 #include <cstdint>
@@ -14,9 +15,7 @@
 // the scaling are tested without a window.
 namespace vardex::log {
 
-// Resolution codes (0..3) of the six temperature channels, from the monitor
-// configuration; a temperature is drawn at its channel's factor, as the log view shows it.
-using TemperatureResolutions = std::array<std::uint8_t, kSensors>;
+// A temperature is drawn at its channel's factor, as the log view shows it.
 
 // The record's date and time as wall-clock seconds; nothing when the bytes form no date
 // (31 February, month 13, hour 24).

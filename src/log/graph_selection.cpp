@@ -57,4 +57,20 @@ QString parameterCaption(int index, const ChannelNames &names)
     return {};
 }
 
+ParameterKind parameterKind(int index)
+{
+    if (index >= 0 && index <= 5)
+        return {QStringLiteral("В"), QStringLiteral("В")};
+    if (index >= 6 && index <= 11)
+        return {QStringLiteral("°C"), QStringLiteral("°C")};
+    if (index >= 12 && index <= 16)
+        return {QString(), QStringLiteral("биты")};
+    const QString fans = QStringLiteral("об/мин, %");
+    if (index >= 17 && index <= 20)
+        return {QStringLiteral("об/мин"), fans};
+    if (index >= 21 && index <= 24)
+        return {QStringLiteral("%"), fans};
+    return {};
+}
+
 } // namespace vardex::log

@@ -35,4 +35,13 @@ inline bool isGraphParameter(int index)
 QString parameterListText(int index, const ChannelNames &names = defaultChannelNames());
 QString parameterCaption(int index, const ChannelNames &names = defaultChannelNames());
 
+// What a parameter's values are: their unit ("" for bit bytes) and the value axis it is
+// drawn against, shared by one kind of quantity (volts, degrees, fan rpm and per cent,
+// bit bytes).
+struct ParameterKind {
+    QString unit;
+    QString axis;
+};
+ParameterKind parameterKind(int index);
+
 } // namespace vardex::log

@@ -174,6 +174,9 @@ void MainWindow::buildPages()
     });
     connect(m_loopFilePage, &loops::LoopFilePage::loopsChanged, this,
             &MainWindow::refreshCurrentLoop);
+    // The log's temperatures are worth what the sensors' resolutions say.
+    connect(m_setupFrame, &config::SetupFrame::configurationTaken, m_logFrame,
+            &log::LogFrame::onConfigurationTaken);
 
     m_pageTable = {m_workPage, m_logFrame, m_setupFrame, m_loopPage, m_loopFilePage};
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/runner.h"
-#include "platform/xlsx_writer.h"
+#include "export/xlsx_file.h"
 #include "sim/demo_controller.h"
 #include "support/no_devices.h"
 
@@ -46,7 +46,9 @@ struct CliRig {
         };
         env.connectTimeoutMs = connectTimeoutMs;
         env.interrupted = &interrupted;
-        env.writeXlsx = platform::writeXlsx;
+        env.writeXlsx = [](const QString &path, const exporting::Table &table) {
+            return exporting::writeXlsxFile(path, table);
+        };
         env.accessAdvice = [](const QString &) { return QStringLiteral("совет\n"); };
         env.makeEcho = makeEcho;
         return cli::runCaptured(args, env);

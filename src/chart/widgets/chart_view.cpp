@@ -90,9 +90,20 @@ protected:
 struct ChartView::Private {
     QCustomPlot *plot = nullptr;
     QCPTextElement *title = nullptr;
+    QCPTextElement *subtitle = nullptr;
     QSharedPointer<QCPAxisTickerDateTime> timeTicker;
-    QSharedPointer<ValueTicker> valueTicker;
     std::vector<HairlineGraph *> graphs;
+    // Value axes by caption; the first two are the rect's own left and right axes.
+    std::vector<std::pair<QString, QCPAxis *>> valueAxes;
+
+    QCPAxis *axisFor(const QString &caption) const
+    {
+        for (const auto &[name, axis] : valueAxes) {
+            if (name == caption)
+                return axis;
+        }
+        return plot->yAxis;
+    }
     QCPItemStraightLine *cursor = nullptr;
     QLabel *readout = nullptr;
     bool dragging = false;
@@ -112,17 +123,31 @@ ChartView::ChartView(ChartModel *model, QWidget *parent)
     d->plot->installEventFilter(this);
     layout->addWidget(d->plot);
 
-    d->plot->plotLayout()->insertRow(0);
+    // Title, then the span and note, then the plot, then the legend: all inside the
+    // plot's own layout, so a saved PNG or PDF carries them as the screen shows them.
+    QCPLayoutGrid *grid = d->plot->plotLayout();
+    grid->insertRow(0);
     d->title = new QCPTextElement(d->plot, QString(), QFont(font().family(), 11, QFont::Bold));
-    d->plot->plotLayout()->addElement(0, 0, d->title);
+    grid->addElement(0, 0, d->title);
+    grid->insertRow(1);
+    d->subtitle = new QCPTextElement(d->plot, QString(), QFont(font().family(), 9));
+    grid->addElement(1, 0, d->subtitle);
     d->timeTicker = QSharedPointer<QCPAxisTickerDateTime>::create();
     d->timeTicker->setDateTimeSpec(Qt::UTC);
+    // Turned labels leave room for more than the library's five: a week reads by the day.
+    d->timeTicker->setTickCount(8);
     d->plot->xAxis->setTicker(d->timeTicker);
-    d->valueTicker = QSharedPointer<ValueTicker>::create();
-    d->plot->yAxis->setTicker(d->valueTicker);
     d->plot->xAxis2->setVisible(false);
     d->plot->yAxis2->setVisible(false);
-    d->plot->legend->setVisible(false);
+    QCPLegend *legend = d->plot->legend;
+    d->plot->axisRect()->insetLayout()->take(legend);
+    grid->addElement(3, 0, legend);
+    grid->setRowStretchFactor(3, 0.001);
+    legend->setFillOrder(QCPLegend::foColumnsFirst);
+    legend->setWrap(6);
+    legend->setBorderPen(Qt::NoPen);
+    legend->setMargins(QMargins(6, 2, 6, 2));
+    legend->setVisible(true);
 
     d->cursor = new QCPItemStraightLine(d->plot);
     d->cursor->setPen(QPen(QColor(120, 120, 120), 0, Qt::DashLine));
@@ -148,17 +173,33 @@ void ChartView::rebuild()
 {
     d->title->setText(m_model->title());
     d->title->setVisible(!m_model->title().isEmpty());
-    d->timeTicker->setDateTimeFormat(m_model->timeAxis().format);
     d->plot->xAxis->setTickLabelRotation(m_model->timeAxis().labelRotation);
-    d->valueTicker->axis = m_model->valueAxis();
 
     for (HairlineGraph *g : d->graphs)
         d->plot->removeGraph(g);
     d->graphs.clear();
+    QCPAxisRect *rect = d->plot->axisRect();
+    for (std::size_t i = 2; i < d->valueAxes.size(); ++i)
+        rect->removeAxis(d->valueAxes[i].second);
+    d->valueAxes.clear();
+    d->plot->yAxis2->setVisible(false);
+    const QStringList captions = m_model->valueAxes();
+    for (int i = 0; i < captions.size(); ++i) {
+        QCPAxis *axis = i == 0   ? d->plot->yAxis
+                        : i == 1 ? d->plot->yAxis2
+                                 : rect->addAxis(i % 2 == 0 ? QCPAxis::atLeft : QCPAxis::atRight);
+        auto ticker = QSharedPointer<ValueTicker>::create();
+        ticker->axis = m_model->valueAxis();
+        axis->setTicker(ticker);
+        axis->setLabel(captions[i]);
+        axis->setTickLabels(true);
+        d->valueAxes.emplace_back(captions[i], axis);
+    }
+
     for (int i = 0; i < m_model->seriesCount(); ++i) {
         const SeriesStyle &style = m_model->series(i).style;
-        auto *g = new HairlineGraph(d->plot->xAxis, d->plot->yAxis);
-        g->setName(style.title);
+        auto *g = new HairlineGraph(d->plot->xAxis, d->axisFor(style.axis));
+        g->setName(legendName(style));
         g->lineWidth = style.width;
         g->setPen(QPen(toColour(style.colour), style.width));
         if (style.marker != Marker::None)
@@ -195,17 +236,52 @@ void ChartView::appendLast(int index)
 
 void ChartView::applyVisibility(int index)
 {
-    d->graphs.at(std::size_t(index))->setVisible(m_model->series(index).visible);
+    HairlineGraph *g = d->graphs.at(std::size_t(index));
+    const bool visible = m_model->series(index).visible;
+    g->setVisible(visible);
+    if (visible)
+        g->addToLegend();
+    else
+        g->removeFromLegend();
+    // An axis is shown while a visible series is drawn against it.
+    for (const auto &[caption, axis] : d->valueAxes) {
+        bool used = d->valueAxes.size() == 1;
+        for (int i = 0; i < m_model->seriesCount(); ++i)
+            used = used || (m_model->series(i).visible && m_model->series(i).style.axis == caption);
+        axis->setVisible(used);
+    }
+    updateSubtitle();
     replot();
 }
 
 void ChartView::applyRanges()
 {
     const Range t = m_model->timeRange();
-    const Range v = m_model->valueRange();
     d->plot->xAxis->setRange(t.lo, t.hi);
-    d->plot->yAxis->setRange(v.lo, v.hi);
+    d->timeTicker->setDateTimeFormat(timeLabelFormat(m_model->timeAxis(), t.size()));
+    for (const auto &[caption, axis] : d->valueAxes) {
+        const Range v = m_model->valueRange(caption);
+        axis->setRange(v.lo, v.hi);
+    }
+    updateSubtitle();
     replot();
+}
+
+void ChartView::updateSubtitle()
+{
+    bool hasData = false;
+    for (int i = 0; i < m_model->seriesCount() && !hasData; ++i)
+        hasData = m_model->series(i).visible && !m_model->series(i).points.empty();
+    QStringList parts;
+    if (hasData) {
+        const Range t = m_model->timeRange();
+        parts << spanText(t.lo, t.hi);
+    }
+    if (!m_model->note().isEmpty())
+        parts << m_model->note();
+    d->subtitle->setText(parts.join(QStringLiteral("\n")));
+    d->subtitle->setTextColor(m_model->note().isEmpty() ? Qt::black : QColor(170, 60, 0));
+    d->subtitle->setVisible(!parts.isEmpty());
 }
 
 void ChartView::replot()
@@ -246,6 +322,44 @@ Range ChartView::plottedValueRange() const
 QString ChartView::plottedTitle() const
 {
     return d->title->visible() ? d->title->text() : QString();
+}
+
+QString ChartView::plottedSubtitle() const
+{
+    return d->subtitle->visible() ? d->subtitle->text() : QString();
+}
+
+QStringList ChartView::plottedLegend() const
+{
+    QStringList names;
+    for (HairlineGraph *g : d->graphs) {
+        if (d->plot->legend->hasItemWithPlottable(g))
+            names << g->name();
+    }
+    return names;
+}
+
+QStringList ChartView::plottedValueAxes() const
+{
+    QStringList captions;
+    for (auto type : {QCPAxis::atLeft, QCPAxis::atRight}) {
+        for (QCPAxis *axis : d->plot->axisRect()->axes(type)) {
+            if (axis->visible())
+                captions << axis->label();
+        }
+    }
+    return captions;
+}
+
+Range ChartView::plottedValueRange(const QString &caption) const
+{
+    const QCPRange r = d->axisFor(caption)->range();
+    return {r.lower, r.upper};
+}
+
+QString ChartView::plottedTimeFormat() const
+{
+    return d->timeTicker->dateTimeFormat();
 }
 
 int ChartView::plottedTimeLabelRotation() const

@@ -27,8 +27,16 @@ public:
     QColor plottedColour(int series) const;
     Range plottedTimeRange() const;
     Range plottedValueRange() const;
+    // The captions of the value axes shown, left ones first, then right ones.
+    QStringList plottedValueAxes() const;
+    Range plottedValueRange(const QString &axis) const;
     QString plottedTitle() const;
+    // The line under the title: the time span shown and the model's note.
+    QString plottedSubtitle() const;
+    // The legend's entries in series order (hidden series have none).
+    QStringList plottedLegend() const;
     int plottedTimeLabelRotation() const;
+    QString plottedTimeFormat() const;
     // Mouse wheel and drag act on the time axis; on by default.
     void setMouseZoom(bool on) { m_mouseZoom = on; }
 
@@ -53,6 +61,7 @@ private:
     void applyVisibility(int index);
     void applyRanges();
     void replot();
+    void updateSubtitle();
     void updateReadout(int x, int y);
 
     struct Private;

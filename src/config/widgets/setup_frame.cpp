@@ -97,6 +97,7 @@ SetupFrame::SetupFrame(ui::PageContext &ctx, QWidget *parent) : QWidget(parent),
         showMonitorConfig();
         emit configurationChanged();
     });
+    connect(m_system, &SystemPage::configTaken, this, &SetupFrame::configurationTaken);
 
     // Start-up: the loop file page with the loops picture, no title, and every
     // output greyed until a configuration is known.

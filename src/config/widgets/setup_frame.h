@@ -56,6 +56,8 @@ signals:
     void currentLoopChanged(int n);
     // A load, clear or read replaced the configuration (pages already filled).
     void configurationChanged();
+    // A load or read (not a clear) replaced it.
+    void configurationTaken();
 
 private:
     void onNodeSelected(int index);

@@ -3,6 +3,7 @@
 #include "config/cfg_exchange.h"
 #include "config/config_file.h"
 #include "config/widgets/page_helpers.h"
+#include "files/widgets/file_dialogs.h"
 #include "kit/widgets/page_context.h"
 #include "kit/widgets/prompts.h"
 #include "link/data_module.h"
@@ -94,12 +95,7 @@ void SystemPage::showConfig()
 
 void SystemPage::save()
 {
-    ui::FileDialogRequest request;
-    request.title = kSaveTitle;
-    request.filter = kSaveDialogFilter;
-    request.filterIndex = kCfgFilterIndex;
-    request.defaultSuffix = kCfgSuffix;
-    const QString path = m_ctx.prompts.saveFileName(request);
+    const QString path = files::askSavePath(m_ctx.prompts, files::FileKind::Config, kSaveTitle);
     if (path.isEmpty())
         return;
     const FileResult result = saveConfigFile(path, m_ctx.dm.image().config);
@@ -116,12 +112,7 @@ void SystemPage::save()
 
 void SystemPage::load()
 {
-    ui::FileDialogRequest request;
-    request.title = kOpenTitle;
-    request.filter = kOpenDialogFilter;
-    request.filterIndex = kCfgFilterIndex;
-    request.defaultSuffix = kCfgSuffix;
-    const QString path = m_ctx.prompts.openFileName(request);
+    const QString path = files::askOpenPath(m_ctx.prompts, files::FileKind::Config, kOpenTitle);
     if (path.isEmpty())
         return;
     const files::ReadResult file = readConfigFile(path);
@@ -141,6 +132,7 @@ void SystemPage::load()
     applyConfigFile(file.bytes, m_ctx.dm.image().config);
     m_name->setText(configDisplayName(path));
     emit configReplaced();
+    emit configTaken();
 }
 
 void SystemPage::clear()
@@ -160,8 +152,11 @@ void SystemPage::read()
         const ReadOutcome outcome = readConfig(ctx, [&prompts](const QString &text) {
             prompts.message(text, ui::Prompts::Kind::Warning);
         });
-        if (outcome == ReadOutcome::Complete && self)
+        if (outcome == ReadOutcome::Complete && self) {
             emit self->configReplaced();
+            if (self)
+                emit self->configTaken();
+        }
     });
 }
 

@@ -28,6 +28,9 @@ signals:
     // The image now holds another configuration (loaded, cleared or read): the
     // frame fills the pages and tells its neighbours.
     void configReplaced();
+    // Loaded from a file or read from the controller (not cleared): the image now
+    // describes a real controller, its sensors' resolutions included.
+    void configTaken();
 
 private:
     void save();

@@ -3,8 +3,8 @@
 #include "display/commands.h"
 #include "display/widgets/module_preview.h"
 #include "display/widgets/picture_grid.h"
-#include "files/dialog_filters.h"
 #include "files/file_io.h"
+#include "files/widgets/file_dialogs.h"
 #include "kit/widgets/page_context.h"
 #include "kit/widgets/prompts.h"
 #include "kit/widgets/status_bar.h"
@@ -218,12 +218,8 @@ void FutabaPage::startTest2()
 
 void FutabaPage::savePicture()
 {
-    ui::FileDialogRequest request;
-    request.title = QStringLiteral("Сохранить картинку");
-    request.filter = files::kSaveDialogFilter;
-    request.filterIndex = 4;
-    request.defaultSuffix = QStringLiteral("fgd");
-    const QString path = m_ctx.prompts.saveFileName(request);
+    const QString path = files::askSavePath(m_ctx.prompts, files::FileKind::Picture,
+                                            QStringLiteral("Сохранить картинку"));
     if (path.isEmpty())
         return;
     // The file is replaced as a whole: writing over a longer old file would leave its
@@ -237,12 +233,8 @@ void FutabaPage::savePicture()
 
 void FutabaPage::loadPicture()
 {
-    ui::FileDialogRequest request;
-    request.title = QStringLiteral("Считать картинку");
-    request.filter = files::kOpenDialogFilter;
-    request.filterIndex = 6;
-    request.defaultSuffix = QStringLiteral("fgd");
-    const QString path = m_ctx.prompts.openFileName(request);
+    const QString path = files::askOpenPath(m_ctx.prompts, files::FileKind::Picture,
+                                            QStringLiteral("Считать картинку"));
     if (path.isEmpty())
         return;
     const files::ReadResult r = files::readBounded(path, kMaxFgdBytes);

@@ -1,19 +1,19 @@
 #include "log/widgets/log_frame.h"
 
-#include "export/csv.h"
 #include "export/log_table.h"
-#include "files/dialog_filters.h"
+#include "export/widgets/table_export.h"
+#include "files/widgets/file_dialogs.h"
 #include "kit/widgets/control_helpers.h"
 #include "kit/widgets/prompts.h"
 #include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
 #include "log/log_file.h"
 #include "log/read_duration.h"
+#include "log/widgets/log_graph_form.h"
 #include "log/widgets/log_graphs.h"
 #include "log/widgets/log_view.h"
-#include "platform/xlsx_writer.h"
+#include "work/description_transfer.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -21,7 +21,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
-#include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -51,24 +50,18 @@ QLabel *counter(const char *name, QWidget *parent)
     return l;
 }
 
-// Exports go to a folder the engineer did not choose: name the whole path.
-QString exportFailure(const files::FileResult &r)
-{
-    return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(r.path), r.reason);
-}
-
 } // namespace
 
 LogFrame::LogFrame(ui::PageContext context, QWidget *parent)
     : QWidget(parent), m_ctx(context),
-      m_exportFolder(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)),
-      m_openUrl([](const QUrl &url) { return QDesktopServices::openUrl(url); })
+      m_export(std::make_unique<exporting::TableExport>(context.prompts, context.clock))
 {
     setObjectName(QStringLiteral("LogFrame1"));
     m_readRefresh = new QTimer(this);
     m_readRefresh->setObjectName(QStringLiteral("LogReadRefreshTimer"));
     m_readRefresh->setInterval(kReadRefreshMs);
     connect(m_readRefresh, &QTimer::timeout, this, &LogFrame::showReadProgress);
+    m_export->setNotice([this](const QString &text) { m_ctx.statusBar.setPanelText(5, text); });
     buildControls();
     setReading(false);
 }
@@ -151,9 +144,12 @@ void LogFrame::buildControls()
     m_excelButton =
         button("ExportEcxelBtn", tr("Экспорт Excel"), tr("Экспорт лога в EXCEL"), actions);
     m_csvButton = button("ExportCsvBtn", tr("Экспорт CSV"), tr("Экспорт лога в файл CSV"), actions);
+    m_exportAsButton = button("ExportAsBtn", tr("Сохранить как…"),
+                              tr("Экспорт лога в выбранный файл (xlsx или CSV)"), actions);
     al->addWidget(m_saveButton, 0, 0);
     al->addWidget(m_loadButton, 0, 1);
     al->addWidget(m_graphButton, 1, 0);
+    al->addWidget(m_exportAsButton, 1, 1);
     al->addWidget(m_excelButton, 2, 0);
     al->addWidget(m_csvButton, 2, 1);
     side->addWidget(actions);
@@ -166,18 +162,67 @@ void LogFrame::buildControls()
     connect(m_loadButton, &QPushButton::clicked, this, &LogFrame::loadLog);
     connect(m_excelButton, &QPushButton::clicked, this, &LogFrame::exportExcel);
     connect(m_csvButton, &QPushButton::clicked, this, &LogFrame::exportCsv);
+    connect(m_exportAsButton, &QPushButton::clicked, this, &LogFrame::exportAs);
     connect(m_graphButton, &QPushButton::clicked, this, &LogFrame::showGraphs);
     connect(m_scrollBar, &QScrollBar::valueChanged, this, &LogFrame::onScroll);
 }
 
-std::array<std::uint8_t, 6> LogFrame::resolutions() const
+void LogFrame::setExportFolder(const QString &folder)
 {
-    return m_ctx.dm.image().config.dallasResolution;
+    m_export->setFolder(folder);
+}
+
+void LogFrame::setUrlOpener(std::function<bool(const QUrl &)> opener)
+{
+    m_export->setUrlOpener(std::move(opener));
+}
+
+LogGraphForm *LogFrame::graphWindow() const
+{
+    return m_graphs.data();
+}
+
+SensorResolutions LogFrame::sensorResolutions() const
+{
+    if (m_logResolutions)
+        return {*m_logResolutions, true};
+    return {m_ctx.dm.image().config.dallasResolution, m_imageResolutionsKnown};
 }
 
 void LogFrame::refreshView()
 {
-    m_view->showRecord(m_working, resolutions());
+    const SensorResolutions res = sensorResolutions();
+    m_view->showRecord(m_working, res.codes);
+    // The zeros of the empty page are no temperatures to doubt.
+    if (!m_recordShown)
+        return;
+    m_view->setResolutionsKnown(res.known);
+    if (!res.known)
+        m_ctx.statusBar.setPanelText(5, unknownResolutionText());
+}
+
+void LogFrame::resolutionsChanged()
+{
+    refreshView();
+    if (m_graphs && m_store) {
+        const SensorResolutions res = sensorResolutions();
+        m_graphs->setPoints(graphPointsOf(m_graphs->selection(), *m_store, res.codes),
+                            resolutionNote(res));
+    }
+}
+
+void LogFrame::onConfigurationTaken()
+{
+    m_imageResolutionsKnown = true;
+    m_logResolutions.reset();
+    resolutionsChanged();
+}
+
+void LogFrame::closeGraphWindow()
+{
+    // It drew the log that was there before: a new one is drawn from the wizard.
+    if (m_graphs)
+        m_graphs->close();
 }
 
 // While a read holds the store nothing else may touch it: a second read, a save of
@@ -188,7 +233,8 @@ void LogFrame::setReading(bool reading)
     m_readButton->setEnabled(!reading && m_connected);
     m_readRecordButton->setEnabled(!reading && m_connected);
     m_stopButton->setEnabled(reading);
-    for (QPushButton *b : {m_saveButton, m_loadButton, m_graphButton, m_excelButton, m_csvButton})
+    for (QPushButton *b :
+         {m_saveButton, m_loadButton, m_graphButton, m_excelButton, m_csvButton, m_exportAsButton})
         b->setEnabled(!reading);
 }
 
@@ -208,12 +254,18 @@ void LogFrame::showGraphs()
 {
     if (m_reading || !m_store)
         return;
-    showLogGraphs(this, m_graphSelection, *m_store, resolutions(), m_ctx.prompts, m_channelNames);
+    closeGraphWindow();
+    m_graphs = showLogGraphs(this, m_graphSelection, *m_store, sensorResolutions(), m_ctx.prompts,
+                             m_channelNames);
 }
 
-void LogFrame::onDescriptionRead(const work::DescriptionResult &)
+void LogFrame::onDescriptionRead(const work::DescriptionResult &result)
 {
-    refreshView();
+    if (!result.configurationRead)
+        return;
+    m_imageResolutionsKnown = true;
+    m_logResolutions.reset();
+    resolutionsChanged();
 }
 
 void LogFrame::onClosing()
@@ -224,6 +276,7 @@ void LogFrame::onClosing()
         m_ctx.dm.cancel();
         return;
     }
+    closeGraphWindow();
     m_store.reset();
     setEnabled(false);
 }
@@ -257,8 +310,10 @@ void LogFrame::readFullLog()
         // refresh timer, not per record, so a read costs a few repaints a second.
         observer.recordStored = [this](int n, const LogRecord &working) {
             m_readPosition = n;
-            if (m_readTotal < kLiveViewLimit)
+            if (m_readTotal < kLiveViewLimit) {
+                m_recordShown = true;
                 m_working = working;
+            }
         };
         const FullReadResult result = log::readFullLog(ctx, *m_store, m_working, observer);
         finishFullRead(result, m_ctx.clock.monotonicMs() - started);
@@ -293,7 +348,11 @@ void LogFrame::finishFullRead(const FullReadResult &result, qint64 elapsedMs)
     }
     if (result.total == 0)
         return; // the ring positions stand for no log: nothing changes
+    // Read from this controller: its own codes, known or not, replace a loaded log's.
+    m_logResolutions.reset();
+    closeGraphWindow();
     m_working = result.working;
+    m_recordShown = true;
     QString text = tr("Время ") + readDurationText(elapsedMs);
     if (result.read < result.total)
         text += tr(", прочитано %1 из %2").arg(result.read).arg(result.total);
@@ -318,6 +377,7 @@ void LogFrame::showLoadedLog(int records, int position)
     m_maxRecords->setText(QString::number(records));
     m_position->setText(QString::number(position));
     m_working = m_store->record(position);
+    m_recordShown = true;
     refreshView();
 }
 
@@ -337,6 +397,7 @@ void LogFrame::readOneRecord()
             return;
         }
         m_working = *record;
+        m_recordShown = true;
         refreshView();
     });
 }
@@ -347,16 +408,17 @@ void LogFrame::saveLog()
 {
     if (m_reading || !m_store || !m_store->isLoaded())
         return;
-    ui::FileDialogRequest request;
-    request.title = tr("Сохранить протокол работы терминала");
-    request.filter = files::kSaveDialogFilter;
-    request.filterIndex = 3;
-    request.defaultSuffix = QStringLiteral("log");
-    const QString path = m_ctx.prompts.saveFileName(request);
+    const QString path = files::askSavePath(m_ctx.prompts, files::FileKind::Log,
+                                            tr("Сохранить протокол работы терминала"));
     if (path.isEmpty())
         return;
-    const files::FileResult saved = saveLogFile(path, *m_store);
-    if (!saved.ok)
+    // The codes go beside the log only when they are known: a guess kept in a file
+    // would pass for the truth when the log is loaded again.
+    const SensorResolutions res = sensorResolutions();
+    const LogSaveResult saved =
+        saveLogFile(path, *m_store,
+                    res.known ? std::optional<TemperatureResolutions>(res.codes) : std::nullopt);
+    if (!saved.ok())
         m_ctx.prompts.message(saved.message(), ui::Prompts::Kind::Error);
 }
 
@@ -364,13 +426,8 @@ void LogFrame::loadLog()
 {
     if (m_reading || !m_store)
         return;
-    ui::FileDialogRequest request;
-    request.title = tr("Загрузить протокол работы терминала");
-    request.filter = files::kOpenDialogFilter;
-    request.filterIndex = 4;
-    request.defaultSuffix = QStringLiteral("log");
-    request.fileName = QString();
-    const QString path = m_ctx.prompts.openFileName(request);
+    const QString path = files::askOpenPath(m_ctx.prompts, files::FileKind::Log,
+                                            tr("Загрузить протокол работы терминала"));
     if (path.isEmpty())
         return;
     const LogLoadResult loaded = loadLogFile(path, *m_store);
@@ -379,12 +436,15 @@ void LogFrame::loadLog()
         return;
     }
     if (loaded.loaded()) {
+        closeGraphWindow();
+        m_logResolutions = loaded.resolutions;
         showLoadedLog(loaded.records, 1);
         emit logChanged();
     }
     if (!loaded.notice.isEmpty())
-        m_ctx.prompts.message(loaded.notice, loaded.loaded() ? ui::Prompts::Kind::Information
-                                                             : ui::Prompts::Kind::Warning);
+        m_ctx.prompts.message(loaded.notice, loaded.loaded() && loaded.badDates == 0
+                                                 ? ui::Prompts::Kind::Information
+                                                 : ui::Prompts::Kind::Warning);
 }
 
 // ---- export -----------------------------------------------------------------------------
@@ -401,51 +461,34 @@ bool LogFrame::refuseEmptyExport()
     return true;
 }
 
-QString LogFrame::exportPath(const QString &extension) const
+void LogFrame::exportLog(exporting::ExportFormat format, bool saveAs)
 {
-    const QString stamp = m_ctx.clock.now().toString(QStringLiteral("yyyy-MM-dd-HHmm"));
-    return QDir(m_exportFolder).filePath(QStringLiteral("vardex-log-%1.%2").arg(stamp, extension));
+    if (m_reading || refuseEmptyExport())
+        return;
+    exporting::ExportRequest request;
+    request.format = format;
+    request.baseName = QStringLiteral("vardex-log");
+    request.subject = tr("Лог");
+    request.saveAs = saveAs;
+    const SensorResolutions res = sensorResolutions();
+    request.note = resolutionNote(res);
+    m_export->run(request,
+                  [this, codes = res.codes] { return exporting::buildLogTable(*m_store, codes); });
 }
 
 void LogFrame::exportExcel()
 {
-    if (m_reading || refuseEmptyExport())
-        return;
-    const QString path = exportPath(QStringLiteral("xlsx"));
-    files::FileResult written;
-    {
-        link::BusyCursorScope busy(m_ctx.dm);
-        QDir().mkpath(m_exportFolder);
-        written = platform::writeXlsx(path, exporting::buildLogTable(*m_store, resolutions()));
-    }
-    if (!written.ok) {
-        m_ctx.prompts.message(exportFailure(written), ui::Prompts::Kind::Error);
-        return;
-    }
-    if (!m_openUrl(QUrl::fromLocalFile(path)))
-        m_ctx.prompts.message(
-            tr("Лог записан в файл %1, но открыть его нечем.").arg(QDir::toNativeSeparators(path)),
-            ui::Prompts::Kind::Information);
+    exportLog(exporting::ExportFormat::Xlsx, false);
 }
 
 void LogFrame::exportCsv()
 {
-    if (m_reading || refuseEmptyExport())
-        return;
-    const QString path = exportPath(QStringLiteral("csv"));
-    files::FileResult written;
-    {
-        link::BusyCursorScope busy(m_ctx.dm);
-        QDir().mkpath(m_exportFolder);
-        written = files::saveAtomically(
-            path, exporting::toCsv(exporting::buildLogTable(*m_store, resolutions())));
-    }
-    if (!written.ok) {
-        m_ctx.prompts.message(exportFailure(written), ui::Prompts::Kind::Error);
-        return;
-    }
-    m_ctx.prompts.message(tr("Лог записан в файл %1").arg(QDir::toNativeSeparators(path)),
-                          ui::Prompts::Kind::Information);
+    exportLog(exporting::ExportFormat::Csv, false);
+}
+
+void LogFrame::exportAs()
+{
+    exportLog(exporting::ExportFormat::Xlsx, true);
 }
 
 } // namespace vardex::log

@@ -6,7 +6,9 @@
 #include "log/log_record.h"
 #include "log/log_transfer.h"
 #include "log/record_store.h"
+#include "log/sensor_resolutions.h"
 
+#include <QPointer>
 #include <QUrl>
 #include <QWidget>
 
@@ -19,8 +21,14 @@ class QScrollBar;
 class QSpinBox;
 class QTimer;
 
+namespace vardex::exporting {
+class TableExport;
+enum class ExportFormat;
+} // namespace vardex::exporting
+
 namespace vardex::log {
 
+class LogGraphForm;
 class LogView;
 
 // The log page ("Логирование "): reads the controller's event log into its record
@@ -40,10 +48,17 @@ public:
     // The button the graph window hangs on.
     QPushButton *showGraphButton() const { return m_graphButton; }
 
-    // Where exports go (the user's documents folder unless set) and what opens them
-    // (the desktop's default application unless set).
-    void setExportFolder(const QString &folder) { m_exportFolder = folder; }
-    void setUrlOpener(std::function<bool(const QUrl &)> opener) { m_openUrl = std::move(opener); }
+    // Where exports go (the user's documents folder unless set), what opens them (the
+    // desktop's default application unless set) and whose conventions a CSV follows.
+    exporting::TableExport &tableExport() const { return *m_export; }
+    void setExportFolder(const QString &folder);
+    void setUrlOpener(std::function<bool(const QUrl &)> opener);
+
+    // The codes temperatures are shown, drawn and exported with, and whether they are
+    // known (a description, a configuration or the log's companion file) or a guess.
+    SensorResolutions sensorResolutions() const;
+    // The chart window opened from this page, while it is open.
+    LogGraphForm *graphWindow() const;
 
     // ui::Page
     void onConnectionChanged(bool connected) override;
@@ -51,6 +66,10 @@ public:
     // The sensors' resolutions may have changed: temperatures are shown again.
     void onDescriptionRead(const work::DescriptionResult &result) override;
     void onClosing() override;
+    // A configuration was loaded from a file or read from the controller: its sensor
+    // resolutions are now known. The record, an open graph window and the next export
+    // follow at once.
+    void onConfigurationTaken();
 
     void readFullLog();
     void stopRead();
@@ -59,6 +78,8 @@ public:
     void loadLog();
     void exportExcel();
     void exportCsv();
+    // "Сохранить как…": the engineer picks folder, name and format.
+    void exportAs();
     // The wizard and the chart window over the store.
     void showGraphs();
 
@@ -74,9 +95,10 @@ private:
     void finishFullRead(const FullReadResult &result, qint64 elapsedMs);
     void showLoadedLog(int records, int position);
     void onScroll(int position);
-    std::array<std::uint8_t, 6> resolutions() const;
     bool refuseEmptyExport();
-    QString exportPath(const QString &extension) const;
+    void exportLog(exporting::ExportFormat format, bool saveAs);
+    void resolutionsChanged();
+    void closeGraphWindow();
 
     ui::PageContext m_ctx;
     std::unique_ptr<RecordStore> m_store = std::make_unique<RecordStore>();
@@ -84,6 +106,7 @@ private:
     bool m_reading = false;
     bool m_connected = false;
     bool m_closing = false;
+    bool m_recordShown = false; // a record read or loaded is on the page
     int m_readTotal = 0;
     int m_readPosition = 0; // the last slot filled by the running read
     // Shows m_readPosition (and, for a short log, its record) a few times a second.
@@ -104,13 +127,19 @@ private:
     QPushButton *m_graphButton = nullptr;
     QPushButton *m_excelButton = nullptr;
     QPushButton *m_csvButton = nullptr;
+    QPushButton *m_exportAsButton = nullptr;
 
     // The graph choices live as long as the page, so the next opening starts from them.
     GraphSelection m_graphSelection;
     ChannelNames m_channelNames;
 
-    QString m_exportFolder;
-    std::function<bool(const QUrl &)> m_openUrl;
+    // Set by a description or a configuration; the codes then are the image's.
+    bool m_imageResolutionsKnown = false;
+    // The loaded log's own codes, from its companion file; they win until the next
+    // description, configuration or read.
+    std::optional<TemperatureResolutions> m_logResolutions;
+    QPointer<LogGraphForm> m_graphs;
+    std::unique_ptr<exporting::TableExport> m_export;
 };
 
 } // namespace vardex::log

@@ -1,6 +1,8 @@
 #include "log/widgets/log_graph_form.h"
 
 #include "chart/widgets/chart_view.h"
+#include "common/clock.h"
+#include "export/chart_table.h"
 #include "kit/widgets/prompts.h"
 
 #include <QCheckBox>
@@ -50,8 +52,10 @@ std::uint32_t graphCheckBoxColour(int n)
 }
 
 LogGraphForm::LogGraphForm(const GraphSelection &sel, const GraphPoints &points,
-                           ui::Prompts &prompts, const ChannelNames &names, QWidget *parent)
-    : QDialog(parent), m_prompts(prompts)
+                           ui::Prompts &prompts, const ChannelNames &names, QWidget *parent,
+                           const QString &note)
+    : QDialog(parent), m_prompts(prompts), m_selection(sel),
+      m_export(std::make_unique<exporting::TableExport>(prompts, Clock::system()))
 {
     setObjectName(QStringLiteral("LogGraphForm"));
     setWindowTitle(QStringLiteral("Графики логирования"));
@@ -59,7 +63,10 @@ LogGraphForm::LogGraphForm(const GraphSelection &sel, const GraphPoints &points,
     resize(1180, 760);
 
     m_model.setTitle(QStringLiteral("Графики регистрируемых параметров"));
-    m_model.setTimeAxis({QStringLiteral("dd hh:mm:ss"), 90});
+    m_model.setNote(note);
+    chart::TimeAxis time{QStringLiteral("dd hh:mm:ss"), 90};
+    time.adaptive = true;
+    m_model.setTimeAxis(time);
     chart::ValueAxis values;
     values.decimals = 1;
     values.grouping = true;
@@ -92,6 +99,9 @@ LogGraphForm::LogGraphForm(const GraphSelection &sel, const GraphPoints &points,
         const bool drawn = sel.enabled[i] && isGraphParameter(parameter);
         chart::SeriesStyle style = graphSeriesStyle(n);
         style.title = parameterCaption(parameter, names);
+        const ParameterKind kind = parameterKind(parameter);
+        style.unit = kind.unit;
+        style.axis = drawn ? kind.axis : QString();
         const int index = m_model.addSeries(style, drawn);
         if (drawn)
             m_model.setPoints(index, points.series[i]);
@@ -117,7 +127,36 @@ LogGraphForm::LogGraphForm(const GraphSelection &sel, const GraphPoints &points,
     panel->addStretch(1);
     connect(addButton("SaveImageBtn", QStringLiteral("Сохранить изображение")),
             &QPushButton::clicked, this, &LogGraphForm::saveImage);
+    connect(addButton("GraphExcelBtn", QStringLiteral("Экспорт Excel")), &QPushButton::clicked,
+            this, [this] { exportShown(exporting::ExportFormat::Xlsx, false); });
+    connect(addButton("GraphCsvBtn", QStringLiteral("Экспорт CSV")), &QPushButton::clicked, this,
+            [this] { exportShown(exporting::ExportFormat::Csv, false); });
+    connect(addButton("GraphExportAsBtn", QStringLiteral("Сохранить как…")), &QPushButton::clicked,
+            this, [this] { exportShown(exporting::ExportFormat::Xlsx, true); });
     root->addLayout(panel);
+}
+
+LogGraphForm::~LogGraphForm() = default;
+
+void LogGraphForm::setPoints(const GraphPoints &points, const QString &note)
+{
+    m_model.setNote(note);
+    for (int n = 0; n < kGraphs && n < m_model.seriesCount(); ++n) {
+        const std::size_t i = std::size_t(n);
+        if (m_selection.enabled[i] && isGraphParameter(m_selection.parameter[i]))
+            m_model.setPoints(n, points.series[i]);
+    }
+}
+
+void LogGraphForm::exportShown(exporting::ExportFormat format, bool saveAs)
+{
+    exporting::ExportRequest request;
+    request.format = format;
+    request.baseName = QStringLiteral("vardex-graph");
+    request.subject = QStringLiteral("График");
+    request.saveAs = saveAs;
+    request.note = m_model.note();
+    m_export->run(request, [this] { return exporting::buildShownChartTable(m_model); });
 }
 
 void LogGraphForm::saveImage()

@@ -16,26 +16,37 @@ GraphPoints graphPointsOf(const GraphSelection &selection, const RecordStore &st
         selection, store.count(), [&store](int slot) { return store.record(slot); }, resolutions);
 }
 
-void showLogGraphs(QWidget *parent, GraphSelection &selection, const RecordStore &store,
-                   const TemperatureResolutions &resolutions, ui::Prompts &prompts,
-                   const ChannelNames &names)
+QString resolutionNote(const SensorResolutions &resolutions)
+{
+    return resolutions.known ? QString() : unknownResolutionText();
+}
+
+LogGraphForm *showLogGraphs(QWidget *parent, GraphSelection &selection, const RecordStore &store,
+                            const SensorResolutions &resolutions, ui::Prompts &prompts,
+                            const ChannelNames &names)
 {
     const int count = store.count();
     if (count <= 0) {
         prompts.message(kNothingToDrawText);
-        return;
+        return nullptr;
     }
     const auto newest = newestRecordYear(count, [&store](int slot) { return store.record(slot); });
     {
         GraphWizardDlg wizard(selection, count, newest, names, parent);
         if (wizard.exec() != QDialog::Accepted)
-            return;
+            return nullptr;
     }
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const GraphPoints points = graphPointsOf(selection, store, resolutions);
-    LogGraphForm form(selection, points, prompts, names, parent);
+    const GraphPoints points = graphPointsOf(selection, store, resolutions.codes);
+    auto *form =
+        new LogGraphForm(selection, points, prompts, names, parent, resolutionNote(resolutions));
+    // A window of its own, not a sheet over the page: the engineer keeps it beside the
+    // main window while loading a configuration.
+    form->setWindowFlag(Qt::Window, true);
+    form->setAttribute(Qt::WA_DeleteOnClose);
     QGuiApplication::restoreOverrideCursor();
-    form.exec();
+    form->show();
+    return form;
 }
 
 } // namespace vardex::log

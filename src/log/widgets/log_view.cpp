@@ -1,6 +1,7 @@
 #include "log/widgets/log_view.h"
 
 #include "kit/widgets/control_helpers.h"
+#include "log/sensor_resolutions.h"
 #include "work/value_format.h"
 #include "work/widgets/work_look.h"
 
@@ -155,6 +156,8 @@ LogView::LogView(QWidget *parent) : QWidget(parent)
     auto *il = new QHBoxLayout(inputs);
     compact(il);
     auto *temper = new QGroupBox(tr("Температура"), inputs);
+    temper->setObjectName(QStringLiteral("LogTemperatureBox"));
+    m_temperatureBox = temper;
     auto *tl = new QGridLayout(temper);
     compact(tl);
     for (int k = 1; k <= kSensors; ++k) {
@@ -277,12 +280,39 @@ void LogView::showRecord(const LogRecord &r, const std::array<std::uint8_t, 6> &
     for (int k = 0; k < kSensors; ++k)
         look::setValueText(m_temperatures[k],
                            work::temperatureText(r.temperatures[k], resolution[k]));
+    markTemperatures();
     for (int f = 0; f < kFans; ++f) {
         m_fanSpeeds[f]->setText(QString::number(r.fanSpeeds[f]));
         m_fanTasks[f]->setText(QString::number(r.fanTasks[f]));
     }
     for (int k = 1; k <= 64; ++k)
         m_flags[k - 1]->setChecked(r.flag(k));
+}
+
+void LogView::setResolutionsKnown(bool known)
+{
+    if (m_resolutionsKnown == known)
+        return;
+    m_resolutionsKnown = known;
+    static_cast<QGroupBox *>(m_temperatureBox)
+        ->setTitle(known ? tr("Температура") : tr("Температура ?"));
+    markTemperatures();
+}
+
+// After setValueText, which puts the field's own hint back with every value.
+void LogView::markTemperatures()
+{
+    for (QLabel *field : m_temperatures) {
+        field->setStyleSheet(
+            m_resolutionsKnown ? QString() : QStringLiteral("QLabel { background: #ffd27f; }"));
+        if (!m_resolutionsKnown) {
+            field->setToolTip(unknownResolutionText());
+            field->setStatusTip(unknownResolutionText());
+        } else if (field->toolTip() == unknownResolutionText()) {
+            field->setToolTip(QString());
+            field->setStatusTip(QString());
+        }
+    }
 }
 
 QWidget *findLogControl(const QWidget *root, const QString &name)

@@ -23,6 +23,10 @@ public:
 
     // Temperatures are scaled by each sensor's resolution code (0..3; "*" otherwise).
     void showRecord(const LogRecord &record, const std::array<std::uint8_t, 6> &resolution);
+    // While the resolutions are a guess the temperature fields are tinted, the group's
+    // caption carries a "?" and the fields' hint says why.
+    void setResolutionsKnown(bool known);
+    bool resolutionsKnown() const { return m_resolutionsKnown; }
     // Analog 4, 5 and the mains: their labels and flags 4..6.
     void setChannelNames(const ChannelNames &names);
     // The flags group, placed by the page beside the rest of the view.
@@ -36,6 +40,10 @@ private:
     std::array<QLabel *, kAnalogs> m_analog{};
     QLabel *m_mains = nullptr;
     std::array<QLabel *, kSensors> m_temperatures{};
+    QWidget *m_temperatureBox = nullptr;
+    bool m_resolutionsKnown = true;
+
+    void markTemperatures();
     std::array<QLabel *, kFans> m_fanSpeeds{};
     std::array<QLabel *, kFans> m_fanTasks{};
     std::array<QCheckBox *, 8> m_ttlOutputs{};

@@ -1,6 +1,7 @@
 #include "loops/widgets/loop_file_page.h"
 
 #include "files/dialog_filters.h"
+#include "files/widgets/file_dialogs.h"
 
 #include "kit/widgets/page_context.h"
 #include "kit/widgets/prompts.h"
@@ -25,17 +26,6 @@ namespace {
 
 const QString kWriteVerifyFailed =
     QStringLiteral("Ошибка верификации записи конфигурации контура ");
-
-ui::FileDialogRequest loopFileRequest(const QString &title, const QString &filter)
-{
-    ui::FileDialogRequest r;
-    r.title = title;
-    r.filter = filter;
-    r.filterIndex = 1;
-    r.defaultSuffix = QStringLiteral("upr");
-    r.fileName.clear();
-    return r;
-}
 
 } // namespace
 
@@ -94,8 +84,9 @@ QString LoopFilePage::loopFileName() const
 
 void LoopFilePage::onSave()
 {
-    const QString path = m_ctx.prompts.saveFileName(
-        loopFileRequest(QStringLiteral("Сохранить описание контуров управления"), kSaveFilter));
+    const QString path =
+        files::askSavePath(m_ctx.prompts, files::FileKind::Loops,
+                           QStringLiteral("Сохранить описание контуров управления"));
     if (path.isEmpty())
         return;
     // The firmware version at this moment decides whether the extended block is written.
@@ -112,8 +103,9 @@ void LoopFilePage::onSave()
 
 void LoopFilePage::onLoad()
 {
-    const QString path = m_ctx.prompts.openFileName(
-        loopFileRequest(QStringLiteral("Загрузить описание контуров управления"), kOpenFilter));
+    const QString path =
+        files::askOpenPath(m_ctx.prompts, files::FileKind::Loops,
+                           QStringLiteral("Загрузить описание контуров управления"));
     if (path.isEmpty())
         return;
     link::DeviceImage &image = m_ctx.dm.image();

@@ -2,19 +2,17 @@
 
 #include "chart/chart_model.h"
 #include "chart/widgets/chart_view.h"
+#include "export/widgets/table_export.h"
 #include "kit/widgets/prompts.h"
+#include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
-#include "platform/xlsx_writer.h"
 #include "service/supply_export.h"
 #include "service/supply_test.h"
 #include "service/widgets/graph_hash.h"
 
 #include <QCheckBox>
-#include <QDesktopServices>
-#include <QDir>
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -23,15 +21,19 @@ namespace vardex::service {
 
 GraphPage::GraphPage(ui::PageContext context, std::function<void()> showState, QWidget *parent)
     : QWidget(parent), m_ctx(context), m_showState(std::move(showState)),
-      m_exportFolder(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)),
-      m_openUrl([](const QUrl &url) { return QDesktopServices::openUrl(url); })
+      m_tableExport(std::make_unique<exporting::TableExport>(context.prompts, context.clock))
 {
     setObjectName(QStringLiteral("GraphPage"));
+    m_tableExport->setNotice(
+        [this](const QString &text) { m_ctx.statusBar.setPanelText(5, text); });
     m_poll = new QCheckBox(tr("Опрос"), this);
     m_poll->setObjectName(QStringLiteral("Test5VoltCheckBox"));
     m_export = new QPushButton(tr("Экспорт Excel"), this);
     m_export->setObjectName(QStringLiteral("ExportEcxelBtn"));
     m_export->setStatusTip(tr("Экспорт лога в EXCEL"));
+    m_exportAs = new QPushButton(tr("Сохранить как…"), this);
+    m_exportAs->setObjectName(QStringLiteral("ExportAsBtn"));
+    m_exportAs->setStatusTip(tr("Экспорт графика в выбранный файл (xlsx или CSV)"));
     m_hash = new GraphHash(m_ctx, this);
 
     m_model = new chart::ChartModel(this);
@@ -54,6 +56,7 @@ GraphPage::GraphPage(ui::PageContext context, std::function<void()> showState, Q
     controls->addWidget(m_poll);
     controls->addStretch(1);
     controls->addWidget(m_export);
+    controls->addWidget(m_exportAs);
 
     auto *column = new QVBoxLayout(this);
     column->addWidget(m_view, 1);
@@ -64,7 +67,8 @@ GraphPage::GraphPage(ui::PageContext context, std::function<void()> showState, Q
     m_timer->setObjectName(QStringLiteral("Test5VoltTimer"));
     m_timer->setInterval(kSupplyTestIntervalMs);
     connect(m_timer, &QTimer::timeout, this, &GraphPage::tick);
-    connect(m_export, &QPushButton::clicked, this, &GraphPage::exportExcel);
+    connect(m_export, &QPushButton::clicked, this, [this] { exportExcel(false); });
+    connect(m_exportAs, &QPushButton::clicked, this, [this] { exportExcel(true); });
     connect(m_poll, &QCheckBox::toggled, this, [this](bool on) {
         if (on)
             m_timer->start();
@@ -89,27 +93,28 @@ void GraphPage::tick()
     });
 }
 
-void GraphPage::exportExcel()
+void GraphPage::setExportFolder(const QString &folder)
+{
+    m_tableExport->setFolder(folder);
+}
+
+void GraphPage::setUrlOpener(std::function<bool(const QUrl &)> opener)
+{
+    m_tableExport->setUrlOpener(std::move(opener));
+}
+
+void GraphPage::exportExcel(bool saveAs)
 {
     if (m_model->series(kUsb5Series).points.empty()) {
         m_ctx.prompts.message(tr("Нечего экспортировать: на графике нет точек."),
                               ui::Prompts::Kind::Information);
         return;
     }
-    const exporting::Table table = supplyChartTable(*m_model);
-    const QString stamp = m_ctx.clock.now().toString(QStringLiteral("yyyy-MM-dd-HHmmss"));
-    const QString path =
-        QDir(m_exportFolder).filePath(QStringLiteral("vardex-chart-%1.xlsx").arg(stamp));
-    QDir().mkpath(m_exportFolder);
-    const files::FileResult written = platform::writeXlsx(path, table);
-    if (!written.ok) {
-        m_ctx.prompts.message(written.message(), ui::Prompts::Kind::Error);
-        return;
-    }
-    if (!m_openUrl(QUrl::fromLocalFile(path)))
-        m_ctx.prompts.message(tr("График записан в файл %1, но открыть его нечем.")
-                                  .arg(QDir::toNativeSeparators(path)),
-                              ui::Prompts::Kind::Information);
+    exporting::ExportRequest request;
+    request.baseName = QStringLiteral("vardex-chart");
+    request.subject = tr("График");
+    request.saveAs = saveAs;
+    m_tableExport->run(request, [this] { return supplyChartTable(*m_model); });
 }
 
 void GraphPage::onClosing()

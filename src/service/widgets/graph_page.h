@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QCheckBox;
 class QPushButton;
@@ -18,6 +19,10 @@ namespace vardex::chart {
 class ChartModel;
 class ChartView;
 } // namespace vardex::chart
+
+namespace vardex::exporting {
+class TableExport;
+}
 
 namespace vardex::service {
 
@@ -45,10 +50,11 @@ public:
     void onClosing() override;
 
     // Where the export writes its workbook, and how it is opened (tests replace both).
-    void setExportFolder(const QString &folder) { m_exportFolder = folder; }
-    void setUrlOpener(std::function<bool(const QUrl &)> opener) { m_openUrl = std::move(opener); }
-    // Writes every point of the chart to a workbook and opens it.
-    void exportExcel();
+    exporting::TableExport &tableExport() const { return *m_tableExport; }
+    void setExportFolder(const QString &folder);
+    void setUrlOpener(std::function<bool(const QUrl &)> opener);
+    // Writes every point of the chart to a workbook and opens it; saveAs asks where.
+    void exportExcel(bool saveAs = false);
 
 private:
     ui::PageContext m_ctx;
@@ -58,9 +64,9 @@ private:
     QTimer *m_timer = nullptr;
     QCheckBox *m_poll = nullptr;
     QPushButton *m_export = nullptr;
+    QPushButton *m_exportAs = nullptr;
     GraphHash *m_hash = nullptr;
-    QString m_exportFolder;
-    std::function<bool(const QUrl &)> m_openUrl;
+    std::unique_ptr<exporting::TableExport> m_tableExport;
 };
 
 } // namespace vardex::service

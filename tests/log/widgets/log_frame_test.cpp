@@ -1,7 +1,7 @@
 #include "log/log_file.h"
 #include "log/widgets/log_frame.h"
 #include "log/widgets/log_view.h"
-#include "support/page_rig.h"
+#include "log_page.h"
 #include "work/value_format.h"
 #include "work/widgets/work_look.h"
 
@@ -20,33 +20,7 @@
 using namespace vardex;
 using namespace vardex::log;
 
-namespace {
-
-struct LogPage {
-    explicit LogPage(sim::Firmware firmware = sim::controllerWithLog(24))
-        : rig(std::move(firmware)), page(rig.ctx)
-    {
-        page.onConnectionChanged(rig.connected);
-        page.setUrlOpener([this](const QUrl &url) {
-            opened << url;
-            return openerWorks;
-        });
-    }
-
-    template <typename T = QWidget> T *control(const char *name) const
-    {
-        return qobject_cast<T *>(findLogControl(&page, QLatin1String(name)));
-    }
-    QString text(const char *name) const { return control<QLabel>(name)->text(); }
-    void click(const char *name) { control<QPushButton>(name)->click(); }
-
-    test::PageRig rig;
-    LogFrame page;
-    QList<QUrl> opened;
-    bool openerWorks = true;
-};
-
-} // namespace
+using test::LogPage;
 
 TEST(LogPageStart, ControlsCarryTheirNamesCaptionsAndInitialTexts)
 {
@@ -284,6 +258,7 @@ TEST(LogPageExport, NothingLoadedSaysSoAndWritesNothing)
 TEST(LogPageExport, WorkbookIsWrittenToTheFolderAndOpenedOrItsPlaceNamed)
 {
     LogPage p;
+    p.page.onConfigurationTaken(); // the values are trusted: no note to tell
     p.click("ReadLogBtn");
     ASSERT_TRUE(test::waitUntil([&] { return !p.page.isReading(); }));
     const QString folder = test::tempPath(QStringLiteral("export"));
@@ -295,14 +270,23 @@ TEST(LogPageExport, WorkbookIsWrittenToTheFolderAndOpenedOrItsPlaceNamed)
     EXPECT_TRUE(path.endsWith(QStringLiteral(".xlsx")));
     EXPECT_GT(QFileInfo(path).size(), 0);
     EXPECT_TRUE(p.rig.prompts.messages.isEmpty());
+    EXPECT_TRUE(p.rig.statusBar.panelText(5).contains(QDir::toNativeSeparators(path)));
 
+    // A second export in the same minute gets a name of its own; the first stays.
+    const QByteArray first = test::readFile(path);
     p.openerWorks = false;
     p.click("ExportEcxelBtn");
+    const QString second = path.chopped(5) + QStringLiteral(" (2).xlsx");
     ASSERT_EQ(p.rig.prompts.messages.size(), 1);
-    EXPECT_TRUE(p.rig.prompts.messages[0].contains(QDir::toNativeSeparators(path)));
+    EXPECT_TRUE(p.rig.prompts.messages[0].contains(QDir::toNativeSeparators(second)))
+        << p.rig.prompts.messages[0].toStdString();
+    EXPECT_EQ(test::readFile(path), first);
+    EXPECT_GT(QFileInfo(second).size(), 0);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 2);
 
+    p.page.tableExport().setLocale(QLocale::c());
     p.click("ExportCsvBtn");
     const QByteArray csv = test::readFile(path.chopped(4) + QStringLiteral("csv"));
-    EXPECT_TRUE(csv.startsWith("Number,Day,Month,Year,"));
+    EXPECT_TRUE(csv.startsWith("\xEF\xBB\xBFNumber,Day,Month,Year,"));
     EXPECT_EQ(csv.count("\r\n"), 25);
 }

@@ -230,6 +230,44 @@ TEST(LogGraphForm, SaveImageAsksForAFileAndReportsAFailedWrite)
     EXPECT_EQ(prompts.messages.size(), 1);
 }
 
+// The window exports what it shows: the ticked graphs, inside the zoomed time window,
+// and says where the file went. Each graph is drawn against its kind's axis.
+TEST(LogGraphForm, ExportsThePointsShownAndDrawsEachKindOnItsOwnAxis)
+{
+    const auto store = test::storeOf(dayLog(100));
+    GraphSelection sel;
+    sel.year = 25;
+    sel.last = 100;
+    sel.enabled[0] = sel.enabled[6] = sel.enabled[1] = true; // А1, Темп_1, А2
+    test::RecordingPrompts prompts;
+    LogGraphForm form(sel, graphPointsOf(sel, *store, {}), prompts);
+    form.resize(1100, 700);
+    form.show();
+    EXPECT_EQ(form.view()->plottedValueAxes(),
+              (QStringList{QStringLiteral("В"), QStringLiteral("°C")}));
+    EXPECT_EQ(form.view()->plottedLegend(),
+              (QStringList{QStringLiteral("А1_12В, В"), QStringLiteral("А2_24В, В"),
+                           QStringLiteral("Темп_1, °C")}));
+
+    QTest::mouseClick(checkBox(form, 2), Qt::LeftButton); // А2 hidden
+    const double t0 = form.model().series(0).points.front().time;
+    form.model().setTimeWindow({t0 + 9 * 60, t0 + 11 * 60}); // records 10..12
+    form.tableExport().setFolder(test::tempPath(QStringLiteral("graph-export")));
+    form.tableExport().setLocale(QLocale::c());
+    QTest::mouseClick(child<QPushButton>(form, "GraphCsvBtn"), Qt::LeftButton);
+    ASSERT_EQ(prompts.messages.size(), 1);
+    const QString message = prompts.messages.first();
+    const qsizetype from = message.indexOf(QLatin1Char('/'));
+    const QString path = message.mid(from, message.indexOf(QStringLiteral(".csv")) + 4 - from);
+    EXPECT_TRUE(QFileInfo(path).fileName().startsWith(QStringLiteral("vardex-graph-")));
+    const QList<QByteArray> lines = test::readFile(path).trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[0].trimmed(),
+              QStringLiteral("\uFEFFВремя,\"А1_12В, В\",\"Темп_1, °C\"").toUtf8());
+    EXPECT_EQ(lines[1].trimmed(), "01.04.2025 00:10:00,10,5");
+    EXPECT_EQ(lines[3].trimmed(), "01.04.2025 00:12:00,12,6");
+}
+
 TEST(LogPageGraphs, GraphButtonOnAnEmptyLogSaysThereIsNothingToDraw)
 {
     test::PageRig rig;

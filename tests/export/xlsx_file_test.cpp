@@ -1,5 +1,5 @@
 #include "export/log_table.h"
-#include "platform/xlsx_writer.h"
+#include "export/xlsx_file.h"
 #include "support/log_records.h"
 #include "support/python_reader.h"
 #include "support/test_support.h"
@@ -52,7 +52,7 @@ TEST(XlsxWriter, WorkbookReadsBackCellByCellWithABoldHeaderRow)
     const exporting::Table table =
         exporting::buildLogTable(test::craftedLogStore(24), {0, 1, 2, 3, 9, 0});
     const QString path = test::tempPath(QStringLiteral("log.xlsx"));
-    const files::FileResult written = platform::writeXlsx(path, table);
+    const files::FileResult written = exporting::writeXlsxFile(path, table);
     ASSERT_TRUE(written.ok) << written.message().toStdString();
     EXPECT_FALSE(QFile::exists(path + QStringLiteral(".part")));
 
@@ -91,7 +91,7 @@ TEST(XlsxWriter, UnwritableFolderIsReportedWithThePathAndLeavesNoFile)
 {
     const exporting::Table table = exporting::buildLogTable(test::craftedLogStore(2), {});
     const QString path = QStringLiteral("/nonexistent-folder/log.xlsx");
-    const files::FileResult written = platform::writeXlsx(path, table);
+    const files::FileResult written = exporting::writeXlsxFile(path, table);
     EXPECT_FALSE(written.ok);
     EXPECT_FALSE(written.reason.isEmpty());
     EXPECT_EQ(written.path, path);
@@ -127,7 +127,7 @@ TEST(XlsxWriter, AwkwardTextsReadBackAsTextsWithForbiddenCharactersReplaced)
         table.cells.emplace_back(std::int64_t{-42});
     }
     const QString path = test::tempPath(QStringLiteral("awkward.xlsx"));
-    const files::FileResult written = platform::writeXlsx(path, table);
+    const files::FileResult written = exporting::writeXlsxFile(path, table);
     ASSERT_TRUE(written.ok) << written.message().toStdString();
 
     const QJsonObject sheet = readBack(python, path);
@@ -155,7 +155,7 @@ TEST(XlsxWriter, FailedExportLeavesTheExistingFileAsItWasAndNoLeftovers)
     exporting::Table table;
     for (int c = 0; c < 16385; ++c)
         table.headers << QString::number(c);
-    const files::FileResult written = platform::writeXlsx(path, table);
+    const files::FileResult written = exporting::writeXlsxFile(path, table);
     EXPECT_FALSE(written.ok);
     EXPECT_FALSE(written.reason.isEmpty());
     EXPECT_EQ(test::readFile(path), QByteArrayLiteral("the previous export"));
@@ -164,7 +164,7 @@ TEST(XlsxWriter, FailedExportLeavesTheExistingFileAsItWasAndNoLeftovers)
 
     // And a successful one replaces it.
     table.headers = QStringList{QStringLiteral("x")};
-    ASSERT_TRUE(platform::writeXlsx(path, table).ok);
+    ASSERT_TRUE(exporting::writeXlsxFile(path, table).ok);
     EXPECT_TRUE(test::readFile(path).startsWith("PK\x03\x04"));
     EXPECT_EQ(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }

@@ -1,13 +1,12 @@
-#include "platform/xlsx_writer.h"
+#include "export/xlsx_file.h"
 
 #include "export/xlsx_workbook.h"
 
-#include <QDateTime>
 #include <QSaveFile>
 
-namespace vardex::platform {
+namespace vardex::exporting {
 
-files::FileResult writeXlsx(const QString &path, const exporting::Table &table)
+files::FileResult writeXlsxFile(const QString &path, const Table &table, const QDateTime &created)
 {
     files::FileResult result;
     result.path = path;
@@ -16,7 +15,7 @@ files::FileResult writeXlsx(const QString &path, const exporting::Table &table)
         result.reason = file.errorString();
         return result;
     }
-    const QString failed = exporting::writeWorkbook(file, table, QDateTime::currentDateTime());
+    const QString failed = writeWorkbook(file, table, created);
     if (!failed.isEmpty()) {
         result.reason = failed;
         file.cancelWriting();
@@ -30,4 +29,4 @@ files::FileResult writeXlsx(const QString &path, const exporting::Table &table)
     return result;
 }
 
-} // namespace vardex::platform
+} // namespace vardex::exporting
