@@ -110,7 +110,8 @@ QString usageText()
         "                            строка на решение; SIGINT/SIGTERM выключают выход\n"
         "Коды выхода: 0 успех, 1 контроллер отказал или не ответил, 2 ошибка в аргументах,\n"
         "3 нет контроллера или нет доступа к нему (watch: контроллер пропал), 130 прервано\n"
-        "(Ctrl-C). watch, остановленный SIGINT или SIGTERM, выходит с 0.\n");
+        "(Ctrl-C). watch, остановленный SIGINT или SIGTERM, выходит с 0.\n"
+        "vardex-cli --version: версия программы.\n");
 }
 
 ParseResult parseArguments(const QStringList &args)
