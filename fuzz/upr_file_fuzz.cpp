@@ -1,7 +1,9 @@
-// Arbitrary bytes as a *.upr file, loaded through the page's own load function over
-// an image that holds loops, for firmware 23 (main records only) and 24 (main and
-// extended). Properties: the leading bytes the firmware can take replace the
-// image's, everything else stays, and what is loaded saves and loads back unchanged.
+// Arbitrary bytes as a *.upr file held in memory, put through the rule every page and
+// command applies before a file can reach a controller, over an image that holds loops,
+// for firmware 23 (main records only) and 24 (main and extended). Properties: a file of
+// another size than 2132 or 2444 bytes changes nothing unless laid over on request;
+// otherwise the leading bytes the firmware can take replace the image's, everything else
+// stays, and what is loaded saves and loads back unchanged.
 #include "fuzz_files.h"
 #include "loops/loop_file.h"
 
@@ -46,38 +48,42 @@ void fillLoops(link::DeviceImage &image)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    static const QString path = fuzz::scratchPath("upr");
-    static const QString again = fuzz::scratchPath("2.upr");
     if (size == 0)
         return 0;
-    // The first byte picks the firmware; the rest is the file.
+    // The first byte picks the firmware and whether an overlay was asked for; the rest is
+    // the file, held in memory.
     const std::uint8_t firmware = (data[0] & 1) ? 24 : 23;
+    const bool overlay = data[0] & 2;
     ++data;
     --size;
-    fuzz::writeScratch(path, data, size);
 
     link::DeviceImage image;
     image.config.firmwareVersion = firmware;
     fillLoops(image);
     const std::vector<std::uint8_t> old = loopBytes(image);
 
-    check(loops::loadLoopFile(path, image).ok);
-    const std::vector<std::uint8_t> now = loopBytes(image);
     const std::size_t takes = firmware > 23 ? loops::kLoopFileMainSize + loops::kLoopFileExtSize
                                             : loops::kLoopFileMainSize;
+    const bool whole = loops::isLoopFileSize(static_cast<qint64>(size));
+    const bool laid = loops::applyLoopFileBytes(std::span(data, size), image, overlay);
+    check(laid == (whole || overlay));
+    const std::vector<std::uint8_t> now = loopBytes(image);
+    if (!laid) {
+        check(now == old);
+        return 0;
+    }
     const std::size_t n = std::min(size, takes);
     check(std::equal(data, data + n, now.begin()));
     check(std::equal(old.begin() + static_cast<std::ptrdiff_t>(n), old.end(),
                      now.begin() + static_cast<std::ptrdiff_t>(n)));
 
-    check(loops::saveLoopFile(again, image).ok);
-    const QByteArray saved = fuzz::readScratch(again);
-    check(saved.size() == static_cast<qsizetype>(takes));
-    check(std::equal(now.begin(), now.begin() + static_cast<std::ptrdiff_t>(takes),
-                     reinterpret_cast<const std::uint8_t *>(saved.data())));
+    // What the image now holds saves as a whole file that loads back unchanged.
+    const std::vector<std::uint8_t> saved = image.encodeLoopFile();
+    check(saved.size() == takes);
+    check(std::equal(now.begin(), now.begin() + static_cast<std::ptrdiff_t>(takes), saved.begin()));
     link::DeviceImage back;
     back.config.firmwareVersion = firmware;
-    check(loops::loadLoopFile(again, back).ok);
+    check(loops::applyLoopFileBytes(saved, back, false));
     const std::vector<std::uint8_t> reloaded = loopBytes(back);
     check(std::equal(now.begin(), now.begin() + static_cast<std::ptrdiff_t>(takes),
                      reloaded.begin()));

@@ -6,17 +6,18 @@
 #include "link/data_module.h"
 #include "link/protocol.h"
 #include "link/reply_table.h"
-#include "loops/loop_file.h"
-#include "loops/loop_transfer.h"
+#include "service/black_box.h"
 #include "work/description_text.h"
 #include "work/description_transfer.h"
 #include "work/masks.h"
 #include "work/value_format.h"
+#include "work/work_transfer.h"
 
 #include <QDateTime>
 #include <QJsonArray>
 
 #include <cmath>
+#include <limits>
 
 namespace vardex::cli {
 
@@ -24,11 +25,8 @@ namespace p = link::protocol;
 
 namespace {
 
-constexpr int kClockWaitMs = 2000;
-constexpr int kStateWaitMs = 500;
 constexpr int kOutputWaitMs = 1000;
-constexpr int kBlackboxAddress = 7168;
-constexpr int kBlackboxWaitMs = 1000;
+constexpr qint64 kClockToleranceSeconds = 2;
 
 const char *const kAnalogNames[] = {"А1_12В", "А2_24В", "А3_5В"};
 
@@ -46,16 +44,6 @@ int controllerFailure(CommandRun &r, const QString &fallback)
     r.error = r.watch.failed() ? r.watch.failureText() : fallback;
     return kExitController;
 }
-
-namespace {
-
-bool exchange(CommandRun &r, const link::Payload &request, int timeoutMs)
-{
-    r.ctx.send(request);
-    return r.ctx.waitReply(timeoutMs) && !r.ctx.lastReplyWasError();
-}
-
-} // namespace
 
 // The configuration is read first by every command that shows channels or names
 // the firmware: its enable masks and versions decide what the rest means.
@@ -102,7 +90,7 @@ int describe(CommandRun &r)
     }
     const QString serial = d.serial;
     const link::MonitorConfig &cfg = r.dm.image().config;
-    if (!exchange(r, p::readClock(), kClockWaitMs))
+    if (!work::readClock(r.ctx).answered)
         return controllerFailure(r, QStringLiteral("нет ответа на ReadClock"));
     r.report.add(QStringLiteral("firmwareVersion"), cfg.firmwareVersion,
                  QStringLiteral("Версия прошивки"), QString::number(cfg.firmwareVersion));
@@ -144,9 +132,7 @@ int state(CommandRun &r)
 {
     if (!readConfiguration(r))
         return controllerFailure(r, QStringLiteral("конфигурация не прочитана"));
-    r.ctx.send(p::readState(0));
-    r.ctx.waitReply(kStateWaitMs);
-    if (!exchange(r, p::readState(1), kStateWaitMs) || (r.watch.finish(), r.watch.failed()))
+    if (!work::readState(r.ctx, work::kSingleRead) || (r.watch.finish(), r.watch.failed()))
         return controllerFailure(r, QStringLiteral("нет ответа на ReadState"));
     const link::MonitorConfig &cfg = r.dm.image().config;
     const link::MonitorState &st = r.dm.image().state;
@@ -221,34 +207,76 @@ int state(CommandRun &r)
 
 int clock(CommandRun &r, bool sync)
 {
-    if (sync)
-        r.ctx.send(work::clockSetRequest(QDateTime::currentDateTime()));
-    if (!exchange(r, p::readClock(), kClockWaitMs))
-        return controllerFailure(r, QStringLiteral("нет ответа на ReadClock"));
+    if (!sync) {
+        if (!work::readClock(r.ctx).answered)
+            return controllerFailure(r, QStringLiteral("нет ответа на ReadClock"));
+        addClock(r);
+        return kExitOk;
+    }
+    // The clock is set, then read back: a dropped WriteClock is never a success.
+    const work::ClockSetCheck set =
+        work::setClockChecked(r.ctx, [] { return QDateTime::currentDateTime(); });
+    if (!set.answered)
+        return controllerFailure(r, QStringLiteral("часы не прочитаны обратно после установки"));
     addClock(r);
+    const qint64 off = set.offsetSeconds.value_or(std::numeric_limits<qint64>::max());
+    r.report.add(
+        QStringLiteral("offsetSeconds"), set.offsetSeconds ? QJsonValue(double(off)) : QJsonValue(),
+        QStringLiteral("Расхождение"),
+        set.offsetSeconds ? QStringLiteral("%1 с").arg(off) : QStringLiteral("часы неверные"));
+    if (!set.offsetSeconds || std::abs(off) > kClockToleranceSeconds) {
+        r.error = set.offsetSeconds
+                      ? QStringLiteral("часы не установлены: после записи они расходятся с "
+                                       "компьютером на %1 с")
+                            .arg(off)
+                      : QStringLiteral("часы не установлены: контроллер вернул неверную дату");
+        return kExitController;
+    }
     return kExitOk;
+}
+
+link::OutputTask taskOfState(const link::MonitorState &st)
+{
+    link::OutputTask t;
+    t.relaysTask = st.relays;
+    t.switchesTask = st.switches;
+    t.ttlOutputsTask = st.ttlOutputs;
+    t.fanTask = st.fanTasks;
+    return t;
+}
+
+QString maskText(std::uint8_t m)
+{
+    return QStringLiteral("0x%1").arg(m, 2, 16, QLatin1Char('0'));
 }
 
 int outputs(CommandRun &r)
 {
-    const link::OutputTask &t = r.invocation.outputs;
+    const OutputChanges &changes = r.invocation.outputs;
+    // What the controller drives now: outputs not named keep it.
+    link::OutputTask current;
+    if (!changes.allOff) {
+        if (!work::readState(r.ctx, work::kSingleRead) || (r.watch.finish(), r.watch.failed()))
+            return controllerFailure(
+                r, QStringLiteral("состояние выходов не прочитано: задание не отправлено"));
+        current = taskOfState(r.dm.image().state);
+    }
+    const link::OutputTask t = changes.applyTo(current);
     r.dm.image().outputTask = t;
     // Fire-and-forget in the window; here the acknowledgement tells the script it arrived.
-    if (!exchange(r, p::writeOutputTask(t), kOutputWaitMs)) {
-        r.error = r.ctx.lastReplyWasError()
+    const work::Acknowledged ack = work::sendOutputTaskAwaited(r.ctx, kOutputWaitMs);
+    if (ack != work::Acknowledged::Yes) {
+        r.error = ack == work::Acknowledged::Refused
                       ? QStringLiteral("контроллер отказал (ERR) на WriteOutputTask")
                       : QStringLiteral("контроллер не ответил на WriteOutputTask");
         return kExitController;
     }
-    auto mask = [](std::uint8_t m) {
-        return QStringLiteral("0x%1").arg(m, 2, 16, QLatin1Char('0'));
-    };
     r.report.add(QStringLiteral("relays"), t.relaysTask, QStringLiteral("Реле"),
-                 mask(t.relaysTask));
+                 maskText(t.relaysTask));
     r.report.add(QStringLiteral("switches"), t.switchesTask, QStringLiteral("Ключи"),
-                 mask(t.switchesTask));
+                 maskText(t.switchesTask));
     r.report.add(QStringLiteral("ttlOutputs"), t.ttlOutputsTask, QStringLiteral("Выходы ТТЛ"),
-                 mask(t.ttlOutputsTask));
+                 maskText(t.ttlOutputsTask));
     QJsonArray fans;
     QStringList fanTexts;
     for (auto f : t.fanTask) {
@@ -257,6 +285,22 @@ int outputs(CommandRun &r)
     }
     r.report.add(QStringLiteral("fanPercent"), fans, QStringLiteral("Вентиляторы"),
                  fanTexts.join(QStringLiteral(", ")));
+    // Read back: the state says what the controller drives now (its loops may drive an
+    // output too, so a difference is told, not hidden).
+    r.watch.finish();
+    const bool readBack = work::readState(r.ctx, work::kSingleRead);
+    const link::OutputTask now = taskOfState(r.dm.image().state);
+    const bool same = readBack && now.relaysTask == t.relaysTask &&
+                      now.switchesTask == t.switchesTask &&
+                      now.ttlOutputsTask == t.ttlOutputsTask && now.fanTask == t.fanTask;
+    r.report.add(QStringLiteral("readBack"), readBack ? QJsonValue(same) : QJsonValue(),
+                 QStringLiteral("Проверка"),
+                 !readBack ? QStringLiteral("состояние не прочитано, не проверено")
+                 : same ? QStringLiteral("состояние выходов совпадает с заданием")
+                        : QStringLiteral("состояние выходов отличается от задания: реле %1, "
+                                         "ключи %2, ТТЛ %3")
+                              .arg(maskText(now.relaysTask), maskText(now.switchesTask),
+                                   maskText(now.ttlOutputsTask)));
     return kExitOk;
 }
 
@@ -265,117 +309,18 @@ void addFile(CommandRun &r, const QString &path)
     r.report.add(QStringLiteral("file"), path, QStringLiteral("Файл"), path);
 }
 
-int configRead(CommandRun &r)
-{
-    if (!readConfiguration(r))
-        return controllerFailure(r, QStringLiteral("конфигурация не прочитана"));
-    const auto saved = config::saveConfigFile(r.invocation.file, r.dm.image().config);
-    if (!saved.ok) {
-        r.error = QStringLiteral("не удалось записать %1: %2").arg(r.invocation.file, saved.reason);
-        return kExitUsage;
-    }
-    addFile(r, r.invocation.file);
-    return kExitOk;
-}
-
-int configWrite(CommandRun &r)
-{
-    link::MonitorConfig fromFile;
-    const auto loaded = config::loadConfigFile(r.invocation.file, fromFile);
-    if (!loaded.ok) {
-        r.error =
-            QStringLiteral("не удалось прочитать %1: %2").arg(r.invocation.file, loaded.reason);
-        return kExitUsage;
-    }
-    r.dm.image().config = fromFile;
-    const link::OpResult written = config::writeConfig(r.ctx);
-    r.watch.finish();
-    if (!written.ok() || r.watch.failed())
-        return controllerFailure(
-            r, QStringLiteral("запись конфигурации не закончена: %1").arg(written.message));
-    // Read back and compare what travels: the write requests built from each copy.
-    if (!readConfiguration(r))
-        return controllerFailure(r, QStringLiteral("конфигурация не прочитана"));
-    for (int page = 0; page < p::kConfigPages; ++page) {
-        const auto wrote = p::writeConfigPage(page, fromFile);
-        const auto read = p::writeConfigPage(page, r.dm.image().config);
-        if (wrote.payload != read.payload) {
-            r.error = QStringLiteral("проверка не прошла: страница конфигурации %1 прочитана "
-                                     "не такой, какой записана")
-                          .arg(page);
-            return kExitController;
-        }
-    }
-    addFile(r, r.invocation.file);
-    r.report.add(QStringLiteral("verified"), true, QStringLiteral("Проверка"),
-                 QStringLiteral("прочитано то же, что записано"));
-    return kExitOk;
-}
-
-int loopsRead(CommandRun &r)
-{
-    if (!readConfiguration(r))
-        return controllerFailure(r, QStringLiteral("конфигурация не прочитана"));
-    const link::OpResult read = loops::readAllLoops(r.ctx);
-    r.watch.finish();
-    if (!read.ok() || r.watch.failed())
-        return controllerFailure(r, QStringLiteral("чтение прервано"));
-    const auto saved = loops::saveLoopFile(r.invocation.file, r.dm.image());
-    if (!saved.ok) {
-        r.error = QStringLiteral("не удалось записать %1: %2").arg(r.invocation.file, saved.reason);
-        return kExitUsage;
-    }
-    addFile(r, r.invocation.file);
-    r.report.add(QStringLiteral("loops"), link::kLoopCount, QStringLiteral("Контуров"),
-                 QString::number(link::kLoopCount));
-    return kExitOk;
-}
-
-int loopsWrite(CommandRun &r)
-{
-    // The firmware version decides whether the file's extended records count.
-    if (!readConfiguration(r))
-        return controllerFailure(r, QStringLiteral("конфигурация не прочитана"));
-    const auto loaded = loops::loadLoopFile(r.invocation.file, r.dm.image());
-    if (!loaded.ok) {
-        r.error =
-            QStringLiteral("не удалось прочитать %1: %2").arg(r.invocation.file, loaded.reason);
-        return kExitUsage;
-    }
-    const auto result = loops::writeAllLoops(r.ctx);
-    if (result.outcome == loops::WriteOutcome::VerifyFailed) {
-        r.error = QStringLiteral("проверка контура %1 не прошла: контроллер хранит не то, что "
-                                 "записано")
-                      .arg(result.failedLoop);
-        return kExitController;
-    }
-    r.watch.finish();
-    if (result.outcome != loops::WriteOutcome::Written || r.watch.failed())
-        return controllerFailure(r, QStringLiteral("запись прервана"));
-    addFile(r, r.invocation.file);
-    r.report.add(QStringLiteral("verified"), true, QStringLiteral("Проверка"),
-                 QStringLiteral("все контуры прочитаны обратно"));
-    return kExitOk;
-}
-
 int blackbox(CommandRun &r)
 {
-    if (!exchange(r, p::memoryRead(kBlackboxAddress, p::kMemoryBlock), kBlackboxWaitMs))
-        return controllerFailure(r, QStringLiteral("нет ответа на MemoryRead"));
-    const link::Payload reply = r.ctx.lastReply();
-    QJsonArray bytes;
-    QStringList lines;
-    for (int i = 0; i < p::kMemoryBlock; ++i)
-        bytes.append(reply[link::kDataOffset + i]);
-    for (int row = 0; row < p::kMemoryBlock; row += 16) {
-        QStringList hex;
-        for (int i = row; i < std::min(row + 16, p::kMemoryBlock); ++i)
-            hex << QStringLiteral("%1").arg(reply[link::kDataOffset + i], 2, 16, QLatin1Char('0'));
-        r.report.addRow(QStringLiteral("%1").arg(kBlackboxAddress + row),
-                        hex.join(QLatin1Char(' ')));
-    }
-    r.report.json.insert(QStringLiteral("address"), kBlackboxAddress);
-    r.report.json.insert(QStringLiteral("bytes"), bytes);
+    const service::BlackBoxRead read = service::readBlackBox(r.ctx);
+    if (!read.box)
+        return controllerFailure(r, read.result.status == link::OpStatus::ErrorReply
+                                        ? QStringLiteral("контроллер отказал (ERR) на MemoryRead")
+                                        : QStringLiteral("нет ответа на MemoryRead"));
+    const service::BlackBox &box = *read.box;
+    const service::BlackBoxTexts texts = service::blackBoxTexts(box);
+    for (const service::BlackBoxCaption &f : service::kBlackBoxCaptions)
+        r.report.addRow(QString::fromUtf8(f.caption).trimmed(), texts.*f.text);
+    r.report.json = service::blackBoxJson(box);
     return kExitOk;
 }
 
@@ -398,10 +343,14 @@ int execute(CommandRun &r)
         return configRead(r);
     case Command::ConfigWrite:
         return configWrite(r);
+    case Command::ConfigDiff:
+        return configDiff(r);
     case Command::LoopsRead:
         return loopsRead(r);
     case Command::LoopsWrite:
         return loopsWrite(r);
+    case Command::LoopsDiff:
+        return loopsDiff(r);
     case Command::LogRead:
         return logRead(r);
     case Command::Blackbox:

@@ -33,5 +33,12 @@ bool readConfiguration(CommandRun &run);
 int controllerFailure(CommandRun &run, const QString &fallback);
 // The full event-log read into the file its extension names (log_command.cpp).
 int logRead(CommandRun &run);
+// The *.cfg and *.upr commands (file_commands.cpp).
+int configRead(CommandRun &run);
+int configWrite(CommandRun &run);
+int configDiff(CommandRun &run);
+int loopsRead(CommandRun &run);
+int loopsWrite(CommandRun &run);
+int loopsDiff(CommandRun &run);
 
 } // namespace vardex::cli

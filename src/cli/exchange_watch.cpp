@@ -30,7 +30,8 @@ void ExchangeWatch::onTrace(const link::TraceEntry &entry)
         m_answered = true;
         if (m_refused.isEmpty())
             m_refused = trace::requestName(m_last);
-    } else if (entry.payload[link::pos::Code] == m_last[link::pos::Code]) {
+    } else if (link::answers(m_last, entry.payload)) {
+        // A notice of the same Code (34 during the identity read) answers nothing.
         m_answered = true;
     }
 }

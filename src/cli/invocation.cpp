@@ -8,56 +8,119 @@ namespace vardex::cli {
 
 namespace {
 
-// Numbers 1..max separated by commas; an empty list is allowed (all off).
-bool parseItems(const QString &text, int max, std::uint8_t *mask, QString *error)
+const QString kOn = QStringLiteral("on");
+const QString kOff = QStringLiteral("off");
+
+// "on" / "off" (also 1 / 0) of one output.
+std::optional<bool> parseState(const QString &value)
 {
-    *mask = 0;
-    if (text.isEmpty())
+    if (value == kOn || value == QLatin1String("1"))
         return true;
-    for (const QString &part : text.split(QLatin1Char(','))) {
-        bool ok = false;
-        const int item = part.toInt(&ok);
-        if (!ok || item < 1 || item > max) {
-            *error =
-                QStringLiteral("«%1»: ожидаются номера 1..%2 через запятую").arg(text).arg(max);
+    if (value == kOff || value == QLatin1String("0"))
+        return false;
+    return std::nullopt;
+}
+
+// One switch "h1".."h4" (high-side) or "l1".."l4" (low-side) as its mask item.
+std::optional<int> switchItem(const QString &name)
+{
+    if (name.size() != 2)
+        return std::nullopt;
+    const QChar side = name.front().toLower();
+    const int k = name[1].digitValue();
+    if (k < 1 || k > 4)
+        return std::nullopt;
+    if (side == QLatin1Char('h'))
+        return work::highSwitchItem(k);
+    if (side == QLatin1Char('l'))
+        return work::lowSwitchItem(k);
+    return std::nullopt;
+}
+
+// A whole family: "1,3" (these on, the others off) or "off" (all off).
+bool parseFamily(const QString &key, const QString &value, int count, bool switches,
+                 std::uint8_t *named, std::uint8_t *on, QString *error)
+{
+    if (value.isEmpty()) {
+        *error = QStringLiteral("«%1=»: пустой список. Выключить все выходы семейства: %1=off, "
+                                "всё сразу: all-off")
+                     .arg(key);
+        return false;
+    }
+    const int bits = switches ? 8 : count;
+    *named = static_cast<std::uint8_t>((1u << bits) - 1u);
+    *on = 0;
+    if (value == kOff)
+        return true;
+    for (const QString &part : value.split(QLatin1Char(','))) {
+        std::optional<int> item;
+        if (switches) {
+            item = switchItem(part);
+        } else {
+            bool ok = false;
+            const int k = part.toInt(&ok);
+            if (ok && k >= 1 && k <= count)
+                item = k;
+        }
+        if (!item) {
+            *error = switches ? QStringLiteral("«%1»: ожидаются ключи h1..h4 (верхние) и l1..l4 "
+                                               "(нижние) через запятую или off")
+                                    .arg(value)
+                              : QStringLiteral("«%1»: ожидаются номера 1..%2 через запятую или off")
+                                    .arg(value)
+                                    .arg(count);
             return false;
         }
-        *mask = work::withMaskBit(*mask, item, true);
+        *on = work::withMaskBit(*on, *item, true);
     }
     return true;
 }
 
-bool parseSwitches(const QString &text, std::uint8_t *mask, QString *error)
+void nameOne(int item, bool on, std::uint8_t *named, std::uint8_t *state)
 {
-    *mask = 0;
-    if (text.isEmpty())
-        return true;
-    for (const QString &part : text.split(QLatin1Char(','))) {
-        bool ok = false;
-        const int k = part.mid(1).toInt(&ok);
-        const QChar side = part.isEmpty() ? QChar() : part.front().toLower();
-        if (!ok || k < 1 || k > 4 || (side != QLatin1Char('h') && side != QLatin1Char('l'))) {
-            *error = QStringLiteral("«%1»: ожидаются ключи h1..h4 (верхние) и l1..l4 (нижние)")
-                         .arg(text);
-            return false;
-        }
-        const int item =
-            side == QLatin1Char('h') ? work::highSwitchItem(k) : work::lowSwitchItem(k);
-        *mask = work::withMaskBit(*mask, item, true);
-    }
-    return true;
+    *named = work::withMaskBit(*named, item, true);
+    *state = work::withMaskBit(*state, item, on);
 }
 
 } // namespace
 
-std::optional<link::OutputTask> parseOutputs(const QStringList &items, QString *error)
+link::OutputTask OutputChanges::applyTo(const link::OutputTask &current) const
 {
-    link::OutputTask task;
+    if (allOff)
+        return {};
+    auto merge = [](std::uint8_t now, std::uint8_t named, std::uint8_t on) {
+        return static_cast<std::uint8_t>((now & ~named) | (on & named));
+    };
+    link::OutputTask t = current;
+    t.relaysTask = merge(current.relaysTask, relaysNamed, relaysOn);
+    t.switchesTask = merge(current.switchesTask, switchesNamed, switchesOn);
+    t.ttlOutputsTask = merge(current.ttlOutputsTask, ttlNamed, ttlOn);
+    for (std::size_t i = 0; i < fanPercent.size(); ++i)
+        if (fanPercent[i])
+            t.fanTask[i] = *fanPercent[i];
+    return t;
+}
+
+std::optional<OutputChanges> parseOutputs(const QStringList &items, QString *error)
+{
+    OutputChanges changes;
+    if (items.isEmpty()) {
+        *error = QStringLiteral("не названо ни одного выхода (выключить всё: all-off)");
+        return std::nullopt;
+    }
+    if (items.contains(QStringLiteral("all-off"))) {
+        if (items.size() != 1) {
+            *error = QStringLiteral("all-off задаётся без других выходов");
+            return std::nullopt;
+        }
+        changes.allOff = true;
+        return changes;
+    }
     QSet<QString> seen;
     for (const QString &item : items) {
         const qsizetype eq = item.indexOf(QLatin1Char('='));
         const QString key = item.left(eq).toLower();
-        const QString value = eq < 0 ? QString() : item.mid(eq + 1);
+        const QString value = eq < 0 ? QString() : item.mid(eq + 1).toLower();
         if (eq < 0 || seen.contains(key)) {
             *error = eq < 0 ? QStringLiteral("«%1»: ожидается имя=значение").arg(item)
                             : QStringLiteral("«%1» задан дважды").arg(key);
@@ -65,52 +128,97 @@ std::optional<link::OutputTask> parseOutputs(const QStringList &items, QString *
         }
         seen.insert(key);
         bool ok = true;
-        if (key == QLatin1String("relay"))
-            ok = parseItems(value, 6, &task.relaysTask, error);
-        else if (key == QLatin1String("ttl"))
-            ok = parseItems(value, 8, &task.ttlOutputsTask, error);
-        else if (key == QLatin1String("switch"))
-            ok = parseSwitches(value, &task.switchesTask, error);
-        else if (key.size() == 4 && key.startsWith(QLatin1String("fan")) &&
-                 key[3] >= QLatin1Char('1') && key[3] <= QLatin1Char('4')) {
+        const auto single = [&](const QString &prefix, int count) -> std::optional<int> {
+            if (!key.startsWith(prefix) || key.size() == prefix.size())
+                return std::nullopt;
+            bool number = false;
+            const int k = key.mid(prefix.size()).toInt(&number);
+            return number && k >= 1 && k <= count ? std::optional<int>(k) : std::nullopt;
+        };
+        const auto state = parseState(value);
+        if (key == QLatin1String("relay")) {
+            ok = parseFamily(key, value, 6, false, &changes.relaysNamed, &changes.relaysOn, error);
+        } else if (key == QLatin1String("ttl")) {
+            ok = parseFamily(key, value, 8, false, &changes.ttlNamed, &changes.ttlOn, error);
+        } else if (key == QLatin1String("switch")) {
+            ok = parseFamily(key, value, 8, true, &changes.switchesNamed, &changes.switchesOn,
+                             error);
+        } else if (key.size() == 4 && key.startsWith(QLatin1String("fan")) &&
+                   key[3] >= QLatin1Char('1') && key[3] <= QLatin1Char('4')) {
             const int percent = value.toInt(&ok);
             if (!ok || percent < 0 || percent > 100) {
                 *error = QStringLiteral("«%1»: вентилятор задаётся в процентах 0..100").arg(item);
                 return std::nullopt;
             }
-            task.fanTask[key[3].unicode() - '1'] = static_cast<std::uint8_t>(percent);
+            changes.fanPercent[static_cast<std::size_t>(key[3].unicode() - '1')] =
+                static_cast<std::uint8_t>(percent);
+        } else if (const auto relay = single(QStringLiteral("relay"), 6)) {
+            ok = state.has_value();
+            if (ok)
+                nameOne(*relay, *state, &changes.relaysNamed, &changes.relaysOn);
+        } else if (const auto ttl = single(QStringLiteral("ttl"), 8)) {
+            ok = state.has_value();
+            if (ok)
+                nameOne(*ttl, *state, &changes.ttlNamed, &changes.ttlOn);
+        } else if (key.startsWith(QLatin1String("switch-")) && switchItem(key.mid(7))) {
+            ok = state.has_value();
+            if (ok)
+                nameOne(*switchItem(key.mid(7)), *state, &changes.switchesNamed,
+                        &changes.switchesOn);
         } else {
-            *error =
-                QStringLiteral("«%1»: неизвестный выход (relay, switch, ttl, fan1..fan4)").arg(key);
+            *error = QStringLiteral("«%1»: неизвестный выход (relayN, ttlN, switch-hN, "
+                                    "switch-lN, fan1..fan4, relay=, ttl=, switch=)")
+                         .arg(key);
             return std::nullopt;
         }
-        if (!ok)
+        if (!ok) {
+            if (error->isEmpty())
+                *error = QStringLiteral("«%1»: ожидается on или off").arg(item);
             return std::nullopt;
+        }
     }
-    return task;
+    // A family named as a whole and item by item (relay=1 relay3=on) is ambiguous.
+    for (const char *family : {"relay", "ttl", "switch"}) {
+        const QString whole = QLatin1String(family);
+        if (!seen.contains(whole))
+            continue;
+        for (const QString &key : seen) {
+            if (key != whole && key.startsWith(whole)) {
+                *error = QStringLiteral("«%1» задан и целиком, и по одному выходу").arg(whole);
+                return std::nullopt;
+            }
+        }
+    }
+    return changes;
 }
 
 QString usageText()
 {
     return QStringLiteral(
-        "Использование: vardex-cli [--demo] [--device УЗЕЛ] [--json] КОМАНДА\n"
+        "Использование: vardex-cli [--demo] [--device УЗЕЛ] [--json] [--overlay] КОМАНДА\n"
         "  list                      контроллеры, их узлы hidraw и доступ к ним\n"
         "  describe                  версии, номер конфигурации, серийный номер, часы\n"
         "  state                     одно чтение состояния (включённые каналы)\n"
         "  clock get|sync            часы контроллера / установить по компьютеру\n"
-        "  outputs set relay=1,3 switch=h2,l1 ttl=1 fan1=60\n"
-        "                            задание выходов (не названные выключены)\n"
-        "  config read|write ФАЙЛ.cfg\n"
-        "  loops read|write ФАЙЛ.upr\n"
+        "  outputs set relay3=on switch-h2=off ttl1=on fan1=60 …\n"
+        "                            меняет только названные выходы, остальные остаются\n"
+        "                            как есть; relay=1,3 задаёт всё семейство (прочие\n"
+        "                            реле выкл., relay=off — все); all-off выключает всё\n"
+        "  config read|write|diff ФАЙЛ.cfg\n"
+        "  loops read|write|diff ФАЙЛ.upr\n"
+        "                            diff: что изменит запись (0 — ничего, 1 — есть разница);\n"
+        "                            файл не своего размера отвергается, --overlay кладёт\n"
+        "                            его начало поверх того, что сейчас в контроллере\n"
         "  log read ФАЙЛ.log|csv|xlsx\n"
         "  blackbox                  чёрный ящик\n"
         "  watch УЗЕЛ --output relay1|h1..h4|l1..l4 [--interval мс] [--timeout мс]\n"
         "        [--pulse мс] [--misses N] [--hold-off с]\n"
         "                            сторож: импульс на выход, когда узел не отвечает;\n"
         "                            строка на решение; SIGINT/SIGTERM выключают выход\n"
-        "Коды выхода: 0 успех, 1 контроллер отказал или не ответил, 2 ошибка в аргументах,\n"
-        "3 нет контроллера или нет доступа к нему (watch: контроллер пропал), 130 прервано\n"
-        "(Ctrl-C). watch, остановленный SIGINT или SIGTERM, выходит с 0.\n"
+        "Коды выхода: 0 успех (diff: записывать нечего), 1 контроллер отказал, не ответил\n"
+        "или прочитан не таким, каким записан (diff: запись что-то изменит), 2 ошибка в\n"
+        "аргументах или файле, 3 нет контроллера или нет доступа к нему (watch: контроллер\n"
+        "пропал), 130 прервано (Ctrl-C). watch, остановленный SIGINT или SIGTERM, выходит с 0.\n"
         "vardex-cli --version: версия программы.\n");
 }
 
@@ -124,6 +232,8 @@ ParseResult parseArguments(const QStringList &args)
             inv.json = true;
         else if (a == QLatin1String("--demo"))
             inv.demo = true;
+        else if (a == QLatin1String("--overlay"))
+            inv.overlay = true;
         else if (a == QLatin1String("--help") || a == QLatin1String("-h"))
             return {inv, {}};
         else if (a == QLatin1String("--device")) {
@@ -148,12 +258,15 @@ ParseResult parseArguments(const QStringList &args)
         return {std::nullopt, QStringLiteral("--demo и --device вместе не задаются")};
 
     const QString verb = words.takeFirst();
-    auto fileCommand = [&](Command read, Command write,
+    auto fileCommand = [&](Command read, Command write, Command diff,
                            const QStringList &suffixes) -> ParseResult {
         if (words.size() != 2 ||
-            (words[0] != QLatin1String("read") && words[0] != QLatin1String("write")))
-            return {std::nullopt, QStringLiteral("%1: ожидается read|write ФАЙЛ").arg(verb)};
-        inv.command = words[0] == QLatin1String("read") ? read : write;
+            (words[0] != QLatin1String("read") && words[0] != QLatin1String("write") &&
+             words[0] != QLatin1String("diff")))
+            return {std::nullopt, QStringLiteral("%1: ожидается read|write|diff ФАЙЛ").arg(verb)};
+        inv.command = words[0] == QLatin1String("read")    ? read
+                      : words[0] == QLatin1String("write") ? write
+                                                           : diff;
         inv.file = words[1];
         const QString suffix = inv.file.section(QLatin1Char('.'), -1).toLower();
         if (!inv.file.contains(QLatin1Char('.')) || !suffixes.contains(suffix))
@@ -190,12 +303,14 @@ ParseResult parseArguments(const QStringList &args)
         inv.outputs = *task;
         result = {inv, {}};
     } else if (verb == QLatin1String("config")) {
-        result = fileCommand(Command::ConfigRead, Command::ConfigWrite, {QStringLiteral("cfg")});
+        result = fileCommand(Command::ConfigRead, Command::ConfigWrite, Command::ConfigDiff,
+                             {QStringLiteral("cfg")});
     } else if (verb == QLatin1String("loops")) {
-        result = fileCommand(Command::LoopsRead, Command::LoopsWrite, {QStringLiteral("upr")});
+        result = fileCommand(Command::LoopsRead, Command::LoopsWrite, Command::LoopsDiff,
+                             {QStringLiteral("upr")});
     } else if (verb == QLatin1String("log")) {
         result =
-            fileCommand(Command::LogRead, Command::LogRead,
+            fileCommand(Command::LogRead, Command::LogRead, Command::LogRead,
                         {QStringLiteral("log"), QStringLiteral("csv"), QStringLiteral("xlsx")});
         if (result.invocation && words[0] != QLatin1String("read"))
             return {std::nullopt, QStringLiteral("log: только read ФАЙЛ")};
@@ -210,6 +325,13 @@ ParseResult parseArguments(const QStringList &args)
     } else {
         return {std::nullopt, QStringLiteral("неизвестная команда «%1»").arg(verb)};
     }
+    // Only a file laid over the controller can be an overlay.
+    if (result.invocation && inv.overlay &&
+        !(result.invocation->command == Command::ConfigWrite ||
+          result.invocation->command == Command::ConfigDiff ||
+          result.invocation->command == Command::LoopsWrite ||
+          result.invocation->command == Command::LoopsDiff))
+        return {std::nullopt, QStringLiteral("--overlay: только для config|loops write|diff")};
     return result;
 }
 

@@ -44,6 +44,15 @@ int logRead(CommandRun &r)
     // A full read takes minutes: a file that cannot be written is found out before it.
     {
         const QFileInfo target(r.invocation.file);
+        // The target itself: a folder of that name, or a file that cannot be written,
+        // would fail the save only after the whole read.
+        if (target.exists() && (target.isDir() || !target.isWritable())) {
+            r.error = QStringLiteral("не удалось записать %1: %2")
+                          .arg(r.invocation.file, target.isDir()
+                                                      ? QStringLiteral("это папка")
+                                                      : QStringLiteral("файл только для чтения"));
+            return kExitUsage;
+        }
         QTemporaryFile probe(target.absoluteDir().filePath(QStringLiteral(".vardex-XXXXXX")));
         if (!probe.open()) {
             r.error = QStringLiteral("не удалось записать %1: %2")

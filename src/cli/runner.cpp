@@ -180,10 +180,11 @@ int run(const QStringList &args, const Environment &env)
             error = std::move(command.error);
         });
         interruptPoll.stop();
-        // An interrupted read still reports what it kept.
-        if (exitCode == kExitOk || exitCode == kExitInterrupted)
+        // An interrupted read still reports what it kept; a comparison that found
+        // differences (exit 1 without an error) reports them.
+        if (exitCode == kExitOk || exitCode == kExitInterrupted || error.isEmpty())
             print(env, inv, report);
-        if (exitCode != kExitOk)
+        if (exitCode != kExitOk && !error.isEmpty())
             env.err(QStringLiteral("vardex-cli: %1\n").arg(error));
         dm.shutdown();
     }

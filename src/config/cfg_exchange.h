@@ -2,6 +2,7 @@
 
 #include "link/config_transfer.h"
 #include "link/operation.h"
+#include "link/write_check.h"
 
 // The configuration read and write of the system page. Each is one exchange
 // sequence; the caller runs it as one operation of the data module.
@@ -26,5 +27,10 @@ ReadOutcome readConfig(link::OperationContext &ctx, const link::ShowMessage &sho
 // The version bytes never travel (page 0's request starts at HardwareConfigNumber).
 // Cancelled when stopped part-way (pages after the stop were not sent).
 link::OpResult writeConfig(link::OperationContext &ctx);
+
+// The write, then the configuration read back and compared page by page on what
+// travels. The image keeps what was written (the editors' content) with the controller's
+// version bytes; only a read-back with every page in time can verify.
+link::WriteCheck writeConfigChecked(link::OperationContext &ctx);
 
 } // namespace vardex::config

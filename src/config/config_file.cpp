@@ -27,6 +27,14 @@ void applyConfigFile(const QByteArray &bytes, MonitorConfig &config)
                                       static_cast<std::size_t>(bytes.size())));
 }
 
+bool applyConfigFileBytes(std::span<const std::uint8_t> file, MonitorConfig &config, bool overlay)
+{
+    if (!isConfigFileSize(static_cast<qint64>(file.size())) && !overlay)
+        return false;
+    config.overlay(file);
+    return true;
+}
+
 FileResult loadConfigFile(const QString &path, MonitorConfig &config)
 {
     const files::ReadResult file = readConfigFile(path);

@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include <span>
+
 // The *.cfg file: exactly the 224 bytes of MonitorConfig, no header, no checksum
 // (layout and offsets at MonitorConfig::encode()).
 namespace vardex::config {
@@ -36,6 +38,19 @@ FileResult loadConfigFile(const QString &path, link::MonitorConfig &config);
 // the bounded read (its fileSize tells the size on disk), then the overlay.
 files::ReadResult readConfigFile(const QString &path);
 void applyConfigFile(const QByteArray &bytes, link::MonitorConfig &config);
+
+// The rule for a file that is to reach a controller: only the format's own size is a
+// whole configuration. Any other size is laid over a configuration already there only
+// when the engineer asks for it (the window's question, the command line's --overlay).
+inline bool isConfigFileSize(qint64 size)
+{
+    return size == kConfigFileSize;
+}
+inline const QString kConfigFileSizes = QStringLiteral("224");
+// The rule on a file held in memory: a whole file is laid over config; another size only
+// with overlay. Returns whether config was touched.
+bool applyConfigFileBytes(std::span<const std::uint8_t> file, link::MonitorConfig &config,
+                          bool overlay);
 
 // The editor's defaults. The version bytes, Reserved0 and the fill stay.
 void clearConfig(link::MonitorConfig &config);

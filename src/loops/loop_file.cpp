@@ -37,6 +37,14 @@ bool isLoopFileSize(qint64 size)
            size == static_cast<qint64>(kLoopFileMainSize + kLoopFileExtSize);
 }
 
+bool applyLoopFileBytes(std::span<const std::uint8_t> file, link::DeviceImage &image, bool overlay)
+{
+    if (!isLoopFileSize(static_cast<qint64>(file.size())) && !overlay)
+        return false;
+    applyLoopFile(file, image);
+    return true;
+}
+
 files::FileResult saveLoopFile(const QString &path, const link::DeviceImage &image)
 {
     const std::vector<std::uint8_t> bytes = image.encodeLoopFile();

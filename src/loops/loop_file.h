@@ -29,6 +29,9 @@ void applyLoopFile(std::span<const std::uint8_t> file, link::DeviceImage &image)
 // Whether a file of this size is one the format has (2132 or 2444 bytes).
 bool isLoopFileSize(qint64 size);
 inline const QString kLoopFileSizes = QStringLiteral("2132 или 2444");
+// The rule on a file held in memory, as for *.cfg: a file of the format's own size is
+// laid over the image, another size only with overlay. Returns whether the image changed.
+bool applyLoopFileBytes(std::span<const std::uint8_t> file, link::DeviceImage &image, bool overlay);
 
 // Writes the image's loops atomically (the old file stays intact on failure).
 files::FileResult saveLoopFile(const QString &path, const link::DeviceImage &image);

@@ -3,6 +3,7 @@
 #include "link/disconnect_text.h"
 #include "link/loop_verify.h"
 #include "link/protocol.h"
+#include "loops/loop_diff.h"
 
 namespace vardex::loops {
 
@@ -97,6 +98,78 @@ WriteAllResult writeAllLoops(link::OperationContext &ctx)
             ctx.setProgress(n);
     }
     return {};
+}
+
+namespace {
+
+link::OpResult fromOutcome(WriteOutcome outcome, int loop)
+{
+    switch (outcome) {
+    case WriteOutcome::Written:
+        return link::OpResult::done();
+    case WriteOutcome::VerifyFailed:
+        return link::OpResult::fail(link::OpStatus::VerifyFailed, loop);
+    case WriteOutcome::Stopped:
+        return link::OpResult::fail(link::OpStatus::Cancelled, loop);
+    case WriteOutcome::Disconnected:
+        return link::OpResult::fail(link::OpStatus::Disconnected, loop);
+    }
+    return link::OpResult::fail(link::OpStatus::Failed, loop);
+}
+
+// Reads loops first..last back over a zeroed copy (a record that never comes cannot pass
+// for the written one), compares, and puts what was written back into the image.
+link::WriteCheck readBack(link::OperationContext &ctx, int first, int last)
+{
+    link::DeviceImage &image = ctx.image();
+    const link::DeviceImage wanted = image;
+    for (int n = first; n <= last; ++n) {
+        image.loop(n) = {};
+        image.loopExt(n) = {};
+    }
+    link::WriteCheck check;
+    for (int n = first; n <= last && check.result.ok(); ++n) {
+        const LoopRecordsRead read = readLoopRecords(ctx, n, kLoopReplyTimeoutMs, true);
+        if (ctx.cancelled())
+            check.result = link::OpResult::fail(ctx.cancelReason(), n);
+        else if (!read.complete())
+            check.result = link::OpResult::fail(
+                link::OpStatus::NoReply, n,
+                QStringLiteral("записано, но не проверено: контур %1 не прочитан обратно").arg(n));
+    }
+    if (check.result.ok()) {
+        for (int n : differingLoops(image, wanted, image.hasExtendedLoops()))
+            if (n >= first && n <= last)
+                check.differing.push_back(n);
+    }
+    for (int n = first; n <= last; ++n) {
+        image.loop(n) = wanted.loop(n);
+        image.loopExt(n) = wanted.loopExt(n);
+    }
+    return check;
+}
+
+} // namespace
+
+link::WriteCheck writeLoopChecked(link::OperationContext &ctx, int n)
+{
+    const WriteOutcome outcome = writeLoop(ctx, n);
+    if (outcome == WriteOutcome::VerifyFailed)
+        return {fromOutcome(outcome, n), {n}};
+    if (outcome != WriteOutcome::Written)
+        return {fromOutcome(outcome, n), {}};
+    return readBack(ctx, n, n);
+}
+
+link::WriteCheck writeAllLoopsChecked(link::OperationContext &ctx)
+{
+    const WriteAllResult written = writeAllLoops(ctx);
+    if (written.outcome == WriteOutcome::VerifyFailed)
+        return {fromOutcome(written.outcome, written.failedLoop), {written.failedLoop}};
+    if (written.outcome != WriteOutcome::Written)
+        return {fromOutcome(written.outcome, written.failedLoop), {}};
+    link::ProgressScope progress(ctx, link::kLoopCount);
+    return readBack(ctx, 1, link::kLoopCount);
 }
 
 } // namespace vardex::loops

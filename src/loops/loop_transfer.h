@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/operation.h"
+#include "link/write_check.h"
 
 #include <optional>
 
@@ -58,5 +59,11 @@ struct WriteAllResult {
 // All 26 loops with the read-back check of each; stops at the first failed check.
 // The progress bar is hidden again on every way out.
 WriteAllResult writeAllLoops(link::OperationContext &ctx);
+
+// The writes above, then the loops written read back (both records) and compared on
+// what travels; differing lists the loops the controller holds otherwise (extended
+// records count on firmware that has them). The image keeps what was written.
+link::WriteCheck writeLoopChecked(link::OperationContext &ctx, int n);
+link::WriteCheck writeAllLoopsChecked(link::OperationContext &ctx);
 
 } // namespace vardex::loops

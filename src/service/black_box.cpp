@@ -72,6 +72,36 @@ BlackBoxTexts blackBoxTexts(const BlackBox &box)
     return t;
 }
 
+namespace {
+
+QJsonObject stampJson(std::uint32_t count, const Stamp &s)
+{
+    return {{QStringLiteral("count"), static_cast<double>(count)},
+            {QStringLiteral("stamp"), QStringLiteral("%1-%2-%3 %4:%5:%6")
+                                          .arg(s[0])
+                                          .arg(s[1])
+                                          .arg(s[2])
+                                          .arg(s[3])
+                                          .arg(s[4])
+                                          .arg(s[5])}};
+}
+
+} // namespace
+
+QJsonObject blackBoxJson(const BlackBox &box)
+{
+    return {{QStringLiteral("address"), kBlackBoxAddress},
+            {QStringLiteral("programUpdates"), stampJson(box.programUpdates, box.programStamp)},
+            {QStringLiteral("configUpdates"), stampJson(box.configUpdates, box.configStamp)},
+            {QStringLiteral("loopUpdates"), stampJson(box.loopUpdates, box.loopStamp)},
+            {QStringLiteral("powerOns"), static_cast<double>(box.powerOns)},
+            {QStringLiteral("batteryOns"), stampJson(box.batteryOns, box.batteryStamp)},
+            {QStringLiteral("batteryOffs"), static_cast<double>(box.batteryOffs)},
+            // Shown halved, as the page does.
+            {QStringLiteral("lastBatteryTime"), static_cast<double>(box.lastBatteryTime / 2)},
+            {QStringLiteral("totalBatteryTime"), static_cast<double>(box.totalBatteryTime / 2)}};
+}
+
 BlackBoxRead readBlackBox(link::OperationContext &ctx)
 {
     ctx.send(link::protocol::memoryRead(kBlackBoxAddress, static_cast<int>(kBlackBoxSize)));

@@ -2,6 +2,7 @@
 
 #include "link/operation.h"
 
+#include <QJsonObject>
 #include <QString>
 
 #include <array>
@@ -49,6 +50,25 @@ struct BlackBoxTexts {
     QString progUpdate, configUpdate, uprUpdate, powerOn, batOn, batOff, batWorkLast, batWorkSum;
 };
 BlackBoxTexts blackBoxTexts(const BlackBox &box);
+
+// The texts with the captions the watchdog page shows them under, in its order.
+struct BlackBoxCaption {
+    const char *caption;
+    QString BlackBoxTexts::*text;
+};
+inline constexpr BlackBoxCaption kBlackBoxCaptions[] = {
+    {"Обновление ", &BlackBoxTexts::progUpdate},
+    {"Конфигурация", &BlackBoxTexts::configUpdate},
+    {"Контур управления", &BlackBoxTexts::uprUpdate},
+    {"Вкл.", &BlackBoxTexts::powerOn},
+    {"Вкл.бат", &BlackBoxTexts::batOn},
+    {"Бат.выкл", &BlackBoxTexts::batOff},
+    {"Бат.послед", &BlackBoxTexts::batWorkLast},
+    {"Бат.сумм", &BlackBoxTexts::batWorkSum},
+};
+
+// Every counter and stamp under a stable name, for scripts.
+QJsonObject blackBoxJson(const BlackBox &box);
 
 struct BlackBoxRead {
     link::OpResult result;

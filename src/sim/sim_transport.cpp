@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <iterator>
+#include <random>
 
 namespace vardex::sim {
 
@@ -270,6 +272,37 @@ bool SimTransport::write(const QString &id,
 
 // ---- the simulated device's side ----------------------------------------------------------
 
+namespace {
+
+// One of the notices the controller sends unasked: Code 10 (Sub 0..3), 34 (any Sub but the
+// identity's 33) or 35 (Sub 0, 1), carrying bytes that would read as a plausible answer.
+Payload randomNotice(std::mt19937 &rng)
+{
+    static constexpr std::uint8_t kCodes[] = {10, 34, 35};
+    static constexpr std::uint8_t k34Subs[] = {0, 1, 2, 3, 4, 6, 16, 17, 18, 32};
+    Payload p{};
+    p[link::pos::Code] = kCodes[rng() % std::size(kCodes)];
+    switch (p[link::pos::Code]) {
+    case 10:
+        p[link::pos::Sub] = static_cast<std::uint8_t>(rng() % 4);
+        break;
+    case 34:
+        p[link::pos::Sub] = k34Subs[rng() % std::size(k34Subs)];
+        break;
+    default:
+        p[link::pos::Sub] = static_cast<std::uint8_t>(rng() % 2);
+        break;
+    }
+    p[link::pos::Arg1] = static_cast<std::uint8_t>(rng());
+    const std::uint8_t plausible[] = {3, 0, 1, 0};
+    std::copy(std::begin(plausible), std::end(plausible), p.begin() + link::pos::Data);
+    for (std::size_t i = link::pos::Data + 4; i < p.size(); ++i)
+        p[i] = static_cast<std::uint8_t>(rng());
+    return p;
+}
+
+} // namespace
+
 void SimTransport::readerLoop(Device *d)
 {
     const QString id = d->info.id;
@@ -344,6 +377,20 @@ void SimTransport::readerLoop(Device *d)
                 queueReport(id, p);
             }
             break;
+        case Fault::Kind::Notice: {
+            std::mt19937 rng(static_cast<std::uint32_t>(fault->delayMs) * 7919u +
+                             request[link::pos::Code]);
+            queueReport(id, randomNotice(rng));
+            // The reply follows at a random moment, 0..5 ms later.
+            if (d->sleepUnlessStopped(static_cast<int>(rng() % 6)))
+                return;
+            for (std::size_t i = 0; i < replies.size(); ++i) {
+                if (i > 0)
+                    queueReport(id, randomNotice(rng));
+                queueReport(id, replies[i]);
+            }
+            break;
+        }
         case Fault::Kind::Late: {
             std::lock_guard lock(d->mutex);
             d->held = std::move(replies);

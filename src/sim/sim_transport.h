@@ -26,11 +26,13 @@ struct Fault {
         Late,        // the replies are held back until the next request has arrived
         Unplug,      // the device goes away while the request is in flight
         CorruptLoop, // handled normally, then the stored copy of loop Sub is damaged
+        Notice,      // a controller notice (Code 10, 34 or 35, random Sub and bytes) comes
+                     // just before the reply, and between the reports of a two-report one
     };
     Kind kind = Kind::Drop;
-    int code = -1; // -1: any request
-    int sub = -1;  // -1: any sub-code
-    int delayMs = 0;
+    int code = -1;   // -1: any request
+    int sub = -1;    // -1: any sub-code
+    int delayMs = 0; // Delay: how late; Notice: the seed of its random choices
 
     bool matches(const Payload &request) const
     {

@@ -20,6 +20,14 @@ void sendOutputTask(link::OperationContext &ctx)
     ctx.send(link::protocol::writeOutputTask(ctx.image().outputTask));
 }
 
+Acknowledged sendOutputTaskAwaited(link::OperationContext &ctx, int timeoutMs)
+{
+    sendOutputTask(ctx);
+    if (!ctx.waitReply(timeoutMs))
+        return Acknowledged::No;
+    return ctx.lastReplyWasError() ? Acknowledged::Refused : Acknowledged::Yes;
+}
+
 ClockReadResult readClock(link::OperationContext &ctx)
 {
     ClockReadResult r;
@@ -36,6 +44,23 @@ ClockReadResult readClock(link::OperationContext &ctx)
 void setClock(link::OperationContext &ctx, const QDateTime &local)
 {
     ctx.send(clockSetRequest(local));
+}
+
+ClockSetCheck setClockChecked(link::OperationContext &ctx, const std::function<QDateTime()> &now)
+{
+    setClock(ctx, now());
+    const ClockReadResult back = readClock(ctx);
+    ClockSetCheck check;
+    check.answered = back.answered;
+    const link::DeviceClock &c = back.clock;
+    const QDateTime held(QDate(2000 + c.year, c.month, c.day), QTime(c.hour, c.minute, c.second));
+    if (back.answered && back.text && held.isValid()) {
+        QDateTime reference = now();
+        reference.setTime(
+            QTime(reference.time().hour(), reference.time().minute(), reference.time().second()));
+        check.offsetSeconds = reference.secsTo(held);
+    }
+    return check;
 }
 
 void generateKey(link::OperationContext &ctx)

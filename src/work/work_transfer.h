@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <span>
 
@@ -20,6 +21,11 @@ bool readState(link::OperationContext &ctx, std::span<const Exchange> exchanges)
 // The output task of the image; fire and forget (the effect shows in the next state).
 void sendOutputTask(link::OperationContext &ctx);
 
+enum class Acknowledged { Yes, Refused, No };
+// The same task, waiting for its acknowledgement (the command line tells a script
+// whether it arrived).
+Acknowledged sendOutputTaskAwaited(link::OperationContext &ctx, int timeoutMs);
+
 inline constexpr int kClockReadTimeoutMs = 2000;
 
 struct ClockReadResult {
@@ -32,6 +38,13 @@ struct ClockReadResult {
 ClockReadResult readClock(link::OperationContext &ctx);
 // The local date and time, milliseconds dropped; no reply is awaited.
 void setClock(link::OperationContext &ctx, const QDateTime &local);
+
+struct ClockSetCheck {
+    bool answered = false;               // the clock was read back
+    std::optional<qint64> offsetSeconds; // controller minus computer; none: no valid date
+};
+// Sets the clock from now(), reads it back and compares it with now() at the answer.
+ClockSetCheck setClockChecked(link::OperationContext &ctx, const std::function<QDateTime()> &now);
 
 inline constexpr int kKeyWaitMs = 15000;
 

@@ -8,24 +8,38 @@
 using namespace vardex;
 namespace p = vardex::link::protocol;
 
-TEST(CliOutputs, SwitchesAndRelaysBecomeTheirMaskBits)
+TEST(CliOutputs, NamedItemsChangeTheirBitsAndTheRestKeepsTheControllers)
 {
+    link::OutputTask now;
+    now.relaysTask = 0x30;
+    now.switchesTask = 0x81;
+    now.ttlOutputsTask = 0x01;
+    now.fanTask = {10, 20, 30, 40};
     QString error;
-    const auto task =
+    const auto families =
         cli::parseOutputs({"relay=1,3", "switch=h2,L1", "ttl=8", "fan4=0", "fan1=60"}, &error);
-    ASSERT_TRUE(task) << error.toStdString();
-    EXPECT_EQ(task->relaysTask, 0x05);
-    EXPECT_EQ(task->switchesTask, 0x12);
-    EXPECT_EQ(task->ttlOutputsTask, 0x80);
-    EXPECT_EQ(task->fanTask[0], 60);
-    // Not named: off.
-    const auto empty = cli::parseOutputs({"relay="}, &error);
-    ASSERT_TRUE(empty);
-    EXPECT_EQ(empty->relaysTask, 0);
+    ASSERT_TRUE(families) << error.toStdString();
+    const link::OutputTask t = families->applyTo(now);
+    EXPECT_EQ(t.relaysTask, 0x05);
+    EXPECT_EQ(t.switchesTask, 0x12);
+    EXPECT_EQ(t.ttlOutputsTask, 0x80);
+    EXPECT_EQ(t.fanTask, (std::array<std::uint8_t, 4>{60, 20, 30, 0}));
+    const auto single = cli::parseOutputs({"relay5=off", "switch-h1=off", "ttl2=on"}, &error);
+    ASSERT_TRUE(single) << error.toStdString();
+    const link::OutputTask u = single->applyTo(now);
+    EXPECT_EQ(u.relaysTask, 0x20);
+    EXPECT_EQ(u.switchesTask, 0x80);
+    EXPECT_EQ(u.ttlOutputsTask, 0x03);
+    EXPECT_EQ(u.fanTask, now.fanTask);
+    const auto off = cli::parseOutputs({"all-off"}, &error);
+    ASSERT_TRUE(off);
+    EXPECT_EQ(off->applyTo(now).relaysTask | off->applyTo(now).fanTask[3], 0);
     for (const QStringList &bad :
-         {QStringList{"relay=0"}, QStringList{"relay=1,,2"}, QStringList{"switch=h5"},
-          QStringList{"switch=x1"}, QStringList{"fan1=101"}, QStringList{"fan1=-1"},
-          QStringList{"relay=1", "relay=2"}, QStringList{"lamp=1"}, QStringList{"relay"}})
+         {QStringList{}, QStringList{"relay="}, QStringList{"relay=0"}, QStringList{"relay=1,,2"},
+          QStringList{"switch=h5"}, QStringList{"switch=x1"}, QStringList{"fan1=101"},
+          QStringList{"fan1=-1"}, QStringList{"relay=1", "relay=2"}, QStringList{"lamp=1"},
+          QStringList{"relay"}, QStringList{"relay7=on"}, QStringList{"relay1=maybe"},
+          QStringList{"all-off", "fan1=10"}, QStringList{"relay=1", "relay3=on"}})
         EXPECT_FALSE(cli::parseOutputs(bad, &error)) << bad.join(' ').toStdString();
 }
 

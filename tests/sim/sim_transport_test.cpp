@@ -1,4 +1,5 @@
 #include "link/data_module.h"
+#include "link/reply_table.h"
 #include "sim/scenarios.h"
 #include "sim/sim_transport.h"
 #include "support/test_support.h"
@@ -352,4 +353,28 @@ TEST(SimLink, InjectedReportReachesTheHandlerWithoutARequest)
         EXPECT_TRUE(ctx.waitNextReport(500));
         EXPECT_EQ(rig.dm.replyByte(0), 10);
     });
+}
+
+TEST(SimFaults, ANoticeComesBeforeTheReplyWhichStillAnswers)
+{
+    Rig rig;
+    ASSERT_TRUE(rig.connected);
+    std::vector<Payload> seen;
+    rig.dm.setTraceSink([&](const link::TraceEntry &e) {
+        if (e.direction == link::TraceEntry::Direction::Received)
+            seen.push_back(e.payload);
+    });
+    for (int seed = 0; seed < 6; ++seed)
+        rig.transport.addFault(rig.id, {Fault::Kind::Notice, 4, -1, seed});
+    for (int seed = 0; seed < 6; ++seed) {
+        seen.clear();
+        rig.dm.runOperation([&](link::OperationContext &ctx) {
+            ctx.send(request(4));
+            ASSERT_TRUE(ctx.waitReply(1000));
+            EXPECT_EQ(ctx.lastReply()[0], 4); // the answer, not the notice
+        });
+        ASSERT_EQ(seen.size(), 2u);
+        EXPECT_TRUE(link::isControllerNotice(seen[0])) << int(seen[0][0]) << "/" << int(seen[0][1]);
+        EXPECT_EQ(seen[1][0], 4);
+    }
 }

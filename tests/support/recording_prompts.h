@@ -20,16 +20,23 @@ public:
     std::deque<QString> saveAnswers;
     std::deque<Answer> questionAnswers;
     QStringList questions;
+    QList<Answer> questionDefaults; // the button Enter would have pressed, per question
+    QStringList reports;            // report(): the text, then every detail line
 
     void message(const QString &text, Kind) override { messages << text; }
-    Answer question(const QString &text, bool) override
+    Answer question(const QString &text, bool, Answer defaultAnswer) override
     {
         questions << text;
+        questionDefaults << defaultAnswer;
         if (questionAnswers.empty())
             return Answer::Cancel;
         const Answer a = questionAnswers.front();
         questionAnswers.pop_front();
         return a;
+    }
+    void report(const QString &text, const QStringList &details) override
+    {
+        reports << (QStringList{text} + details).join(QLatin1Char('\n'));
     }
     QString openFileName(const ui::FileDialogRequest &r) override
     {

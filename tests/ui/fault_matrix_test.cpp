@@ -67,12 +67,12 @@ struct MatrixRig : test::DescriptionRig {
 
     // Independent of the link's own rule: the simulated controller echoes Code, Sub and
     // Arg1 of every request, so an answer must carry all three (a log record's second
-    // half has Sub 1). The error reply and the controller's notices end any wait. Write
+    // half has Sub 1). The error reply ends any wait; a controller notice ends none. Write
     // acknowledgements carry nothing a real controller is known to fill in, so the link
     // takes them on Code alone and a late one may end the next write's wait.
     static bool answersStrictly(const link::Payload &rq, const link::Payload &reply)
     {
-        if (link::isErrorReply(reply) || link::isControllerNotice(reply))
+        if (link::isErrorReply(reply))
             return true;
         if (reply[0] != rq[0])
             return false;
@@ -344,7 +344,7 @@ const std::vector<Operation> &operations()
          protocol::code::WriteConfigPage,
          1,
          200,
-         {9},
+         {9, 1}, // the write, then its read-back
          false,
          {},
          [](MatrixRig &r) { clickNamed(r, "WriteCfgBtn"); },
@@ -354,7 +354,7 @@ const std::vector<Operation> &operations()
          protocol::code::WriteLoop,
          10,
          1000,
-         {7, 32},
+         {7, 32, 6}, // the write, its stored-copy check, then the read-back
          false,
          [](MatrixRig &r) {
              r.window->loopPage()->setCurrentLoop(10);
@@ -467,6 +467,7 @@ const FaultColumn kFaults[] = {
     {"duplicate", Fault::Kind::Duplicate},
     {"late reply", Fault::Kind::Late},
     {"unplug", Fault::Kind::Unplug},
+    {"notice", Fault::Kind::Notice},
 };
 
 // What the engineer may be told under each fault. Nothing may blame the controller's
@@ -480,7 +481,8 @@ QString untrueMessages(const QStringList &messages, Fault::Kind kind, const Oper
             continue;
         switch (kind) {
         case Fault::Kind::Duplicate:
-            ok = false; // a repeated reply is nothing to report
+        case Fault::Kind::Notice:
+            ok = false; // a repeated reply or a notice is nothing to report
             break;
         case Fault::Kind::Unplug:
             ok = m == link::kDisconnectedText;

@@ -1,5 +1,6 @@
 #include "config/widgets/inputs_page.h"
 
+#include "config/captions.h"
 #include "config/conversions.h"
 #include "config/widgets/page_helpers.h"
 #include "kit/widgets/number_edit.h"
@@ -21,7 +22,7 @@ namespace vardex::config {
 
 namespace {
 
-const QStringList kResolutions = {"0.5", "0.25", "0.125", "0.0625"};
+const QStringList &kResolutions = kResolutionItems;
 constexpr int kTemperDecimals = 4; // 0.0625 steps stay exact
 
 template <typename T> T *child(QWidget *w, const char *family, int n)

@@ -1,5 +1,6 @@
 #include "config/widgets/logging_page.h"
 
+#include "config/captions.h"
 #include "config/widgets/page_helpers.h"
 
 #include <QCheckBox>
@@ -14,7 +15,7 @@ namespace vardex::config {
 
 namespace {
 
-const QStringList kPeriods = {"10 сек", "30 сек", "1 мин", "2 ми", "5 мин"};
+const QStringList &kPeriods = kPeriodItems;
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "config/widgets/outputs_page.h"
 
+#include "config/captions.h"
 #include "config/widgets/page_helpers.h"
 #include "kit/widgets/number_edit.h"
 
@@ -27,7 +28,7 @@ const char *const kLow = "cbSwitchLowEnabled";
 const char *const kRelay = "cbRelayEnabled";
 const char *const kFan = "cbFanEnabled";
 
-const QStringList kImpulses = {"2", "4", "8", "16"};
+const QStringList &kImpulses = kImpulseItems;
 
 } // namespace
 

@@ -1,12 +1,15 @@
 #include "config/widgets/system_page.h"
 
 #include "config/cfg_exchange.h"
+#include "config/config_diff.h"
 #include "config/config_file.h"
 #include "config/widgets/page_helpers.h"
 #include "files/widgets/file_dialogs.h"
 #include "kit/widgets/page_context.h"
 #include "kit/widgets/prompts.h"
+#include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
+#include "link/disconnect_text.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -51,10 +54,13 @@ SystemPage::SystemPage(ui::PageContext &ctx, QWidget *parent) : QWidget(parent),
     auto *device = new QHBoxLayout(deviceGroup);
     m_read = makeButton(deviceGroup, "ReadCfgBtn", tr("Чтение "));
     m_write = makeButton(deviceGroup, "WriteCfgBtn", tr("Запись"));
+    m_diff = makeButton(deviceGroup, "DiffCfgBtn", tr("Сравнить"));
+    m_diff->setStatusTip(tr("Что изменит запись: поля, в которых контроллер хранит другое"));
     // Enabled by a successful device description.
     setTransferEnabled(false);
     device->addWidget(m_read);
     device->addWidget(m_write);
+    device->addWidget(m_diff);
     device->addStretch(1);
 
     auto *numberRow = new QGridLayout;
@@ -85,6 +91,7 @@ SystemPage::SystemPage(ui::PageContext &ctx, QWidget *parent) : QWidget(parent),
     connect(clear, &QPushButton::clicked, this, &SystemPage::clear);
     connect(m_read, &QPushButton::clicked, this, &SystemPage::read);
     connect(m_write, &QPushButton::clicked, this, &SystemPage::write);
+    connect(m_diff, &QPushButton::clicked, this, &SystemPage::diff);
 }
 
 void SystemPage::showConfig()
@@ -125,9 +132,10 @@ void SystemPage::load()
     }
     // A file of another size is no configuration saved by this program: laid over
     // the image unasked it would silently mix two configurations.
-    if (file.fileSize != kConfigFileSize &&
-        m_ctx.prompts.question(files::unexpectedSizeQuestion(
-            path, file.fileSize, QString::number(kConfigFileSize))) != ui::Prompts::Answer::Yes)
+    // Enter answers no: one key must not lay a stranger's bytes over the configuration.
+    if (!isConfigFileSize(file.fileSize) &&
+        m_ctx.prompts.question(files::unexpectedSizeQuestion(path, file.fileSize, kConfigFileSizes),
+                               false, ui::Prompts::Answer::No) != ui::Prompts::Answer::Yes)
         return;
     applyConfigFile(file.bytes, m_ctx.dm.image().config);
     m_name->setText(configDisplayName(path));
@@ -162,13 +170,39 @@ void SystemPage::read()
 
 void SystemPage::write()
 {
-    m_ctx.dm.runOperation([](link::OperationContext &ctx) { writeConfig(ctx); });
+    ui::StatusBar &status = m_ctx.statusBar;
+    m_ctx.dm.runOperation([&status](link::OperationContext &ctx) {
+        const link::WriteCheck check = writeConfigChecked(ctx);
+        status.setPanelText(5, link::writeCheckText(check, QStringLiteral("страницы")));
+    });
+}
+
+void SystemPage::diff()
+{
+    ui::Prompts &prompts = m_ctx.prompts;
+    m_ctx.dm.runOperation([&prompts](link::OperationContext &ctx) {
+        const link::MonitorConfig wanted = ctx.image().config;
+        ctx.image().config = {};
+        const ReadOutcome read = readConfig(ctx, {});
+        const link::MonitorConfig held = ctx.image().config;
+        ctx.image().config = wanted; // the editors keep what the engineer prepared
+        if (read != ReadOutcome::Complete) {
+            prompts.message(ctx.cancelled() && ctx.cancelReason() == link::OpStatus::Disconnected
+                                ? link::kDisconnectedText
+                                : tr("Конфигурация контроллера не прочитана: сравнить не с чем."),
+                            ui::Prompts::Kind::Warning);
+            return;
+        }
+        const FieldChanges changes = diffConfig(held, wanted);
+        prompts.report(changeSummary(changes), changeLines(changes));
+    });
 }
 
 void SystemPage::setTransferEnabled(bool enabled)
 {
     m_read->setEnabled(enabled);
     m_write->setEnabled(enabled);
+    m_diff->setEnabled(enabled);
 }
 
 } // namespace vardex::config

@@ -38,10 +38,13 @@ private:
     void clear();
     void read();
     void write();
+    // Reads the controller's configuration and lists what a write would change.
+    void diff();
 
     ui::PageContext &m_ctx;
     QPushButton *m_read;
     QPushButton *m_write;
+    QPushButton *m_diff = nullptr;
     QSpinBox *m_number;
     QLabel *m_name;
 };

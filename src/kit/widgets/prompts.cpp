@@ -36,17 +36,36 @@ void WidgetPrompts::message(const QString &text, Kind kind)
     }
 }
 
-Prompts::Answer WidgetPrompts::question(const QString &text, bool withCancel)
+Prompts::Answer WidgetPrompts::question(const QString &text, bool withCancel, Answer defaultAnswer)
 {
     auto buttons = QMessageBox::Yes | QMessageBox::No;
     if (withCancel)
         buttons |= QMessageBox::Cancel;
-    const auto r = QMessageBox::question(m_parent, QApplication::applicationName(), text, buttons);
+    const QMessageBox::StandardButton preset = defaultAnswer == Answer::Yes  ? QMessageBox::Yes
+                                               : defaultAnswer == Answer::No ? QMessageBox::No
+                                                                             : QMessageBox::Cancel;
+    const auto r =
+        QMessageBox::question(m_parent, QApplication::applicationName(), text, buttons, preset);
     if (r == QMessageBox::Yes)
         return Answer::Yes;
     if (r == QMessageBox::No)
         return Answer::No;
     return Answer::Cancel;
+}
+
+void WidgetPrompts::report(const QString &text, const QStringList &details)
+{
+    // The first lines in the box itself, every line behind "Show Details…".
+    constexpr int kShown = 12;
+    QStringList shown = details.mid(0, kShown);
+    if (details.size() > kShown)
+        shown << QStringLiteral("… и ещё %1").arg(details.size() - kShown);
+    QMessageBox box(QMessageBox::Information, QApplication::applicationName(),
+                    text + QLatin1Char('\n') + shown.join(QLatin1Char('\n')), QMessageBox::Ok,
+                    m_parent);
+    if (details.size() > kShown)
+        box.setDetailedText(details.join(QLatin1Char('\n')));
+    box.exec();
 }
 
 namespace {

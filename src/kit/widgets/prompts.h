@@ -27,7 +27,14 @@ public:
     virtual ~Prompts() = default;
 
     virtual void message(const QString &text, Kind kind = Kind::Information) = 0;
-    virtual Answer question(const QString &text, bool withCancel = false) = 0;
+    // defaultAnswer is the button Enter presses: No where a hasty yes does harm.
+    virtual Answer question(const QString &text, bool withCancel = false,
+                            Answer defaultAnswer = Answer::Yes) = 0;
+    // A message whose list may be long: text says what it is, details holds every line.
+    virtual void report(const QString &text, const QStringList &details)
+    {
+        message(text + QLatin1Char('\n') + details.join(QLatin1Char('\n')), Kind::Information);
+    }
     // Empty when the user cancels.
     virtual QString openFileName(const FileDialogRequest &request) = 0;
     virtual QString saveFileName(const FileDialogRequest &request) = 0;
@@ -43,7 +50,8 @@ public:
     void setParent(QWidget *parent) { m_parent = parent; }
 
     void message(const QString &text, Kind kind) override;
-    Answer question(const QString &text, bool withCancel) override;
+    Answer question(const QString &text, bool withCancel, Answer defaultAnswer) override;
+    void report(const QString &text, const QStringList &details) override;
     QString openFileName(const FileDialogRequest &request) override;
     QString saveFileName(const FileDialogRequest &request) override;
 

@@ -5,13 +5,16 @@
 
 #include "kit/widgets/page_context.h"
 #include "kit/widgets/prompts.h"
+#include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
 #include "link/disconnect_text.h"
+#include "loops/loop_diff.h"
 #include "loops/loop_file.h"
 #include "loops/loop_transfer.h"
 #include "work/description_transfer.h"
 
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -59,16 +62,33 @@ LoopFilePage::LoopFilePage(ui::PageContext &ctx, QWidget *parent) : QWidget(pare
         button->setObjectName(QLatin1String(b.name));
         button->setStatusTip(QString::fromUtf8(b.hint));
         button->setFixedWidth(180);
-        layout->addWidget(button);
         connect(button, &QPushButton::clicked, this, b.handler);
         if (b.handler == &LoopFilePage::onReadAll)
             m_readAll = button;
         else if (b.handler == &LoopFilePage::onWriteAll)
             m_writeAll = button;
+        if (b.handler != &LoopFilePage::onWriteAll) {
+            layout->addWidget(button);
+            continue;
+        }
+        // "Сравнить" beside "Запись": what the write would change, before it is made.
+        m_diff = new QPushButton(QStringLiteral("Сравнить"), this);
+        m_diff->setObjectName(QStringLiteral("DiffUprLoopConfigBtn"));
+        m_diff->setStatusTip(QStringLiteral(
+            "Что изменит запись: поля контуров, в которых контроллер хранит другое"));
+        m_diff->setFixedWidth(100);
+        connect(m_diff, &QPushButton::clicked, this, &LoopFilePage::onDiff);
+        auto *row = new QHBoxLayout;
+        row->setSpacing(8);
+        row->addWidget(button);
+        row->addWidget(m_diff);
+        row->addStretch(1);
+        layout->addLayout(row);
     }
     // Until a device description succeeds there is nothing to talk to.
     m_readAll->setEnabled(false);
     m_writeAll->setEnabled(false);
+    m_diff->setEnabled(false);
 
     m_nameLabel = new QLabel(this);
     m_nameLabel->setObjectName(QStringLiteral("UpLoopConfigNameLabel"));
@@ -117,10 +137,10 @@ void LoopFilePage::onLoad()
         return;
     }
     // A file of another size is no loop file of this program: ask before laying it
-    // over the loops.
+    // over the loops, with no as the answer Enter gives.
     if (!isLoopFileSize(file.fileSize) &&
-        m_ctx.prompts.question(files::unexpectedSizeQuestion(
-            path, file.fileSize, kLoopFileSizes)) != ui::Prompts::Answer::Yes)
+        m_ctx.prompts.question(files::unexpectedSizeQuestion(path, file.fileSize, kLoopFileSizes),
+                               false, ui::Prompts::Answer::No) != ui::Prompts::Answer::Yes)
         return;
     applyLoopFile(std::span(reinterpret_cast<const std::uint8_t *>(file.bytes.data()),
                             static_cast<std::size_t>(file.bytes.size())),
@@ -151,13 +171,41 @@ void LoopFilePage::onReadAll()
 void LoopFilePage::onWriteAll()
 {
     ui::Prompts &prompts = m_ctx.prompts;
-    m_ctx.dm.runOperation([&prompts](link::OperationContext &ctx) {
-        const WriteAllResult r = writeAllLoops(ctx);
-        if (r.outcome == WriteOutcome::VerifyFailed)
-            prompts.message(kWriteVerifyFailed + QString::number(r.failedLoop),
+    ui::StatusBar &status = m_ctx.statusBar;
+    m_ctx.dm.runOperation([&prompts, &status](link::OperationContext &ctx) {
+        const link::WriteCheck check = writeAllLoopsChecked(ctx);
+        if (check.result.status == link::OpStatus::VerifyFailed)
+            prompts.message(kWriteVerifyFailed + QString::number(check.result.step),
                             ui::Prompts::Kind::Warning);
-        else if (r.outcome == WriteOutcome::Disconnected)
+        else if (check.result.status == link::OpStatus::Disconnected)
             prompts.message(link::kDisconnectedText, ui::Prompts::Kind::Warning);
+        status.setPanelText(5, link::writeCheckText(check, QStringLiteral("контуры")));
+    });
+}
+
+void LoopFilePage::onDiff()
+{
+    ui::Prompts &prompts = m_ctx.prompts;
+    m_ctx.dm.runOperation([&prompts](link::OperationContext &ctx) {
+        link::DeviceImage &image = ctx.image();
+        const link::DeviceImage wanted = image;
+        ReadAllOptions options;
+        options.stopAtMiss = true;
+        const link::OpResult read = readAllLoops(ctx, options);
+        const link::DeviceImage held = image;
+        image.loops = wanted.loops; // the pages keep what the engineer prepared
+        image.loopExts = wanted.loopExts;
+        if (!read.ok()) {
+            prompts.message(read.status == link::OpStatus::Disconnected
+                                ? link::kDisconnectedText
+                                : QStringLiteral("Контуры контроллера не прочитаны: сравнить не "
+                                                 "с чем."),
+                            ui::Prompts::Kind::Warning);
+            return;
+        }
+        const FieldChanges changes =
+            diffLoops(held, wanted, wanted.config, wanted.hasExtendedLoops());
+        prompts.report(changeSummary(changes), changeLines(changes));
     });
 }
 
@@ -166,6 +214,7 @@ void LoopFilePage::onConnectionChanged(bool connected)
     if (!connected) {
         m_readAll->setEnabled(false);
         m_writeAll->setEnabled(false);
+        m_diff->setEnabled(false);
     }
 }
 
@@ -174,6 +223,7 @@ void LoopFilePage::onDescriptionRead(const work::DescriptionResult &result)
     if (result.described) {
         m_readAll->setEnabled(true);
         m_writeAll->setEnabled(true);
+        m_diff->setEnabled(true);
     }
 }
 

@@ -40,11 +40,14 @@ private:
     void onClear();
     void onReadAll();
     void onWriteAll();
+    // Reads the controller's loops and lists what writing these would change.
+    void onDiff();
 
     ui::PageContext &m_ctx;
     QLabel *m_nameLabel = nullptr;
     QPushButton *m_readAll = nullptr;
     QPushButton *m_writeAll = nullptr;
+    QPushButton *m_diff = nullptr;
 };
 
 } // namespace vardex::loops

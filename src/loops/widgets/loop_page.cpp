@@ -4,6 +4,7 @@
 #include "kit/widgets/number_edit.h"
 #include "kit/widgets/page_context.h"
 #include "kit/widgets/prompts.h"
+#include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
 #include "link/disconnect_text.h"
 #include "loops/ext_coding.h"
@@ -265,12 +266,14 @@ void LoopPage::onWriteClicked()
     if (n == 0)
         return;
     ui::Prompts &prompts = m_ctx.prompts;
-    m_ctx.dm.runOperation([&prompts, n](link::OperationContext &ctx) {
-        const WriteOutcome outcome = writeLoop(ctx, n);
-        if (outcome == WriteOutcome::VerifyFailed)
+    ui::StatusBar &status = m_ctx.statusBar;
+    m_ctx.dm.runOperation([&prompts, &status, n](link::OperationContext &ctx) {
+        const link::WriteCheck check = writeLoopChecked(ctx, n);
+        if (check.result.status == link::OpStatus::VerifyFailed)
             prompts.message(kVerifyFailed, ui::Prompts::Kind::Warning);
-        else if (outcome == WriteOutcome::Disconnected)
+        else if (check.result.status == link::OpStatus::Disconnected)
             prompts.message(link::kDisconnectedText, ui::Prompts::Kind::Warning);
+        status.setPanelText(5, link::writeCheckText(check, QStringLiteral("контуры")));
     });
 }
 

@@ -145,6 +145,8 @@ TEST(CfgLoad, FileOfAnotherSizeIsLaidOverOnlyWhenTheEngineerAgrees)
     EXPECT_TRUE(asked.contains("odd-size.cfg")) << asked.toStdString();
     EXPECT_TRUE(asked.contains("300"));
     EXPECT_TRUE(asked.contains("224"));
+    // Enter answers no: one key must not lay a stranger's bytes over the image.
+    EXPECT_EQ(rig.prompts.questionDefaults, QList<ui::Prompts::Answer>{ui::Prompts::Answer::No});
     EXPECT_EQ(rig.config().encode(), before);
     EXPECT_EQ(rig.configurationChanges, changesBefore);
     EXPECT_EQ(rig.w<QLabel>("ConfigNameLabel")->text(), "Имя конфигурации");

@@ -95,11 +95,14 @@ TEST(CfgWriteButton, SendsFourPagesWithoutTheVersionBytes)
     rig.transport.clearReceivedRequests(rig.id);
     rig.click("WriteCfgBtn");
     EXPECT_FALSE(rig.dm.isBusy());
+    // The four page writes, then the four page reads of the check.
     const auto requests = rig.transport.receivedRequests(rig.id);
-    ASSERT_EQ(requests.size(), 4u);
+    ASSERT_EQ(requests.size(), 8u);
     for (int page = 0; page < 4; ++page) {
         EXPECT_EQ(requests[page][0], 9);
         EXPECT_EQ(requests[page][1], page);
+        EXPECT_EQ(requests[4 + page][0], 1);
+        EXPECT_EQ(requests[4 + page][1], page);
     }
     rig.transport.withFirmware(rig.id, [](sim::Firmware &fw) {
         EXPECT_EQ(fw.config().hardwareConfigNumber(), 33);

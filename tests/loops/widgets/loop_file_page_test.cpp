@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace vardex;
 using test::child;
 using test::LoopsRig;
@@ -118,6 +120,8 @@ TEST(LoopFilePage, FileOfAnotherSizeIsLaidOverOnlyWhenTheEngineerAgrees)
     EXPECT_TRUE(asked.contains("odd-size.upr")) << asked.toStdString();
     EXPECT_TRUE(asked.contains("1000"));
     EXPECT_TRUE(asked.contains("2132") && asked.contains("2444"));
+    // Enter answers no: one key must not lay a stranger's bytes over the image.
+    EXPECT_EQ(rig.prompts.questionDefaults, QList<ui::Prompts::Answer>{ui::Prompts::Answer::No});
     EXPECT_EQ(rig.image().loop(1).contactUse, 0x42);
     EXPECT_EQ(changes, 0);
     EXPECT_TRUE(page.loopFileName().isEmpty());
@@ -222,18 +226,17 @@ TEST(LoopFilePage, TransfersQueueBehindARunningOperation)
         press(page, "WriteUprLoopConfigBtn");
         EXPECT_TRUE(rig.transport.receivedRequests(rig.id).empty());
     });
-    // Read all ran first, then write all: no write before the last read.
+    // Read all ran first, then write all (with its read-back): no write between the
+    // reads of the first, no read between the writes of the second.
     const auto all = rig.transport.receivedRequests(rig.id);
-    std::size_t lastRead = 0, firstWrite = all.size();
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        if (all[i][link::pos::Code] == 6)
-            lastRead = i;
-        if (all[i][link::pos::Code] == 7 && firstWrite == all.size())
-            firstWrite = i;
-    }
-    EXPECT_EQ(rig.received(6).size(), 52u);
-    EXPECT_EQ(rig.received(7).size(), 52u);
-    EXPECT_LT(lastRead, firstWrite);
+    std::vector<int> codes;
+    for (const auto &p : all)
+        if (p[link::pos::Code] == 6 || p[link::pos::Code] == 7)
+            codes.push_back(p[link::pos::Code]);
+    ASSERT_EQ(codes.size(), 156u);
+    EXPECT_TRUE(std::all_of(codes.begin(), codes.begin() + 52, [](int c) { return c == 6; }));
+    EXPECT_TRUE(std::all_of(codes.begin() + 52, codes.begin() + 104, [](int c) { return c == 7; }));
+    EXPECT_TRUE(std::all_of(codes.begin() + 104, codes.end(), [](int c) { return c == 6; }));
     EXPECT_TRUE(rig.prompts.messages.isEmpty());
 }
 
@@ -274,4 +277,27 @@ TEST(LoopCycle, EditWriteClearReadAllFindsTheEdit)
     EXPECT_TRUE(child<QCheckBox>(loopPage, "cbProgUpr1")->isChecked());
     EXPECT_EQ(child<QDoubleSpinBox>(loopPage, "AnalogLevelLoEdit2")->text(),
               QStringLiteral("100.5"));
+}
+
+TEST(LoopFilePage, WriteAllReadsBackAndDiffListsWithoutWriting)
+{
+    LoopsRig rig;
+    loops::LoopFilePage page(rig.ctx);
+    press(page, "ReadUprLoopConfigBtn");
+    rig.image().loopExt(13).timerOn = 77;
+    rig.image().loop(5).contactUse = 0x81;
+
+    press(page, "DiffUprLoopConfigBtn");
+    ASSERT_EQ(rig.prompts.reports.size(), 1);
+    const QString report = rig.prompts.reports[0];
+    EXPECT_TRUE(report.contains("Контур 13 / Дополнительно / Логика выхода / Длител."))
+        << report.toStdString();
+    EXPECT_TRUE(report.contains("Контур 5 / Концевики / Вход")) << report.toStdString();
+    EXPECT_EQ(rig.requestCount(7), 0); // nothing written
+
+    press(page, "WriteUprLoopConfigBtn");
+    EXPECT_EQ(rig.statusBar.panelText(5), "записано и проверено");
+    std::array<std::uint8_t, 12> ext{};
+    rig.transport.withFirmware(rig.id, [&](sim::Firmware &f) { ext = f.loopExt(13); });
+    EXPECT_EQ(ext[2], 77);
 }
