@@ -3,6 +3,7 @@
 #include "cli/runner.h"
 #include "export/xlsx_file.h"
 #include "platform/hidapi_transport.h"
+#include "platform/icmp_echo.h"
 #include "platform/system_probe.h"
 #include "sim/demo_controller.h"
 
@@ -57,6 +58,7 @@ int main(int argc, char **argv)
     env.writeXlsx = [](const QString &path, const exporting::Table &table) {
         return exporting::writeXlsxFile(path, table);
     };
+    env.makeEcho = [] { return std::make_unique<platform::IcmpEcho>(); };
     env.accessAdvice = [](const QString &) {
         const auto d = link::doctor::diagnose(link::doctor::probeSystem());
         return d.remedy.isEmpty() ? QString() : d.remedy + QLatin1Char('\n');

@@ -54,7 +54,13 @@ int main(int argc, char **argv)
     const QCommandLineOption doctorOption(
         QStringLiteral("doctor"),
         QStringLiteral("Check why a controller cannot be opened, print the checks and exit."));
+    const QCommandLineOption watchOption(
+        QStringLiteral("watch"),
+        QStringLiteral("Show the service pages and watch <host> with the ping watchdog from "
+                       "start-up."),
+        QStringLiteral("host"));
     parser.addOption(serviceOption);
+    parser.addOption(watchOption);
     parser.addOption(traceOption);
     parser.addOption(doctorOption);
     parser.process(app);
@@ -79,8 +85,12 @@ int main(int argc, char **argv)
             trace.flush();
         });
     }
-    if (parser.isSet(serviceOption))
+    if (parser.isSet(serviceOption) || parser.isSet(watchOption))
         window.showServicePages();
+    if (parser.isSet(watchOption)) {
+        window.pageControl().setCurrentWidget(window.page(QStringLiteral("WatchDogTabSheet")));
+        window.watchDogPage()->startWatching(parser.value(watchOption));
+    }
     window.show();
     // Devices already plugged in are announced from the event loop, like later ones.
     transport.start();

@@ -3,6 +3,8 @@ include(GNUInstallDirs)
 install(TARGETS vardex vardex-demo vardex-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # udev reads /usr/lib/udev/rules.d; a package must not put rules in /etc.
 install(FILES udev/70-quellbox.rules DESTINATION lib/udev/rules.d)
+# A template, not enabled by the package: the engineer names the host to watch.
+install(FILES packaging/vardex-watch@.service DESTINATION lib/systemd/system)
 install(FILES packaging/vardex.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES packaging/io.github.vardex.Vardex.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)

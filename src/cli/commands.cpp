@@ -408,6 +408,7 @@ int execute(CommandRun &r)
         return blackbox(r);
     case Command::List:
     case Command::Help:
+    case Command::Watch: // runs outside an operation (runner.cpp)
         break;
     }
     return kExitUsage;

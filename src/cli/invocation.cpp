@@ -104,8 +104,13 @@ QString usageText()
         "  loops read|write ФАЙЛ.upr\n"
         "  log read ФАЙЛ.log|csv|xlsx\n"
         "  blackbox                  чёрный ящик\n"
+        "  watch УЗЕЛ --output relay1|h1..h4|l1..l4 [--interval мс] [--timeout мс]\n"
+        "        [--pulse мс] [--misses N] [--hold-off с]\n"
+        "                            сторож: импульс на выход, когда узел не отвечает;\n"
+        "                            строка на решение; SIGINT/SIGTERM выключают выход\n"
         "Коды выхода: 0 успех, 1 контроллер отказал или не ответил, 2 ошибка в аргументах,\n"
-        "3 нет контроллера или нет доступа к нему, 130 прервано (Ctrl-C).\n");
+        "3 нет контроллера или нет доступа к нему (watch: контроллер пропал), 130 прервано\n"
+        "(Ctrl-C). watch, остановленный SIGINT или SIGTERM, выходит с 0.\n");
 }
 
 ParseResult parseArguments(const QStringList &args)
@@ -126,7 +131,12 @@ ParseResult parseArguments(const QStringList &args)
             inv.device = args[++i];
         } else if (a.startsWith(QLatin1String("--device=")))
             inv.device = a.mid(9);
-        else if (a.startsWith(QLatin1String("--")))
+        else if (!words.isEmpty() && words.front() == QLatin1String("watch") && isWatchOption(a)) {
+            // The watch's own options go to its parser with their values.
+            words << a;
+            if (!a.contains(QLatin1Char('=')) && i + 1 < args.size())
+                words << args[++i];
+        } else if (a.startsWith(QLatin1String("--")))
             return {std::nullopt, QStringLiteral("неизвестный параметр %1").arg(a)};
         else
             words << a;
@@ -188,6 +198,14 @@ ParseResult parseArguments(const QStringList &args)
                         {QStringLiteral("log"), QStringLiteral("csv"), QStringLiteral("xlsx")});
         if (result.invocation && words[0] != QLatin1String("read"))
             return {std::nullopt, QStringLiteral("log: только read ФАЙЛ")};
+    } else if (verb == QLatin1String("watch")) {
+        QString error;
+        const auto options = parseWatchOptions(words, &error);
+        if (!options)
+            return {std::nullopt, error};
+        inv.command = Command::Watch;
+        inv.watch = *options;
+        result = {inv, {}};
     } else {
         return {std::nullopt, QStringLiteral("неизвестная команда «%1»").arg(verb)};
     }

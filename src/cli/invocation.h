@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/watch_command.h"
 #include "link/device_image.h"
 
 #include <QString>
@@ -34,6 +35,7 @@ enum class Command {
     LoopsWrite,
     LogRead,
     Blackbox,
+    Watch,
 };
 
 struct Invocation {
@@ -43,6 +45,7 @@ struct Invocation {
     QString device; // hidraw node; empty: the first controller found
     QString file;
     link::OutputTask outputs;
+    WatchOptions watch;
 };
 
 struct ParseResult {

@@ -4,6 +4,7 @@
 #include "cli/exchange_watch.h"
 #include "cli/invocation.h"
 #include "cli/report.h"
+#include "cli/watch_command.h"
 #include "link/data_module.h"
 
 #include <QElapsedTimer>
@@ -161,6 +162,15 @@ int run(const QStringList &args, const Environment &env)
             interruptPoll.start(50);
         }
 
+        if (inv.command == Command::Watch) {
+            // Not one operation: the watchdog's writes take the link's priority lane.
+            WatchRun w{dm, inv.watch, inv.json, env.makeEcho, env.out, env.err, env.interrupted};
+            exitCode = runWatch(w);
+            if (exitCode != kExitOk)
+                env.err(QStringLiteral("vardex-cli: контроллер отключен\n"));
+            dm.shutdown();
+            return exitCode;
+        }
         Report report;
         QString error;
         dm.runOperation([&](link::OperationContext &ctx) {

@@ -3,6 +3,7 @@
 #include "export/table.h"
 #include "files/file_io.h"
 #include "link/transport.h"
+#include "service/echo.h"
 
 #include <QString>
 #include <QStringList>
@@ -29,6 +30,8 @@ struct Environment {
     std::function<files::FileResult(const QString &, const exporting::Table &)> writeXlsx;
     // Why a present controller cannot be opened and what to do (the doctor's words).
     std::function<QString(const QString &node)> accessAdvice;
+    // The ICMP echo for `watch` (the platform's in the program, a script in tests).
+    std::function<std::unique_ptr<service::Echo>()> makeEcho;
 };
 
 int run(const QStringList &args, const Environment &env);

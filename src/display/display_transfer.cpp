@@ -186,16 +186,26 @@ OpResult characterRows(DisplayLink &link)
 
 OpResult test1(DisplayLink &link)
 {
+    const bool running = true;
+    return test1(link, running);
+}
+
+OpResult test1(DisplayLink &link, const bool &running)
+{
+    // Each column is a step of its own: between two the link serves the others, and a
+    // stop ends the test there.
     for (std::uint8_t pattern : {std::uint8_t{0xFF}, std::uint8_t{0x00}}) {
         const std::vector<std::uint8_t> column(32, pattern);
         for (int y : {0, 32}) {
             for (int x = 0; x <= 248; x += 8) {
+                if (!running)
+                    return OpResult::fail(OpStatus::Cancelled);
                 if (!link.send(bitmap(x, y, 32, 8, column)))
                     return stopped(link.ctx);
-                link.ctx.pause(51);
+                link.ctx.pauseYielding(51);
             }
         }
-        link.ctx.pause(501);
+        link.ctx.pauseYielding(501);
         if (link.ctx.cancelled())
             return stopped(link.ctx);
     }
@@ -245,7 +255,8 @@ OpResult test2(DisplayLink &link, const std::array<std::uint8_t, 32> &picture, c
     while (running) {
         if (!sendAndWait(link, bitmap(at.x, at.y, 16, 16, picture), 50))
             return stopped(link.ctx);
-        link.ctx.pause(kGroupPause);
+        // The pause between the picture and the clear is where the others get the link.
+        link.ctx.pauseYielding(kGroupPause);
         at.step();
         if (!sendAndWait(link, clearScreen(), 50))
             return stopped(link.ctx);
@@ -258,18 +269,58 @@ OpResult writeScript(link::OperationContext &ctx, const ScriptBuffer &script, in
     const int c = std::clamp(contact, 0, 7);
     int firstMissing = 0;
     for (int i = 0; i < kScriptBlocks; ++i) {
+        // One block is one step: the link serves the others between two blocks.
+        if (i > 0)
+            ctx.yieldLink();
+        // Cut short: from this block on (or the first unanswered one) nothing is known
+        // to be in the controller.
         if (ctx.cancelled())
-            return stopped(ctx);
+            return OpResult::fail(ctx.cancelReason(), firstMissing ? firstMissing : i + 1);
         const auto block = std::span(script.bytes())
                                .subspan(static_cast<std::size_t>(kScriptBlock * i), kScriptBlock);
         const auto request = link::protocol::memoryWrite(256 * c + kScriptBlock * i, block);
         ctx.send(*request.payload);
-        if (!ctx.waitReply(kMemoryWait) && !firstMissing && !ctx.cancelled())
+        // The error reply is an answer, but the block was refused, not stored.
+        const bool answered = ctx.waitReply(kMemoryWait) && !ctx.lastReplyWasError();
+        if (ctx.cancelled())
+            return OpResult::fail(ctx.cancelReason(), firstMissing ? firstMissing : i + 1);
+        if (!answered && !firstMissing)
             firstMissing = i + 1;
     }
-    if (ctx.cancelled())
-        return stopped(ctx);
     return firstMissing ? OpResult::fail(OpStatus::NoReply, firstMissing) : OpResult::done();
+}
+
+QString scriptWriteText(const link::OpResult &r, int contact)
+{
+    const QString where = QStringLiteral("«Кон. %1»").arg(std::clamp(contact, 0, 7) + 1);
+    if (r.ok())
+        return QStringLiteral("Автономный тест для %1 записан в контроллер.").arg(where);
+    const int block = std::clamp(r.step, 1, kScriptBlocks);
+    const int from = kScriptBlock * (block - 1);
+    const int last = kScriptBlock * kScriptBlocks - 1;
+    if (r.status == OpStatus::NoReply)
+        return QStringLiteral("Автономный тест для %1 записан не полностью: контроллер не "
+                              "подтвердил блок %2 из %3 (байты %4–%5). Запишите тест ещё раз.")
+            .arg(where)
+            .arg(block)
+            .arg(kScriptBlocks)
+            .arg(from)
+            .arg(from + kScriptBlock - 1);
+    // Cut short: from this block on nothing is known to be stored.
+    const QString lacks =
+        block == kScriptBlocks
+            ? QStringLiteral("блок %1 (байты %2–%3)").arg(block).arg(from).arg(last)
+            : QStringLiteral("блоки %1–%2 (байты %3–%4)")
+                  .arg(block)
+                  .arg(kScriptBlocks)
+                  .arg(from)
+                  .arg(last);
+    const QString why = r.status == OpStatus::Disconnected
+                            ? QStringLiteral("прервана: контроллер отключен")
+                            : QStringLiteral("остановлена");
+    return QStringLiteral("Запись автономного теста для %1 %2. В контроллер не записаны %3, "
+                          "там остался прежний тест. Запишите тест ещё раз.")
+        .arg(where, why, lacks);
 }
 
 } // namespace vardex::display

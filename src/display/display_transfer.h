@@ -9,9 +9,11 @@
 #include <cstdint>
 #include <functional>
 
-// The display page's sequences. Each one is a single operation of the data module,
-// so nothing else goes over the link while it runs; each returns at once (Cancelled)
-// when the engineer stops it or the window closes.
+// The display page's sequences. Each one is an operation of the data module; the long
+// ones (test 1, test 2, the script write) are chains of short steps that give the link
+// back between two steps (OperationContext::yieldLink / pauseYielding), keeping their
+// own bytes and timing. Each returns at once (Cancelled) when the engineer stops it or
+// the window closes.
 namespace vardex::display {
 
 class ModuleModel;
@@ -54,6 +56,8 @@ link::OpResult fourLineTest(DisplayLink &link, int speedIndex);
 link::OpResult fill(DisplayLink &link);
 link::OpResult characterRows(DisplayLink &link);
 link::OpResult test1(DisplayLink &link);
+// Test 1 with a stop: a cleared flag ends it before the next column (Cancelled).
+link::OpResult test1(DisplayLink &link, const bool &running);
 // The user character twice on line 1.
 link::OpResult userCharacterLine(DisplayLink &link);
 link::OpResult pictureToScreen(DisplayLink &link, const std::array<std::uint8_t, 32> &picture,
@@ -72,9 +76,12 @@ struct BounceState {
 link::OpResult test2(DisplayLink &link, const std::array<std::uint8_t, 32> &picture,
                      const bool &running);
 
-// Stores buffer bytes 0..254 for contact index 0..7 as five 51-byte memory writes.
-// A missing acknowledgement does not stop the write; the result says which block
-// went unanswered first.
+// Stores buffer bytes 0..254 for contact index 0..7 as five 51-byte memory writes, one
+// step each. A missing acknowledgement does not stop the write; the result says which
+// block went unanswered first. A write cut short (stop, unplug) returns its reason with
+// the first block the controller is not known to hold as step.
 link::OpResult writeScript(link::OperationContext &ctx, const ScriptBuffer &script, int contact);
+// What the engineer is told of a script write: done, or which block the controller lacks.
+QString scriptWriteText(const link::OpResult &r, int contact);
 
 } // namespace vardex::display

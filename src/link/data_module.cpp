@@ -55,6 +55,16 @@ public:
         if (open())
             m_dm.pause(ms);
     }
+    void yieldLink() override
+    {
+        if (open())
+            m_dm.yieldLink();
+    }
+    void pauseYielding(int ms) override
+    {
+        if (open())
+            m_dm.pauseYielding(ms);
+    }
     bool cancelled() const override { return !open() || m_dm.cancelled(); }
     OpStatus cancelReason() const override { return m_dm.cancelReason(); }
     void showProgress(bool visible, int maximum) override { m_dm.showProgress(visible, maximum); }
@@ -314,12 +324,17 @@ bool DataModule::waitNextReport(int timeoutMs)
 
 void DataModule::pause(int ms)
 {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    pauseUntil(ms, elapsed);
+}
+
+void DataModule::pauseUntil(int ms, const QElapsedTimer &elapsed)
+{
     if (cancelled() || ms <= 0)
         return;
     // A pause lasts at least ms: timers may fire a little early (coarse timers by up
     // to 5 %), so the monotonic clock decides, and what is left is waited again.
-    QElapsedTimer elapsed;
-    elapsed.start();
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
@@ -327,11 +342,34 @@ void DataModule::pause(int ms)
     connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     // Not a wait: a reply arriving now must not cut the pause short.
     QEventLoop *outer = std::exchange(m_pauseLoop, &loop);
-    for (qint64 left = ms; left > 0 && !cancelled(); left = ms - elapsed.elapsed()) {
+    for (qint64 left = ms - elapsed.elapsed(); left > 0 && !cancelled();
+         left = ms - elapsed.elapsed()) {
         timer.start(static_cast<int>(left));
         loop.exec();
     }
     m_pauseLoop = outer;
+}
+
+void DataModule::yieldLink()
+{
+    if (!isBusy() || m_shuttingDown)
+        return;
+    m_yielding = true;
+    runWaiting();
+}
+
+void DataModule::pauseYielding(int ms)
+{
+    if (cancelled() || ms <= 0)
+        return;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    m_yielding = true;
+    runWaiting();
+    // What asks for the link during the rest of the pause runs at once.
+    const bool outer = std::exchange(m_linkOpen, true);
+    pauseUntil(ms, elapsed);
+    m_linkOpen = outer;
 }
 
 void DataModule::showProgress(bool visible, int maximum)
@@ -365,50 +403,216 @@ void DataModule::cancel()
 
 void DataModule::runOperation(Operation op)
 {
-    if (m_shuttingDown)
+    if (m_shuttingDown || m_closing)
         return;
     if (isBusy()) {
         m_pending.push_back(std::move(op));
         return;
     }
-    runNow(op);
+    runNow(op, false);
+}
+
+void DataModule::runBetweenSteps(Operation op)
+{
+    if (m_shuttingDown || m_closing)
+        return;
+    if (isBusy()) {
+        if (linkOpenForOthers())
+            runNested(op, false);
+        else
+            m_between.push_back(std::move(op));
+        return;
+    }
+    runNow(op, false);
 }
 
 bool DataModule::runIfIdle(Operation op)
 {
-    if (m_shuttingDown || isBusy())
+    if (m_shuttingDown || m_closing)
         return false;
-    runNow(op);
+    if (isBusy()) {
+        if (!linkOpenForOthers())
+            return false;
+        runNested(op, false);
+        return true;
+    }
+    runNow(op, false);
     return true;
 }
 
-void DataModule::runNow(const Operation &op)
+void DataModule::runPriority(Operation op)
+{
+    if (m_shuttingDown)
+        return;
+    if (isBusy()) {
+        if (linkOpenForOthers())
+            runNested(op, true);
+        else
+            m_priority.push_back(std::move(op));
+        return;
+    }
+    runNow(op, true);
+}
+
+DataModule::TickOutcome DataModule::runTick(const void *key, Operation op)
+{
+    if (m_shuttingDown || m_closing)
+        return TickOutcome::Skipped;
+    if (!isBusy()) {
+        runNow(op, false);
+        return TickOutcome::Ran;
+    }
+    if (linkOpenForOthers()) {
+        runNested(op, false);
+        return TickOutcome::Ran;
+    }
+    if (!m_yielding)
+        return TickOutcome::Skipped;
+    // One tick per source waits: a later one replaces it, so ticks never pile up.
+    const auto same = std::find_if(m_ticks.begin(), m_ticks.end(),
+                                   [key](const auto &t) { return t.first == key; });
+    if (same != m_ticks.end())
+        same->second = std::move(op);
+    else
+        m_ticks.emplace_back(key, std::move(op));
+    return TickOutcome::Deferred;
+}
+
+bool DataModule::takeWaiting(Operation *next, bool *priority, bool atBoundary)
+{
+    if (m_shuttingDown)
+        return false;
+    if (!m_priority.empty()) {
+        *next = std::move(m_priority.front());
+        m_priority.pop_front();
+        *priority = true;
+        return true;
+    }
+    *priority = false;
+    if (m_closing)
+        return false;
+    // The engineer's actions before ticks, in order of their kinds.
+    if (!m_between.empty()) {
+        *next = std::move(m_between.front());
+        m_between.pop_front();
+        return true;
+    }
+    if (!atBoundary && !m_pending.empty()) {
+        *next = std::move(m_pending.front());
+        m_pending.pop_front();
+        return true;
+    }
+    if (!m_ticks.empty()) {
+        *next = std::move(m_ticks.front().second);
+        m_ticks.pop_front();
+        return true;
+    }
+    return false;
+}
+
+void DataModule::runNow(const Operation &op, bool priority)
 {
     ++m_busyDepth;
+    m_inPriority = priority;
     op(*m_context);
-    // Work queued while op waited runs now, before the link is free for timers.
-    while (!m_pending.empty() && !m_shuttingDown) {
-        auto next = std::move(m_pending.front());
-        m_pending.pop_front();
+    // Work queued while op waited runs now, the priority lane first, before the link
+    // is free for timers.
+    Operation next;
+    bool nextPriority = false;
+    while (takeWaiting(&next, &nextPriority, false)) {
         m_cancelRequested = false; // a stop ends the operation it was meant for only
         m_cancelReason = OpStatus::Cancelled;
+        m_inPriority = nextPriority;
         next(*m_context);
     }
+    m_inPriority = false;
     m_pending.clear();
+    m_priority.clear();
+    m_between.clear();
+    m_ticks.clear();
     --m_busyDepth;
     if (m_busyDepth == 0) {
         m_cancelRequested = false;
         m_cancelReason = OpStatus::Cancelled;
+        m_yielding = false;
         // Nobody waits any more: what was held back is handled now.
         handleHeldReplies(false);
         emit becameIdle();
     }
 }
 
+void DataModule::runWaiting()
+{
+    Operation next;
+    bool priority = false;
+    while (takeWaiting(&next, &priority, true))
+        runNested(next, priority);
+}
+
+void DataModule::runNested(const Operation &op, bool priority)
+{
+    // The running operation is between two steps: nothing of it is outstanding. What it
+    // had (its stop request, its request and answer) is put back afterwards, so the other
+    // operation neither inherits its stop nor leaves it an answer that is not its own.
+    const bool cancel = m_cancelRequested;
+    const OpStatus reason = m_cancelReason;
+    const auto buffer = m_reportBuffer;
+    const Payload outstanding = m_outstanding;
+    const bool hadOutstanding = m_hasOutstanding;
+    const bool received = m_replyReceived;
+    const bool answered = m_answered;
+    const Payload answer = m_answer;
+    const bool lastWasError = m_lastWasError;
+    const bool open = std::exchange(m_linkOpen, false);
+    const bool outerPriority = std::exchange(m_inPriority, priority);
+    m_cancelRequested = false;
+    m_cancelReason = OpStatus::Cancelled;
+    ++m_busyDepth;
+    op(*m_context);
+    --m_busyDepth;
+    m_inPriority = outerPriority;
+    m_linkOpen = open;
+    m_reportBuffer = buffer;
+    m_outstanding = outstanding;
+    m_hasOutstanding = hadOutstanding;
+    m_replyReceived = received;
+    m_answered = answered;
+    m_answer = answer;
+    m_lastWasError = lastWasError;
+    // A stop or an unplug during the other operation ends the running one too.
+    if (!m_cancelRequested) {
+        m_cancelRequested = cancel;
+        m_cancelReason = reason;
+    }
+}
+
+void DataModule::beginClosing(int boundMs)
+{
+    if (!isBusy() || m_shuttingDown)
+        return;
+    m_closing = true;
+    m_pending.clear();
+    m_between.clear();
+    m_ticks.clear();
+    if (m_waitLoop)
+        m_waitLoop->quit();
+    if (m_pauseLoop)
+        m_pauseLoop->quit();
+    // An operation that does not unwind (a message box left open) must not keep the
+    // program from closing.
+    QTimer::singleShot(boundMs, this, [this] {
+        if (isBusy())
+            shutdown();
+    });
+}
+
 void DataModule::shutdown()
 {
     m_shuttingDown = true;
     m_pending.clear();
+    m_priority.clear();
+    m_between.clear();
+    m_ticks.clear();
     if (m_waitLoop)
         m_waitLoop->quit();
     if (m_pauseLoop)

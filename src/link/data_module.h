@@ -79,8 +79,33 @@ public:
     bool isBusy() const { return m_busyDepth > 0; }
     // Runs op now, or right after the running operation (in call order).
     void runOperation(Operation op);
-    // Runs op now if the link is free; returns false (op dropped) otherwise.
+    // Runs op now if the link is free (or open in a yielding pause); returns false (op
+    // dropped) otherwise.
     bool runIfIdle(Operation op);
+
+    // A short user action (a clock or state read, a display line): runs now if the link
+    // is free, else at the running sequence's next step boundary, or right after an
+    // operation without steps. Ordinary queued operations (runOperation) never run
+    // inside another one: two long sequences would interleave their transfers.
+    void runBetweenSteps(Operation op);
+
+    // The priority lane (the watchdog's switch-on and switch-off): op runs now if the
+    // link is free, else ahead of every ordinary queued operation, at the running
+    // sequence's next step boundary (yieldLink(), pauseYielding()) or when it ends.
+    // Priority operations run in call order; they still run while closing.
+    void runPriority(Operation op);
+
+    // A timer tick. Ran: it ran now. Deferred: a sequence that yields holds the link; the
+    // tick runs at its next step boundary (a later tick with the same key replaces it).
+    // Skipped: another operation holds the link; the tick is dropped.
+    enum class TickOutcome { Ran, Deferred, Skipped };
+    TickOutcome runTick(const void *key, Operation op);
+
+    // Closing with an operation running: it is cancelled (its waits return at once),
+    // ordinary queued work is dropped, the priority lane still runs (a switch-off the
+    // watchdog owes), and after boundMs at the latest everything is shut down.
+    void beginClosing(int boundMs);
+    bool isClosing() const { return m_closing; }
     // While closing: every wait returns at once, nothing more is sent, queued
     // operations are dropped. Detaches the current device without a notice.
     void shutdown();
@@ -88,7 +113,10 @@ public:
     // Asks the running operation to stop: its waits and pauses return at once and
     // nothing more is sent until it has unwound. Queued operations still run.
     void cancel();
-    bool cancelled() const { return m_shuttingDown || m_cancelRequested; }
+    bool cancelled() const
+    {
+        return m_shuttingDown || m_cancelRequested || (m_closing && !m_inPriority);
+    }
     OpStatus cancelReason() const { return m_shuttingDown ? OpStatus::Cancelled : m_cancelReason; }
 
     // Only devices the filter accepts are taken (the command line's --device);
@@ -135,6 +163,9 @@ private:
     bool waitReply(int timeoutMs);
     bool waitNextReport(int timeoutMs);
     void pause(int ms);
+    void yieldLink();
+    void pauseYielding(int ms);
+    void pauseUntil(int ms, const QElapsedTimer &elapsed);
     void showProgress(bool visible, int maximum);
     void setProgress(int position);
 
@@ -149,7 +180,14 @@ private:
     void handleHeldReplies(bool stopAtReply);
     void acceptReply();
     void trace(TraceEntry::Direction dir, const Payload &payload);
-    void runNow(const Operation &op);
+    void runNow(const Operation &op, bool priority);
+    // atBoundary: only what may run inside the running sequence (no ordinary queued work).
+    bool takeWaiting(Operation *next, bool *priority, bool atBoundary);
+    // Runs what waits for the link at a step boundary of the running operation, keeping
+    // that operation's own state (stop request, outstanding request, last reply).
+    void runWaiting();
+    void runNested(const Operation &op, bool priority);
+    bool linkOpenForOthers() const { return m_linkOpen && !m_shuttingDown; }
     void takeAnswer(const Payload &payload);
 
     Transport &m_transport;
@@ -173,6 +211,13 @@ private:
     std::deque<Payload> m_heldReplies; // arrived after it, for the next wait
     int m_busyDepth = 0;
     std::deque<Operation> m_pending;
+    std::deque<Operation> m_priority;
+    std::deque<Operation> m_between; // short actions for the next step boundary
+    std::deque<std::pair<const void *, Operation>> m_ticks; // held over to the next step
+    bool m_linkOpen = false;   // the running sequence is in pauseYielding()
+    bool m_inPriority = false; // a priority operation runs (closing does not cancel it)
+    bool m_yielding = false;   // the running operation has yielded: ticks wait for it
+    bool m_closing = false;
     bool m_shuttingDown = false;
     bool m_cancelRequested = false;
     OpStatus m_cancelReason = OpStatus::Cancelled;

@@ -60,6 +60,17 @@ public:
     // Lets time pass (at least ms) with the window responsive; cut short by cancel.
     virtual void pause(int ms) = 0;
 
+    // Step chaining. A long sequence is a chain of short steps (one pass, one block, one
+    // record); between two steps nothing is outstanding, so the link can serve others.
+    // yieldLink() is a step boundary: work that waited for the link (the priority lane,
+    // ticks held over, queued clicks) runs now, then the sequence goes on. A context
+    // without other work (tests, the command line) does nothing here.
+    virtual void yieldLink() {}
+    // A pause between two steps with the link given back: at least ms pass, and what
+    // wants the link meanwhile runs at once instead of waiting for the sequence's end.
+    // Without other work it is exactly pause(ms).
+    virtual void pauseYielding(int ms) { pause(ms); }
+
     // Stop requested by the engineer, the window closing, or the device gone.
     virtual bool cancelled() const = 0;
     // Why cancelled() is true, as a status (Cancelled or Disconnected).

@@ -134,6 +134,10 @@ FullReadResult readFullLog(link::OperationContext &ctx, RecordStore &store, LogR
             ctx.setProgress(n);
         if (observer.recordStored)
             observer.recordStored(n, out.working);
+        // One record is one step. Not while late answers may still come: the next
+        // request must follow the quiet line at once.
+        if (!guarded && n < out.total)
+            ctx.yieldLink();
     }
     store.setLoaded(out.read);
     store.setMissingSlots(out.missing);

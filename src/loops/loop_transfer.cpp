@@ -34,6 +34,9 @@ link::OpResult readAllLoops(link::OperationContext &ctx, const ReadAllOptions &o
     if (options.showProgress)
         progress.emplace(ctx, link::kLoopCount);
     for (int n = 1; n <= link::kLoopCount; ++n) {
+        // One loop is one step: between two the link serves the others.
+        if (n > 1)
+            ctx.yieldLink();
         if (ctx.cancelled())
             return link::OpResult::fail(ctx.cancelReason(), n);
         const LoopRecordsRead read = readLoopRecords(ctx, n, options.timeoutMs, options.stopAtMiss);
@@ -81,6 +84,11 @@ WriteAllResult writeAllLoops(link::OperationContext &ctx)
 {
     link::ProgressScope progress(ctx, link::kLoopCount);
     for (int n = 1; n <= link::kLoopCount; ++n) {
+        // One loop (write, read-back, extended record) is one step.
+        if (n > 1)
+            ctx.yieldLink();
+        if (ctx.cancelled())
+            return {whyStopped(ctx), n};
         bool acked = false;
         const WriteOutcome outcome = writeOne(ctx, n, kWriteAllReplyTimeoutMs, &acked);
         if (outcome != WriteOutcome::Written)

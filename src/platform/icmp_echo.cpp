@@ -110,13 +110,8 @@ public:
         to.sin_family = AF_INET;
         to.sin_addr = m_target;
         if (::sendto(m_fd, m_sent.packet.data(), m_sent.packet.size(), 0,
-                     reinterpret_cast<sockaddr *>(&to), sizeof to) < 0) {
-            const int err = errno;
-            EchoResult r =
-                finished(err == ENETUNREACH || err == EHOSTUNREACH ? EchoStatus::Unreachable
-                                                                   : EchoStatus::Error);
-            return r;
-        }
+                     reinterpret_cast<sockaddr *>(&to), sizeof to) < 0)
+            return echoNotSent(errno, addressText(m_target));
         while (true) {
             const long left = m_request.timeoutMs - elapsedMs();
             if (left <= 0)
@@ -290,6 +285,32 @@ std::optional<in_addr> resolve(const QString &host, QString *why)
 }
 
 } // namespace
+
+EchoResult echoNotSent(int error, const QString &target)
+{
+    // The request never left this computer: nothing is known of the host, so this is a
+    // failure of the facility (shown, logged), never the watchdog's trigger.
+    QString why;
+    switch (error) {
+    case EACCES:
+        why = QStringLiteral("система не разрешает отправку (широковещательный адрес?)");
+        break;
+    case EPERM:
+        why = QStringLiteral("отправку запретил сетевой экран этого компьютера");
+        break;
+    case ENETUNREACH:
+        why = QStringLiteral("нет маршрута к сети узла: сеть этого компьютера не настроена");
+        break;
+    case EHOSTUNREACH:
+        why = QStringLiteral("нет маршрута к узлу");
+        break;
+    default:
+        why = QString::fromLocal8Bit(std::strerror(error));
+        break;
+    }
+    return EchoResult::failed(QStringLiteral("Эхо-запрос к %1 не отправлен: %2 (%3)")
+                                  .arg(target, why, QString::fromLocal8Bit(std::strerror(error))));
+}
 
 IcmpSocketKind availableIcmpSocket(QString *reason)
 {

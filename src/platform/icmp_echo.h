@@ -17,6 +17,10 @@ enum class IcmpSocketKind {
 // Which ICMP socket this process may open now; reason says why none when None.
 IcmpSocketKind availableIcmpSocket(QString *reason = nullptr);
 
+// The result of an echo whose sendto() failed with error (EACCES, EPERM, ENETUNREACH,
+// ...): a facility failure naming the reason, since no request went out.
+service::EchoResult echoNotSent(int error, const QString &target);
+
 // One echo, blocking the calling thread for up to the request's time-out (plus the
 // time the resolver takes for a name). Never call it on the GUI thread.
 service::EchoResult pingOnce(const service::EchoRequest &request);

@@ -2,6 +2,8 @@
 
 #include "service/watchdog_output.h"
 
+#include <algorithm>
+
 namespace vardex::service {
 
 QString echoReplyText(const EchoResult &r, bool secondPrefix)
@@ -17,7 +19,7 @@ QString echoReplyText(const EchoResult &r, bool secondPrefix)
 }
 
 Watchdog::Watchdog(Echo &echo, WatchdogTimer &timer, WatchdogView &view, link::OutputTask &task,
-                   std::function<void(const link::OutputTask &)> sendTask, Clock &clock)
+                   TaskSender sendTask, Clock &clock)
     : m_echo(echo), m_timer(timer), m_view(view), m_task(task), m_sendTask(std::move(sendTask)),
       m_clock(clock)
 {
@@ -54,18 +56,36 @@ void Watchdog::watchingToggled(bool checked)
     applyWatching(checked);
 }
 
+void Watchdog::controllerConnected()
+{
+    if (!m_offOwed)
+        return;
+    m_offOwed = false;
+    const int index = m_owedOutput;
+    setOutput(index, false, [this, index](const TaskDelivery &d) {
+        if (d.sent) {
+            note(QStringLiteral("контроллер снова подключен — %1 выкл. отправлено")
+                     .arg(watchdogOutputName(index)));
+        } else {
+            m_offOwed = true;
+            m_owedOutput = index;
+        }
+    });
+}
+
 void Watchdog::close()
 {
     stopTimer();
     m_tickDeferred = false;
     m_deferredToggles.clear();
-    if (!m_outputOn)
+    if (!m_outputOn && !m_offOwed)
         return;
     const WatchdogInputs in = m_view.inputs();
     setPhase(Watching);
-    note(QStringLiteral("программа закрывается — импульс прерван, %1 выкл.")
-             .arg(watchdogOutputName(in.output)));
-    setOutput(in.output, false);
+    ++m_pulseGeneration;
+    m_pulse = Pulse::None;
+    switchOff(m_offOwed && !m_outputOn ? m_owedOutput : in.output,
+              QStringLiteral("программа закрывается — импульс прерван"));
 }
 
 void Watchdog::startPing(bool manual)
@@ -85,9 +105,11 @@ void Watchdog::onEcho(const EchoResult &r, bool manual)
 {
     m_pingOut = false;
     if (r.facilityFailed()) {
+        // No echo went out: nothing is known of the host, so nothing is switched and the
+        // misses in a row neither grow nor start again.
         m_view.showFacilityError(r.failure);
         if (m_lastStatus != -2 || m_lastFailure != r.failure)
-            note(QStringLiteral("ошибка эхо-запроса: %1").arg(r.failure));
+            note(QStringLiteral("ошибка эхо-запроса, ничего не переключено: %1").arg(r.failure));
         m_lastStatus = -2;
         m_lastFailure = r.failure;
     } else {
@@ -119,6 +141,7 @@ void Watchdog::replyHandler(const EchoResult &r)
     switch (r.status) {
     case EchoStatus::Answered:
         m_view.showStatusWord(QStringLiteral("Echo"));
+        m_misses = 0;
         if (changed)
             note(QStringLiteral("%1 отвечает (%2)").arg(in.host, r.address));
         return;
@@ -138,6 +161,33 @@ void Watchdog::replyHandler(const EchoResult &r)
         break;
     }
     m_view.showStatusWord(QStringLiteral("Timeout"));
+    missed(in, r);
+}
+
+void Watchdog::missed(const WatchdogInputs &in, const EchoResult &r)
+{
+    if (m_pulse != Pulse::None) {
+        // The outage this miss belongs to already has its pulse: one pulse per outage.
+        note(QStringLiteral("%1 не ответил — импульс уже назначен, второго не будет").arg(in.host));
+        return;
+    }
+    const qint64 now = m_clock.monotonicMs();
+    if (m_holdOffUntilMs >= 0 && now < m_holdOffUntilMs) {
+        note(QStringLiteral("%1 не ответил — не учтено: пауза после срабатывания ещё %2 с")
+                 .arg(in.host)
+                 .arg((m_holdOffUntilMs - now + 999) / 1000));
+        return;
+    }
+    const int needed = std::max(1, in.missesInRow);
+    if (++m_misses < needed) {
+        note(QStringLiteral("%1 не ответил за %2 мс — пропуск %3 из %4 подряд")
+                 .arg(in.host)
+                 .arg(r.roundTripMs)
+                 .arg(m_misses)
+                 .arg(needed));
+        return;
+    }
+    m_misses = 0;
     stopTimer();
     m_timer.setInterval(in.actuationMs);
     note(QStringLiteral("%1 не ответил за %2 мс — %3 вкл. на %4 мс")
@@ -145,8 +195,37 @@ void Watchdog::replyHandler(const EchoResult &r)
              .arg(r.roundTripMs)
              .arg(watchdogOutputName(in.output))
              .arg(in.actuationMs));
-    setOutput(in.output, true);
+    m_pulse = Pulse::Starting;
+    m_pulseOutput = in.output;
+    const int generation = ++m_pulseGeneration;
     setPhase(Actuating);
+    // The pulse is timed from the write, so that it keeps its length at the controller.
+    setOutput(in.output, true,
+              [this, generation](const TaskDelivery &d) { switchedOn(d, generation); });
+}
+
+void Watchdog::switchedOn(const TaskDelivery &d, int generation)
+{
+    if (generation != m_pulseGeneration || m_pulse != Pulse::Starting)
+        return; // given up meanwhile (unchecked, checked again, closing)
+    const WatchdogInputs in = m_view.inputs();
+    if (!d.sent) {
+        // Nothing reached the controller: the bit goes back, or the next task written
+        // (a manual output, the next pulse's end) would switch it on unasked.
+        setWatchdogOutput(m_task, m_pulseOutput, false);
+        m_outputOn = false;
+        m_pulse = Pulse::None;
+        note(QStringLiteral("%1 вкл. не отправлено: контроллер не подключен — импульса не было")
+                 .arg(watchdogOutputName(m_pulseOutput)));
+        setPhase(Watching);
+        m_timer.setInterval(in.pingIntervalMs);
+        if (in.watching)
+            startTimer();
+        return;
+    }
+    if (d.delayMs > 0)
+        note(QStringLiteral("импульс задержан на %1 мс: канал связи был занят").arg(d.delayMs));
+    m_pulse = Pulse::On;
     startTimer();
 }
 
@@ -155,36 +234,76 @@ void Watchdog::pulseEnd()
     const WatchdogInputs in = m_view.inputs();
     stopTimer();
     setPhase(Watching);
-    note(QStringLiteral("конец импульса — %1 выкл.").arg(watchdogOutputName(in.output)));
-    setOutput(in.output, false);
+    ++m_pulseGeneration;
+    m_pulse = Pulse::Ending;
+    m_holdOffUntilMs = in.holdOffS > 0 ? m_clock.monotonicMs() + qint64{in.holdOffS} * 1000 : -1;
     m_timer.setInterval(in.pingIntervalMs);
     if (in.watching)
         startTimer();
+    switchOff(in.output, QStringLiteral("конец импульса"));
 }
 
 void Watchdog::applyWatching(bool checked)
 {
     const WatchdogInputs in = m_view.inputs();
+    // A pulse under way is given up either way: checking turns its end into a ping (the
+    // output stays on until a later pulse ends or watching goes off), unchecking ends it.
+    if (m_pulse == Pulse::Starting || m_pulse == Pulse::On) {
+        ++m_pulseGeneration;
+        m_pulse = Pulse::None;
+    }
     if (checked) {
         setPhase(Watching);
         startTimer();
-        note(QStringLiteral("наблюдение за %1 включено, первый опрос через %2 мс")
+        note(QStringLiteral("наблюдение за %1 включено, первый опрос через %2 мс; пропусков "
+                            "подряд до срабатывания: %3, пауза после срабатывания: %4 с")
                  .arg(in.host)
-                 .arg(m_timer.interval()));
+                 .arg(m_timer.interval())
+                 .arg(std::max(1, in.missesInRow))
+                 .arg(std::max(0, in.holdOffS)));
         return;
     }
     stopTimer();
-    note(QStringLiteral("наблюдение выключено — %1 выкл.").arg(watchdogOutputName(in.output)));
-    setOutput(in.output, false);
+    m_misses = 0;
+    switchOff(in.output, QStringLiteral("наблюдение выключено"));
 }
 
-void Watchdog::setOutput(int index, bool on)
+void Watchdog::switchOff(int index, const QString &why)
+{
+    setOutput(index, false, [this, index, why](const TaskDelivery &d) {
+        if (m_pulse == Pulse::Ending)
+            m_pulse = Pulse::None;
+        const QString name = watchdogOutputName(index);
+        if (!d.sent) {
+            m_offOwed = true;
+            m_owedOutput = index;
+            note(QStringLiteral("%1 — %2 выкл. НЕ отправлено: контроллер не подключен; "
+                                "будет отправлено, когда он подключится")
+                     .arg(why, name));
+            return;
+        }
+        m_offOwed = false;
+        if (d.delayMs > 0)
+            note(QStringLiteral("%1 — %2 выкл. (задержано на %3 мс: канал связи был занят)")
+                     .arg(why, name)
+                     .arg(d.delayMs));
+        else
+            note(QStringLiteral("%1 — %2 выкл.").arg(why, name));
+    });
+}
+
+void Watchdog::setOutput(int index, bool on, std::function<void(const TaskDelivery &)> then)
 {
     // Text that selects no item changes no bit; the task goes out all the same.
     setWatchdogOutput(m_task, index, on);
     m_outputOn = on;
     if (m_sendTask)
-        m_sendTask(m_task);
+        m_sendTask(m_task, [then = std::move(then)](const TaskDelivery &d) {
+            if (then)
+                then(d);
+        });
+    else if (then)
+        then(TaskDelivery{false, 0});
 }
 
 void Watchdog::setPhase(Phase p)

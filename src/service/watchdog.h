@@ -35,7 +35,23 @@ struct WatchdogInputs {
     int actuationMs = 1000;
     bool watching = false;
     int output = 0; // item of the output list; -1 when the text selects no item
+    // For unattended cabinets: misses in a row before a pulse, and a hold-off after a
+    // pulse in which misses do not count (the host is still booting). The defaults act
+    // on the first miss, at once.
+    int missesInRow = 1;
+    int holdOffS = 0;
 };
+
+// What became of an output task handed to the link.
+struct TaskDelivery {
+    bool sent = false;  // false: no controller to send it to (unplugged, closing)
+    qint64 delayMs = 0; // from the decision to the write, when the link was busy
+};
+
+// Puts a WriteOutputTask with the task on the link (ahead of ordinary queued work) and
+// calls done once it was written or could not be; done may run before this returns.
+using TaskSender = std::function<void(const link::OutputTask &task,
+                                      std::function<void(const TaskDelivery &)> done)>;
 
 // What the watchdog shows on the page.
 class WatchdogView {
@@ -59,33 +75,57 @@ QString echoReplyText(const EchoResult &r, bool secondPrefix);
 // the output chosen then. Echoes are asynchronous, but the watchdog behaves as if they
 // blocked: no second ping while one is out, and a click on the watching box or a tick
 // that comes meanwhile is handled after the reply, in that order.
+//
+// One pulse per outage: the pulse's length is timed from the moment its switch-on was
+// written, not from the decision, so a switch-on held up by the link keeps the pulse's
+// length at the controller; no ping goes out until it was written, and a failed ping
+// while a pulse is queued or running is merged into it, so a busy link never piles up
+// pulses to replay later. A switch-off that could not be written (no controller) is
+// owed and written when the controller is back (controllerConnected()).
 class Watchdog {
 public:
     enum Phase { Watching = 0, Actuating = 1 };
 
-    // sendTask puts a WriteOutputTask with the given task on the link's queue.
+    enum class Pulse {
+        None,
+        Starting, // the switch-on is on its way to the controller
+        On,       // written; the timer ends it
+        Ending,   // the switch-off is on its way
+    };
+
     Watchdog(Echo &echo, WatchdogTimer &timer, WatchdogView &view, link::OutputTask &task,
-             std::function<void(const link::OutputTask &)> sendTask,
-             Clock &clock = Clock::system());
+             TaskSender sendTask, Clock &clock = Clock::system());
 
     void manualPing();
     void timerTick();
     void watchingToggled(bool checked);
+    // The controller is there again: a switch-off that could not be written goes now.
+    void controllerConnected();
     // The program is closing: the timer stops for good, and a pulse that is on ends now
     // instead of never (its output would otherwise stay on, the watched host off).
     void close();
 
     Phase phase() const { return m_phase; }
+    Pulse pulse() const { return m_pulse; }
     bool pingOut() const { return m_pingOut; }
+    // An output the watchdog switched on and has not yet switched off at the controller.
+    bool holdsOutputOn() const { return m_outputOn || m_offOwed; }
+    bool switchOffOwed() const { return m_offOwed; }
+    int missesCounted() const { return m_misses; }
     const DecisionLog &log() const { return m_log; }
 
 private:
     void startPing(bool manual);
     void onEcho(const EchoResult &r, bool manual);
     void replyHandler(const EchoResult &r);
+    void missed(const WatchdogInputs &in, const EchoResult &r);
+    void switchedOn(const TaskDelivery &d, int generation);
     void pulseEnd();
     void applyWatching(bool checked);
-    void setOutput(int index, bool on);
+    // Sets or clears the output in the task and hands the task to the link; then is told
+    // what became of it.
+    void setOutput(int index, bool on, std::function<void(const TaskDelivery &)> then = {});
+    void switchOff(int index, const QString &why);
     void setPhase(Phase p);
     void stopTimer();
     void startTimer();
@@ -95,7 +135,7 @@ private:
     WatchdogTimer &m_timer;
     WatchdogView &m_view;
     link::OutputTask &m_task;
-    std::function<void(const link::OutputTask &)> m_sendTask;
+    TaskSender m_sendTask;
     Clock &m_clock;
     DecisionLog m_log;
 
@@ -103,6 +143,13 @@ private:
     bool m_secondPrefix = false;
     bool m_pingOut = false;
     bool m_outputOn = false; // set by a failed ping and not yet cleared
+    Pulse m_pulse = Pulse::None;
+    int m_pulseGeneration = 0; // a switch-on answered after the pulse was given up is stale
+    bool m_offOwed = false;    // a switch-off found no controller; sent when it is back
+    int m_owedOutput = -1;
+    int m_pulseOutput = -1;       // the output the pulse under way switched on
+    int m_misses = 0;             // failed pings in a row that count
+    qint64 m_holdOffUntilMs = -1; // monotonic; misses before it do not count
     std::vector<bool> m_deferredToggles;
     bool m_tickDeferred = false;
     int m_timerGeneration = 0; // counts starts and stops: a deferred tick of a restarted

@@ -378,17 +378,22 @@ void MainWindow::onKeyPress(QKeyEvent *event)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    // The pages close while the link is still there, so that what they must leave
+    // behind (the watchdog switching off a pulse that is on) still reaches the controller.
+    if (!m_pagesClosed) {
+        m_pagesClosed = true;
+        for (Page *p : m_pageTable)
+            p->onClosing();
+    }
     if (m_dm.isBusy()) {
-        // Let the running operation unwind (its waits now return at once), then close.
+        // The running operation is cancelled (its waits return at once); what the pages
+        // left in the priority lane still goes out; then the window closes. Bounded: an
+        // operation that does not unwind is cut off after 2 s.
         m_closeWhenIdle = true;
-        m_dm.shutdown();
+        m_dm.beginClosing(kCloseBoundMs);
         event->ignore();
         return;
     }
-    // The pages close while the link is still there, so that what they must leave
-    // behind (the watchdog switching off a pulse that is on) still reaches the controller.
-    for (Page *p : m_pageTable)
-        p->onClosing();
     m_dm.shutdown();
     QMainWindow::closeEvent(event);
 }

@@ -131,6 +131,8 @@ private:
     QString m_typedLetters;
     const QEvent *m_lastKeyEvent = nullptr;
     QPointer<QWidget> m_lastKeyTarget;
+    bool m_pagesClosed = false;
+    static constexpr int kCloseBoundMs = 2000;
     bool m_closeWhenIdle = false;
     // Key events carry XKB keycodes as their native scan codes.
     bool m_keycodesAreXkb = false;

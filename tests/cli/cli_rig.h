@@ -22,6 +22,8 @@ struct CliRig {
     bool noController = false;
     int connectTimeoutMs = 1500;
     std::atomic<bool> interrupted{false}; // Ctrl-C, as the program's signal handler sets it
+    // The echo of `watch` (a scripted one; the program's pings real hosts).
+    std::function<std::unique_ptr<service::Echo>()> makeEcho;
 
     // A controller of the test's own in place of the demo's.
     void useFirmware(sim::Firmware firmware)
@@ -48,6 +50,7 @@ struct CliRig {
             return exporting::writeXlsxFile(path, table);
         };
         env.accessAdvice = [](const QString &) { return QStringLiteral("совет\n"); };
+        env.makeEcho = makeEcho;
         return cli::runCaptured(args, env);
     }
 

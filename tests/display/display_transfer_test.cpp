@@ -310,3 +310,67 @@ TEST(DisplayScriptWrite, AMissingAcknowledgementDoesNotStopTheWrite)
     EXPECT_EQ(r.step, 1);
     EXPECT_EQ(ctx.sentWith(link::protocol::code::MemoryWrite).size(), 5u);
 }
+
+// A script write that does not go through says which block the controller lacks: the
+// contact then holds the new script's head and the old one's tail.
+struct ScriptFault {
+    const char *name;
+    int block;  // the block (1..5) the fault hits
+    char fault; // d: acknowledgement dropped, e: error reply, s: stopped during its wait
+    link::OpStatus status;
+    std::size_t writes; // memory writes sent in all
+    const char *told;   // part of what the engineer is told
+};
+
+class DisplayScriptWriteFaults : public ::testing::TestWithParam<ScriptFault> {};
+
+TEST_P(DisplayScriptWriteFaults, NameTheFirstBlockTheControllerLacks)
+{
+    const ScriptFault &c = GetParam();
+    test::FirmwareContext ctx;
+    ScriptBuffer script;
+    int writes = 0;
+    auto arm = [&] {
+        if (c.fault == 'd')
+            ctx.dropReplies = 1;
+        else if (c.fault == 'e')
+            ctx.errorReplies = 1;
+    };
+    if (c.block == 1)
+        arm();
+    ctx.onSend = [&](const link::Payload &) {
+        ++writes;
+        if (writes == c.block && c.fault == 's')
+            ctx.cancel = true;
+        if (writes + 1 == c.block)
+            arm();
+    };
+    const link::OpResult r = writeScript(ctx, script, 1);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.step, c.block);
+    EXPECT_EQ(ctx.sentWith(link::protocol::code::MemoryWrite).size(), c.writes);
+    const QString told = scriptWriteText(r, 1);
+    EXPECT_TRUE(told.contains(QString::fromUtf8(c.told))) << told.toStdString();
+    EXPECT_TRUE(told.contains(QStringLiteral("«Кон. 2»")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DisplayScriptWriteFaults,
+    ::testing::Values(ScriptFault{"FirstAcknowledgementDropped", 1, 'd', link::OpStatus::NoReply, 5,
+                                  "не подтвердил блок 1 из 5 (байты 0–50)"},
+                      ScriptFault{"ErrorReplyToTheThirdBlock", 3, 'e', link::OpStatus::NoReply, 5,
+                                  "не подтвердил блок 3 из 5 (байты 102–152)"},
+                      ScriptFault{
+                          "StoppedDuringTheSecondBlock", 2, 's', link::OpStatus::Cancelled, 2,
+                          "остановлена. В контроллер не записаны блоки 2–5 (байты 51–254)"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(DisplayScriptWrite, AWholeWriteIsReportedAsStored)
+{
+    test::FirmwareContext ctx;
+    ScriptBuffer script;
+    const link::OpResult r = writeScript(ctx, script, 7);
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(scriptWriteText(r, 7),
+              QStringLiteral("Автономный тест для «Кон. 8» записан в контроллер."));
+}

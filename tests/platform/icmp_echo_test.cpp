@@ -91,6 +91,7 @@ bool setLoopbackUp()
 struct NamespaceOutcome {
     char skipReason[128] = {};
     int downStatus = -1;
+    bool downFacilityFailed = false;
     int answeredStatus = -1;
     int answeredTtl = -1;
     int silentStatus = -1;
@@ -115,7 +116,9 @@ NamespaceOutcome pingInPrivateNamespace()
     out.kind = static_cast<int>(platform::availableIcmpSocket());
     if (out.kind == static_cast<int>(IcmpSocketKind::None))
         return skip("no ICMP socket inside the namespace");
-    out.downStatus = static_cast<int>(platform::pingOnce(loopback(300)).status);
+    const service::EchoResult down = platform::pingOnce(loopback(300));
+    out.downStatus = static_cast<int>(down.status);
+    out.downFacilityFailed = down.facilityFailed();
     if (!setLoopbackUp())
         return skip("cannot bring the namespace's loopback up");
     const service::EchoResult answered = platform::pingOnce(loopback(1000));
@@ -187,7 +190,7 @@ TEST(IcmpEcho, PingStillOutWhenTheEchoGoesIsDropped)
     EXPECT_FALSE(called);
 }
 
-TEST(IcmpEcho, SilentLoopbackTimesOutAndADownOneIsUnreachable)
+TEST(IcmpEcho, SilentLoopbackTimesOutAndADownOneSendsNothing)
 {
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
@@ -211,10 +214,39 @@ TEST(IcmpEcho, SilentLoopbackTimesOutAndADownOneIsUnreachable)
         GTEST_SKIP() << out.skipReason;
     }
     EXPECT_EQ(out.kind, static_cast<int>(IcmpSocketKind::Datagram));
-    EXPECT_EQ(out.downStatus, static_cast<int>(EchoStatus::Unreachable));
+    // With the namespace's loopback down, sendto() fails with ENETUNREACH: no request
+    // left the computer, so it is the facility that failed, not the host.
+    EXPECT_TRUE(out.downFacilityFailed);
     EXPECT_EQ(out.answeredStatus, static_cast<int>(EchoStatus::Answered));
     EXPECT_GT(out.answeredTtl, 0); // through IP_RECVTTL on the datagram socket
     EXPECT_EQ(out.silentStatus, static_cast<int>(EchoStatus::TimedOut));
     EXPECT_EQ(out.silentBytes, 0);
     EXPECT_GE(out.silentRoundTrip, 300u);
 }
+
+// sendto() refusals: the request never left the computer, so none of them may read as
+// an unanswered echo (which would pulse the watched host's power every cycle).
+struct NotSentCase {
+    int error;
+    const char *mentions;
+};
+
+class IcmpEchoNotSent : public ::testing::TestWithParam<NotSentCase> {};
+
+TEST_P(IcmpEchoNotSent, IsAFailureOfTheFacilityNamingTheReason)
+{
+    const service::EchoResult r =
+        platform::echoNotSent(GetParam().error, QStringLiteral("192.0.2.255"));
+    EXPECT_TRUE(r.facilityFailed());
+    EXPECT_TRUE(r.failure.contains(QStringLiteral("192.0.2.255")));
+    EXPECT_TRUE(r.failure.contains(QString::fromUtf8(GetParam().mentions)))
+        << r.failure.toStdString();
+    EXPECT_TRUE(r.failure.contains(QString::fromLocal8Bit(std::strerror(GetParam().error))));
+}
+
+INSTANTIATE_TEST_SUITE_P(Errors, IcmpEchoNotSent,
+                         ::testing::Values(NotSentCase{EACCES, "широковещательный"},
+                                           NotSentCase{EPERM, "сетевой экран"},
+                                           NotSentCase{ENETUNREACH, "маршрута"},
+                                           NotSentCase{EHOSTUNREACH, "маршрута к узлу"},
+                                           NotSentCase{ENOBUFS, "не отправлен"}));

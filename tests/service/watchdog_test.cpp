@@ -1,4 +1,3 @@
-#include "service/task_spacing.h"
 #include "service/watchdog.h"
 
 #include "support/scripted_echo.h"
@@ -35,9 +34,48 @@ struct Rig {
     View view;
     link::OutputTask task;
     std::vector<link::OutputTask> sent;
+    std::vector<qint64> sentAt;
     std::vector<qint64> pingTimes;
-    Watchdog dog{echo, timer, view, task, [this](const link::OutputTask &t) { sent.push_back(t); },
-                 clock};
+    // The link: free and with a controller unless a test says otherwise. Tasks handed
+    // over while it is held wait, in order, for release().
+    bool linkHeld = false;
+    bool controller = true;
+    std::vector<std::pair<link::OutputTask, std::function<void(const service::TaskDelivery &)>>>
+        queued;
+    std::vector<qint64> queuedAt;
+    Watchdog dog{
+        echo,
+        timer,
+        view,
+        task,
+        [this](const link::OutputTask &t, std::function<void(const service::TaskDelivery &)> done) {
+            if (linkHeld) {
+                queued.emplace_back(t, std::move(done));
+                queuedAt.push_back(clock.monotonicMs());
+                return;
+            }
+            deliver(t, done, 0);
+        },
+        clock};
+
+    void deliver(const link::OutputTask &t,
+                 const std::function<void(const service::TaskDelivery &)> &done, qint64 delay)
+    {
+        if (controller) {
+            sent.push_back(t);
+            sentAt.push_back(clock.monotonicMs());
+        }
+        done(service::TaskDelivery{controller, delay});
+    }
+    // The link is free again: what waited goes out now, in order.
+    void release()
+    {
+        linkHeld = false;
+        auto waiting = std::exchange(queued, {});
+        const auto at = std::exchange(queuedAt, {});
+        for (std::size_t i = 0; i < waiting.size(); ++i)
+            deliver(waiting[i].first, waiting[i].second, clock.monotonicMs() - at[i]);
+    }
 
     Rig()
     {
@@ -214,6 +252,7 @@ TEST(WatchdogOutputs, TextSelectingNoItemChangesNoBitButTheTaskIsStillSent)
     ASSERT_EQ(r.sent.size(), 1u);
     EXPECT_EQ(r.sent[0].switchesTask, 0x5A);
     EXPECT_EQ(r.sent[0].relaysTask, 0x21);
+    r.timer.advance(1000); // the pulse ends; a miss during it would be merged into it
     r.view.in.output = 15; // item 15: relay task bit 7, no relay behind it
     r.dog.manualPing();
     r.echo.reply(ScriptedEcho::timedOut());
@@ -336,16 +375,161 @@ TEST(DecisionLog, KeepsTheLastThousandLinesAndSavesThemAsText)
     EXPECT_EQ(QString::fromUtf8(lines[999]), QStringLiteral("2026-03-01 08:16:44 — событие 1004"));
 }
 
-TEST(TaskSpacing, ATaskHeldUpInTheQueueHoldsBackTheNextOneByAsMuch)
-{
-    service::TaskSpacing spacing;
-    EXPECT_EQ(spacing.waitBeforeSend(0, 1500), 0); // nothing before it
-    spacing.sent(0, 1500);                         // the pulse's start went out 1.5 s late
-    EXPECT_EQ(spacing.waitBeforeSend(1000, 1500), 1000);
-    EXPECT_EQ(spacing.waitBeforeSend(1000, 2600), 0); // already that late itself
+namespace {
 
-    service::TaskSpacing onTime;
-    onTime.sent(0, 0);
-    EXPECT_EQ(onTime.waitBeforeSend(1000, 1000), 0);
-    EXPECT_EQ(onTime.waitBeforeSend(1000, 900), 100); // never ahead of its decision
+int onTasks(const Rig &r)
+{
+    return static_cast<int>(
+        std::count_if(r.sent.begin(), r.sent.end(), [](const auto &t) { return t.relaysTask; }));
+}
+
+bool logMentions(const Rig &r, const QString &text)
+{
+    const auto &lines = r.dog.log().lines();
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const QString &l) { return l.contains(text); });
+}
+
+} // namespace
+
+TEST(WatchdogOutage, ALinkHeldForAMinuteWithTheHostDownGivesOnePulseOfItsFullLength)
+{
+    Rig r;
+    r.check(true);
+    r.linkHeld = true; // another sequence holds the link from here on
+    r.run(60000, false);
+    EXPECT_EQ(r.echo.requests.size(), 1u); // no pings while the pulse waits for the link
+    EXPECT_EQ(r.queued.size(), 1u);        // one switch-on waits, no backlog of pairs
+    r.release();
+    r.run(1000, false); // the pulse runs its full time from the write
+    ASSERT_EQ(r.sent.size(), 2u);
+    EXPECT_EQ(r.sent[0].relaysTask, 0x01);
+    EXPECT_EQ(r.sent[1].relaysTask, 0x00);
+    EXPECT_EQ(r.sentAt[1] - r.sentAt[0], 1000);
+    EXPECT_TRUE(logMentions(r, QStringLiteral("импульс задержан на 59000 мс")));
+    // The outage goes on: the next pulse only after the ping interval, one at a time.
+    r.run(3000, false);
+    EXPECT_EQ(onTasks(r), 2);
+}
+
+TEST(WatchdogOutage, AMissWhileThePulseIsQueuedOrRunningIsMergedIntoIt)
+{
+    Rig r;
+    r.linkHeld = true;
+    r.dog.manualPing();
+    r.echo.reply(ScriptedEcho::timedOut());
+    r.dog.manualPing(); // the pulse's switch-on still waits for the link
+    r.echo.reply(ScriptedEcho::timedOut());
+    r.release();
+    r.dog.manualPing(); // the pulse runs
+    r.echo.reply(ScriptedEcho::timedOut());
+    r.timer.advance(1000);
+    ASSERT_EQ(r.sent.size(), 2u);
+    EXPECT_EQ(onTasks(r), 1);
+    EXPECT_TRUE(logMentions(r, QStringLiteral("импульс уже назначен, второго не будет")));
+}
+
+// Misses in a row before a pulse: a reply in between starts the count again; errors of
+// the facility and unreachable messages neither count nor start it again.
+struct MissCase {
+    const char *name;
+    int misses;
+    const char *replies; // t: timed out, a: answered, f: facility error, u: unreachable
+    int pulses;
+};
+
+class WatchdogMisses : public ::testing::TestWithParam<MissCase> {};
+
+TEST_P(WatchdogMisses, PulseComesOnlyAfterTheSetNumberOfMissesInARow)
+{
+    const MissCase &c = GetParam();
+    Rig r;
+    r.view.in.missesInRow = c.misses;
+    for (const char *p = c.replies; *p; ++p) {
+        r.dog.manualPing();
+        switch (*p) {
+        case 't':
+            r.echo.reply(ScriptedEcho::timedOut());
+            break;
+        case 'a':
+            r.echo.reply(ScriptedEcho::answered());
+            break;
+        case 'u':
+            r.echo.reply(ScriptedEcho::withStatus(EchoStatus::Unreachable));
+            break;
+        default:
+            r.echo.reply(service::EchoResult::failed(QStringLiteral("нет сокета")));
+            break;
+        }
+        r.timer.advance(1000); // a pulse that started ends before the next ping
+    }
+    EXPECT_EQ(onTasks(r), c.pulses);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, WatchdogMisses,
+                         ::testing::Values(MissCase{"FirstMissByDefault", 1, "t", 1},
+                                           MissCase{"EachMissOnItsOwnByDefault", 1, "tat", 2},
+                                           MissCase{"ThreeInARow", 3, "ttt", 1},
+                                           MissCase{"TwoAreNotEnough", 3, "tt", 0},
+                                           MissCase{"AReplyStartsTheCountAgain", 3, "ttattt", 1},
+                                           MissCase{"FacilityErrorsDoNotCount", 2, "tfff", 0},
+                                           MissCase{"FacilityErrorsDoNotBreakTheRow", 2, "tft", 1},
+                                           MissCase{"UnreachableDoesNotCount", 2, "tuuu", 0}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST(WatchdogHoldOff, MissesRightAfterAPulseDoNotCountUntilTheHoldOffHasPassed)
+{
+    Rig r;
+    r.view.in.holdOffS = 10;
+    r.check(true);
+    r.run(1000, false); // the first ping fails: the pulse
+    r.run(1000, false); // it ends at 2000; the hold-off runs until 12000
+    ASSERT_EQ(onTasks(r), 1);
+    r.run(9000, false); // pings at 5000, 8000 and 11000 fail and are not counted
+    EXPECT_EQ(onTasks(r), 1);
+    EXPECT_TRUE(logMentions(r, QStringLiteral("не учтено: пауза после срабатывания")));
+    r.run(3000, false); // 14000: counted again
+    EXPECT_EQ(onTasks(r), 2);
+    EXPECT_TRUE(logMentions(r, QStringLiteral("пауза после срабатывания: 10 с")));
+}
+
+TEST(WatchdogUnplug, ASwitchOffWithoutAControllerIsOwedAndSentWhenItComesBack)
+{
+    Rig r;
+    r.dog.manualPing();
+    r.echo.reply(ScriptedEcho::timedOut());
+    ASSERT_EQ(r.sent.size(), 1u);
+    r.controller = false; // unplugged during the pulse
+    r.timer.advance(1000);
+    EXPECT_EQ(r.sent.size(), 1u);
+    EXPECT_TRUE(r.dog.switchOffOwed());
+    EXPECT_TRUE(r.dog.holdsOutputOn());
+    EXPECT_TRUE(logMentions(r, QStringLiteral("Реле_1 выкл. НЕ отправлено")));
+    EXPECT_FALSE(r.dog.log().lines().back().endsWith(QStringLiteral("Реле_1 выкл.")));
+    r.dog.controllerConnected(); // still without one: stays owed
+    EXPECT_TRUE(r.dog.switchOffOwed());
+    r.controller = true;
+    r.dog.controllerConnected();
+    ASSERT_EQ(r.sent.size(), 2u);
+    EXPECT_EQ(r.sent[1].relaysTask, 0x00);
+    EXPECT_FALSE(r.dog.holdsOutputOn());
+    EXPECT_TRUE(logMentions(r, QStringLiteral("контроллер снова подключен — Реле_1 выкл.")));
+    r.dog.controllerConnected(); // nothing more is owed
+    EXPECT_EQ(r.sent.size(), 2u);
+}
+
+TEST(WatchdogUnplug, ASwitchOnWithoutAControllerIsNoPulseAndTheBitGoesBack)
+{
+    Rig r;
+    r.controller = false;
+    r.check(true);
+    r.run(1000, false);
+    EXPECT_TRUE(r.sent.empty());
+    EXPECT_EQ(r.task.relaysTask, 0x00); // a later task must not switch it on unasked
+    EXPECT_EQ(r.timer.phase, Watchdog::Watching);
+    EXPECT_EQ(r.timer.interval(), 3000);
+    EXPECT_TRUE(logMentions(r, QStringLiteral("Реле_1 вкл. не отправлено")));
+    r.controller = true;
+    r.run(3000, false); // watching went on: the next miss pulses
+    EXPECT_EQ(onTasks(r), 1);
 }

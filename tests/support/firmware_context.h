@@ -25,7 +25,8 @@ public:
     long long nowMs = 0;
     bool device = true;
     bool cancel = false;
-    int dropReplies = 0; // the next n requests go unanswered
+    int dropReplies = 0;  // the next n requests go unanswered
+    int errorReplies = 0; // the next n requests get the error reply
     // Runs after each request (a test stops a loop from here).
     std::function<void(const link::Payload &)> onSend;
 
@@ -38,10 +39,16 @@ public:
         sent.push_back({nowMs, request});
         m_replies.clear();
         const auto replies = firmware.handle(request);
-        if (dropReplies > 0)
+        if (dropReplies > 0) {
             --dropReplies;
-        else
+        } else if (errorReplies > 0) {
+            --errorReplies;
+            link::Payload error{};
+            error[0] = 0xFF;
+            m_replies.push_back(error);
+        } else {
             m_replies.assign(replies.begin(), replies.end());
+        }
         if (onSend)
             onSend(request);
     }

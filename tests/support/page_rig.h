@@ -12,8 +12,8 @@ namespace vardex::test {
 // What a page is built on: the simulated controller, plugged, with the prompt seam,
 // a status bar and the page context holding them.
 struct PageRig : SimController {
-    explicit PageRig(sim::Firmware firmware = sim::fullControllerFirmware24())
-        : SimController(std::move(firmware))
+    explicit PageRig(sim::Firmware firmware = sim::fullControllerFirmware24(), int latencyMs = -1)
+        : SimController(std::move(firmware), latencyMs)
     {
         plug(2000);
     }

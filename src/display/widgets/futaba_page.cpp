@@ -7,10 +7,12 @@
 #include "files/widgets/file_dialogs.h"
 #include "kit/widgets/page_context.h"
 #include "kit/widgets/prompts.h"
+#include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
 
@@ -28,16 +30,23 @@ FutabaPage::FutabaPage(ui::PageContext &ctx, QWidget *parent) : QWidget(parent),
 void FutabaPage::onClosing()
 {
     m_test2Running = false;
+    m_test1Running = false;
 }
 
-void FutabaPage::run(Sequence sequence)
+void FutabaPage::run(Sequence sequence, bool betweenSteps)
 {
-    m_ctx.dm.runOperation([this, sequence = std::move(sequence)](link::OperationContext &ctx) {
+    auto op = [this, sequence = std::move(sequence)](link::OperationContext &ctx) {
         DisplayLink link{ctx, m_script, &m_model, [this] { afterSend(); }};
         const OpResult r = sequence(link);
         if (r.status == link::OpStatus::Failed && !r.message.isEmpty())
             m_ctx.prompts.message(r.message, ui::Prompts::Kind::Warning);
-    });
+    };
+    // The short actions get the link at the next step of a running test; the tests
+    // themselves queue behind whatever runs, never inside it.
+    if (betweenSteps)
+        m_ctx.dm.runBetweenSteps(std::move(op));
+    else
+        m_ctx.dm.runOperation(std::move(op));
 }
 
 void FutabaPage::afterSend()
@@ -71,7 +80,8 @@ void FutabaPage::connectActions()
     });
     onClick("FilFutabaBtn", [this](int) { run([](DisplayLink &l) { return fill(l); }); });
     onClick("Fili4LineBtn", [this](int) { run([](DisplayLink &l) { return characterRows(l); }); });
-    onClick("TestFutabaBtn", [this](int) { run([](DisplayLink &l) { return test1(l); }); });
+    onClick("TestFutabaBtn", [this](int) { startTest1(); });
+    onClick("StopTest1Btn", [this](int) { m_test1Running = false; });
 
     for (const char *name : {"SendRS232Btn", "SendRS232_Line2_Btn"}) {
         onClick(name, [this](int tag) {
@@ -133,13 +143,59 @@ void FutabaPage::connectActions()
         m_script.clear();
         afterSend();
     });
-    onClick("WriteFutabaTestFramBtn", [this](int) {
-        const int contact = std::max(0, m_contact->currentIndex());
-        // The buffer as it is at the click: a clear or a send during the 15 s of the write
-        // must not leave the contact with the old script's head and another's tail.
-        m_ctx.dm.runOperation([contact, script = m_script](link::OperationContext &ctx) {
-            writeScript(ctx, script, contact);
-        });
+    onClick("WriteFutabaTestFramBtn", [this](int) { startScriptWrite(); });
+}
+
+bool FutabaPage::refuseWhileLongRuns()
+{
+    QString what;
+    if (m_test1Running)
+        what = QStringLiteral("Идёт тест 1: дождитесь его конца или нажмите «Стоп»");
+    else if (m_test2Running)
+        what = QStringLiteral("Идёт тест 2: сначала нажмите «Стоп»");
+    else if (m_scriptWriting)
+        what = QStringLiteral("Идёт запись автономного теста: дождитесь её конца");
+    if (what.isEmpty())
+        return false;
+    m_ctx.statusBar.setPanelText(5, what);
+    return true;
+}
+
+void FutabaPage::startTest1()
+{
+    if (refuseWhileLongRuns())
+        return;
+    m_test1Running = true;
+    run(
+        [this](DisplayLink &l) {
+            const OpResult r = test1(l, m_test1Running);
+            m_test1Running = false;
+            return r;
+        },
+        false);
+}
+
+void FutabaPage::startScriptWrite()
+{
+    if (refuseWhileLongRuns())
+        return;
+    const int contact = std::max(0, m_contact->currentIndex());
+    m_scriptWriting = true;
+    QPointer<FutabaPage> self(this);
+    // The buffer as it is at the click: a clear or a send during the 15 s of the write
+    // must not leave the contact with the old script's head and another's tail.
+    m_ctx.dm.runOperation([self, contact, script = m_script](link::OperationContext &ctx) {
+        const OpResult r = writeScript(ctx, script, contact);
+        if (!self)
+            return;
+        self->m_scriptWriting = false;
+        const QString text = scriptWriteText(r, contact);
+        // Cut short, the contact holds the new script's head and the old one's tail: the
+        // engineer must know which block is missing.
+        if (r.ok() || r.status == link::OpStatus::Cancelled)
+            self->m_ctx.statusBar.setPanelText(5, text);
+        if (!r.ok())
+            self->m_ctx.prompts.message(text, ui::Prompts::Kind::Warning);
     });
 }
 
@@ -147,13 +203,17 @@ void FutabaPage::startTest2()
 {
     if (m_test2Running)
         return;
+    if (refuseWhileLongRuns())
+        return;
     m_test2Running = true;
     const auto bytes = m_grid->picture().bitmapBytes();
-    run([this, bytes](DisplayLink &l) {
-        const OpResult r = test2(l, bytes, m_test2Running);
-        m_test2Running = false;
-        return r;
-    });
+    run(
+        [this, bytes](DisplayLink &l) {
+            const OpResult r = test2(l, bytes, m_test2Running);
+            m_test2Running = false;
+            return r;
+        },
+        false);
 }
 
 void FutabaPage::savePicture()

@@ -37,6 +37,8 @@ public:
     const ScriptBuffer &script() const { return m_script; }
     PictureGrid &grid() const { return *m_grid; }
     bool test2Running() const { return m_test2Running; }
+    bool test1Running() const { return m_test1Running; }
+    bool scriptWriting() const { return m_scriptWriting; }
 
 private:
     using Sequence = std::function<link::OpResult(DisplayLink &)>;
@@ -52,11 +54,17 @@ private:
     void onClick(const char *name, const std::function<void(int tag)> &handler);
     void connectActions();
 
-    // Runs a sequence as one operation of the data module.
-    void run(Sequence sequence);
+    // Runs a sequence as one operation of the data module: a short one at the next step
+    // of a running sequence, a long one (betweenSteps false) after it.
+    void run(Sequence sequence, bool betweenSteps = true);
     void afterSend();
     QString lineText(int line) const;
+    void startTest1();
     void startTest2();
+    void startScriptWrite();
+    // A long sequence of this page runs already: a second one is refused at once with a
+    // hint (interleaved, two would mix their bytes on the screen or in the controller).
+    bool refuseWhileLongRuns();
     void savePicture();
     void loadPicture();
 
@@ -64,6 +72,8 @@ private:
     ScriptBuffer m_script;
     ModuleModel m_model;
     bool m_test2Running = false;
+    bool m_test1Running = false;
+    bool m_scriptWriting = false;
 
     QLineEdit *m_lines[2] = {};
     QComboBox *m_scrollSpeed[2] = {};

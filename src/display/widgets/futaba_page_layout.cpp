@@ -249,6 +249,8 @@ QWidget *FutabaPage::buildSettings()
         button("Fili4LineBtn", QStringLiteral("4 строки "), QStringLiteral("Заполняем 4 строки")));
     actions->addWidget(button("TestFutabaBtn", QStringLiteral("Тест 1"),
                               QStringLiteral("Запуск теста индикатора")));
+    actions->addWidget(button("StopTest1Btn", QStringLiteral("Стоп"),
+                              QStringLiteral("Остановить тест 1 (после текущего столбца)")));
     auto *font = button("SpeedButton1", QStringLiteral("Шрифт "));
     font->hide();
     actions->addWidget(font);

@@ -125,10 +125,11 @@ WatchDogPage::WatchDogPage(ui::PageContext &ctx, std::unique_ptr<Echo> echo, QWi
           [this]() -> Echo & { return m_echo ? *m_echo : missingEcho(); }))
 {
     setObjectName(QStringLiteral("WatchDogPage"));
-    m_spacing->clock.start();
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("PingTimer"));
     m_timer->setInterval(1000);
+    // A coarse timer may end a pulse up to 5 % early; the pulse's length is the point.
+    m_timer->setTimerType(Qt::PreciseTimer);
     m_timerAdapter = std::make_unique<PingTimerAdapter>(m_timer);
 
     auto *layout = new QVBoxLayout(this);
@@ -138,19 +139,23 @@ WatchDogPage::WatchDogPage(ui::PageContext &ctx, std::unique_ptr<Echo> echo, QWi
     layout->addLayout(top);
     layout->addWidget(buildLogGroup(), 1);
 
+    QPointer<WatchDogPage> self(this);
     m_watchdog = std::make_unique<Watchdog>(
         *m_echoSwitch, *m_timerAdapter, *this, m_ctx.dm.image().outputTask,
-        [spacing = m_spacing, &dm = m_ctx.dm](const link::OutputTask &task) {
-            // Queued behind whatever holds the link; never interleaved with it, and
-            // never closer to the task before it than decided (a pulse keeps its length).
-            const qint64 decided = spacing->clock.elapsed();
-            dm.runOperation([task, spacing, decided](link::OperationContext &op) {
-                const qint64 wait =
-                    spacing->order.waitBeforeSend(decided, spacing->clock.elapsed());
-                if (wait > 0)
-                    op.pause(static_cast<int>(wait));
-                spacing->order.sent(decided, spacing->clock.elapsed());
-                sendWatchdogTask(op, task);
+        [self, &dm = m_ctx.dm, &clock = m_ctx.clock](
+            const link::OutputTask &task, std::function<void(const TaskDelivery &)> done) {
+            // Ahead of ordinary queued work, never interleaved with an exchange: it goes
+            // at the running sequence's next step. The watchdog times the pulse from the
+            // write, so a pulse held up keeps its length at the controller.
+            const qint64 decided = clock.monotonicMs();
+            dm.runPriority([self, task, decided, done, &clock](link::OperationContext &op) {
+                TaskDelivery d;
+                d.sent = op.hasDevice() && !op.cancelled();
+                d.delayMs = std::max<qint64>(0, clock.monotonicMs() - decided);
+                if (d.sent)
+                    sendWatchdogTask(op, task);
+                if (self && done)
+                    done(d);
             });
         },
         m_ctx.clock);
@@ -214,6 +219,15 @@ QWidget *WatchDogPage::buildWatchdogGroup()
     m_output->addItems(watchdogOutputTexts());
     m_output->setCurrentIndex(0);
     m_uprTime = spin(group, "PingUprTimeEdit", 100, 10000, 1000);
+    m_misses = spin(group, "PingMissesEdit", 1, 100, 1);
+    m_misses->setSingleStep(1);
+    m_misses->setStatusTip(
+        tr("Сколько эхо-запросов подряд должны остаться без ответа, прежде чем сторож сработает"));
+    m_holdOff = spin(group, "PingHoldOffEdit", 0, 3600, 0);
+    m_holdOff->setSingleStep(10);
+    m_holdOff->setSuffix(tr(" с"));
+    m_holdOff->setStatusTip(tr("Сколько секунд после срабатывания пропуски не считаются "
+                               "(узел ещё загружается)"));
     m_errorLabel = new QLabel(QStringLiteral("Error"), group);
     m_errorLabel->setObjectName(QStringLiteral("PingErrorLabel"));
     m_errorLabel->setVisible(false);
@@ -227,6 +241,8 @@ QWidget *WatchDogPage::buildWatchdogGroup()
     grid->addWidget(m_start, row++, 1, 1, 2);
     addRow(tr("Элемент управления"), m_output);
     addRow(tr("Время срабатывания "), m_uprTime, m_errorLabel);
+    addRow(tr("Пропусков подряд"), m_misses);
+    addRow(tr("Пауза после срабатывания"), m_holdOff);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(row, 1);
     return group;
@@ -295,6 +311,8 @@ void WatchDogPage::onConnectionChanged(bool connected)
     m_connected = connected;
     if (!connected)
         m_readBlackBox->setEnabled(false);
+    else
+        m_watchdog->controllerConnected(); // a switch-off that found no controller goes now
 }
 
 void WatchDogPage::onDescriptionRead(const work::DescriptionResult &result)
@@ -317,6 +335,8 @@ WatchdogInputs WatchDogPage::inputs() const
     in.pingIntervalMs = m_askTime->value();
     in.actuationMs = m_uprTime->value();
     in.watching = m_start->isChecked();
+    in.missesInRow = m_misses->value();
+    in.holdOffS = m_holdOff->value();
     // Text typed into the list that names no item selects nothing.
     const int found = m_output->findText(m_output->currentText(), Qt::MatchExactly);
     in.output = m_output->currentText().isEmpty() ? m_output->currentIndex() : found;
@@ -364,10 +384,24 @@ void WatchDogPage::logChanged()
     m_log->scrollToBottom();
 }
 
+QString WatchDogPage::settingsText() const
+{
+    const WatchdogInputs in = inputs();
+    return tr("# Сторож: узел %1, ожидание ответа %2 мс, интервал %3 мс, %4 на %5 мс, пропусков "
+              "подряд %6, пауза после срабатывания %7 с")
+        .arg(in.host.isEmpty() ? tr("(не указан)") : in.host)
+        .arg(in.pingTimeoutMs)
+        .arg(in.pingIntervalMs)
+        .arg(watchdogOutputName(in.output))
+        .arg(in.actuationMs)
+        .arg(in.missesInRow)
+        .arg(in.holdOffS);
+}
+
 void WatchDogPage::readBlackBox()
 {
     QPointer<WatchDogPage> self(this);
-    m_ctx.dm.runOperation([self](link::OperationContext &ctx) {
+    m_ctx.dm.runBetweenSteps([self](link::OperationContext &ctx) {
         const BlackBoxRead read = service::readBlackBox(ctx);
         if (!self || !read.box)
             return;
@@ -388,7 +422,9 @@ void WatchDogPage::saveLog()
     const QString path = m_ctx.prompts.saveFileName(request);
     if (path.isEmpty())
         return;
-    const files::FileResult r = m_watchdog->log().save(path);
+    // The settings first: a log read later must say what the decisions were made with.
+    const files::FileResult r =
+        files::saveAtomically(path, settingsText().toUtf8() + '\n' + m_watchdog->log().text());
     if (!r.ok)
         m_ctx.prompts.message(tr("Журнал не сохранён: %1").arg(r.message()),
                               ui::Prompts::Kind::Warning);

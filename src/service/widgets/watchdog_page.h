@@ -3,10 +3,8 @@
 #include "kit/widgets/page.h"
 #include "kit/widgets/page_context.h"
 #include "service/echo.h"
-#include "service/task_spacing.h"
 #include "service/watchdog.h"
 
-#include <QElapsedTimer>
 #include <QWidget>
 
 #include <memory>
@@ -61,18 +59,14 @@ private:
     QWidget *buildLogGroup();
     void readBlackBox();
     void saveLog();
+    // The watchdog's settings in one line, for the saved log.
+    QString settingsText() const;
 
     ui::PageContext &m_ctx;
     std::unique_ptr<Echo> m_echo;
     std::unique_ptr<Echo> m_echoSwitch; // the watchdog's view of m_echo
     QTimer *m_timer = nullptr;
     std::unique_ptr<PingTimerAdapter> m_timerAdapter;
-    // Shared with queued sends, which may outlive the page.
-    struct Spacing {
-        QElapsedTimer clock;
-        TaskSpacing order;
-    };
-    std::shared_ptr<Spacing> m_spacing = std::make_shared<Spacing>();
     std::unique_ptr<Watchdog> m_watchdog;
 
     QLineEdit *m_host = nullptr;
@@ -83,6 +77,8 @@ private:
     QCheckBox *m_start = nullptr;
     QComboBox *m_output = nullptr;
     QSpinBox *m_uprTime = nullptr;
+    QSpinBox *m_misses = nullptr;
+    QSpinBox *m_holdOff = nullptr;
     QLabel *m_errorLabel = nullptr;
     QLabel *m_facilityError = nullptr;
     QListWidget *m_log = nullptr;

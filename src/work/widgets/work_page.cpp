@@ -97,6 +97,15 @@ WorkPage::WorkPage(PageContext context, QWidget *parent) : QWidget(parent), m_ct
     m_polling = new WorkPolling(
         m_ctx.dm, *m_askTimer, *m_askStateBtn, *m_workStateBtn, [this] { showMonitorState(); },
         this);
+    // The hint line says how old the state is while the link is held by another sequence,
+    // and is cleared (if it still says so) once a cycle has read it again.
+    connect(m_polling, &WorkPolling::stateAge, this, [this](const QString &text) {
+        if (!text.isEmpty())
+            m_ageText = text;
+        else if (m_ctx.statusBar.panelText(5) != m_ageText)
+            return;
+        m_ctx.statusBar.setPanelText(5, text);
+    });
 
     connect(m_queryDeviceBtn, &QPushButton::clicked, this, &WorkPage::descriptionRequested);
     connect(m_getDateTimeBtn, &QPushButton::clicked, this, &WorkPage::readClock);
@@ -163,7 +172,8 @@ std::vector<QWidget *> WorkPage::describedButtons() const
 void WorkPage::readClock()
 {
     QPointer<WorkPage> self(this);
-    m_ctx.dm.runOperation([self](link::OperationContext &ctx) {
+    // A click: at the next step of a long sequence, not after it.
+    m_ctx.dm.runBetweenSteps([self](link::OperationContext &ctx) {
         const work::ClockReadResult r = work::readClock(ctx);
         if (!self || !r.answered)
             return;
@@ -178,7 +188,7 @@ void WorkPage::syncClock()
 {
     // The time of the moment the request goes out, not of the click.
     Clock &clock = m_ctx.clock;
-    m_ctx.dm.runOperation(
+    m_ctx.dm.runBetweenSteps(
         [&clock](link::OperationContext &ctx) { work::setClock(ctx, clock.now()); });
 }
 

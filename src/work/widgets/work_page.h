@@ -82,6 +82,7 @@ private:
     QPushButton *m_queryDeviceBtn = nullptr;
     QPushButton *m_getDateTimeBtn = nullptr;
     QPushButton *m_dateTimeSyncBtn = nullptr;
+    QString m_ageText; // the last state-age text put on the hint line
 };
 
 } // namespace vardex::ui

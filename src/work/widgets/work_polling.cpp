@@ -42,14 +42,31 @@ void WorkPolling::onAskClicked()
 
 void WorkPolling::onTick()
 {
-    m_dm.runIfIdle([this](link::OperationContext &ctx) { cycle(ctx); });
+    const auto outcome = m_dm.runTick(this, [this](link::OperationContext &ctx) { cycle(ctx); });
+    if (outcome == link::DataModule::TickOutcome::Ran)
+        return;
+    // The values stay as they were: say so, with their age, instead of looking live.
+    QString text = outcome == link::DataModule::TickOutcome::Deferred
+                       ? tr("Канал связи занят: опрос выполнится между шагами")
+                       : tr("Опрос пропущен: канал связи занят");
+    if (m_lastState.isValid()) {
+        const qint64 age = m_lastState.secsTo(QDateTime::currentDateTime());
+        text += tr(" — состояние на странице от %1 (%2 с назад)")
+                    .arg(m_lastState.toString(QStringLiteral("hh:mm:ss")))
+                    .arg(age);
+    }
+    m_ageShown = true;
+    emit stateAge(text);
 }
 
 void WorkPolling::readOnce()
 {
-    m_dm.runOperation([this](link::OperationContext &ctx) {
-        if (work::readState(ctx, work::kSingleRead))
+    // A click: at the next step of a long sequence, not after it.
+    m_dm.runBetweenSteps([this](link::OperationContext &ctx) {
+        if (work::readState(ctx, work::kSingleRead)) {
+            m_lastState = QDateTime::currentDateTime();
             m_show();
+        }
     });
 }
 
@@ -60,8 +77,12 @@ void WorkPolling::cycle(link::OperationContext &ctx)
     const bool answered = work::readState(ctx, work::kPollCycle);
     // The page is written before the cycle time is taken: the shown time and the
     // restart decision cover the whole cycle, display included.
-    if (answered)
+    if (answered) {
+        m_lastState = QDateTime::currentDateTime();
         m_show();
+        if (std::exchange(m_ageShown, false))
+            emit stateAge(QString());
+    }
     const qint64 ms = elapsed.elapsed();
     const work::CycleEnd end = work::decideCycleEnd(answered, ms, m_timer.interval(),
                                                     m_timer.isActive() && !m_dm.isShuttingDown());

@@ -2,6 +2,7 @@
 
 #include "work/state_reading.h"
 
+#include <QDateTime>
 #include <QObject>
 
 #include <functional>
@@ -19,7 +20,9 @@ namespace vardex::ui {
 
 // Reading the live state: once with "Состояние", cyclically with the latching
 // "Выкл"/"Вкл" switch and the main window's AskTimer. Each read or cycle is one
-// operation on the link; a tick that finds the link busy is skipped.
+// operation on the link. A tick that finds the link held by a long sequence runs at its
+// next step; one that finds it held otherwise is skipped. Either way the page says how
+// old the state it shows is (stateAge), so frozen values never look live.
 class WorkPolling : public QObject {
     Q_OBJECT
 public:
@@ -32,6 +35,9 @@ public:
 signals:
     // A polling cycle ended (answered or not); after its timer decision.
     void cycleEnded(bool answered, qint64 elapsedMs, bool timerRestarted);
+    // A tick could not run when due: the text says how old the shown state is. An
+    // empty text: a cycle has read the state again.
+    void stateAge(const QString &text);
 
 private:
     void onAskClicked();
@@ -43,6 +49,8 @@ private:
     QTimer &m_timer;
     QPushButton &m_ask;
     std::function<void()> m_show;
+    QDateTime m_lastState; // when a read last brought the state (invalid: never)
+    bool m_ageShown = false;
 };
 
 } // namespace vardex::ui

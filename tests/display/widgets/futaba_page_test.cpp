@@ -312,4 +312,112 @@ TEST(FutabaPage, LayoutFitsTheTabWithWholeCaptions)
     ASSERT_NE(preview, nullptr);
     EXPECT_GE(preview->width(), 2 * ModuleModel::kWidth);
     EXPECT_GE(preview->height(), 2 * ModuleModel::kHeight);
+    const QString shot = qEnvironmentVariable("VARDEX_SCREENSHOT");
+    if (!shot.isEmpty()) {
+        EXPECT_TRUE(r.page.grab().save(shot));
+    }
+}
+
+namespace {
+
+// Requests on the wire in order, as (code, sub).
+struct WireLog {
+    std::vector<std::pair<int, int>> sent;
+    explicit WireLog(link::DataModule &dm)
+    {
+        dm.setTraceSink([this](const link::TraceEntry &e) {
+            if (e.direction == link::TraceEntry::Direction::Sent)
+                sent.emplace_back(e.payload[link::pos::Code], e.payload[link::pos::Sub]);
+        });
+    }
+    std::size_t indexOf(int code, std::size_t from = 0) const
+    {
+        for (std::size_t i = from; i < sent.size(); ++i)
+            if (sent[i].first == code)
+                return i;
+        return sent.size();
+    }
+};
+
+} // namespace
+
+// While test 2 runs, the engineer's click and a timer tick each get the link within one
+// pass of the test (its picture and its clear), not after "Стоп".
+TEST(FutabaPageSharing, AClickAndATickDuringTestTwoRunWithinOnePass)
+{
+    FutabaRig r;
+    WireLog wire(r.dm);
+    std::size_t clickAt = 0, tickAt = 0;
+    link::DataModule::TickOutcome tick = link::DataModule::TickOutcome::Skipped;
+    bool clockDuringTest = false, stateDuringTest = false;
+    QTimer::singleShot(300, &r.page, [&] {
+        clickAt = wire.sent.size();
+        r.dm.runBetweenSteps([&](link::OperationContext &ctx) {
+            ctx.send(link::protocol::readClock());
+            ctx.waitReply(500);
+            clockDuringTest = r.page.test2Running();
+        });
+    });
+    QTimer::singleShot(700, &r.page, [&] {
+        tickAt = wire.sent.size();
+        tick = r.dm.runTick(&r, [&](link::OperationContext &ctx) {
+            ctx.send(link::protocol::readState(0));
+            ctx.waitReply(500);
+            stateDuringTest = r.page.test2Running();
+        });
+    });
+    QTimer::singleShot(1200, &r.page, [&] { r.click("StopTest2Btn"); });
+    r.click("FutabaTest2Btn");
+    ASSERT_TRUE(r.idle());
+    EXPECT_TRUE(clockDuringTest);
+    EXPECT_TRUE(stateDuringTest);
+    EXPECT_NE(tick, link::DataModule::TickOutcome::Skipped);
+    const std::size_t clock = wire.indexOf(link::protocol::code::Clock, clickAt);
+    const std::size_t state = wire.indexOf(link::protocol::code::State, tickAt);
+    ASSERT_LT(clock, wire.sent.size());
+    ASSERT_LT(state, wire.sent.size());
+    EXPECT_LE(clock - clickAt, 2u) << "the click waited for more than one pass";
+    EXPECT_LE(state - tickAt, 2u) << "the tick waited for more than one pass";
+    // Test 2's own bytes are whole passes still.
+    EXPECT_EQ(r.received(link::protocol::code::SerialSend).size() % 2, 0u);
+}
+
+TEST(FutabaPageSharing, TestOneStopsAtTheNextColumnAndASecondLongSequenceIsRefusedAtOnce)
+{
+    FutabaRig r;
+    std::size_t serialAtStop = 0;
+    QTimer::singleShot(300, &r.page, [&] {
+        r.click("FutabaTest2Btn"); // refused: test 1 runs
+        r.click("WriteFutabaTestFramBtn");
+        EXPECT_TRUE(r.statusBar.panelText(5).contains(QStringLiteral("Идёт тест 1")));
+        serialAtStop = r.received(link::protocol::code::SerialSend).size();
+        r.click("StopTest1Btn");
+    });
+    r.click("TestFutabaBtn");
+    ASSERT_TRUE(r.idle());
+    EXPECT_FALSE(r.page.test1Running());
+    EXPECT_FALSE(r.page.test2Running());
+    const std::size_t sent = r.received(link::protocol::code::SerialSend).size();
+    EXPECT_GT(serialAtStop, 0u);
+    EXPECT_LE(sent, serialAtStop + 1) << "test 1 went on after its stop";
+    EXPECT_LT(sent, 128u);
+    EXPECT_TRUE(r.received(link::protocol::code::MemoryWrite).empty());
+    EXPECT_TRUE(r.prompts.messages.isEmpty());
+}
+
+TEST(FutabaPageSharing, AScriptWriteCutByAnUnplugSaysWhichBlocksTheControllerLacks)
+{
+    FutabaRig r;
+    sim::Fault unplug;
+    unplug.kind = sim::Fault::Kind::Unplug;
+    unplug.code = link::protocol::code::MemoryWrite;
+    unplug.sub = 51; // the second block, at address 51 of contact 1
+    r.transport.addFault(r.id, unplug);
+    r.click("WriteFutabaTestFramBtn");
+    ASSERT_TRUE(r.idle());
+    ASSERT_EQ(r.prompts.messages.size(), 1);
+    const QString told = r.prompts.messages.front();
+    EXPECT_TRUE(told.contains(QStringLiteral("контроллер отключен"))) << told.toStdString();
+    EXPECT_TRUE(told.contains(QStringLiteral("блоки 2–5 (байты 51–254)"))) << told.toStdString();
+    EXPECT_FALSE(r.page.scriptWriting());
 }

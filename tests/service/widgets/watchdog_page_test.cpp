@@ -150,6 +150,7 @@ TEST(WatchDogPageActuation, APulseHeldUpBehindAnotherExchangeKeepsItsLengthAtThe
     WatchDogRig r;
     r.find<QLineEdit>("HostEdit")->setText(QStringLiteral("192.0.2.7"));
     r.find<QComboBox>("PingOutputComboBox")->setCurrentIndex(8);
+    r.find<QSpinBox>("PingUprTimeEdit")->setValue(300);
     r.find<QCheckBox>("cbPingWatchDogStart")->click();
     std::vector<qint64> taskSentNs;
     r.dm.setTraceSink([&](const link::TraceEntry &e) {
@@ -158,18 +159,70 @@ TEST(WatchDogPageActuation, APulseHeldUpBehindAnotherExchangeKeepsItsLengthAtThe
             taskSentNs.push_back(e.nanoseconds);
     });
 
-    // The ping fails and, 400 ms later, the pulse is due to end, both while another
-    // exchange holds the link.
+    // The ping fails while an exchange without steps holds the link for 500 ms: the
+    // switch-on waits for its end, and the pulse is timed from the write.
     r.page->watchdog().timerTick();
     QTimer::singleShot(50, [&] { r.echo->reply(ScriptedEcho::timedOut()); });
-    QTimer::singleShot(450, [&] { r.page->watchdog().timerTick(); });
-    r.dm.runOperation([](link::OperationContext &ctx) { ctx.pause(800); });
+    r.dm.runOperation([](link::OperationContext &ctx) { ctx.pause(500); });
     ASSERT_TRUE(test::waitUntil([&] { return r.relayTasksReceived().size() == 2; }));
     ASSERT_EQ(taskSentNs.size(), 2u);
     EXPECT_EQ(r.relayTasksReceived()[0], 0x01);
     EXPECT_EQ(r.relayTasksReceived()[1], 0x00);
-    EXPECT_GE(taskSentNs[1] - taskSentNs[0], 350'000'000)
+    EXPECT_GE(taskSentNs[1] - taskSentNs[0], 300'000'000)
         << "the relay was on for only " << (taskSentNs[1] - taskSentNs[0]) / 1e6 << " ms";
+    bool delayLogged = false;
+    for (const QString &line : r.page->watchdog().log().lines())
+        delayLogged |= line.contains(QStringLiteral("импульс задержан на"));
+    EXPECT_TRUE(delayLogged);
+}
+
+TEST(WatchDogPageActuation, AnUnplugDuringThePulseOwesTheSwitchOffUntilTheControllerIsBack)
+{
+    WatchDogRig r;
+    r.find<QLineEdit>("HostEdit")->setText(QStringLiteral("192.0.2.7"));
+    r.find<QComboBox>("PingOutputComboBox")->setCurrentIndex(8);
+    r.page->watchdog().manualPing();
+    r.echo->reply(ScriptedEcho::timedOut());
+    ASSERT_TRUE(test::waitUntil([&] { return r.relayTasksReceived().size() == 1; }));
+    r.transport.unplug(r.id);
+    ASSERT_TRUE(test::waitUntil([&] { return !r.dm.hasDevice(); }));
+    r.page->onConnectionChanged(false);
+    r.page->watchdog().timerTick(); // the pulse's time is up
+    EXPECT_TRUE(r.page->watchdog().switchOffOwed());
+    auto *log = r.find<QListWidget>("WatchDogLogList");
+    EXPECT_TRUE(log->item(log->count() - 1)->text().contains(QStringLiteral("НЕ отправлено")));
+
+    ASSERT_TRUE(r.plug());
+    r.page->onConnectionChanged(true);
+    ASSERT_TRUE(test::waitUntil([&] { return r.relayTasksReceived().size() == 2; }));
+    EXPECT_EQ(r.relayTasksReceived().back(), 0x00);
+    EXPECT_FALSE(r.page->watchdog().holdsOutputOn());
+}
+
+TEST(WatchDogPageSettings, MissesAndHoldOffStartAtTheirDefaultsReachTheWatchdogAndTheSavedLog)
+{
+    WatchDogRig r;
+    auto *misses = r.find<QSpinBox>("PingMissesEdit");
+    auto *holdOff = r.find<QSpinBox>("PingHoldOffEdit");
+    ASSERT_NE(misses, nullptr);
+    ASSERT_NE(holdOff, nullptr);
+    EXPECT_EQ(misses->value(), 1);
+    EXPECT_EQ(holdOff->value(), 0);
+    misses->setValue(3);
+    holdOff->setValue(120);
+    r.find<QLineEdit>("HostEdit")->setText(QStringLiteral("192.0.2.7"));
+    EXPECT_EQ(r.page->inputs().missesInRow, 3);
+    EXPECT_EQ(r.page->inputs().holdOffS, 120);
+    r.find<QCheckBox>("cbPingWatchDogStart")->click();
+    const QString path = test::tempPath(QStringLiteral("settings-log.txt"));
+    r.prompts.saveAnswers.push_back(path);
+    r.find<QPushButton>("SaveWatchDogLogBtn")->click();
+    const QString saved = QString::fromUtf8(test::readFile(path));
+    EXPECT_TRUE(saved.startsWith(QStringLiteral("# Сторож: узел 192.0.2.7")))
+        << saved.toStdString();
+    EXPECT_TRUE(
+        saved.contains(QStringLiteral("пропусков подряд 3, пауза после срабатывания 120 с")));
+    EXPECT_TRUE(saved.contains(QStringLiteral("пропусков подряд до срабатывания: 3")));
 }
 
 TEST(WatchDogPageActuation, TextTypedIntoTheListSelectsNoOutputButTheTaskIsSent)
@@ -214,7 +267,7 @@ TEST(WatchDogPageLog, SavedToTheFileTheOperatorChooses)
     r.prompts.saveAnswers.push_back(path);
     r.find<QPushButton>("SaveWatchDogLogBtn")->click();
     const QString saved = QString::fromUtf8(test::readFile(path));
-    EXPECT_EQ(saved.count(QLatin1Char('\n')), 2);
+    EXPECT_EQ(saved.count(QLatin1Char('\n')), 3); // the settings, then the two decisions
     EXPECT_TRUE(saved.contains(QStringLiteral("наблюдение выключено — Верхний ключ_1 выкл.")));
 }
 

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "service/echo.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace vardex::link {
+class DataModule;
+}
+
+// `vardex-cli watch HOST --output relay1 …`: the window's ping watchdog (the same
+// service::Watchdog) against a controller, without a display, for unattended cabinets.
+namespace vardex::cli {
+
+struct WatchOptions {
+    QString host;
+    int output = -1; // item of the watchdog's output list
+    int intervalMs = 3000;
+    int timeoutMs = 500;
+    int pulseMs = 1000;
+    int misses = 1;
+    int holdOffS = 0;
+};
+
+// Words after "watch": HOST and its options. Ranges are the page's own.
+std::optional<WatchOptions> parseWatchOptions(const QStringList &words, QString *error);
+// "relay1".."relay6", "h1".."h4" (high-side switches), "l1".."l4" (low-side): the item of
+// the output list, or -1.
+int watchOutputItem(const QString &name);
+// The options that take a value, for the argument parser.
+bool isWatchOption(const QString &argument);
+
+struct WatchRun {
+    link::DataModule &dm;
+    WatchOptions options;
+    bool json = false;
+    std::function<std::unique_ptr<service::Echo>()> makeEcho;
+    std::function<void(const QString &)> out;
+    std::function<void(const QString &)> err;
+    const std::atomic<bool> *stop = nullptr; // SIGINT or SIGTERM
+};
+
+// Watches until stop is set (0, after switching off an output it holds on) or the
+// controller goes away (kExitNoController). One line per decision on out.
+int runWatch(WatchRun &run);
+
+} // namespace vardex::cli

@@ -1,0 +1,237 @@
+// `vardex-cli watch` against the demo's simulated controller, in-process, with a scripted
+// echo: no host is pinged.
+#include "cli/invocation.h"
+#include "cli/watch_command.h"
+#include "cli_rig.h"
+#include "link/protocol.h"
+#include "support/test_support.h"
+
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace vardex;
+using service::EchoResult;
+using service::EchoStatus;
+
+namespace {
+
+// Answers each ping from a script (t: timed out, a: answered, f: facility error) soon
+// after it starts; past the script's end it answers. onPing sees the number of the ping.
+class ScriptEcho final : public service::Echo {
+public:
+    std::string script;
+    std::function<void(int)> onPing;
+    int pings = 0;
+
+    void start(const service::EchoRequest &, Done done) override
+    {
+        const char c = pings < static_cast<int>(script.size()) ? script[pings] : 'a';
+        ++pings;
+        if (onPing)
+            onPing(pings);
+        m_busy = true;
+        // Dropped with the echo, as the program's echo drops a late result.
+        QTimer::singleShot(5, &m_guard, [this, c, done = std::move(done)] {
+            m_busy = false;
+            EchoResult r;
+            if (c == 'a') {
+                r.status = EchoStatus::Answered;
+                r.address = QStringLiteral("192.0.2.7");
+                r.bytes = 40;
+                r.ttl = 64;
+            } else if (c == 'f') {
+                r = EchoResult::failed(QStringLiteral("Эхо-запрос не отправлен: EPERM"));
+            }
+            done(r);
+        });
+    }
+    bool busy() const override { return m_busy; }
+
+private:
+    bool m_busy = false;
+    QObject m_guard;
+};
+
+struct WatchRig : test::CliRig {
+    QObject m_owner; // timers of a test die with it
+    ScriptEcho *echo = nullptr;
+    std::string script;
+    std::function<void(int)> onPing;
+
+    WatchRig()
+    {
+        makeEcho = [this] {
+            auto e = std::make_unique<ScriptEcho>();
+            e->script = script;
+            e->onPing = onPing;
+            echo = e.get();
+            return e;
+        };
+    }
+    // Relay task bytes of the output tasks the controller received, in order.
+    std::vector<int> relayTasks() const
+    {
+        std::vector<int> out;
+        for (const auto &p : sim->receivedRequests(sim::kDemoDeviceId))
+            if (p[link::pos::Code] == link::protocol::code::OutputTask)
+                out.push_back(p[8]);
+        return out;
+    }
+    // SIGTERM once the controller has the relay on.
+    void stopWhenRelayOn()
+    {
+        auto *poll = new QTimer(&m_owner);
+        QObject::connect(poll, &QTimer::timeout, poll, [this, poll] {
+            const auto tasks = relayTasks();
+            if (!tasks.empty() && (tasks.back() & 0x01)) {
+                interrupted = true;
+                poll->deleteLater();
+            }
+        });
+        poll->start(5);
+    }
+};
+
+const QStringList kFast = {"--interval", "100", "--timeout", "100"};
+
+} // namespace
+
+TEST(CliWatch, AnOutageWithHoldOffGivesOnePulseAndEachDecisionIsALine)
+{
+    WatchRig r;
+    // Two misses make the pulse; the host then boots through the hold-off.
+    r.script = "aatttttaaaa";
+    r.onPing = [&r](int n) {
+        if (n == 16)
+            r.interrupted = true; // SIGTERM
+    };
+    const auto c = r.run(QStringList{"--demo", "watch", "192.0.2.7", "--output", "relay1",
+                                     "--pulse", "300", "--misses", "2", "--hold-off", "1"} +
+                         kFast);
+    EXPECT_EQ(c.exitCode, cli::kExitOk) << c.err.toStdString();
+    EXPECT_EQ(r.relayTasks(), (std::vector<int>{0x01, 0x00})) << c.out.toStdString();
+    EXPECT_EQ(c.out.count(QStringLiteral("Реле_1 вкл. на 300 мс")), 1) << c.out.toStdString();
+    EXPECT_EQ(c.out.count(QStringLiteral("пропуск 1 из 2 подряд")), 1);
+    EXPECT_GE(c.out.count(QStringLiteral("не учтено: пауза после срабатывания")), 1);
+    for (const QString &line : c.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        EXPECT_TRUE(line.contains(QStringLiteral(" — "))) << line.toStdString();
+}
+
+TEST(CliWatch, SigtermDuringAPulseSwitchesTheOutputOffBeforeExiting)
+{
+    WatchRig r;
+    r.script = "t";
+    r.stopWhenRelayOn();
+    const auto c = r.run(QStringList{"--demo", "--json", "watch", "192.0.2.7", "--output=relay1",
+                                     "--pulse", "10000"} +
+                         kFast);
+    EXPECT_EQ(c.exitCode, cli::kExitOk) << c.err.toStdString();
+    EXPECT_EQ(r.relayTasks(), (std::vector<int>{0x01, 0x00}));
+    const QStringList lines = c.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_FALSE(lines.isEmpty());
+    for (const QString &line : lines) {
+        const auto doc = QJsonDocument::fromJson(line.toUtf8());
+        ASSERT_TRUE(doc.isObject()) << line.toStdString();
+        EXPECT_EQ(doc.object().value("host").toString(), QStringLiteral("192.0.2.7"));
+    }
+    EXPECT_TRUE(lines.back().contains(QStringLiteral("импульс прерван — Реле_1 выкл.")))
+        << lines.back().toStdString();
+}
+
+TEST(CliWatch, ControllerGoingAwayEndsTheWatchWithANonZeroExitAndSaysWhatWasNotSent)
+{
+    WatchRig r;
+    r.script = "t";
+    auto *poll = new QTimer(&r.m_owner);
+    QObject::connect(poll, &QTimer::timeout, poll, [&r, poll] {
+        const auto tasks = r.relayTasks();
+        if (!tasks.empty()) {
+            r.sim->unplug(sim::kDemoDeviceId); // during the pulse
+            poll->deleteLater();
+        }
+    });
+    poll->start(5);
+    const auto c = r.run(
+        QStringList{"--demo", "watch", "192.0.2.7", "--output", "relay1", "--pulse", "10000"} +
+        kFast);
+    EXPECT_EQ(c.exitCode, cli::kExitNoController);
+    EXPECT_EQ(r.relayTasks(), (std::vector<int>{0x01}));
+    EXPECT_TRUE(c.out.contains(QStringLiteral("контроллер отключен"))) << c.out.toStdString();
+    EXPECT_TRUE(c.out.contains(QStringLiteral("Реле_1 выкл. НЕ отправлено")))
+        << c.out.toStdString();
+}
+
+TEST(CliWatch, FacilityErrorsSwitchNothing)
+{
+    WatchRig r;
+    r.script = "ffff";
+    r.onPing = [&r](int n) {
+        if (n == 5)
+            r.interrupted = true;
+    };
+    const auto c = r.run(QStringList{"--demo", "watch", "192.0.2.7", "--output", "h2"} + kFast);
+    EXPECT_EQ(c.exitCode, cli::kExitOk);
+    EXPECT_TRUE(r.relayTasks().empty()); // no output task at all went out
+    EXPECT_TRUE(c.out.contains(QStringLiteral("ничего не переключено"))) << c.out.toStdString();
+}
+
+struct WatchArgsCase {
+    const char *name;
+    QStringList args;
+    bool ok;
+    int output;
+    const char *error; // part of the message when refused
+};
+
+class CliWatchArguments : public ::testing::TestWithParam<WatchArgsCase> {};
+
+TEST_P(CliWatchArguments, AreParsedOrRefusedWithAReason)
+{
+    const WatchArgsCase &c = GetParam();
+    const cli::ParseResult p = cli::parseArguments(QStringList{"watch"} + c.args);
+    ASSERT_EQ(p.invocation.has_value(), c.ok) << p.error.toStdString();
+    if (c.ok) {
+        EXPECT_EQ(p.invocation->command, cli::Command::Watch);
+        EXPECT_EQ(p.invocation->watch.output, c.output);
+    } else {
+        EXPECT_TRUE(p.error.contains(QString::fromUtf8(c.error))) << p.error.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CliWatchArguments,
+    ::testing::Values(
+        WatchArgsCase{"Relay6", {"h", "--output", "relay6"}, true, 13, ""},
+        WatchArgsCase{"HighSwitch", {"h", "--output=h1"}, true, 0, ""},
+        WatchArgsCase{"LowSwitch", {"--output", "l4", "h"}, true, 7, ""},
+        WatchArgsCase{"NoOutputIsNoDefault", {"h"}, false, -1, "не указан выход"},
+        WatchArgsCase{"NoHost", {"--output", "relay1"}, false, -1, "не указан узел"},
+        WatchArgsCase{"Relay7", {"h", "--output", "relay7"}, false, -1, "relay1..relay6"},
+        WatchArgsCase{"IntervalBelowThePage",
+                      {"h", "--output", "relay1", "--interval", "99"},
+                      false,
+                      -1,
+                      "100..10000"},
+        WatchArgsCase{
+            "MissesZero", {"h", "--output", "relay1", "--misses", "0"}, false, -1, "1..100"},
+        WatchArgsCase{"HoldOffNotANumber",
+                      {"h", "--output", "relay1", "--hold-off", "x"},
+                      false,
+                      -1,
+                      "0..3600"},
+        WatchArgsCase{"TwoHosts", {"h", "g", "--output", "relay1"}, false, -1, "лишний"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(CliWatchArguments, ValuesReachTheOptions)
+{
+    const cli::ParseResult p = cli::parseArguments(
+        {"--json", "watch", "host", "--output", "relay2", "--interval", "200", "--timeout", "300",
+         "--pulse", "400", "--misses", "5", "--hold-off", "60"});
+    ASSERT_TRUE(p.invocation);
+    const cli::WatchOptions &o = p.invocation->watch;
+    EXPECT_TRUE(p.invocation->json);
+    EXPECT_EQ(o.host, QStringLiteral("host"));
+    EXPECT_EQ(std::make_tuple(o.output, o.intervalMs, o.timeoutMs, o.pulseMs, o.misses, o.holdOffS),
+              std::make_tuple(9, 200, 300, 400, 5, 60));
+}
