@@ -1,9 +1,11 @@
 // vardex-cli: the controller from a terminal or a script, on the same core as the
 // window (Qt Core only: no display needed).
 #include "cli/runner.h"
+#include "doctor/diagnosis.h"
 #include "export/xlsx_file.h"
 #include "platform/hidapi_transport.h"
 #include "platform/system_probe.h"
+#include "program/command_line.h"
 #include "sim/demo_controller.h"
 
 #include <QCoreApplication>
@@ -58,10 +60,14 @@ int main(int argc, char **argv)
         return exporting::writeXlsxFile(path, table);
     };
     env.accessAdvice = [](const QString &) {
-        const auto d = link::doctor::diagnose(link::doctor::probeSystem());
+        const auto d = doctor::diagnose(platform::probeSystem());
         return d.remedy.isEmpty() ? QString() : d.remedy + QLatin1Char('\n');
     };
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
+    if (program::earlyRequest(args) == program::Early::Version) {
+        env.out(program::versionText(program::Program::Cli));
+        return 0;
+    }
     return cli::run(args, env);
 }

@@ -3,16 +3,17 @@
 #include "link/data_module.h"
 #include "platform/icmp_echo.h"
 #include "platform/system_probe.h"
+#include "program/command_line.h"
 #include "service/widgets/watchdog_page.h"
 #include "sim/demo_controller.h"
 #include "sim/scenarios.h"
 #include "sim/sim_transport.h"
+#include "trace/widgets/trace_dock.h"
 #include "ui/desktop_identity.h"
 #include "ui/main_window.h"
-#include "ui/trace_dock.h"
+#include "ui/qt_translations.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QFile>
 #include <QTextStream>
 #include <QTimer>
@@ -21,63 +22,70 @@
 
 using namespace vardex;
 
+namespace {
+
+constexpr auto kProgram = program::Program::Demo;
+
+void print(std::FILE *stream, const QString &text)
+{
+    std::fputs(text.toUtf8().constData(), stream);
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
+    // Help and version need no display: answered before Qt opens one.
+    QStringList raw;
+    for (int i = 1; i < argc; ++i)
+        raw << QString::fromLocal8Bit(argv[i]);
+    switch (program::earlyRequest(raw)) {
+    case program::Early::Help:
+        print(stdout, program::helpText(kProgram));
+        return 0;
+    case program::Early::Version:
+        print(stdout, program::versionText(kProgram));
+        return 0;
+    case program::Early::None:
+        break;
+    }
+
+    // The whole command line is checked before a display is opened.
+    const program::WindowOptions options = program::parseWindowOptions(kProgram, raw);
+    if (!options.error.isEmpty()) {
+        print(stderr, program::usageError(kProgram, options.error));
+        return 2;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(ui::kApplicationTitle);
+    QApplication::setApplicationVersion(program::version());
+    ui::installQtTranslations();
     ui::applyDesktopIdentity();
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Vardex with a simulated Quellbox controller plugged in."));
-    parser.addHelpOption();
-    const QCommandLineOption traceOption(
-        QStringLiteral("trace"),
-        QStringLiteral("Write every report sent and received, decoded, to <file>."),
-        QStringLiteral("file"));
-    const QCommandLineOption firmwareOption(
-        QStringLiteral("firmware23"),
-        QStringLiteral("Simulate a controller with firmware 23 (no extended loop settings)."));
-    const QCommandLineOption serviceOption(
-        QStringLiteral("service"), QStringLiteral("Show the service pages hidden at start-up."));
-    parser.addOption(traceOption);
-    parser.addOption(firmwareOption);
-    const QCommandLineOption watchOption(
-        QStringLiteral("watch"),
-        QStringLiteral("With --service: watch <host> with the ping watchdog from start-up."),
-        QStringLiteral("host"));
-    parser.addOption(watchOption);
-    const QCommandLineOption doctorOption(
-        QStringLiteral("doctor"),
-        QStringLiteral("Open \"Диагностика подключения\" (it checks this computer's real HID "
-                       "access) over the window."));
-    parser.addOption(serviceOption);
-    parser.addOption(doctorOption);
-    parser.process(app);
-
     sim::SimTransport transport;
-    sim::SimDeviceOptions options;
-    options.id = sim::kDemoDeviceId;
-    options.latencyMs = 2;
+    sim::SimDeviceOptions simOptions;
+    simOptions.id = sim::kDemoDeviceId;
+    simOptions.latencyMs = 2;
     const QDate today = QDate::currentDate();
     // The controller's log is built off the GUI thread after the window shows.
     sim::DemoPlug demo(
         transport,
-        parser.isSet(firmwareOption)
+        options.firmware23
             ? std::function<sim::Firmware()>(sim::fullControllerFirmware23)
             : std::function<sim::Firmware()>([today] { return sim::demoController(today); }),
-        std::move(options));
+        std::move(simOptions));
 
     link::DataModule dm(transport);
 
     ui::MainWindow window(dm);
     QFile traceFile;
     QTextStream trace;
-    if (parser.isSet(traceOption)) {
-        traceFile.setFileName(parser.value(traceOption));
+    if (!options.trace.isEmpty()) {
+        traceFile.setFileName(options.trace);
         if (!traceFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-            std::fprintf(stderr, "vardex-demo: cannot write %s: %s\n",
-                         qPrintable(traceFile.fileName()), qPrintable(traceFile.errorString()));
+            print(stderr, QStringLiteral("vardex-demo: не удаётся записать %1: %2\n")
+                              .arg(traceFile.fileName(), traceFile.errorString()));
             return 2;
         }
         trace.setDevice(&traceFile);
@@ -89,16 +97,17 @@ int main(int argc, char **argv)
     window.watchDogPage()->setEcho(std::make_unique<platform::IcmpEcho>());
     window.setApplicationTitle(ui::kApplicationTitle +
                                QStringLiteral(" — демо: контроллер симулирован"));
-    if (parser.isSet(serviceOption)) {
+    if (options.service) {
         window.showServicePages();
-        if (parser.isSet(watchOption)) {
+        if (!options.watch.isEmpty()) {
             window.pageControl().setCurrentWidget(window.page(QStringLiteral("WatchDogTabSheet")));
-            window.watchDogPage()->startWatching(parser.value(watchOption));
+            window.watchDogPage()->startWatching(options.watch);
         }
     }
-    window.setSystemProbe([] { return link::doctor::probeSystem(); });
+    window.setSystemProbe([] { return platform::probeSystem(); });
+    window.setLinkSimulated(true);
     window.show();
-    if (parser.isSet(doctorOption))
+    if (options.doctor)
         QTimer::singleShot(500, &window, [&window] { window.showConnectionDoctor(); });
 
     transport.start();

@@ -1,76 +1,93 @@
 // vardex: the service tool talking to a Quellbox controller on USB.
+#include "doctor/diagnosis.h"
 #include "link/data_module.h"
 #include "platform/hidapi_transport.h"
 #include "platform/icmp_echo.h"
 #include "platform/system_probe.h"
+#include "program/command_line.h"
 #include "service/widgets/watchdog_page.h"
+#include "trace/widgets/trace_dock.h"
 #include "ui/desktop_identity.h"
 #include "ui/main_window.h"
-#include "ui/trace_dock.h"
+#include "ui/qt_translations.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QFile>
 #include <QTextStream>
 
 #include <cstdio>
-#include <cstring>
 
 using namespace vardex;
 
 namespace {
 
-// `vardex --doctor`: the connection checks on the terminal, without a display.
-int runDoctor(int argc, char **argv)
+constexpr auto kProgram = program::Program::Window;
+
+void print(std::FILE *stream, const QString &text)
 {
-    QCoreApplication app(argc, argv);
-    const auto d = link::doctor::diagnose(link::doctor::probeSystem());
-    std::fputs(link::doctor::reportText(d).toUtf8().constData(), stdout);
-    return d.verdict == link::doctor::Verdict::Ok ? 0 : 1;
+    std::fputs(text.toUtf8().constData(), stream);
+}
+
+QStringList rawArguments(int argc, char **argv)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    return args;
+}
+
+// `vardex --doctor`: the connection checks on the terminal, without a display.
+int runDoctor()
+{
+    const auto d = doctor::diagnose(platform::probeSystem());
+    print(stdout, doctor::reportText(d));
+    return d.verdict == doctor::Verdict::Ok ? 0 : 1;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--doctor") == 0)
-            return runDoctor(argc, argv);
+    // Help, version and the doctor need no display: answered before Qt opens one.
+    const QStringList raw = rawArguments(argc, argv);
+    switch (program::earlyRequest(raw)) {
+    case program::Early::Help:
+        print(stdout, program::helpText(kProgram));
+        return 0;
+    case program::Early::Version:
+        print(stdout, program::versionText(kProgram));
+        return 0;
+    case program::Early::None:
+        break;
+    }
+    const program::WindowOptions options = program::parseWindowOptions(kProgram, raw);
+    if (!options.error.isEmpty()) {
+        print(stderr, program::usageError(kProgram, options.error));
+        return 2;
+    }
+    if (options.doctor) {
+        QCoreApplication app(argc, argv);
+        return runDoctor();
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(ui::kApplicationTitle);
+    QApplication::setApplicationVersion(program::version());
+    ui::installQtTranslations();
     ui::applyDesktopIdentity();
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Vardex: service tool for the Quellbox "
-                                                    "monitor controller."));
-    parser.addHelpOption();
-    const QCommandLineOption serviceOption(
-        QStringLiteral("service"), QStringLiteral("Show the service pages hidden at start-up."));
-    const QCommandLineOption traceOption(
-        QStringLiteral("trace"),
-        QStringLiteral("Write every report sent and received, decoded, to <file>."),
-        QStringLiteral("file"));
-    const QCommandLineOption doctorOption(
-        QStringLiteral("doctor"),
-        QStringLiteral("Check why a controller cannot be opened, print the checks and exit."));
-    parser.addOption(serviceOption);
-    parser.addOption(traceOption);
-    parser.addOption(doctorOption);
-    parser.process(app);
 
     link::HidapiTransport transport;
     link::DataModule dm(transport);
     ui::MainWindow window(dm);
     window.watchDogPage()->setEcho(std::make_unique<platform::IcmpEcho>());
-    window.setSystemProbe([] { return link::doctor::probeSystem(); });
+    window.setSystemProbe([] { return platform::probeSystem(); });
     QFile traceFile;
     QTextStream trace;
-    if (parser.isSet(traceOption)) {
-        traceFile.setFileName(parser.value(traceOption));
+    if (!options.trace.isEmpty()) {
+        traceFile.setFileName(options.trace);
         if (!traceFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-            std::fprintf(stderr, "vardex: cannot write %s: %s\n", qPrintable(traceFile.fileName()),
-                         qPrintable(traceFile.errorString()));
+            print(stderr, QStringLiteral("vardex: не удаётся записать %1: %2\n")
+                              .arg(traceFile.fileName(), traceFile.errorString()));
             return 2;
         }
         trace.setDevice(&traceFile);
@@ -79,7 +96,7 @@ int main(int argc, char **argv)
             trace.flush();
         });
     }
-    if (parser.isSet(serviceOption))
+    if (options.service)
         window.showServicePages();
     window.show();
     // Devices already plugged in are announced from the event loop, like later ones.

@@ -11,8 +11,8 @@
 #include "link/protocol.h"
 #include "sim/demo_controller.h"
 #include "summary.h"
-#include "ui/trace_dock.h"
-#include "ui/trace_model.h"
+#include "trace/widgets/trace_dock.h"
+#include "trace/widgets/trace_model.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -35,10 +35,10 @@ int main(int argc, char **argv)
     auto transport = sim::makeDemoTransport(0);
     link::DataModule dm(*transport);
     ui::WidgetPrompts prompts;
-    ui::TraceDock dock(prompts);
+    trace::TraceDock dock(prompts);
     dock.resize(900, 420);
     dock.show();
-    dm.setTraceSink([&dock](const link::TraceEntry &e) { dock.append(e); });
+    dm.addTraceListener([&dock](const link::TraceEntry &e) { dock.append(e); });
     transport->start();
     QElapsedTimer wait;
     wait.start();

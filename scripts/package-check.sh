@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package from an existing build folder, shows and checks its
-# content, installs it with apt-get and runs the installed programs once.
+# content, runs lintian (no error, no warning), installs it with apt-get without
+# recommended packages, starts the installed vardex-demo under Xvfb and reads an
+# installed manual page.
 # Usage: scripts/package-check.sh [build-dir]   (default: build; configured if missing)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,9 +14,15 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARDEX_TESTS=OFF
 fi
 # Only what the package holds; a folder the tests already built costs nothing here.
-cmake --build "$build" --target vardex vardex-demo vardex-cli
+cmake --build "$build" --target vardex vardex-demo vardex-cli package_docs
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
-(cd "$build" && cpack -G DEB >/dev/null)
+changelog_version=$(dpkg-parsechangelog -l packaging/changelog -S Version)
+if [ "$changelog_version" != "$version" ]; then
+    echo "packaging/changelog is at $changelog_version, the project at $version" >&2
+    exit 1
+fi
+# Files keep the modes the package gives them, whatever the umask of the build.
+(cd "$build" && umask 022 && cpack -G DEB >/dev/null)
 deb="$build/vardex_${version}_amd64.deb"
 test -f "$deb"
 
@@ -23,19 +31,58 @@ dpkg-deb -c "$deb"
 dpkg-deb -f "$deb" Depends
 listing=$(dpkg-deb -c "$deb")
 for f in ./usr/bin/vardex ./usr/bin/vardex-demo ./usr/bin/vardex-cli \
-    ./usr/lib/udev/rules.d/70-quellbox.rules ./usr/share/applications/vardex.desktop \
+    ./usr/lib/udev/rules.d/70-quellbox.rules ./usr/share/vardex/udev/71-quellbox-group.rules \
+    ./usr/share/applications/vardex.desktop \
     ./usr/share/metainfo/io.github.vardex.Vardex.metainfo.xml \
     ./usr/share/icons/hicolor/scalable/apps/vardex.svg \
     ./usr/share/icons/hicolor/48x48/apps/vardex.png \
-    ./usr/share/icons/hicolor/256x256/apps/vardex.png; do
+    ./usr/share/icons/hicolor/256x256/apps/vardex.png \
+    ./usr/share/doc/vardex/copyright ./usr/share/doc/vardex/changelog.gz \
+    ./usr/share/man/man1/vardex.1.gz ./usr/share/man/man1/vardex-demo.1.gz \
+    ./usr/share/man/man1/vardex-cli.1.gz; do
     grep -q " $f\$" <<<"$listing" || { echo "missing in the package: $f" >&2; exit 1; }
+done
+# The display plugin comes through Depends, so an install without recommended
+# packages still opens a window.
+depends=$(dpkg-deb -f "$deb" Depends)
+for d in libqt6gui6 qt6-qpa-plugins libqt6svg6 qt6-translations-l10n; do
+    grep -qw "$d" <<<"$depends" || { echo "Depends lacks $d: $depends" >&2; exit 1; }
 done
 
 desktop-file-validate packaging/vardex.desktop
 appstreamcli validate --no-net packaging/io.github.vardex.Vardex.metainfo.xml
 
+echo "== lintian"
+# No error and no warning; overrides live in the package, each with its reason.
+lintian --fail-on error,warning --no-tag-display-limit "$deb"
+
 DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends \
     --reinstall "./$deb"
-QT_QPA_PLATFORM=offscreen /usr/bin/vardex-demo --help >/dev/null
+/usr/bin/vardex --version
+/usr/bin/vardex-demo --help >/dev/null
+/usr/bin/vardex-cli --version
 /usr/bin/vardex-cli --demo describe
+# The manual page as a user reads it.
+MANPAGER=cat MANWIDTH=80 man vardex-cli | grep -q "vardex-cli - контроллер-монитор Quellbox"
+
+echo "== the installed vardex-demo under Xvfb"
+# It must open its window on a real X display (the xcb plugin) and stay up; the
+# screenshot shows it. Only the programs started here are stopped, by their ids.
+shot="$build/installed-demo.png"
+log="$build/installed-demo.log"
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+    /usr/bin/vardex-demo >"$1" 2>&1 &
+    demo=$!
+    for _ in $(seq 1 50); do
+        if xdotool search --name "Vardex" >/dev/null 2>&1; then break; fi
+        kill -0 "$demo" 2>/dev/null || { echo "vardex-demo ended at start-up" >&2; exit 1; }
+        sleep 0.2
+    done
+    xdotool search --name "Vardex" >/dev/null || { echo "no window of vardex-demo" >&2; exit 1; }
+    sleep 1
+    kill -0 "$demo" 2>/dev/null || { echo "vardex-demo ended" >&2; exit 1; }
+    import -window root "$2"
+    kill "$demo"
+    wait "$demo" || true
+' _ "$log" "$shot"
 echo "package ok"

@@ -12,6 +12,9 @@ packages=(
     clang clang-format
     xvfb x11-apps imagemagick fonts-dejavu-core xdotool libxcb1-dev
     python3 python3-openpyxl desktop-file-utils appstream iproute2
+    # The package: manual pages from docs/man, lintian, what its Depends name (Qt's
+    # display plugins and its own translations), and what package-check.sh runs.
+    scdoc lintian dpkg-dev man-db xauth qt6-qpa-plugins qt6-translations-l10n
 )
 
 missing=()

@@ -2,7 +2,7 @@
 
 #include "link/protocol.h"
 #include "link/reply_table.h"
-#include "link/trace_decoder.h"
+#include "trace/trace_decoder.h"
 
 namespace vardex::cli {
 
@@ -29,7 +29,7 @@ void ExchangeWatch::onTrace(const link::TraceEntry &entry)
     if (link::isErrorReply(entry.payload)) {
         m_answered = true;
         if (m_refused.isEmpty())
-            m_refused = link::trace::requestName(m_last);
+            m_refused = trace::requestName(m_last);
     } else if (entry.payload[link::pos::Code] == m_last[link::pos::Code]) {
         m_answered = true;
     }
@@ -44,7 +44,7 @@ void ExchangeWatch::finish()
 void ExchangeWatch::judgeLast()
 {
     if (m_hasLast && !m_answered && !fireAndForget(m_last) && m_unanswered.isEmpty())
-        m_unanswered = link::trace::requestName(m_last);
+        m_unanswered = trace::requestName(m_last);
 }
 
 QString ExchangeWatch::failureText() const

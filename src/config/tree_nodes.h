@@ -41,5 +41,7 @@ int groupNodeForLoop(int loop);
 
 inline const QString kSystemHeader = QStringLiteral("Конфигурация системы  ");
 inline const QString kLoopHeader = QStringLiteral("Контур управления ");
+// The loop file page: all 26 loops, to and from a file and the controller.
+inline const QString kLoopFileHeader = QStringLiteral("Контуры управления: все 26");
 
 } // namespace vardex::config

@@ -416,10 +416,28 @@ void DataModule::shutdown()
     detachCurrent();
 }
 
+int DataModule::addTraceListener(TraceSink sink)
+{
+    m_traceListeners.emplace_back(m_nextTraceHandle, std::move(sink));
+    return m_nextTraceHandle++;
+}
+
+void DataModule::removeTraceListener(int handle)
+{
+    std::erase_if(m_traceListeners, [handle](const auto &l) { return l.first == handle; });
+}
+
 void DataModule::trace(TraceEntry::Direction dir, const Payload &payload)
 {
+    if (!m_trace && m_traceListeners.empty())
+        return;
+    const TraceEntry entry{m_clock.nsecsElapsed(), dir, payload};
     if (m_trace)
-        m_trace(TraceEntry{m_clock.nsecsElapsed(), dir, payload});
+        m_trace(entry);
+    // A listener may remove itself (or another) while told: walk a copy.
+    const auto listeners = m_traceListeners;
+    for (const auto &listener : listeners)
+        listener.second(entry);
 }
 
 } // namespace vardex::link

@@ -15,6 +15,8 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QEventLoop;
 
@@ -97,7 +99,13 @@ public:
     void setDeviceFilter(DeviceFilter filter) { m_deviceFilter = std::move(filter); }
 
     using TraceSink = std::function<void(const TraceEntry &)>;
+    // The one replaceable sink (tests, the command line's watch); listeners added
+    // below are told as well, so setting it never cuts another listener off.
     void setTraceSink(TraceSink sink) { m_trace = std::move(sink); }
+    // Every report, in order, to each listener (the window's "Обмен" dock and the
+    // --trace file). The handle removes it again.
+    int addTraceListener(TraceSink sink);
+    void removeTraceListener(int handle);
     // Told of every report taken as the answer to the request outstanding (for checks
     // that no wait is ended by a report that does not answer it).
     using AcceptSink = std::function<void(const Payload &request, const Payload &reply)>;
@@ -183,6 +191,8 @@ private:
 
     QElapsedTimer m_clock;
     TraceSink m_trace;
+    std::vector<std::pair<int, TraceSink>> m_traceListeners;
+    int m_nextTraceHandle = 1;
     AcceptSink m_acceptSink;
     DeviceFilter m_deviceFilter;
 };

@@ -1,5 +1,6 @@
 #include "platform/system_probe.h"
 
+#include "doctor/diagnosis.h"
 #include "files/file_io.h"
 #include "platform/udev_monitor.h"
 
@@ -9,7 +10,6 @@
 #include <hidapi/hidapi.h>
 #include <libudev.h>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
@@ -19,7 +19,10 @@
 
 #include <vector>
 
-namespace vardex::link::doctor {
+namespace vardex::platform {
+
+using doctor::HidNode;
+using doctor::SystemState;
 
 namespace {
 
@@ -92,14 +95,14 @@ HidNode probeNode(udev_device *dev)
     char acl[512];
     const ssize_t aclSize = getxattr(path.constData(), "system.posix_acl_access", acl, sizeof acl);
     if (aclSize > 0)
-        for (unsigned uid : aclUserIds(QByteArray(acl, static_cast<int>(aclSize))))
+        for (unsigned uid : doctor::aclUserIds(QByteArray(acl, static_cast<int>(aclSize))))
             n.aclUsers << userName(uid);
-    const int fd = ::open(path.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    n.canOpen = fd >= 0;
-    n.openErrno = fd >= 0 ? 0 : errno;
-    if (fd >= 0)
-        ::close(fd);
-    n.holders = holdersOf(n.path);
+    // The kernel's own permission check, ACLs included; nothing is opened, so no
+    // other device (keyboard, security key) ever sees us.
+    n.readWrite = faccessat(AT_FDCWD, path.constData(), R_OK | W_OK, AT_EACCESS) == 0;
+    // Only the controller's holders matter, and a scan of /proc costs.
+    if (n.product == doctor::kProduct)
+        n.holders = holdersOf(n.path);
     return n;
 }
 
@@ -109,6 +112,9 @@ SystemState probeSystem(const QStringList &ruleFolders)
 {
     SystemState s;
     s.userName = userName(geteuid());
+    s.login = doctor::loginFromEnvironment(qEnvironmentVariable("SSH_CONNECTION"),
+                                           qEnvironmentVariable("SSH_CLIENT"),
+                                           qEnvironmentVariable("SSH_TTY"));
     s.hidapiAvailable = hid_init() == 0;
 
     udev *u = udev_new();
@@ -131,11 +137,11 @@ SystemState probeSystem(const QStringList &ruleFolders)
         udev_unref(u);
     }
     {
-        UdevMonitor monitor;
+        link::UdevMonitor monitor;
         s.monitorWorks = monitor.start("hidraw");
     }
     for (const HidNode &n : s.nodes) {
-        if (n.product != QStringLiteral("Quellbox"))
+        if (n.product != doctor::kProduct)
             continue;
         struct stat st = {};
         if (stat(n.path.toLocal8Bit().constData(), &st) == 0)
@@ -149,7 +155,7 @@ SystemState probeSystem(const QStringList &ruleFolders)
             const auto read = files::readBounded(dir.filePath(name), kRuleFileLimit);
             // /lib is /usr/lib on merged systems: one file, named once.
             const QString real = QFileInfo(dir.filePath(name)).canonicalFilePath();
-            if (read.ok && ruleTakesController(read.bytes) && !seen.contains(real)) {
+            if (read.ok && doctor::ruleTakesController(read.bytes) && !seen.contains(real)) {
                 seen << real;
                 s.rulesFound << dir.filePath(name);
             }
@@ -158,4 +164,4 @@ SystemState probeSystem(const QStringList &ruleFolders)
     return s;
 }
 
-} // namespace vardex::link::doctor
+} // namespace vardex::platform

@@ -2,6 +2,9 @@
 
 #include "config/widgets/setup_frame.h"
 #include "display/widgets/futaba_page.h"
+#include "doctor/widgets/connect_card.h"
+#include "doctor/widgets/connection_guide.h"
+#include "doctor/widgets/doctor_window.h"
 #include "kit/widgets/page.h"
 #include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
@@ -12,11 +15,9 @@
 #include "service/widgets/graph_page.h"
 #include "service/widgets/pwm_switch_page.h"
 #include "service/widgets/watchdog_page.h"
-#include "ui/access_watch.h"
+#include "trace/widgets/trace_dock.h"
 #include "ui/description_reader.h"
-#include "ui/doctor_window.h"
 #include "ui/key_letter.h"
-#include "ui/trace_dock.h"
 #include "work/description_text.h"
 #include "work/description_transfer.h"
 #include "work/widgets/work_page.h"
@@ -27,6 +28,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QStatusTipEvent>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -234,13 +236,17 @@ void MainWindow::setBusyCursor(bool busy)
 
 void MainWindow::buildServiceMenu()
 {
-    m_traceDock = new TraceDock(*m_prompts, this);
+    m_traceDock = new trace::TraceDock(*m_prompts, this);
+    m_traceDock->setAllowedAreas(Qt::BottomDockWidgetArea);
     addDockWidget(Qt::BottomDockWidgetArea, m_traceDock);
-    // The window has a fixed size: the trace floats beside it rather than squeezing the pages.
+    // Floating beside the window by default; docked, the window grows to hold it, so the
+    // pages keep their fixed size.
     m_traceDock->setFloating(true);
     m_traceDock->resize(900, 420);
     m_traceDock->hide();
-    m_dm.setTraceSink([dock = m_traceDock](const link::TraceEntry &e) { dock->append(e); });
+    m_dm.addTraceListener([dock = m_traceDock](const link::TraceEntry &e) { dock->append(e); });
+    connect(m_traceDock, &QDockWidget::topLevelChanged, this, &MainWindow::fitToTraceDock);
+    connect(m_traceDock, &QDockWidget::visibilityChanged, this, &MainWindow::fitToTraceDock);
 
     QMenu *menu = menuBar()->addMenu(tr("Сервис"));
     QAction *trace = m_traceDock->toggleViewAction();
@@ -248,21 +254,46 @@ void MainWindow::buildServiceMenu()
     trace->setObjectName(QStringLiteral("TraceAction"));
     menu->addAction(trace);
     QAction *doctor =
-        menu->addAction(tr("Диагностика подключения"), this, &MainWindow::showConnectionDoctor);
+        menu->addAction(doctor::kDoctorButtonText, this, &MainWindow::showConnectionDoctor);
     doctor->setObjectName(QStringLiteral("DoctorAction"));
-    m_accessWatch = new AccessWatch(m_dm, *m_prompts, *m_statusBar, this);
-    // The pages keep their client area; the menu bar adds to the window's height.
-    setFixedSize(kClientSize.width(), kClientSize.height() + menuBar()->sizeHint().height());
+
+    // Without a controller the Work page says what the window waits for.
+    m_connectCard = new doctor::ConnectCard(page(QStringLiteral("WorkTabSheet")));
+    m_guide = new doctor::ConnectionGuide(m_dm, *m_statusBar, *m_connectCard, this);
+    connect(m_connectCard, &doctor::ConnectCard::doctorRequested, this,
+            &MainWindow::showConnectionDoctor);
+    fitToTraceDock();
 }
 
-void MainWindow::setSystemProbe(std::function<link::doctor::SystemState()> probe)
+void MainWindow::fitToTraceDock()
 {
-    m_accessWatch->setProbe(std::move(probe));
+    // The pages keep their client area; the menu bar and a docked trace add to it.
+    int height = kClientSize.height() + menuBar()->sizeHint().height();
+    const bool docked = m_traceDock->isVisibleTo(this) && !m_traceDock->isFloating();
+    if (docked) {
+        m_traceDock->setFixedHeight(kDockedTraceHeight);
+        height += kDockedTraceHeight +
+                  style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, this);
+    } else {
+        m_traceDock->setMinimumHeight(0);
+        m_traceDock->setMaximumHeight(QWIDGETSIZE_MAX);
+    }
+    setFixedSize(kClientSize.width(), height);
+}
+
+void MainWindow::setSystemProbe(doctor::SystemProbe probe)
+{
+    m_guide->setProbe(std::move(probe));
+}
+
+void MainWindow::setLinkSimulated(bool simulated)
+{
+    m_guide->setSimulated(simulated);
 }
 
 void MainWindow::showConnectionDoctor()
 {
-    auto *window = new DoctorWindow(m_accessWatch->probe(), this);
+    auto *window = new doctor::DoctorWindow(m_guide->probeWithFacts(), this);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
 }
@@ -332,7 +363,8 @@ bool MainWindow::event(QEvent *event)
 {
     // Long hints of the controls under the mouse go to the hint line.
     if (event->type() == QEvent::StatusTip) {
-        setHintLine(static_cast<QStatusTipEvent *>(event)->tip());
+        if (m_pointerMoved)
+            setHintLine(static_cast<QStatusTipEvent *>(event)->tip());
         return true;
     }
     return QMainWindow::event(event);
@@ -340,6 +372,9 @@ bool MainWindow::event(QEvent *event)
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (!m_pointerMoved && event->type() == QEvent::MouseMove && watched->isWidgetType() &&
+        static_cast<QWidget *>(watched)->window() == this)
+        m_pointerMoved = true;
     // Key preview: the window sees every key press before the focused control.
     // A press that propagates to parent widgets is the same event; count it once.
     if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "doctor/async_probe.h"
 #include "kit/widgets/page.h"
 #include "kit/widgets/page_context.h"
 #include "kit/widgets/prompts.h"
-#include "link/connection_doctor.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -35,14 +35,19 @@ namespace vardex::loops {
 class LoopPage;
 class LoopFilePage;
 } // namespace vardex::loops
+namespace vardex::doctor {
+class ConnectCard;
+class ConnectionGuide;
+} // namespace vardex::doctor
+namespace vardex::trace {
+class TraceDock;
+}
 
 namespace vardex::ui {
 
 class DescriptionReader;
-class AccessWatch;
 class Page;
 class StatusBar;
-class TraceDock;
 class WorkPage;
 
 inline const QString kApplicationTitle = QStringLiteral("Vardex 3.19");
@@ -77,12 +82,19 @@ public:
     loops::LoopFilePage *loopFilePage() const { return m_loopFilePage; }
     service::WatchDogPage *watchDogPage() const { return m_watchDogPage; }
     DescriptionReader &descriptionReader() const { return *m_description; }
-    // "Обмен" (Ctrl+T), closed at start-up.
-    TraceDock &traceDock() const { return *m_traceDock; }
-    // What the connection doctor asks of the system (the program passes the real probe).
-    void setSystemProbe(std::function<link::doctor::SystemState()> probe);
+    // "Обмен" (Ctrl+T), closed at start-up; floating, or docked below the pages with
+    // the window grown by its height.
+    trace::TraceDock &traceDock() const { return *m_traceDock; }
+    // What the connection doctor asks of the system (the program passes the real probe;
+    // it runs on a worker thread).
+    void setSystemProbe(doctor::SystemProbe probe);
+    // The demo: the controller is simulated, and the doctor says so.
+    void setLinkSimulated(bool simulated);
     // "Диагностика подключения".
     void showConnectionDoctor();
+    // The card in the middle of the Work page while no controller is in use.
+    doctor::ConnectCard &connectCard() const { return *m_connectCard; }
+    doctor::ConnectionGuide &connectionGuide() const { return *m_guide; }
     const std::vector<Page *> &pageTable() const { return m_pageTable; }
     const QString &typedLetters() const { return m_typedLetters; }
 
@@ -94,6 +106,8 @@ public:
     void showServicePages();
 
     static constexpr QSize kClientSize{835, 701};
+    // The trace's height when docked below the pages.
+    static constexpr int kDockedTraceHeight = 240;
 
 protected:
     bool event(QEvent *event) override;
@@ -108,6 +122,7 @@ private:
     void setHintLine(const QString &hint);
     void refreshCurrentLoop();
     void buildServiceMenu();
+    void fitToTraceDock();
 
     link::DataModule &m_dm;
     std::unique_ptr<WidgetPrompts> m_ownPrompts;
@@ -124,8 +139,12 @@ private:
     // Every page, told of connection changes, descriptions, channel names, closing.
     std::vector<Page *> m_pageTable;
     DescriptionReader *m_description = nullptr;
-    TraceDock *m_traceDock = nullptr;
-    AccessWatch *m_accessWatch = nullptr;
+    trace::TraceDock *m_traceDock = nullptr;
+    doctor::ConnectCard *m_connectCard = nullptr;
+    doctor::ConnectionGuide *m_guide = nullptr;
+    // Hover hints wait for the pointer to move: at start-up the widget that happens to
+    // lie under a still pointer is not something the engineer pointed at.
+    bool m_pointerMoved = false;
     int m_busyCursorDepth = 0;
     QString m_applicationTitle = kApplicationTitle;
     QString m_typedLetters;

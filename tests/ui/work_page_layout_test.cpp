@@ -188,19 +188,25 @@ TEST(WorkPageLayout, ValueFieldsShowTheWholeValueOrSayVisiblyThatTheyCutIt)
     page->showMonitorState();
     EXPECT_EQ(field->text(), QStringLiteral("-16384.0"));
     EXPECT_TRUE(fits());
-    // What a float can carry beyond that is cut in front, marked, and whole in the hint.
-    w.dm.image().state.analogValues[0] = 1234567.8f;
-    page->showMonitorState();
-    EXPECT_TRUE(field->text().startsWith(QChar(0x2026))) << field->text().toStdString();
-    EXPECT_TRUE(fits());
-    EXPECT_TRUE(field->toolTip().contains(QStringLiteral("1234567.8")));
-    w.dm.image().state.analogValues[0] = 2199023255552.0f;
-    page->showMonitorState();
-    EXPECT_TRUE(field->text().startsWith(QChar(0x2026))) << field->text().toStdString();
-    EXPECT_TRUE(field->text().endsWith(QStringLiteral(".0"))) << field->text().toStdString();
-    EXPECT_TRUE(fits());
-    EXPECT_TRUE(field->toolTip().contains(QStringLiteral("2199023255552.0")))
-        << field->toolTip().toStdString();
+    // What a float can carry beyond that is cut behind its sign and leading digits,
+    // marked, and whole in the hint.
+    const struct {
+        float value;
+        const char *front;
+        const char *whole;
+    } wide[] = {{1234567.8f, "12345", "1234567.8"},
+                {-1234567.8f, "-1234", "-1234567.8"},
+                {2199023255552.0f, "21990", "2199023255552.0"}};
+    for (const auto &c : wide) {
+        w.dm.image().state.analogValues[0] = c.value;
+        page->showMonitorState();
+        const QString shown = field->text();
+        EXPECT_TRUE(shown.startsWith(QLatin1String(c.front))) << shown.toStdString();
+        EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+        EXPECT_TRUE(fits()) << shown.toStdString();
+        EXPECT_TRUE(field->toolTip().contains(QLatin1String(c.whole)))
+            << field->toolTip().toStdString();
+    }
     EXPECT_EQ(field->statusTip(), field->toolTip());
     // Back to a short value: whole again, and the hint no longer carries the old value.
     w.dm.image().state.analogValues[0] = 12.5f;

@@ -92,3 +92,25 @@ TEST(WorkOutputs, RelaySetByHandShowsActiveAtTheNextPoll)
     EXPECT_TRUE(test::isPlainLook(rig.box("cbRelay2")));
     EXPECT_TRUE(rig.box("cbRelay1")->isChecked());
 }
+
+// A loop switched relay 1 on while its box (the engineer's task) is unticked: the green
+// bold caption says which loop holds it, and says nothing once the loop lets go.
+TEST(WorkOutputs, AnOutputHeldByALoopSaysWhichLoop)
+{
+    WorkRig rig;
+    rig.enableAllChannels();
+    link::MonitorState &s = rig.dm.image().state;
+    s.relays = 0x01;
+    s.systemFlags[6] = 0x01; // flag 49: loop 17, relay 1's loop
+    rig.page->showMonitorState();
+    QCheckBox *relay = rig.box("cbRelay1");
+    EXPECT_FALSE(relay->isChecked());
+    EXPECT_TRUE(relay->font().bold());
+    EXPECT_EQ(relay->toolTip(), "включено контуром 17");
+    EXPECT_EQ(relay->statusTip(), "включено контуром 17");
+    EXPECT_TRUE(rig.box("cbRelay2")->toolTip().isEmpty());
+    s.systemFlags[6] = 0;
+    rig.page->showMonitorState();
+    EXPECT_TRUE(relay->font().bold()) << "still on";
+    EXPECT_TRUE(relay->toolTip().isEmpty()) << "but no longer by the loop";
+}

@@ -155,6 +155,8 @@ void SetupFrame::onNodeSelected(int index)
     case NodeKind::LoopsRoot:
         setCurrentLoop(0);
         m_pages->setCurrentWidget(m_first);
+        // Its own header, not the one of the page shown before.
+        m_headerText->setText(kLoopFileHeader);
         setHeaderIcon(node.image);
         break;
     case NodeKind::Group:

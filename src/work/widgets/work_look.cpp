@@ -131,8 +131,9 @@ void setValueText(QLabel *field, const QString &text)
         setHints(field, ownHint);
         return;
     }
-    // The end keeps the decimal point in view; "…" says digits are missing in front.
-    field->setText(fm.elidedText(text, Qt::ElideLeft, room));
+    // The front keeps the sign and the leading digits; "…" says digits are missing
+    // behind them, and the hint holds the whole value.
+    field->setText(fm.elidedText(text, Qt::ElideRight, room));
     setHints(field, ownHint.isEmpty() ? text : ownHint + QStringLiteral(": ") + text);
 }
 

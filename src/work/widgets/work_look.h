@@ -27,9 +27,9 @@ void setFlagLook(QWidget *w, bool set);
 // enough for every reading a sensor gives; a wider value is shown cut with a visible
 // "…" and whole in the field's hint (see setValueText).
 QLabel *valueField(const QString &name, QWidget *parent);
-// Shows text in a value field: whole when it fits, otherwise its end (the decimals)
-// behind "…", with the whole value in the tooltip and status tip. The field's own
-// hint, if any, stays in front.
+// Shows text in a value field: whole when it fits, otherwise its front (sign and
+// leading digits) followed by "…", with the whole value in the tooltip and status tip. The field's
+// own hint, if any, stays in front.
 void setValueText(QLabel *field, const QString &text);
 // The whole value a field shows (also when it had to be cut).
 QString valueText(const QLabel *field);

@@ -1,6 +1,7 @@
 #include "work/widgets/work_outputs.h"
 
 #include "link/data_module.h"
+#include "work/loop_hold.h"
 #include "work/masks.h"
 #include "work/widgets/work_look.h"
 #include "work/work_transfer.h"
@@ -175,9 +176,16 @@ void WorkOutputs::sendTask()
 
 void WorkOutputs::showState(const link::MonitorState &state)
 {
-    for (const Box &b : m_boxes)
-        setActiveLook(b.box,
-                      work::maskBit(stateByte(state, b.family), b.box->property("tag").toInt()));
+    for (const Box &b : m_boxes) {
+        const int tag = b.box->property("tag").toInt();
+        setActiveLook(b.box, work::maskBit(stateByte(state, b.family), tag));
+        // Green and bold with the box unticked: say which loop holds it on.
+        const QString held = work::heldByLoopHint(state, b.family, tag);
+        if (b.box->toolTip() != held) {
+            b.box->setToolTip(held);
+            b.box->setStatusTip(held);
+        }
+    }
     for (std::size_t k = 0; k < m_fanSpeeds.size(); ++k) {
         setValueText(m_fanSpeeds[k], QString::number(state.fanSpeeds[k]));
         m_fanTaskLabels[k]->setText(work::fanTaskText(state.fanTasks[k]));

@@ -105,14 +105,17 @@ TEST(SetupTreeSelection, SystemNodesClearTheLoopAndNameThePage)
     EXPECT_EQ(rig.loopChanges, (std::vector<int>{4, 0}));
 }
 
-TEST(SetupTreeSelection, RootKeepsTheHeaderText)
+// The loop file page names itself, whatever page was shown before it.
+TEST(SetupTreeSelection, RootShowsTheLoopFilePagesOwnHeader)
 {
     FrameRig rig;
-    rig.frame->tree()->selectNode(34);
-    rig.frame->tree()->selectNode(0);
+    for (int before : {35, 5}) {
+        rig.frame->tree()->selectNode(before);
+        rig.frame->tree()->selectNode(0);
+        EXPECT_EQ(rig.w<QLabel>("UprLoopLabel")->text(), config::kLoopFileHeader) << before;
+    }
     EXPECT_EQ(rig.frame->currentLoop(), 0);
     EXPECT_EQ(rig.frame->pageControl()->currentWidget(), rig.frame->firstTabSheet());
-    EXPECT_EQ(rig.w<QLabel>("UprLoopLabel")->text(), "Конфигурация системы  Выходы монитора");
     EXPECT_EQ(rig.w<QLabel>("UprLoopConfigImage")->property("image").toInt(), 13);
     EXPECT_EQ(rig.w<QLabel>("Label25")->text(), "0");
 }

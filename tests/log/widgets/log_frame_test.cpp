@@ -169,7 +169,11 @@ TEST(LogView, ReadingsTooWideForTheirFieldAreCutVisiblyNeverSilently)
     }
     EXPECT_EQ(view.findChild<QLabel *>("stLogTemper1")->text(), QStringLiteral("-16384.0"));
     auto *analog = view.findChild<QLabel *>("stLogAnalog1");
-    EXPECT_TRUE(analog->text().startsWith(QChar(0x2026))) << analog->text().toStdString();
+    EXPECT_TRUE(analog->text().startsWith(work::formatAnalog(3e38f).left(3)))
+        << analog->text().toStdString();
+    EXPECT_TRUE(analog->text().endsWith(QChar(0x2026))) << analog->text().toStdString();
+    EXPECT_TRUE(view.findChild<QLabel *>("stLogAnalog4")->text().startsWith(QLatin1Char('-')))
+        << "a negative value keeps its sign";
     EXPECT_EQ(ui::worklook::valueText(analog), work::formatAnalog(3e38f));
 }
 

@@ -1,10 +1,10 @@
 #include "link/protocol.h"
-#include "link/trace_decoder.h"
+#include "trace/trace_decoder.h"
 
 #include <gtest/gtest.h>
 
 using namespace vardex::link;
-using namespace vardex::link::trace;
+using namespace vardex::trace;
 namespace p = vardex::link::protocol;
 
 namespace {

@@ -1,12 +1,10 @@
-#include "ui/trace_model.h"
+#include "trace/widgets/trace_model.h"
 
 #include <QColor>
 
 #include <algorithm>
 
-namespace vardex::ui {
-
-using link::trace::DecodedEntry;
+namespace vardex::trace {
 
 TraceModel::TraceModel(int capacity, QObject *parent)
     : QAbstractTableModel(parent), m_capacity(std::max(1, capacity))
@@ -57,13 +55,16 @@ QVariant TraceModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     const DecodedEntry &e = m_rows[index.row()];
-    if (role == Qt::ForegroundRole && e.mark != link::trace::Mark::None)
+    if (role == Qt::ForegroundRole && e.mark != Mark::None)
         return QColor(180, 0, 0);
     if (role == Qt::TextAlignmentRole && (index.column() == Time || index.column() == Length))
         return int(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole)
         return {};
     switch (index.column()) {
+    case WallTime:
+        return e.wallTime.isValid() ? e.wallTime.toString(QStringLiteral("HH:mm:ss.zzz"))
+                                    : QString();
     case Time:
         return QString::number(e.nanoseconds / 1e6, 'f', 3);
     case Direction:
@@ -76,7 +77,7 @@ QVariant TraceModel::data(const QModelIndex &index, int role) const
     case Hex:
         return e.hex;
     case Note:
-        return link::trace::markText(e.mark);
+        return markText(e.mark);
     default:
         return {};
     }
@@ -86,9 +87,9 @@ QVariant TraceModel::headerData(int section, Qt::Orientation orientation, int ro
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
-    static const char *const kTitles[ColumnCount] = {"мс",   "",       "Запрос / ответ",
-                                                     "Байт", "Данные", "Отметка"};
+    static const char *const kTitles[ColumnCount] = {"Время", "мс",     "",       "Запрос / ответ",
+                                                     "Байт",  "Данные", "Отметка"};
     return QString::fromUtf8(kTitles[section]);
 }
 
-} // namespace vardex::ui
+} // namespace vardex::trace

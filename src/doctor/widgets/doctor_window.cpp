@@ -1,4 +1,4 @@
-#include "ui/doctor_window.h"
+#include "doctor/widgets/doctor_window.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -6,7 +6,7 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
-namespace vardex::ui {
+namespace vardex::doctor {
 
 namespace {
 
@@ -24,9 +24,9 @@ QString remedyHtml(const QString &text)
 
 } // namespace
 
-DoctorWindow::DoctorWindow(SystemProbe probe, QWidget *parent)
-    : QDialog(parent), m_probe(std::move(probe))
+DoctorWindow::DoctorWindow(SystemProbe probe, QWidget *parent) : QDialog(parent)
 {
+    m_async.setProbe(std::move(probe));
     setObjectName(QStringLiteral("DoctorWindow"));
     setWindowTitle(QStringLiteral("Диагностика подключения"));
     auto *layout = new QVBoxLayout(this);
@@ -38,23 +38,24 @@ DoctorWindow::DoctorWindow(SystemProbe probe, QWidget *parent)
     m_summary->setWordWrap(true);
     m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto *buttons = new QHBoxLayout;
-    auto *again = new QPushButton(QStringLiteral("Проверить снова"), this);
-    again->setObjectName(QStringLiteral("DoctorAgainBtn"));
+    m_again = new QPushButton(QStringLiteral("Проверить снова"), this);
+    m_again->setObjectName(QStringLiteral("DoctorAgainBtn"));
     auto *close = new QPushButton(QStringLiteral("Закрыть"), this);
     close->setObjectName(QStringLiteral("DoctorCloseBtn"));
     buttons->addStretch(1);
-    buttons->addWidget(again);
+    buttons->addWidget(m_again);
     buttons->addWidget(close);
     layout->addWidget(m_checks, 1);
     layout->addWidget(m_summary);
     layout->addLayout(buttons);
-    connect(again, &QPushButton::clicked, this, &DoctorWindow::refresh);
+    connect(m_again, &QPushButton::clicked, this, &DoctorWindow::refresh);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
-    resize(820, 440);
+    connect(&m_async, &AsyncProbe::finished, this, &DoctorWindow::showResult);
+    resize(820, 460);
     refresh();
 }
 
-QString DoctorWindow::checksHtml(const link::doctor::Diagnosis &d)
+QString DoctorWindow::checksHtml(const Diagnosis &d)
 {
     QString html = QStringLiteral("<table cellspacing='0' cellpadding='5' width='100%'>");
     for (const auto &c : d.checks) {
@@ -74,15 +75,24 @@ QString DoctorWindow::checksHtml(const link::doctor::Diagnosis &d)
 
 void DoctorWindow::refresh()
 {
-    m_diagnosis = link::doctor::diagnose(m_probe ? m_probe() : link::doctor::SystemState{});
+    m_again->setEnabled(false);
+    m_summary->setText(QStringLiteral("<b>Проверка…</b>"));
+    m_async.start();
+}
+
+void DoctorWindow::showResult(const SystemState &state)
+{
+    m_diagnosis = diagnose(state);
     m_checks->setHtml(checksHtml(m_diagnosis));
-    if (m_diagnosis.verdict == link::doctor::Verdict::Ok)
+    if (m_diagnosis.verdict == Verdict::Ok)
         m_summary->setText(
             QStringLiteral("<b>Контроллер %1 доступен.</b>").arg(m_diagnosis.node.toHtmlEscaped()));
     else
         m_summary->setText(
             QStringLiteral("<b>Итог: %1</b><br>%2")
                 .arg(m_diagnosis.reason.toHtmlEscaped(), remedyHtml(m_diagnosis.remedy)));
+    m_again->setEnabled(true);
+    emit diagnosed();
 }
 
-} // namespace vardex::ui
+} // namespace vardex::doctor

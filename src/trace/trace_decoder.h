@@ -4,13 +4,17 @@
 #include "link/report.h"
 
 #include <QString>
+#include <QTime>
 
 #include <set>
 
 // Names every report crossing the link, for the exchange trace (the window's dock,
 // `--trace FILE`, the command line's --trace). Pure: the decoder only remembers which
 // requests were sent, so it can tell a late or unrequested reply from an answer.
-namespace vardex::link::trace {
+namespace vardex::trace {
+
+using link::Payload;
+using link::TraceEntry;
 
 enum class Mark {
     None,
@@ -20,6 +24,7 @@ enum class Mark {
 
 struct DecodedEntry {
     qint64 nanoseconds = 0; // since the first report of the trace
+    QTime wallTime;         // the computer's time of day when it crossed (null: not known)
     TraceEntry::Direction direction = TraceEntry::Direction::Sent;
     QString name;   // "ReadState 0", "ReadLogRecord 1234 (1/2)", "ERR"
     int length = 0; // significant payload bytes (header plus data up to the last non-zero)
@@ -34,12 +39,14 @@ QString replyName(const Payload &reply);
 // Header plus data bytes up to the last non-zero byte, at least the 6 header bytes.
 int significantLength(const Payload &payload);
 QString markText(Mark mark);
-// One line: "   12.345  >  ReadState 0  [6]  02 00 00 00 00 00" (marks at the end).
+// One line: "09:41:07.123       12.345 > ReadState 0  [6]  02 00 00 00 00 00" (the time of
+// day first when known, milliseconds since the first report, marks at the end). The
+// dock's "Сохранить…" and the --trace file write exactly these lines.
 QString formatLine(const DecodedEntry &entry);
 
 class Decoder {
 public:
-    DecodedEntry decode(const TraceEntry &entry);
+    DecodedEntry decode(const TraceEntry &entry, const QTime &wallTime = {});
     void reset() { *this = Decoder(); }
 
 private:
@@ -53,4 +60,4 @@ private:
     std::set<int> m_earlierCodes; // codes of requests sent before the outstanding one
 };
 
-} // namespace vardex::link::trace
+} // namespace vardex::trace

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "link/trace_decoder.h"
+#include "trace/trace_decoder.h"
 
 #include <QAbstractTableModel>
 
 #include <deque>
 #include <vector>
 
-namespace vardex::ui {
+namespace vardex::trace {
 
 // The decoded exchange, newest last, at most `capacity` rows. Entries arrive in
 // batches so that a full log read (three reports per record) costs the view one
@@ -16,13 +16,13 @@ class TraceModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int kDefaultCapacity = 100'000;
-    enum Column { Time, Direction, Name, Length, Hex, Note, ColumnCount };
+    enum Column { WallTime, Time, Direction, Name, Length, Hex, Note, ColumnCount };
 
     explicit TraceModel(int capacity = kDefaultCapacity, QObject *parent = nullptr);
 
-    void appendBatch(std::vector<link::trace::DecodedEntry> batch);
+    void appendBatch(std::vector<DecodedEntry> batch);
     void clear();
-    const link::trace::DecodedEntry &entry(int row) const { return m_rows[row]; }
+    const DecodedEntry &entry(int row) const { return m_rows[row]; }
     int capacity() const { return m_capacity; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -31,8 +31,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
-    std::deque<link::trace::DecodedEntry> m_rows;
+    std::deque<DecodedEntry> m_rows;
     int m_capacity;
 };
 
-} // namespace vardex::ui
+} // namespace vardex::trace

@@ -1,49 +1,18 @@
 #pragma once
 
+#include "doctor/system_state.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
-#include <QStringList>
-
-#include <optional>
 
 // Why a controller cannot be opened, and what to do about it. Pure: the facts come
-// from a probe of the system (src/platform/system_probe.h) or from a test; the
-// reasoning here never asks the system anything.
-namespace vardex::link::doctor {
-
-inline const QString kRuleFileName = QStringLiteral("70-quellbox.rules");
-// Where udev looks for rules, in its order of precedence.
-inline const QStringList kRuleFolders = {
-    QStringLiteral("/etc/udev/rules.d"), QStringLiteral("/run/udev/rules.d"),
-    QStringLiteral("/usr/local/lib/udev/rules.d"), QStringLiteral("/usr/lib/udev/rules.d"),
-    QStringLiteral("/lib/udev/rules.d")};
-
-// One hidraw node as the system reports it.
-struct HidNode {
-    QString path;      // /dev/hidraw3
-    QString product;   // USB product string ("" when the parent has none)
-    unsigned mode = 0; // permission bits (0660 …)
-    QString owner;
-    QString group;
-    QStringList aclUsers; // users named in the node's access ACL (the seat's uaccess)
-    bool canOpen = false; // read and write for this user
-    int openErrno = 0;    // the error of a trial open, 0 when it opened
-    QStringList holders;  // programs that hold the node open ("name (pid)")
-};
-
-struct SystemState {
-    bool hidapiAvailable = false;
-    bool udevAvailable = false;
-    bool monitorWorks = false; // a udev monitor on hidraw could be set up
-    QString userName;
-    bool userInGroupOfNode = false; // of the controller's node, when there is one
-    QList<HidNode> nodes;
-    QStringList rulesFound; // rule files that name "Quellbox", with their folder
-};
+// from a probe of the system or from a test; the reasoning never asks the system.
+namespace vardex::doctor {
 
 enum class Verdict {
     Ok,
+    Simulated, // the demo: the controller is simulated, real access does not matter
     NoDevice,
     NoRule,   // present, not accessible, no rule installed
     NoSeat,   // rule installed, but no ACL for this user: not at the local seat
@@ -68,6 +37,8 @@ struct Diagnosis {
 };
 
 Diagnosis diagnose(const SystemState &state);
+// True when the verdict says the controller can be (or is) used.
+bool usable(const Diagnosis &d);
 // "Нет доступа к контроллеру: <reason>" (empty when there is nothing to say).
 QString statusText(const Diagnosis &d);
 // The checks as lines for a terminal: "[ ok ] …" / "[нет ] … — что делать".
@@ -79,5 +50,9 @@ QString reportText(const Diagnosis &d);
 QList<unsigned> aclUserIds(const QByteArray &xattr);
 // True when a rules file's text takes the controller (names its product string).
 bool ruleTakesController(const QByteArray &text);
+// The login as SSH describes it in the environment: SSH_CONNECTION ("client port
+// server port"), else SSH_CLIENT, else SSH_TTY.
+Login loginFromEnvironment(const QString &sshConnection, const QString &sshClient,
+                           const QString &sshTty);
 
-} // namespace vardex::link::doctor
+} // namespace vardex::doctor

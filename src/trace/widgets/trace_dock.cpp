@@ -1,8 +1,8 @@
-#include "ui/trace_dock.h"
+#include "trace/widgets/trace_dock.h"
 
 #include "files/file_io.h"
 #include "kit/widgets/prompts.h"
-#include "ui/trace_model.h"
+#include "trace/widgets/trace_model.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -14,14 +14,17 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-namespace vardex::ui {
+namespace vardex::trace {
+
+using ui::FileDialogRequest;
+using ui::Prompts;
 
 namespace {
 constexpr int kBatchMs = 150;
 }
 
-TraceDock::TraceDock(Prompts &prompts, QWidget *parent)
-    : QDockWidget(QStringLiteral("Обмен"), parent), m_prompts(prompts),
+TraceDock::TraceDock(Prompts &prompts, QWidget *parent, const Clock &clock)
+    : QDockWidget(QStringLiteral("Обмен"), parent), m_prompts(prompts), m_clock(clock),
       m_model(new TraceModel(TraceModel::kDefaultCapacity, this)),
       m_filter(new QSortFilterProxyModel(this)), m_batchTimer(new QTimer(this))
 {
@@ -62,6 +65,7 @@ TraceDock::TraceDock(Prompts &prompts, QWidget *parent)
     m_view->setWordWrap(false);
     m_view->setFont(QFont(QStringLiteral("Monospace"), 9));
     const int digit = m_view->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    m_view->setColumnWidth(TraceModel::WallTime, digit * 14);
     m_view->setColumnWidth(TraceModel::Time, digit * 11);
     m_view->setColumnWidth(TraceModel::Direction, digit * 3);
     m_view->setColumnWidth(TraceModel::Name, digit * 28);
@@ -70,6 +74,9 @@ TraceDock::TraceDock(Prompts &prompts, QWidget *parent)
     layout->addWidget(m_view, 1);
     setWidget(body);
 
+    QScrollBar *scroll = m_view->verticalScrollBar();
+    connect(scroll, &QScrollBar::valueChanged, this, &TraceDock::onScrolled);
+    connect(scroll, &QScrollBar::rangeChanged, this, &TraceDock::onRangeChanged);
     connect(m_filterEdit, &QLineEdit::textChanged, m_filter,
             &QSortFilterProxyModel::setFilterFixedString);
     connect(m_pauseButton, &QPushButton::toggled, this, &TraceDock::setPaused);
@@ -82,9 +89,9 @@ TraceDock::TraceDock(Prompts &prompts, QWidget *parent)
 
 void TraceDock::append(const link::TraceEntry &entry)
 {
-    auto decoded = m_decoder.decode(entry);
+    auto decoded = m_decoder.decode(entry, m_clock.now().time());
     if (m_lineSink)
-        m_lineSink(link::trace::formatLine(decoded));
+        m_lineSink(formatLine(decoded));
     m_pending.push_back(std::move(decoded));
     // While paused nothing reaches the view; keep only what the view could hold.
     const auto cap = static_cast<std::size_t>(m_model->capacity());
@@ -96,12 +103,20 @@ void TraceDock::flush()
 {
     if (m_paused || m_pending.empty())
         return;
-    QScrollBar *scroll = m_view->verticalScrollBar();
-    const bool atEnd = scroll->value() >= scroll->maximum() - 2;
     m_model->appendBatch(std::move(m_pending));
     m_pending.clear();
-    if (atEnd && isVisible())
-        m_view->scrollToBottom();
+}
+
+void TraceDock::onScrolled(int value)
+{
+    // Only the engineer moves the view away from the end; following puts it back.
+    m_following = value >= m_view->verticalScrollBar()->maximum();
+}
+
+void TraceDock::onRangeChanged(int, int maximum)
+{
+    if (m_following)
+        m_view->verticalScrollBar()->setValue(maximum);
 }
 
 void TraceDock::setPaused(bool paused)
@@ -124,7 +139,21 @@ QString TraceDock::visibleText() const
     QString text;
     for (int row = 0; row < m_filter->rowCount(); ++row) {
         const QModelIndex source = m_filter->mapToSource(m_filter->index(row, 0));
-        text += link::trace::formatLine(m_model->entry(source.row()));
+        text += formatLine(m_model->entry(source.row()));
+        text += QLatin1Char('\n');
+    }
+    return text;
+}
+
+QString TraceDock::allText() const
+{
+    QString text;
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        text += formatLine(m_model->entry(row));
+        text += QLatin1Char('\n');
+    }
+    for (const DecodedEntry &e : m_pending) {
+        text += formatLine(e);
         text += QLatin1Char('\n');
     }
     return text;
@@ -140,10 +169,10 @@ void TraceDock::saveAs()
     const QString path = m_prompts.saveFileName(request);
     if (path.isEmpty())
         return;
-    const files::FileResult result = files::saveAtomically(path, visibleText().toUtf8());
+    const files::FileResult result = files::saveAtomically(path, allText().toUtf8());
     if (!result.ok)
         m_prompts.message(QStringLiteral("Не удалось сохранить %1: %2").arg(path, result.reason),
                           Prompts::Kind::Error);
 }
 
-} // namespace vardex::ui
+} // namespace vardex::trace

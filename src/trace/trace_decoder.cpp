@@ -1,11 +1,16 @@
-#include "link/trace_decoder.h"
+#include "trace/trace_decoder.h"
 
 #include "link/protocol.h"
 #include "link/reply_table.h"
 
-namespace vardex::link::trace {
+namespace vardex::trace {
 
-namespace code = protocol::code;
+namespace code = link::protocol::code;
+namespace protocol = link::protocol;
+namespace pos = link::pos;
+using link::isControllerNotice;
+using link::isErrorReply;
+using link::kDataOffset;
 
 namespace {
 
@@ -138,10 +143,12 @@ QString formatLine(const DecodedEntry &e)
             .arg(e.hex);
     if (e.mark != Mark::None)
         line += QStringLiteral("  !") + markText(e.mark);
+    if (e.wallTime.isValid())
+        line.prepend(e.wallTime.toString(QStringLiteral("HH:mm:ss.zzz ")));
     return line;
 }
 
-DecodedEntry Decoder::decode(const TraceEntry &entry)
+DecodedEntry Decoder::decode(const TraceEntry &entry, const QTime &wallTime)
 {
     if (!m_started) {
         m_started = true;
@@ -160,6 +167,7 @@ DecodedEntry Decoder::decode(const TraceEntry &entry)
         out = decodeReply(entry.payload);
     }
     out.nanoseconds = entry.nanoseconds - m_origin;
+    out.wallTime = wallTime;
     out.direction = entry.direction;
     const int n = significantLength(entry.payload);
     out.length = n;
@@ -197,4 +205,4 @@ DecodedEntry Decoder::decodeReply(const Payload &reply)
     return out;
 }
 
-} // namespace vardex::link::trace
+} // namespace vardex::trace

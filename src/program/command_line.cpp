@@ -1,0 +1,243 @@
+#include "program/command_line.h"
+
+#include <array>
+
+#ifndef VARDEX_VERSION
+#error "VARDEX_VERSION comes from the build (the project's version)"
+#endif
+
+namespace vardex::program {
+
+namespace {
+
+struct OptionSpec {
+    const char *name;      // without the dashes
+    const char *valueName; // nullptr: a switch
+    const char *help;
+    bool window;
+    bool demo;
+};
+
+// Both window programs share one table, so their help and their parsing never differ.
+constexpr std::array kOptions = {
+    OptionSpec{"service", nullptr, "показать служебные страницы, скрытые при запуске", true, true},
+    OptionSpec{"trace", "ФАЙЛ",
+               "записывать в ФАЙЛ каждый отправленный и полученный отчёт с расшифровкой "
+               "(те же строки, что сохраняет окно «Обмен»)",
+               true, true},
+    OptionSpec{"doctor", nullptr,
+               "проверить, почему контроллер не открывается, вывести проверки и выйти", true,
+               false},
+    OptionSpec{"doctor", nullptr,
+               "открыть поверх окна «Диагностика подключения» (доступ этого компьютера к "
+               "настоящим контроллерам)",
+               false, true},
+    OptionSpec{"firmware23", nullptr,
+               "симулировать контроллер с прошивкой 23 (без расширенных настроек контуров)", false,
+               true},
+    OptionSpec{"watch", "УЗЕЛ", "вместе с --service: сторож LAN следит за УЗЛОМ с самого запуска",
+               false, true},
+};
+
+// Options QGuiApplication and QApplication take for themselves, with one or two dashes.
+const QStringList kQtOptionsWithValue = {QStringLiteral("platform"),
+                                         QStringLiteral("platformpluginpath"),
+                                         QStringLiteral("platformtheme"),
+                                         QStringLiteral("plugin"),
+                                         QStringLiteral("qwindowgeometry"),
+                                         QStringLiteral("qwindowtitle"),
+                                         QStringLiteral("qwindowicon"),
+                                         QStringLiteral("style"),
+                                         QStringLiteral("stylesheet"),
+                                         QStringLiteral("session"),
+                                         QStringLiteral("display"),
+                                         QStringLiteral("geometry"),
+                                         QStringLiteral("name"),
+                                         QStringLiteral("title"),
+                                         QStringLiteral("visual"),
+                                         QStringLiteral("ncols"),
+                                         QStringLiteral("cmap"),
+                                         QStringLiteral("im")};
+const QStringList kQtSwitches = {QStringLiteral("reverse"), QStringLiteral("widgetcount"),
+                                 QStringLiteral("nograb"),  QStringLiteral("dograb"),
+                                 QStringLiteral("sync"),    QStringLiteral("testability")};
+
+// How many arguments from i on are one of Qt's own options (0: none).
+int qtOptionLength(const QStringList &args, qsizetype i)
+{
+    QString a = args[i];
+    if (!a.startsWith(QLatin1Char('-')))
+        return 0;
+    a.remove(0, a.startsWith(QLatin1String("--")) ? 2 : 1);
+    if (a.startsWith(QLatin1String("qmljsdebugger=")))
+        return 1;
+    const qsizetype eq = a.indexOf(QLatin1Char('='));
+    if (eq > 0 && kQtOptionsWithValue.contains(a.left(eq)))
+        return 1;
+    if (kQtOptionsWithValue.contains(a))
+        return i + 1 < args.size() ? 2 : 1;
+    return kQtSwitches.contains(a) ? 1 : 0;
+}
+
+bool offered(const OptionSpec &o, Program program)
+{
+    return program == Program::Demo ? o.demo : o.window;
+}
+
+const OptionSpec *findOption(Program program, const QString &name)
+{
+    for (const OptionSpec &o : kOptions) {
+        if (offered(o, program) && name == QLatin1String(o.name))
+            return &o;
+    }
+    return nullptr;
+}
+
+QString description(Program program)
+{
+    switch (program) {
+    case Program::Window:
+        return QStringLiteral("Сервисная программа контроллера-монитора Quellbox (USB HID): "
+                              "описание, состояние, выходы, конфигурация, контуры управления, "
+                              "журнал событий.");
+    case Program::Demo:
+        return QStringLiteral("Окно программы vardex с симулированным контроллером Quellbox: "
+                              "попробовать программу без оборудования.");
+    case Program::Cli:
+        break;
+    }
+    return QStringLiteral("Контроллер-монитор Quellbox из терминала.");
+}
+
+} // namespace
+
+QString version()
+{
+    return QStringLiteral(VARDEX_VERSION);
+}
+
+QString programName(Program program)
+{
+    switch (program) {
+    case Program::Window:
+        return QStringLiteral("vardex");
+    case Program::Demo:
+        return QStringLiteral("vardex-demo");
+    case Program::Cli:
+        break;
+    }
+    return QStringLiteral("vardex-cli");
+}
+
+QString versionText(Program program)
+{
+    return QStringLiteral("%1 %2\n").arg(programName(program), version());
+}
+
+Early earlyRequest(const QStringList &args)
+{
+    for (const QString &a : args) {
+        if (a == QLatin1String("--"))
+            break;
+        if (a == QLatin1String("--help") || a == QLatin1String("-h"))
+            return Early::Help;
+        if (a == QLatin1String("--version") || a == QLatin1String("-v"))
+            return Early::Version;
+    }
+    return Early::None;
+}
+
+WindowOptions parseWindowOptions(Program program, const QStringList &args)
+{
+    WindowOptions out;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        const qsizetype eq = a.indexOf(QLatin1Char('='));
+        const QString name =
+            a.startsWith(QLatin1String("--")) ? a.mid(2, eq < 0 ? -1 : eq - 2) : QString();
+        const OptionSpec *o = findOption(program, name);
+        if (!o) {
+            if (const int qt = qtOptionLength(args, i)) {
+                i += qt - 1;
+                continue;
+            }
+        }
+        if (!a.startsWith(QLatin1String("--")) || a.size() == 2) {
+            out.error = QStringLiteral("лишний аргумент «%1»").arg(a);
+            return out;
+        }
+        if (!o) {
+            out.error = QStringLiteral("неизвестный параметр «%1»").arg(a);
+            return out;
+        }
+        QString value;
+        if (o->valueName) {
+            if (eq >= 0)
+                value = a.mid(eq + 1);
+            else if (i + 1 < args.size())
+                value = args[++i];
+            if (value.isEmpty()) {
+                out.error = QStringLiteral("--%1: не указан %2")
+                                .arg(QLatin1String(o->name), QString::fromUtf8(o->valueName));
+                return out;
+            }
+        } else if (eq >= 0) {
+            out.error = QStringLiteral("--%1 не принимает значения").arg(QLatin1String(o->name));
+            return out;
+        }
+        if (name == QLatin1String("service"))
+            out.service = true;
+        else if (name == QLatin1String("doctor"))
+            out.doctor = true;
+        else if (name == QLatin1String("firmware23"))
+            out.firmware23 = true;
+        else if (name == QLatin1String("trace"))
+            out.trace = value;
+        else if (name == QLatin1String("watch"))
+            out.watch = value;
+    }
+    return out;
+}
+
+QString helpText(Program program)
+{
+    QStringList rows;
+    QStringList helps;
+    for (const OptionSpec &o : kOptions) {
+        if (!offered(o, program))
+            continue;
+        QString row = QStringLiteral("--") + QLatin1String(o.name);
+        if (o.valueName)
+            row += QLatin1Char(' ') + QString::fromUtf8(o.valueName);
+        rows << row;
+        helps << QString::fromUtf8(o.help);
+    }
+    rows << QStringLiteral("-h, --help") << QStringLiteral("-v, --version");
+    helps << QStringLiteral("показать эту справку и выйти")
+          << QStringLiteral("показать версию программы и выйти");
+    qsizetype width = 0;
+    for (const QString &r : rows)
+        width = std::max(width, r.size());
+    QString text = QStringLiteral("Использование: %1 [ПАРАМЕТРЫ]\n%2\n\nПараметры:\n")
+                       .arg(programName(program), description(program));
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        text += QStringLiteral("  %1  %2\n").arg(rows[i], -int(width)).arg(helps[i]);
+    return text;
+}
+
+QString usageError(Program program, const QString &error)
+{
+    return QStringLiteral("%1: %2\nСправка: %1 --help\n").arg(programName(program), error);
+}
+
+QString qtTranslationLocale(const QStringList &uiLanguages)
+{
+    for (QString language : uiLanguages) {
+        language.replace(QLatin1Char('-'), QLatin1Char('_'));
+        if (language == QLatin1String("ru") || language.startsWith(QLatin1String("ru_")))
+            return language;
+    }
+    return QStringLiteral("ru");
+}
+
+} // namespace vardex::program
