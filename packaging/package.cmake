@@ -25,9 +25,12 @@ set(packaged_docs)
 add_custom_command(
     OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/doc/changelog.gz
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/doc
-    COMMAND sh -c "${GZIP_PROGRAM} -9nc '${CMAKE_CURRENT_SOURCE_DIR}/packaging/changelog' > '${CMAKE_CURRENT_BINARY_DIR}/doc/changelog.gz'"
+    COMMAND sh -c "\"$0\" -9nc \"$1\" > \"$2\"" ${GZIP_PROGRAM}
+            ${CMAKE_CURRENT_SOURCE_DIR}/packaging/changelog
+            ${CMAKE_CURRENT_BINARY_DIR}/doc/changelog.gz
     DEPENDS packaging/changelog
-    COMMENT "Compressing the package changelog")
+    COMMENT "Compressing the package changelog"
+    VERBATIM)
 list(APPEND packaged_docs ${CMAKE_CURRENT_BINARY_DIR}/doc/changelog.gz)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/doc/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vardex)
@@ -38,9 +41,11 @@ if(SCDOC_PROGRAM)
         set(out ${CMAKE_CURRENT_BINARY_DIR}/man/${page}.1.gz)
         add_custom_command(
             OUTPUT ${out}
-            COMMAND sh -c "'${SCDOC_PROGRAM}' < '${CMAKE_CURRENT_BINARY_DIR}/man/${page}.1.scd' | ${GZIP_PROGRAM} -9n > '${out}'"
+            COMMAND sh -c "\"$0\" < \"$1\" | \"$2\" -9n > \"$3\"" ${SCDOC_PROGRAM}
+                    ${CMAKE_CURRENT_BINARY_DIR}/man/${page}.1.scd ${GZIP_PROGRAM} ${out}
             DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/man/${page}.1.scd
-            COMMENT "Manual page ${page}(1)")
+            COMMENT "Manual page ${page}(1)"
+            VERBATIM)
         list(APPEND packaged_docs ${out})
         install(FILES ${out} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     endforeach()

@@ -97,11 +97,11 @@ QString description(Program program)
 {
     switch (program) {
     case Program::Window:
-        return QStringLiteral("Сервисная программа контроллера-монитора Quellbox (USB HID): "
-                              "описание, состояние, выходы, конфигурация, контуры управления, "
+        return QStringLiteral("Сервисная программа контроллера-монитора Quellbox (USB HID):\n"
+                              "описание, состояние, выходы, конфигурация, контуры управления,\n"
                               "журнал событий.");
     case Program::Demo:
-        return QStringLiteral("Окно программы vardex с симулированным контроллером Quellbox: "
+        return QStringLiteral("Окно программы vardex с симулированным контроллером Quellbox:\n"
                               "попробовать программу без оборудования.");
     case Program::Cli:
         break;
@@ -218,10 +218,28 @@ QString helpText(Program program)
     qsizetype width = 0;
     for (const QString &r : rows)
         width = std::max(width, r.size());
-    QString text = QStringLiteral("Использование: %1 [ПАРАМЕТРЫ]\n%2\n\nПараметры:\n")
+    QString text = QStringLiteral("Использование: %1 [ПАРАМЕТРЫ]\n\n%2\n\nПараметры:\n")
                        .arg(programName(program), description(program));
-    for (qsizetype i = 0; i < rows.size(); ++i)
-        text += QStringLiteral("  %1  %2\n").arg(rows[i], -int(width)).arg(helps[i]);
+    // Descriptions wrap at 80 columns, under their own start.
+    constexpr qsizetype kColumns = 80;
+    const qsizetype indent = width + 4;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        QString line = QStringLiteral("  %1  ").arg(rows[i], -int(width));
+        qsizetype used = indent;
+        for (const QString &word : helps[i].split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            if (used > indent && used + 1 + word.size() > kColumns) {
+                text += line + QLatin1Char('\n');
+                line = QString(indent, QLatin1Char(' '));
+                used = indent;
+            } else if (used > indent) {
+                line += QLatin1Char(' ');
+                ++used;
+            }
+            line += word;
+            used += word.size();
+        }
+        text += line + QLatin1Char('\n');
+    }
     return text;
 }
 

@@ -3,6 +3,7 @@
 #include "doctor_states.h"
 #include "support/test_support.h"
 
+#include <QCoreApplication>
 #include <QThread>
 
 #include <gtest/gtest.h>

@@ -86,13 +86,17 @@ TEST(WindowCommandLine, HelpIsRussianAndListsEveryOptionOnce)
         EXPECT_TRUE(help.contains("Параметры:"));
         for (const char *option :
              {"--service", "--trace ФАЙЛ", "--doctor", "-h, --help", "-v, --version"})
-            EXPECT_EQ(help.count(QString::fromUtf8(option)), 1) << option << "\n"
-                                                                << help.toStdString();
+            EXPECT_EQ(help.count(QStringLiteral("\n  ") + QString::fromUtf8(option)), 1)
+                << option << "\n"
+                << help.toStdString();
         // Nothing left in English from a library.
         for (const char *english : {"Usage", "Options", "Displays"})
             EXPECT_FALSE(help.contains(QLatin1String(english))) << english;
-        for (const QString &line : help.split('\n'))
+        for (const QString &line : help.split('\n')) {
             EXPECT_FALSE(line.endsWith(' ')) << line.toStdString();
+            if (line.startsWith(QLatin1String("  ")))
+                EXPECT_LE(line.size(), 80) << line.toStdString();
+        }
     }
     EXPECT_TRUE(helpText(Program::Demo).contains("--firmware23"));
     EXPECT_FALSE(helpText(Program::Window).contains("--firmware23"));
