@@ -59,10 +59,10 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 # Nobody's personal address: the project's own, which takes no mail.
 set(CPACK_PACKAGE_CONTACT "Vardex developers <noreply@vardex.github.io>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "service tool for the Quellbox monitor controller")
-# One string (a CMake list would join its parts with ";"); CPack indents each line.
+# One string (a CMake list would join its parts with ";"); CPack puts the summary in
+# front as the synopsis and indents each line.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "service tool for the Quellbox monitor controller
-Vardex reads, watches and configures the Quellbox monitor controller of an
+    "Vardex reads, watches and configures the Quellbox monitor controller of an
 unattended terminal cabinet over USB HID: its description, live state,
 outputs, configuration, control loops and event log.
 .
@@ -74,12 +74,11 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # vardex_<version>_<arch>.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Loaded as plugins, so the library scan cannot see them: the SVG icons need Qt's SVG
-# image and icon plugins; a window needs a display plugin (xcb in libqt6gui6, the
-# others in qt6-qpa-plugins, which libqt6gui6 only recommends); Qt's own dialogs
-# speak Russian through qt6-translations-l10n.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6gui6, libqt6svg6, qt6-qpa-plugins, qt6-translations-l10n")
+# Loaded as plugins, so the library scan cannot see all of them: the library scan
+# brings libqt6gui6 (the xcb display plugin) and libqt6svg6 (the SVG image and icon
+# plugins); the other display plugins are in qt6-qpa-plugins, which libqt6gui6 only
+# recommends; Qt's own dialogs speak Russian through qt6-translations-l10n.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "udev")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${CMAKE_CURRENT_SOURCE_DIR}/packaging/postinst"
