@@ -105,7 +105,8 @@ QString usageText()
         "  log read ФАЙЛ.log|csv|xlsx\n"
         "  blackbox                  чёрный ящик\n"
         "Коды выхода: 0 успех, 1 контроллер отказал или не ответил, 2 ошибка в аргументах,\n"
-        "3 нет контроллера или нет доступа к нему, 130 прервано (Ctrl-C).\n");
+        "3 нет контроллера или нет доступа к нему, 130 прервано (Ctrl-C).\n"
+        "vardex-cli --version: версия программы.\n");
 }
 
 ParseResult parseArguments(const QStringList &args)
