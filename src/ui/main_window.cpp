@@ -135,6 +135,9 @@ MainWindow::MainWindow(link::DataModule &dm, Prompts *prompts, QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    m_dm.removeTraceListener(m_traceListener);
+    // Closing hides a docked trace, which would ask this half-destroyed window to refit.
+    disconnect(m_traceDock, nullptr, this, nullptr);
     qApp->removeEventFilter(this);
     while (m_busyCursorDepth > 0)
         setBusyCursor(false);
@@ -244,7 +247,8 @@ void MainWindow::buildServiceMenu()
     m_traceDock->setFloating(true);
     m_traceDock->resize(900, 420);
     m_traceDock->hide();
-    m_dm.addTraceListener([dock = m_traceDock](const link::TraceEntry &e) { dock->append(e); });
+    m_traceListener =
+        m_dm.addTraceListener([dock = m_traceDock](const link::TraceEntry &e) { dock->append(e); });
     connect(m_traceDock, &QDockWidget::topLevelChanged, this, &MainWindow::fitToTraceDock);
     connect(m_traceDock, &QDockWidget::visibilityChanged, this, &MainWindow::fitToTraceDock);
 

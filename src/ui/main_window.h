@@ -145,6 +145,9 @@ private:
     // Hover hints wait for the pointer to move: at start-up the widget that happens to
     // lie under a still pointer is not something the engineer pointed at.
     bool m_pointerMoved = false;
+    // The dock's listener on the data module's trace hook, taken off when the window goes
+    // (the data module outlives it and may still trace while letting the device go).
+    int m_traceListener = 0;
     int m_busyCursorDepth = 0;
     QString m_applicationTitle = kApplicationTitle;
     QString m_typedLetters;

@@ -206,4 +206,8 @@ TEST(TraceDock, DockedTheWindowGrowsInsteadOfCrushingThePages)
     QApplication::processEvents();
     EXPECT_EQ(window.size(), windowBefore) << "closed, the window shrinks back";
     EXPECT_EQ(window.pageControl().size(), pagesBefore);
+    // The window goes with the trace docked and shown (its end hides the dock).
+    dock.show();
+    QApplication::processEvents();
+    EXPECT_GT(window.height(), windowBefore.height());
 }
