@@ -74,8 +74,10 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each line as it comes, also into a pipe
     const int samples = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const int capMs = argc > 2 ? std::max(200, std::atoi(argv[2])) : 3000;
+    const bool verbose = qEnvironmentVariableIsSet("VARDEX_BENCH_VERBOSE");
 
     bench::DemoWindow w(2);
     w.window.showServicePages();
@@ -108,15 +110,15 @@ int main(int argc, char **argv)
     auto button = [&w](const char *name) {
         return w.window.findChild<QPushButton *>(QLatin1String(name));
     };
-    // One write of all loops is short: it is started again whenever the link is free,
-    // until the sample is taken.
+    // One write of all loops is short: it is started again each time the link falls idle
+    // (nothing running, nothing queued), until the sample is taken.
     bool loopsRunning = false;
-    QTimer writeLoopsAgain;
-    QObject::connect(&writeLoopsAgain, &QTimer::timeout, [&] {
-        if (loopsRunning && !w.dm.isBusy())
-            button("WriteUprLoopConfigBtn")->click();
+    QObject::connect(&w.dm, &link::DataModule::becameIdle, &w.dm, [&] {
+        QTimer::singleShot(0, [&] {
+            if (loopsRunning && !w.dm.isBusy())
+                button("WriteUprLoopConfigBtn")->click();
+        });
     });
-    writeLoopsAgain.start(1);
     const std::vector<Background> backgrounds = {
         {"display test 2", [&] { button("FutabaTest2Btn")->click(); },
          [&] { return w.dm.isBusy(); }, [&] { button("StopTest2Btn")->click(); }},
@@ -147,27 +149,49 @@ int main(int argc, char **argv)
             std::vector<double> ms;
             int capped = 0;
             for (int i = 0; i < samples; ++i) {
-                // A ping the bench may time out comes every 3 s; the click needs nothing.
-                // Wait for the link to be free of the previous sample's consequences first.
+                // Wait for the link to be free of the previous sample's consequences and
+                // for the trigger to be possible (a ping the bench may time out comes every
+                // 3 s; the click needs nothing).
                 bench::spinUntil([&] { return !w.dm.isBusy(); }, 30000);
                 bench::spinUntil(t.ready, 10000);
-                b.start();
-                bench::spinFor(300);
-                if (!b.running())
-                    std::fprintf(stderr, "  (%s ended before the event)\n", b.name);
-                bench::spinUntil(t.ready, 10000);
+                // The background sequence runs inside the call that starts it (a click
+                // runs its operation at once when the link is free), so everything from
+                // here on is driven by timers that fire in the sequence's own waits.
                 awaited = t.code;
                 sentAt = -1;
-                const qint64 firedAt = clock.nsecsElapsed();
-                t.fire();
-                if (!bench::spinUntil([&] { return sentAt >= 0; }, capMs)) {
-                    ++capped;
-                    b.stop();
-                    bench::spinUntil([&] { return sentAt >= 0; }, 60000);
-                }
+                qint64 firedAt = -1;
+                bool stopped = false;
+                QTimer fire;
+                QObject::connect(&fire, &QTimer::timeout, [&] {
+                    const qint64 now = clock.nsecsElapsed();
+                    if (firedAt < 0) {
+                        if (!t.ready())
+                            return;
+                        if (!b.running())
+                            std::fprintf(stderr, "  (%s not running at the event)\n", b.name);
+                        firedAt = clock.nsecsElapsed();
+                        t.fire();
+                    } else if (sentAt < 0 && !stopped && now - firedAt > qint64(capMs) * 1000000) {
+                        ++capped; // held back until the background is stopped
+                        stopped = true;
+                        b.stop();
+                    }
+                    if (sentAt >= 0 && !stopped) {
+                        stopped = true;
+                        b.stop();
+                    }
+                });
+                QTimer::singleShot(0, [&] { b.start(); });
+                QTimer::singleShot(300, [&] { fire.start(2); });
+                if (!bench::spinUntil([&] { return sentAt >= 0 && stopped; }, capMs + 60000))
+                    std::printf("    %s during %s: never sent\n", t.name, b.name);
+                fire.stop();
                 b.stop();
-                if (sentAt >= 0)
+                if (sentAt >= 0 && firedAt >= 0)
                     ms.push_back(static_cast<double>(sentAt - firedAt) / 1e6);
+                if (verbose)
+                    std::printf("    %s during %s: %.1f ms\n", t.name, b.name,
+                                ms.empty() ? -1.0 : ms.back());
                 awaited = 0;
             }
             const bench::Spread s = bench::spread(ms);

@@ -59,6 +59,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each line as it comes, also into a pipe
     const int runs = argc > 1 ? std::max(0, std::atoi(argv[1])) : 3;
     const int pollSeconds = argc > 2 ? std::max(10, std::atoi(argv[2])) : 30;
     const bool verbose = qEnvironmentVariableIsSet("VARDEX_BENCH_VERBOSE");

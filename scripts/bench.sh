@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the benchmarks in build-bench (Release) and runs them, each printing its own
+# Builds the benchmarks in build-bench (RelWithDebInfo, the project's default build type,
+# so a compiler cache warmed by an ordinary build serves it) and runs them, each printing its own
 # account, then one table of every goal: target, measured (min / median / max) and
 # whether it is met. bench/README.md says what each figure means.
 # Usage: scripts/bench.sh [benchmark...]  (default: all of them)
@@ -19,8 +20,12 @@ all="vardex_bench log_read_bench export_bench vardex_chart_bench vardex_trace_be
      vardex_page_bench vardex_startup_bench vardex_click_bench"
 # shellcheck disable=SC2206
 benches=(${*:-$all})
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVARDEX_BENCH=ON \
-    -DVARDEX_TESTS=OFF >/dev/null
+launcher=()
+if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARDEX_BENCH=ON \
+    -DVARDEX_TESTS=OFF "${launcher[@]}" >/dev/null
 cmake --build build-bench -j2 --target "${benches[@]}"
 
 results=build-bench/bench-results.txt
