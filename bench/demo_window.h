@@ -31,7 +31,7 @@ public:
     {
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
     }
-    Answer question(const QString &text, bool) override
+    Answer question(const QString &text, bool, Answer) override
     {
         std::fprintf(stderr, "question (answered yes): %s\n", qPrintable(text));
         return Answer::Yes;
