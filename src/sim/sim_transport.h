@@ -32,7 +32,7 @@ struct Fault {
     Kind kind = Kind::Drop;
     int code = -1;   // -1: any request
     int sub = -1;    // -1: any sub-code
-    int delayMs = 0; // Delay: how late; Notice: the seed of its random choices
+    int delayMs = 0; // Delay: how late; Notice: the start of its random choices
 
     bool matches(const Payload &request) const
     {

@@ -364,9 +364,9 @@ TEST(SimFaults, ANoticeComesBeforeTheReplyWhichStillAnswers)
         if (e.direction == link::TraceEntry::Direction::Received)
             seen.push_back(e.payload);
     });
-    for (int seed = 0; seed < 6; ++seed)
-        rig.transport.addFault(rig.id, {Fault::Kind::Notice, 4, -1, seed});
-    for (int seed = 0; seed < 6; ++seed) {
+    for (int variant = 0; variant < 6; ++variant)
+        rig.transport.addFault(rig.id, {Fault::Kind::Notice, 4, -1, variant});
+    for (int variant = 0; variant < 6; ++variant) {
         seen.clear();
         rig.dm.runOperation([&](link::OperationContext &ctx) {
             ctx.send(request(4));
