@@ -158,7 +158,8 @@ TEST(ConnectionDoctor, ChecksListEveryNodeAndMarkWhatFailed)
     EXPECT_TRUE(reportText(d).contains("/dev/hidraw0 «USB Keyboard»"));
     // Over SSH the login is named as what keeps the seat's ACL away.
     s.login = {true, {}};
-    const Check *login = check(diagnose(s), "Вход в систему");
+    const Diagnosis overSsh = diagnose(s);
+    const Check *login = check(overSsh, "Вход в систему");
     EXPECT_FALSE(login->ok);
     EXPECT_EQ(login->detail, "вход по SSH");
 }
