@@ -8,7 +8,9 @@ namespace {
 
 constexpr int kFirstLoopFlag = 32;
 
-std::uint8_t outputByte(const link::MonitorState &state, OutputFamily family)
+} // namespace
+
+std::uint8_t outputStateByte(const link::MonitorState &state, OutputFamily family)
 {
     switch (family) {
     case OutputFamily::Relay:
@@ -20,8 +22,6 @@ std::uint8_t outputByte(const link::MonitorState &state, OutputFamily family)
     }
     return 0;
 }
-
-} // namespace
 
 int loopOfOutput(OutputFamily family, int tag)
 {
@@ -41,7 +41,8 @@ int loopOfOutput(OutputFamily family, int tag)
 QString heldByLoopHint(const link::MonitorState &state, OutputFamily family, int tag)
 {
     const int loop = loopOfOutput(family, tag);
-    if (loop == 0 || !maskBit(outputByte(state, family), tag) || !state.flag(kFirstLoopFlag + loop))
+    if (loop == 0 || !maskBit(outputStateByte(state, family), tag) ||
+        !state.flag(kFirstLoopFlag + loop))
         return {};
     return QStringLiteral("включено контуром %1").arg(loop);
 }

@@ -13,6 +13,9 @@ namespace vardex::work {
 // high then low) loops 9..16, the relays loops 17..22. 0 for a tag outside the family.
 int loopOfOutput(OutputFamily family, int tag);
 
+// The state byte that shows a family's outputs as the controller drives them.
+std::uint8_t outputStateByte(const link::MonitorState &state, OutputFamily family);
+
 // "включено контуром 17" when the output is on and its loop's flag (32 + loop) says the
 // loop is switched on; empty otherwise.
 QString heldByLoopHint(const link::MonitorState &state, OutputFamily family, int tag);

@@ -40,19 +40,6 @@ constexpr BoxFamily kHighSwitches = {
 constexpr BoxFamily kLowSwitches = {
     "LowSwitchGroupBox", "Нижний ключ", "cbLowSwitch", "Ключ %1", OutputFamily::Switch, 5, 4};
 
-std::uint8_t stateByte(const link::MonitorState &state, OutputFamily family)
-{
-    switch (family) {
-    case OutputFamily::Relay:
-        return state.relays;
-    case OutputFamily::TtlOutput:
-        return state.ttlOutputs;
-    case OutputFamily::Switch:
-        return state.switches;
-    }
-    return 0;
-}
-
 std::uint8_t enableMask(const link::MonitorConfig &config, OutputFamily family)
 {
     switch (family) {
@@ -178,7 +165,7 @@ void WorkOutputs::showState(const link::MonitorState &state)
 {
     for (const Box &b : m_boxes) {
         const int tag = b.box->property("tag").toInt();
-        setActiveLook(b.box, work::maskBit(stateByte(state, b.family), tag));
+        setActiveLook(b.box, work::maskBit(work::outputStateByte(state, b.family), tag));
         // Green and bold with the box unticked: say which loop holds it on.
         const QString held = work::heldByLoopHint(state, b.family, tag);
         if (b.box->toolTip() != held) {
