@@ -26,7 +26,6 @@ namespace p = link::protocol;
 namespace {
 
 constexpr int kOutputWaitMs = 1000;
-constexpr qint64 kClockToleranceSeconds = 2;
 
 const char *const kAnalogNames[] = {"А1_12В", "А2_24В", "А3_5В"};
 
@@ -216,20 +215,17 @@ int clock(CommandRun &r, bool sync)
     // The clock is set, then read back: a dropped WriteClock is never a success.
     const work::ClockSetCheck set =
         work::setClockChecked(r.ctx, [] { return QDateTime::currentDateTime(); });
+    const std::optional<QString> failure = work::clockSetFailure(set);
     if (!set.answered)
-        return controllerFailure(r, QStringLiteral("часы не прочитаны обратно после установки"));
+        return controllerFailure(r, *failure);
     addClock(r);
-    const qint64 off = set.offsetSeconds.value_or(std::numeric_limits<qint64>::max());
+    const qint64 off = set.offsetSeconds.value_or(0);
     r.report.add(
         QStringLiteral("offsetSeconds"), set.offsetSeconds ? QJsonValue(double(off)) : QJsonValue(),
         QStringLiteral("Расхождение"),
         set.offsetSeconds ? QStringLiteral("%1 с").arg(off) : QStringLiteral("часы неверные"));
-    if (!set.offsetSeconds || std::abs(off) > kClockToleranceSeconds) {
-        r.error = set.offsetSeconds
-                      ? QStringLiteral("часы не установлены: после записи они расходятся с "
-                                       "компьютером на %1 с")
-                            .arg(off)
-                      : QStringLiteral("часы не установлены: контроллер вернул неверную дату");
+    if (failure) {
+        r.error = *failure;
         return kExitController;
     }
     return kExitOk;
@@ -302,11 +298,6 @@ int outputs(CommandRun &r)
                               .arg(maskText(now.relaysTask), maskText(now.switchesTask),
                                    maskText(now.ttlOutputsTask)));
     return kExitOk;
-}
-
-void addFile(CommandRun &r, const QString &path)
-{
-    r.report.add(QStringLiteral("file"), path, QStringLiteral("Файл"), path);
 }
 
 int blackbox(CommandRun &r)

@@ -401,15 +401,20 @@ void DataModule::cancel()
 
 // ---- operations ---------------------------------------------------------------------------
 
-void DataModule::runOperation(Operation op)
+bool DataModule::runOperation(Operation op)
 {
     if (m_shuttingDown || m_closing)
-        return;
+        return false;
     if (isBusy()) {
+        if (m_yielding) {
+            emit operationRefused();
+            return false;
+        }
         m_pending.push_back(std::move(op));
-        return;
+        return true;
     }
     runNow(op, false);
+    return true;
 }
 
 void DataModule::runBetweenSteps(Operation op)
@@ -523,6 +528,9 @@ void DataModule::runNow(const Operation &op, bool priority)
         m_cancelRequested = false; // a stop ends the operation it was meant for only
         m_cancelReason = OpStatus::Cancelled;
         m_inPriority = nextPriority;
+        // Whether the link is held by a long sequence is the next operation's to say.
+        if (!nextPriority)
+            m_yielding = false;
         next(*m_context);
     }
     m_inPriority = false;

@@ -79,8 +79,13 @@ public:
     // ---- operations: one exchange sequence at a time ----
     using Operation = std::function<void(OperationContext &)>;
     bool isBusy() const { return m_busyDepth > 0; }
-    // Runs op now, or right after the running operation (in call order).
-    void runOperation(Operation op);
+    // Runs op now, or right after the running operation (in call order). While a long
+    // sequence holds the link (one that gives it back at step boundaries: a display
+    // test, a log read, a write of all loops) op is refused at once: it returns false
+    // and operationRefused() is raised, so nothing the engineer asked for fires many
+    // seconds later, when the sequence ends. Ordinary operations never run between
+    // another one's steps, because two sequences would interleave their transfers.
+    bool runOperation(Operation op);
     // Runs op now if the link is free (or open in a yielding pause); returns false (op
     // dropped) otherwise.
     bool runIfIdle(Operation op);
@@ -161,6 +166,8 @@ signals:
     void busyCursorChanged(bool busy);
     // The last running operation has finished and nothing is queued.
     void becameIdle();
+    // runOperation() turned an action down because a long sequence holds the link.
+    void operationRefused();
 
 private:
     class Context;

@@ -152,6 +152,11 @@ struct DeviceImage {
     std::array<std::uint8_t, 20> hashDigest{};
     std::array<std::uint8_t, 20> hashReply{};
 
+    // Transfers of all loops under way (nested ones count). Such a transfer gives the
+    // link to others between two loops; while it runs, nothing else may change a loop
+    // record, here or at the controller.
+    int loopTransfers = 0;
+
     UprLoopConfig &loop(int n);
     const UprLoopConfig &loop(int n) const;
     UprLoopConfigExt &loopExt(int n);

@@ -29,8 +29,28 @@ link::OpResult readLoop(link::OperationContext &ctx, int n)
     return link::OpResult::done();
 }
 
+namespace {
+
+// Marks the image's loops as in transfer for the life of a whole-set read or write.
+class LoopTransferScope {
+public:
+    explicit LoopTransferScope(link::DeviceImage &image) : m_image(image)
+    {
+        ++m_image.loopTransfers;
+    }
+    ~LoopTransferScope() { --m_image.loopTransfers; }
+    LoopTransferScope(const LoopTransferScope &) = delete;
+    LoopTransferScope &operator=(const LoopTransferScope &) = delete;
+
+private:
+    link::DeviceImage &m_image;
+};
+
+} // namespace
+
 link::OpResult readAllLoops(link::OperationContext &ctx, const ReadAllOptions &options)
 {
+    const LoopTransferScope transfer(ctx.image());
     std::optional<link::ProgressScope> progress;
     if (options.showProgress)
         progress.emplace(ctx, link::kLoopCount);
@@ -83,6 +103,7 @@ WriteOutcome writeLoop(link::OperationContext &ctx, int n)
 
 WriteAllResult writeAllLoops(link::OperationContext &ctx)
 {
+    const LoopTransferScope transfer(ctx.image());
     link::ProgressScope progress(ctx, link::kLoopCount);
     for (int n = 1; n <= link::kLoopCount; ++n) {
         // One loop (write, read-back, extended record) is one step.
@@ -163,6 +184,7 @@ link::WriteCheck writeLoopChecked(link::OperationContext &ctx, int n)
 
 link::WriteCheck writeAllLoopsChecked(link::OperationContext &ctx)
 {
+    const LoopTransferScope transfer(ctx.image());
     const WriteAllResult written = writeAllLoops(ctx);
     if (written.outcome == WriteOutcome::VerifyFailed)
         return {fromOutcome(written.outcome, written.failedLoop), {written.failedLoop}};

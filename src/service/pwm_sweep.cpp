@@ -63,9 +63,11 @@ void PwmSweep::setMinimum(int value)
     setLevel(value + 2);
 }
 
-void runSweepTick(link::OperationContext &ctx, PwmSweep &sweep,
+bool runSweepTick(link::OperationContext &ctx, PwmSweep &sweep,
                   const std::array<bool, kSweepBoxes> &checked, bool loopsRead)
 {
+    if (ctx.image().loopTransfers > 0)
+        return false;
     const std::uint8_t dimmer = static_cast<std::uint8_t>(sweep.tick() & 0xFF);
     for (int box = 1; box <= kSweepBoxes; ++box) {
         if (!checked[static_cast<std::size_t>(box - 1)])
@@ -79,6 +81,7 @@ void runSweepTick(link::OperationContext &ctx, PwmSweep &sweep,
         ctx.send(link::protocol::writeLoopExt(n, ext));
         ctx.waitReply(kSweepReplyTimeoutMs);
     }
+    return true;
 }
 
 } // namespace vardex::service

@@ -67,8 +67,10 @@ inline constexpr int sweepLoopOfBox(int box)
 // waiting for each reply (whose content does not matter). Without a controller the
 // level still moves, but nothing is sent and nothing is waited for; the same before
 // the controller's loops are in the image (loopsRead false), since the record goes out
-// whole and zeros would wipe the loop's timers, logic and outputs.
-void runSweepTick(link::OperationContext &ctx, PwmSweep &sweep,
+// whole and zeros would wipe the loop's timers, logic and outputs. Returns false, having
+// moved nothing, while all loops are being read or written: the tick may run between two
+// of their steps, and a record changed there would be written or compared half-changed.
+bool runSweepTick(link::OperationContext &ctx, PwmSweep &sweep,
                   const std::array<bool, kSweepBoxes> &checked, bool loopsRead);
 
 } // namespace vardex::service

@@ -126,6 +126,12 @@ MainWindow::MainWindow(link::DataModule &dm, Prompts *prompts, QWidget *parent)
         if (m_closeWhenIdle)
             QTimer::singleShot(0, this, &QWidget::close);
     });
+    // Said at once, in place of the action that would otherwise fire when the sequence
+    // ends, seconds or minutes after the click.
+    connect(&m_dm, &link::DataModule::operationRefused, this, [this] {
+        setHintLine(tr("Канал связи занят долгой операцией: действие не выполнено. "
+                       "Дождитесь её конца или остановите её"));
+    });
     connect(m_statusBar, &StatusBar::hintChanged, this, &MainWindow::setHintLine);
 
     const QString platform = QGuiApplication::platformName();

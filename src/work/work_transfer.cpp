@@ -5,6 +5,8 @@
 #include "signed/digest.h"
 #include "work/description_text.h"
 
+#include <cstdlib>
+
 namespace vardex::work {
 
 bool readState(link::OperationContext &ctx, std::span<const Exchange> exchanges)
@@ -61,6 +63,19 @@ ClockSetCheck setClockChecked(link::OperationContext &ctx, const std::function<Q
         check.offsetSeconds = reference.secsTo(held);
     }
     return check;
+}
+
+std::optional<QString> clockSetFailure(const ClockSetCheck &check)
+{
+    if (!check.answered)
+        return QStringLiteral("часы не прочитаны обратно после установки");
+    if (!check.offsetSeconds)
+        return QStringLiteral("часы не установлены: контроллер вернул неверную дату");
+    if (std::abs(*check.offsetSeconds) > kClockToleranceSeconds)
+        return QStringLiteral("часы не установлены: после записи они расходятся с "
+                              "компьютером на %1 с")
+            .arg(*check.offsetSeconds);
+    return std::nullopt;
 }
 
 void generateKey(link::OperationContext &ctx)

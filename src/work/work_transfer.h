@@ -45,6 +45,11 @@ struct ClockSetCheck {
 };
 // Sets the clock from now(), reads it back and compares it with now() at the answer.
 ClockSetCheck setClockChecked(link::OperationContext &ctx, const std::function<QDateTime()> &now);
+// How far the clock read back may be from the computer's and still count as set.
+inline constexpr qint64 kClockToleranceSeconds = 2;
+// Why a set clock does not count as set (nothing: it does). The window and the command
+// line say the same.
+std::optional<QString> clockSetFailure(const ClockSetCheck &check);
 
 inline constexpr int kKeyWaitMs = 15000;
 

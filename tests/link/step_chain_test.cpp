@@ -109,6 +109,29 @@ TEST(StepChainWaiting, AnOrdinaryQueuedOperationNeverRunsInsideAnother)
     EXPECT_EQ(r.wire.join(QString()), QStringLiteral("ABC"));
 }
 
+TEST(StepChainWaiting, AnOrdinaryOperationAskedForOnceTheSequenceYieldedIsRefusedAtOnce)
+{
+    // Queued, it would fire when the long sequence ends, seconds or minutes later.
+    ChainRig r;
+    int refusals = 0;
+    QObject::connect(&r.dm, &link::DataModule::operationRefused, [&] { ++refusals; });
+    bool taken = true;
+    r.dm.runOperation([&](link::OperationContext &ctx) {
+        ChainRig::exchange(ctx, kA);
+        ctx.yieldLink();
+        QTimer::singleShot(0, [&] {
+            taken = r.dm.runOperation([](link::OperationContext &c) { ChainRig::exchange(c, kC); });
+        });
+        ChainRig::exchange(ctx, kB);
+    });
+    EXPECT_FALSE(taken);
+    EXPECT_EQ(refusals, 1);
+    EXPECT_EQ(r.wire.join(QString()), QStringLiteral("AB"));
+    // With the sequence over, the same action runs.
+    EXPECT_TRUE(r.dm.runOperation([](link::OperationContext &c) { ChainRig::exchange(c, kC); }));
+    EXPECT_EQ(r.wire.join(QString()), QStringLiteral("ABC"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Table, StepChainWaiting,
                          ::testing::Values(WaitingCase{"ClickAtTheBoundary", true, false, "ACB"},
                                            WaitingCase{"PriorityAtTheBoundary", true, true, "APB"},

@@ -1,4 +1,5 @@
 #include "description_rig.h"
+#include "work/description_text.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -116,7 +117,7 @@ TEST(ClockRead, ErrorReplyIsReportedOnceAndShowsNoStaleClock)
     EXPECT_EQ(rig.panel(4), QStringLiteral("old"));
 }
 
-TEST(ClockSet, SendsLocalTimeAndWaitsForNothing)
+TEST(ClockSet, SendsLocalTimeThenShowsTheClockReadBack)
 {
     ClockRig rig;
     const QDateTime before = QDateTime::currentDateTime();
@@ -124,6 +125,10 @@ TEST(ClockSet, SendsLocalTimeAndWaitsForNothing)
     const QDateTime after = QDateTime::currentDateTime();
     EXPECT_FALSE(rig.dm.isBusy());
     ASSERT_TRUE(test::waitUntil([&] { return rig.requestCount(5) == 1; }));
+    EXPECT_EQ(rig.requestCount(4), 1);
+    EXPECT_EQ(rig.panel(4), work::clockText(rig.dm.image().clock).value_or(QString()));
+    EXPECT_TRUE(rig.panel(4).startsWith(after.toString(QStringLiteral("dd-MM-yy"))));
+    EXPECT_TRUE(rig.panel(5).isEmpty()) << rig.panel(5).toStdString();
 
     link::Payload sent{};
     for (const link::Payload &p : rig.transport.receivedRequests(rig.id))
@@ -135,4 +140,25 @@ TEST(ClockSet, SendsLocalTimeAndWaitsForNothing)
     // Milliseconds dropped: the stamp is the second the click happened in.
     EXPECT_GE(stamp, before.addMSecs(-before.time().msec()));
     EXPECT_LE(stamp, after);
+}
+
+// A clock read back that never comes, or that does not follow the set, is said on the
+// hint line; the clock panel keeps what it showed.
+TEST(ClockSet, ASetThatIsNotConfirmedIsSaid)
+{
+    for (const bool answered : {false, true}) {
+        ClockRig rig;
+        rig.window->statusBar().setPanelText(4, QStringLiteral("old"));
+        if (answered)
+            rig.answerClockWith(link::DeviceClock{19, 5, 1, 8, 0, 0}); // the set did not hold
+        else
+            rig.fault(Fault::Kind::Drop, 4);
+        rig.button("WorkDateTimeSyncBtn")->click();
+        const QString expected = answered ? QStringLiteral("Синхронизация: часы не установлены: "
+                                                           "после записи они расходятся")
+                                          : QStringLiteral("Синхронизация: часы не прочитаны "
+                                                           "обратно после установки");
+        EXPECT_TRUE(rig.panel(5).startsWith(expected)) << rig.panel(5).toStdString();
+        EXPECT_EQ(rig.panel(4), QStringLiteral("old"));
+    }
 }

@@ -414,7 +414,7 @@ const std::vector<Operation> &operations()
          protocol::code::WriteClock,
          -1,
          0,
-         {5},
+         {5, protocol::code::Clock}, // set, then read back
          false,
          {},
          [](MatrixRig &r) { clickNamed(r, "WorkDateTimeSyncBtn"); },

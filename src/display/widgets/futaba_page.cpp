@@ -33,7 +33,7 @@ void FutabaPage::onClosing()
     m_test1Running = false;
 }
 
-void FutabaPage::run(Sequence sequence, bool betweenSteps)
+bool FutabaPage::run(Sequence sequence, bool betweenSteps)
 {
     auto op = [this, sequence = std::move(sequence)](link::OperationContext &ctx) {
         DisplayLink link{ctx, m_script, &m_model, [this] { afterSend(); }};
@@ -43,10 +43,10 @@ void FutabaPage::run(Sequence sequence, bool betweenSteps)
     };
     // The short actions get the link at the next step of a running test; the tests
     // themselves queue behind whatever runs, never inside it.
-    if (betweenSteps)
-        m_ctx.dm.runBetweenSteps(std::move(op));
-    else
-        m_ctx.dm.runOperation(std::move(op));
+    if (!betweenSteps)
+        return m_ctx.dm.runOperation(std::move(op));
+    m_ctx.dm.runBetweenSteps(std::move(op));
+    return true;
 }
 
 void FutabaPage::afterSend()
@@ -166,13 +166,14 @@ void FutabaPage::startTest1()
     if (refuseWhileLongRuns())
         return;
     m_test1Running = true;
-    run(
-        [this](DisplayLink &l) {
-            const OpResult r = test1(l, m_test1Running);
-            m_test1Running = false;
-            return r;
-        },
-        false);
+    if (!run(
+            [this](DisplayLink &l) {
+                const OpResult r = test1(l, m_test1Running);
+                m_test1Running = false;
+                return r;
+            },
+            false))
+        m_test1Running = false;
 }
 
 void FutabaPage::startScriptWrite()
@@ -184,19 +185,22 @@ void FutabaPage::startScriptWrite()
     QPointer<FutabaPage> self(this);
     // The buffer as it is at the click: a clear or a send during the 15 s of the write
     // must not leave the contact with the old script's head and another's tail.
-    m_ctx.dm.runOperation([self, contact, script = m_script](link::OperationContext &ctx) {
-        const OpResult r = writeScript(ctx, script, contact);
-        if (!self)
-            return;
-        self->m_scriptWriting = false;
-        const QString text = scriptWriteText(r, contact);
-        // Cut short, the contact holds the new script's head and the old one's tail: the
-        // engineer must know which block is missing.
-        if (r.ok() || r.status == link::OpStatus::Cancelled)
-            self->m_ctx.statusBar.setPanelText(5, text);
-        if (!r.ok())
-            self->m_ctx.prompts.message(text, ui::Prompts::Kind::Warning);
-    });
+    const bool taken =
+        m_ctx.dm.runOperation([self, contact, script = m_script](link::OperationContext &ctx) {
+            const OpResult r = writeScript(ctx, script, contact);
+            if (!self)
+                return;
+            self->m_scriptWriting = false;
+            const QString text = scriptWriteText(r, contact);
+            // Cut short, the contact holds the new script's head and the old one's tail: the
+            // engineer must know which block is missing.
+            if (r.ok() || r.status == link::OpStatus::Cancelled)
+                self->m_ctx.statusBar.setPanelText(5, text);
+            if (!r.ok())
+                self->m_ctx.prompts.message(text, ui::Prompts::Kind::Warning);
+        });
+    if (!taken)
+        m_scriptWriting = false;
 }
 
 void FutabaPage::startTest2()
@@ -207,13 +211,14 @@ void FutabaPage::startTest2()
         return;
     m_test2Running = true;
     const auto bytes = m_grid->picture().bitmapBytes();
-    run(
-        [this, bytes](DisplayLink &l) {
-            const OpResult r = test2(l, bytes, m_test2Running);
-            m_test2Running = false;
-            return r;
-        },
-        false);
+    if (!run(
+            [this, bytes](DisplayLink &l) {
+                const OpResult r = test2(l, bytes, m_test2Running);
+                m_test2Running = false;
+                return r;
+            },
+            false))
+        m_test2Running = false;
 }
 
 void FutabaPage::savePicture()

@@ -55,8 +55,9 @@ private:
     void connectActions();
 
     // Runs a sequence as one operation of the data module: a short one at the next step
-    // of a running sequence, a long one (betweenSteps false) after it.
-    void run(Sequence sequence, bool betweenSteps = true);
+    // of a running sequence, a long one (betweenSteps false) after it. False: refused at
+    // once, another page's long sequence holds the link.
+    bool run(Sequence sequence, bool betweenSteps = true);
     void afterSend();
     QString lineText(int line) const;
     void startTest1();

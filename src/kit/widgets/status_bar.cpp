@@ -49,6 +49,12 @@ void StatusBar::setPanelText(int panel, const QString &text)
         m_panels[panel]->setText(text);
 }
 
+void StatusBar::withdrawPanelText(int panel, const QString &text)
+{
+    if (!text.isEmpty() && panelText(panel) == text)
+        setPanelText(panel, QString());
+}
+
 QString StatusBar::panelText(int panel) const
 {
     return panel >= 0 && panel < kPanelCount ? m_panels[panel]->text() : QString();

@@ -22,6 +22,8 @@ public:
 
     void setPanelText(int panel, const QString &text);
     QString panelText(int panel) const;
+    // Takes back a text its caller put there, unless something else was said since.
+    void withdrawPanelText(int panel, const QString &text);
     QProgressBar *progressBar() const { return m_progress; }
 
     // The description of the panel under horizontal position x (empty on borders

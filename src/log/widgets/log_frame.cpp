@@ -298,7 +298,7 @@ void LogFrame::readFullLog()
         return;
     setReading(true);
     const qint64 started = m_ctx.clock.monotonicMs();
-    m_ctx.dm.runOperation([this, started](link::OperationContext &ctx) {
+    const bool taken = m_ctx.dm.runOperation([this, started](link::OperationContext &ctx) {
         FullReadObserver observer;
         observer.started = [this](int total) {
             m_readTotal = total;
@@ -318,6 +318,8 @@ void LogFrame::readFullLog()
         const FullReadResult result = log::readFullLog(ctx, *m_store, m_working, observer);
         finishFullRead(result, m_ctx.clock.monotonicMs() - started);
     });
+    if (!taken) // another page's long sequence holds the link
+        setReading(false);
 }
 
 void LogFrame::stopRead()
@@ -387,7 +389,7 @@ void LogFrame::readOneRecord()
         return;
     const int index = m_recordEdit->value();
     setReading(true);
-    m_ctx.dm.runOperation([this, index](link::OperationContext &ctx) {
+    const bool taken = m_ctx.dm.runOperation([this, index](link::OperationContext &ctx) {
         const std::optional<LogRecord> record = readSingleRecord(ctx, index);
         setReading(false);
         if (m_closing)
@@ -400,6 +402,8 @@ void LogFrame::readOneRecord()
         m_recordShown = true;
         refreshView();
     });
+    if (!taken)
+        setReading(false);
 }
 
 // ---- the *.log file ---------------------------------------------------------------------

@@ -119,7 +119,7 @@ AboutPage::AboutPage(ui::PageContext context, QWidget *parent) : QWidget(parent)
 
 void AboutPage::readSerial()
 {
-    m_ctx.dm.runOperation([this](link::OperationContext &ctx) {
+    m_ctx.dm.runBetweenSteps([this](link::OperationContext &ctx) {
         m_serial->setText(serialByteText(readSerialByte(ctx)));
     });
 }

@@ -63,7 +63,7 @@ GraphHash::GraphHash(ui::PageContext context, QWidget *parent)
     reset->setIconSize(QSize(20, 20));
     reset->setStatusTip(tr("Сброс  HASH команды"));
     connect(reset, &QToolButton::clicked, this, [this] {
-        m_ctx.dm.runOperation([](link::OperationContext &ctx) { work::resetHash(ctx); });
+        m_ctx.dm.runBetweenSteps([](link::OperationContext &ctx) { work::resetHash(ctx); });
     });
     buttons->addSpacing(12);
     buttons->addWidget(reset);
@@ -122,7 +122,7 @@ void GraphHash::setMarked(QLineEdit *edit, bool marked)
 
 void GraphHash::runTest(int offset)
 {
-    m_ctx.dm.runOperation([this, offset](link::OperationContext &ctx) {
+    m_ctx.dm.runBetweenSteps([this, offset](link::OperationContext &ctx) {
         // The time is taken when the exchange starts, not when the click was queued.
         const TimedTestPlan plan =
             planTimedTest(timeOfDay(m_ctx.clock.now().time()), offset, ctx.image().generatedKey);

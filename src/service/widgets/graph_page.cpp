@@ -17,6 +17,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace vardex::service {
 
 GraphPage::GraphPage(ui::PageContext context, std::function<void()> showState, QWidget *parent)
@@ -81,16 +83,30 @@ GraphPage::~GraphPage() = default;
 
 void GraphPage::tick()
 {
-    m_ctx.dm.runIfIdle([this](link::OperationContext &ctx) {
+    using Outcome = link::DataModule::TickOutcome;
+    const Outcome outcome = m_ctx.dm.runTick(this, [this](link::OperationContext &ctx) {
         const auto reading = readSupplyPoint(ctx);
         if (!reading)
             return;
         if (m_showState)
             m_showState();
-        const double x = chart::wallSeconds(m_ctx.clock.now());
+        const QDateTime now = m_ctx.clock.now();
+        const double x = chart::wallSeconds(now);
         m_model->appendPoint(kUsb5Series, {x, reading->usb5});
         m_model->appendPoint(kAverSeries, {x, reading->aver});
+        m_lastPoint = now;
+        m_ctx.statusBar.withdrawPanelText(5, std::exchange(m_heldText, QString()));
     });
+    if (outcome == Outcome::Ran)
+        return;
+    m_heldText = outcome == Outcome::Deferred
+                     ? tr("Канал связи занят: точка графика 5 В будет снята между шагами")
+                     : tr("Точка графика 5 В пропущена: канал связи занят");
+    if (m_lastPoint.isValid())
+        m_heldText += tr(" — последняя точка от %1 (%2 с назад)")
+                          .arg(m_lastPoint.toString(QStringLiteral("hh:mm:ss")))
+                          .arg(m_lastPoint.secsTo(m_ctx.clock.now()));
+    m_ctx.statusBar.setPanelText(5, m_heldText);
 }
 
 void GraphPage::setExportFolder(const QString &folder)

@@ -3,6 +3,7 @@
 #include "kit/widgets/page.h"
 #include "kit/widgets/page_context.h"
 
+#include <QDateTime>
 #include <QWidget>
 
 #include <QString>
@@ -44,7 +45,9 @@ public:
     // The series of the chart, in export order.
     static constexpr int kUsb5Series = 0;
     static constexpr int kAverSeries = 1;
-    // One chart tick; skipped while another operation holds the link.
+    // One chart tick. While a long sequence holds the link it runs at the sequence's
+    // next step; behind a short one it is skipped. Either way the hint line says how old
+    // the last point is, so a flat line never passes for a steady supply.
     void tick();
 
     void onClosing() override;
@@ -67,6 +70,8 @@ private:
     QPushButton *m_exportAs = nullptr;
     GraphHash *m_hash = nullptr;
     std::unique_ptr<exporting::TableExport> m_tableExport;
+    QDateTime m_lastPoint; // when the last point was read (invalid: none yet)
+    QString m_heldText;    // the last "not read when due" text put on the hint line
 };
 
 } // namespace vardex::service

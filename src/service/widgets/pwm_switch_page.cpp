@@ -1,5 +1,6 @@
 #include "service/widgets/pwm_switch_page.h"
 
+#include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
 #include "work/description_transfer.h"
 
@@ -12,6 +13,9 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <utility>
 
 namespace vardex::service {
 
@@ -98,9 +102,22 @@ void PwmSwitchPage::tick()
     std::array<bool, kSweepBoxes> checked{};
     for (std::size_t i = 0; i < checked.size(); ++i)
         checked[i] = m_boxes[i]->isChecked();
-    m_ctx.dm.runIfIdle([this, checked](link::OperationContext &ctx) {
-        runSweepTick(ctx, m_sweep, checked, m_loopsKnown);
-    });
+    const bool anyChecked = std::find(checked.begin(), checked.end(), true) != checked.end();
+    const auto outcome =
+        m_ctx.dm.runTick(this, [this, checked, anyChecked](link::OperationContext &ctx) {
+            if (runSweepTick(ctx, m_sweep, checked, m_loopsKnown))
+                m_ctx.statusBar.withdrawPanelText(5, std::exchange(m_heldText, QString()));
+            else if (anyChecked)
+                showHeld(tr("Подсветка: шаг пропущен — идёт чтение или запись контуров"));
+        });
+    if (outcome == link::DataModule::TickOutcome::Skipped && anyChecked)
+        showHeld(tr("Подсветка: шаг пропущен — канал связи занят"));
+}
+
+void PwmSwitchPage::showHeld(const QString &text)
+{
+    m_heldText = text;
+    m_ctx.statusBar.setPanelText(5, text);
 }
 
 void PwmSwitchPage::rampSecondsChanged(int seconds)

@@ -28,7 +28,10 @@ public:
     const PwmSweep &sweep() const { return m_sweep; }
     QTimer &timer() const { return *m_timer; }
     QCheckBox *box(int n) const { return m_boxes[static_cast<std::size_t>(n - 1)]; }
-    // The tick the timer runs; skipped while another operation holds the link.
+    // The tick the timer runs: at the next step of a long sequence, skipped behind a
+    // short operation or while all loops are read or written (their records must not
+    // change under the transfer). A skipped step is said on the hint line while a box
+    // is ticked.
     void tick();
 
     void onConnectionChanged(bool connected) override;
@@ -38,6 +41,7 @@ public:
 private:
     void rampSecondsChanged(int seconds);
     void stepItemChanged(int item);
+    void showHeld(const QString &text);
 
     ui::PageContext m_ctx;
     PwmSweep m_sweep;
@@ -50,6 +54,7 @@ private:
     // The image holds this controller's loops (a description was read).
     bool m_loopsKnown = false;
     QLabel *m_waitLabel = nullptr;
+    QString m_heldText; // the last "step skipped" text put on the hint line
 };
 
 } // namespace vardex::service

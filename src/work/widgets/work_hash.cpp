@@ -54,11 +54,12 @@ void WorkHash::enableButtons(bool enabled)
         b->setEnabled(enabled);
 }
 
-// Each button is one operation; the hint shows the buffer after the wait. The
-// group lives as long as the window, which outlives every operation.
+// Each button is one exchange, run at the next step of a long sequence if one holds
+// the link; the hint shows the buffer after the wait. The group lives as long as the
+// window, which outlives every operation.
 void WorkHash::getKey()
 {
-    m_dm.runOperation([this](link::OperationContext &ctx) {
+    m_dm.runBetweenSteps([this](link::OperationContext &ctx) {
         work::generateKey(ctx); // a time-out shows the zeros
         setHint(m_getKey, work::generatedKeyHint(ctx.image().generatedKey), true);
     });
@@ -66,7 +67,7 @@ void WorkHash::getKey()
 
 void WorkHash::getOpenKey()
 {
-    m_dm.runOperation([this](link::OperationContext &ctx) {
+    m_dm.runBetweenSteps([this](link::OperationContext &ctx) {
         work::readOpenKey(ctx);
         setHint(m_getOpenKey, work::openKeyHint(ctx.image().openKey), true);
     });
@@ -74,7 +75,7 @@ void WorkHash::getOpenKey()
 
 void WorkHash::writeHash()
 {
-    m_dm.runOperation([this](link::OperationContext &ctx) {
+    m_dm.runBetweenSteps([this](link::OperationContext &ctx) {
         work::sendHash(ctx);
         setHint(m_writeHash, work::hashReplyHint(ctx.image().hashReply), true);
     });
@@ -82,7 +83,7 @@ void WorkHash::writeHash()
 
 void WorkHash::resetHash()
 {
-    m_dm.runOperation([](link::OperationContext &ctx) { work::resetHash(ctx); });
+    m_dm.runBetweenSteps([](link::OperationContext &ctx) { work::resetHash(ctx); });
 }
 
 } // namespace vardex::ui

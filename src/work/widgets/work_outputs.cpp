@@ -157,8 +157,9 @@ void WorkOutputs::onFanBarChanged(QScrollBar *bar, int position)
 
 void WorkOutputs::sendTask()
 {
-    // Fire and forget: the effect shows at the next state display.
-    m_dm.runOperation([](link::OperationContext &ctx) { work::sendOutputTask(ctx); });
+    // Fire and forget: the effect shows at the next state display. One exchange, so it
+    // runs at the next step of a long sequence rather than after it.
+    m_dm.runBetweenSteps([](link::OperationContext &ctx) { work::sendOutputTask(ctx); });
 }
 
 void WorkOutputs::showState(const link::MonitorState &state)

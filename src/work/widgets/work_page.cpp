@@ -186,10 +186,25 @@ void WorkPage::readClock()
 
 void WorkPage::syncClock()
 {
-    // The time of the moment the request goes out, not of the click.
-    Clock &clock = m_ctx.clock;
-    m_ctx.dm.runBetweenSteps(
-        [&clock](link::OperationContext &ctx) { work::setClock(ctx, clock.now()); });
+    // The time of the moment the request goes out, not of the click. The clock is read
+    // back, as the command line does: a WriteClock lost on the way is said, not assumed.
+    QPointer<WorkPage> self(this);
+    m_ctx.dm.runBetweenSteps([self](link::OperationContext &ctx) {
+        if (!self)
+            return;
+        Clock &clock = self->m_ctx.clock;
+        const work::ClockSetCheck check =
+            work::setClockChecked(ctx, [&clock] { return clock.now(); });
+        if (!self)
+            return;
+        if (const auto failure = work::clockSetFailure(check)) {
+            self->m_ctx.statusBar.setPanelText(5, tr("Синхронизация: %1").arg(*failure));
+            return;
+        }
+        // The clock as read back, in the panel the clock read fills.
+        if (const auto text = work::clockText(ctx.image().clock))
+            self->m_ctx.statusBar.setPanelText(4, *text);
+    });
 }
 
 void WorkPage::showMonitorState()

@@ -108,13 +108,34 @@ TEST(GraphPage, AnErrorReplyAddsNoPoint)
     EXPECT_EQ(r.points(0).size(), 1u);
 }
 
-TEST(GraphPage, TickSkipsWhileAnotherOperationHoldsTheLink)
+TEST(GraphPage, TickSkippedBehindAnotherOperationSaysHowOldTheLastPointIs)
 {
     ChartRig r;
+    r.tick(); // 10:00:01
     r.rig.dm.runOperation([&](vardex::link::OperationContext &) { r.tick(); });
-    EXPECT_TRUE(r.points(0).empty());
-    r.tick();
     EXPECT_EQ(r.points(0).size(), 1u);
+    EXPECT_EQ(r.rig.statusBar.panelText(5),
+              QStringLiteral("Точка графика 5 В пропущена: канал связи занят — последняя точка "
+                             "от 10:00:01 (1 с назад)"));
+    r.tick();
+    EXPECT_EQ(r.points(0).size(), 2u);
+    EXPECT_TRUE(r.rig.statusBar.panelText(5).isEmpty());
+}
+
+TEST(GraphPage, TickDuringASequenceThatYieldsRunsAtItsNextStep)
+{
+    ChartRig r;
+    std::size_t pointsBeforeTheEnd = 0;
+    r.rig.dm.runOperation([&](vardex::link::OperationContext &ctx) {
+        ctx.yieldLink();
+        r.tick();
+        EXPECT_TRUE(r.rig.statusBar.panelText(5).startsWith(
+            QStringLiteral("Канал связи занят: точка графика 5 В будет снята между шагами")));
+        ctx.yieldLink();
+        pointsBeforeTheEnd = r.points(0).size();
+    });
+    EXPECT_EQ(pointsBeforeTheEnd, 1u);
+    EXPECT_TRUE(r.rig.statusBar.panelText(5).isEmpty());
 }
 
 TEST(GraphPage, ExportWritesAWorkbookOfThePointsAndOpensIt)

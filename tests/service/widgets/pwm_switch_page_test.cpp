@@ -1,4 +1,5 @@
 #include "link/protocol.h"
+#include "loops/loop_transfer.h"
 #include "service/widgets/pwm_switch_page.h"
 #include "support/page_rig.h"
 #include "work/description_transfer.h"
@@ -158,9 +159,41 @@ TEST(PwmSwitchPage, TickSkipsWhileAnotherOperationHoldsTheLink)
     r.rig.dm.runOperation([&](vardex::link::OperationContext &) { r.page.tick(); });
     EXPECT_EQ(r.page.sweep().level(), 1); // not moved
     EXPECT_TRUE(r.rig.received(vardex::link::protocol::code::WriteLoop).empty());
+    EXPECT_EQ(r.rig.statusBar.panelText(5),
+              QStringLiteral("Подсветка: шаг пропущен — канал связи занят"));
     r.page.tick();
     EXPECT_EQ(r.page.sweep().level(), 0);
     EXPECT_EQ(r.rig.received(vardex::link::protocol::code::WriteLoop).size(), 1u);
+    EXPECT_TRUE(r.rig.statusBar.panelText(5).isEmpty());
+}
+
+// The write of all loops gives the link to others between two loops. A sweep step there
+// would change loop 9's extended record in the middle of the transfer: the write would
+// send a half-changed set or fail its own read-back. It waits instead, and says so.
+TEST(PwmSwitchPage, DuringAWriteOfAllLoopsTheSweepChangesNoLoop)
+{
+    SweepRig r;
+    r.describe();
+    r.child<QCheckBox>("PWMSwitchCheckBox1")->setChecked(true);
+    QTimer ticker;
+    ticker.setInterval(5);
+    QObject::connect(&ticker, &QTimer::timeout, [&] { r.page.tick(); });
+    vardex::link::WriteCheck check;
+    int levelAtTheEnd = -1;
+    QString hintAtTheEnd;
+    r.rig.dm.runOperation([&](vardex::link::OperationContext &ctx) {
+        ticker.start();
+        check = vardex::loops::writeAllLoopsChecked(ctx);
+        ticker.stop();
+        // A tick held for the step after the last one runs once the write is over.
+        levelAtTheEnd = r.page.sweep().level();
+        hintAtTheEnd = r.rig.statusBar.panelText(5);
+    });
+    EXPECT_TRUE(check.result.ok()) << check.result.message.toStdString();
+    EXPECT_TRUE(check.differing.empty());
+    EXPECT_EQ(levelAtTheEnd, 1); // not moved
+    EXPECT_EQ(hintAtTheEnd,
+              QStringLiteral("Подсветка: шаг пропущен — идёт чтение или запись контуров"));
 }
 
 TEST(PwmSwitchPage, WithoutAControllerTheLevelMovesAndNothingIsSent)
