@@ -25,11 +25,11 @@ struct SeriesStyle {
     Marker marker = Marker::None;
     int markerSize = 2;
     // Unit of the values ("°C"), written after them in the legend and the read-out.
-    QString unit;
+    QString unit{};
     // The value axis the series is drawn against, by its caption: series of one kind of
     // quantity share one, so 220 V and a 3000 rpm fan do not flatten the temperatures.
     // Empty: the chart's one axis.
-    QString axis;
+    QString axis{};
 };
 
 // "Темп_1, °C" for the legend; the title alone without a unit.

@@ -181,8 +181,9 @@ TEST_P(CliOutputsSet, ChangesOnlyWhatItNames)
     EXPECT_EQ(held.ttlOutputs, c.expected.ttlOutputsTask);
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(held.fans[i], c.expected.fanTask[i]) << i;
-    if (c.exitCode == 2)
+    if (c.exitCode == 2) {
         EXPECT_EQ(requestsWithCode(rig, protocol::code::OutputTask), 0);
+    }
 }
 
 link::OutputTask task(std::uint8_t relays, std::uint8_t switches, std::uint8_t ttl,

@@ -131,8 +131,9 @@ TEST_P(DoctorVerdicts, NamesTheReasonAndWhatToDo)
     // The status line speaks only of access problems, never of a usable or absent one.
     const bool quiet = usable(d) || d.verdict == Verdict::NoDevice;
     EXPECT_EQ(statusText(d).isEmpty(), quiet);
-    if (!quiet)
+    if (!quiet) {
         EXPECT_TRUE(statusText(d).startsWith("Нет доступа к контроллеру: " + d.reason));
+    }
     // The terminal report ends with the same verdict.
     EXPECT_TRUE(
         reportText(d).contains(d.verdict == Verdict::Ok ? QStringLiteral("доступен") : d.reason));

@@ -94,8 +94,9 @@ TEST(WindowCommandLine, HelpIsRussianAndListsEveryOptionOnce)
             EXPECT_FALSE(help.contains(QLatin1String(english))) << english;
         for (const QString &line : help.split('\n')) {
             EXPECT_FALSE(line.endsWith(' ')) << line.toStdString();
-            if (line.startsWith(QLatin1String("  ")))
+            if (line.startsWith(QLatin1String("  "))) {
                 EXPECT_LE(line.size(), 80) << line.toStdString();
+            }
         }
     }
     EXPECT_TRUE(helpText(Program::Demo).contains("--firmware23"));
