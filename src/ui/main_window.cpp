@@ -129,8 +129,7 @@ MainWindow::MainWindow(link::DataModule &dm, Prompts *prompts, QWidget *parent)
     // Said at once, in place of the action that would otherwise fire when the sequence
     // ends, seconds or minutes after the click.
     connect(&m_dm, &link::DataModule::operationRefused, this, [this] {
-        setHintLine(tr("Канал связи занят долгой операцией: действие не выполнено. "
-                       "Дождитесь её конца или остановите её"));
+        setHintLine(tr("Канал связи занят долгой операцией: действие не выполнено"));
     });
     connect(m_statusBar, &StatusBar::hintChanged, this, &MainWindow::setHintLine);
 
