@@ -1,6 +1,7 @@
 // vardex-cli: the controller from a terminal or a script, on the same core as the
 // window (Qt Core only: no display needed).
 #include "cli/runner.h"
+#include "cli/watch_pending.h"
 #include "doctor/diagnosis.h"
 #include "export/xlsx_file.h"
 #include "platform/hidapi_transport.h"
@@ -61,6 +62,7 @@ int main(int argc, char **argv)
         return exporting::writeXlsxFile(path, table);
     };
     env.makeEcho = [] { return std::make_unique<platform::IcmpEcho>(); };
+    env.watchStateDir = cli::pendingStateDir();
     env.accessAdvice = [](const QString &) {
         const auto d = doctor::diagnose(platform::probeSystem());
         return d.remedy.isEmpty() ? QString() : d.remedy + QLatin1Char('\n');

@@ -12,6 +12,7 @@
 #include "ui/desktop_identity.h"
 #include "ui/main_window.h"
 #include "ui/qt_translations.h"
+#include "ui/start_options.h"
 
 #include <QApplication>
 #include <QFile>
@@ -97,13 +98,7 @@ int main(int argc, char **argv)
     window.watchDogPage()->setEcho(std::make_unique<platform::IcmpEcho>());
     window.setApplicationTitle(ui::kApplicationTitle +
                                QStringLiteral(" — демо: контроллер симулирован"));
-    if (options.service) {
-        window.showServicePages();
-        if (!options.watch.isEmpty()) {
-            window.pageControl().setCurrentWidget(window.page(QStringLiteral("WatchDogTabSheet")));
-            window.watchDogPage()->startWatching(options.watch);
-        }
-    }
+    ui::applyStartOptions(window, options);
     window.setSystemProbe([] { return platform::probeSystem(); });
     window.setLinkSimulated(true);
     window.show();

@@ -10,6 +10,7 @@
 #include "ui/desktop_identity.h"
 #include "ui/main_window.h"
 #include "ui/qt_translations.h"
+#include "ui/start_options.h"
 
 #include <QApplication>
 #include <QFile>
@@ -96,13 +97,7 @@ int main(int argc, char **argv)
             trace.flush();
         });
     }
-    if (options.service) {
-        window.showServicePages();
-        if (!options.watch.isEmpty()) {
-            window.pageControl().setCurrentWidget(window.page(QStringLiteral("WatchDogTabSheet")));
-            window.watchDogPage()->startWatching(options.watch);
-        }
-    }
+    ui::applyStartOptions(window, options);
     window.show();
     // Devices already plugged in are announced from the event loop, like later ones.
     transport.start();

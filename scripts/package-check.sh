@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package from an existing build folder, shows and checks its
 # content, runs lintian (no error, no warning), installs it with apt-get without
-# recommended packages, starts the installed vardex-demo under Xvfb and reads an
-# installed manual page.
+# recommended packages, starts the installed vardex-demo under Xvfb, reads an
+# installed manual page and has systemd check the installed watchdog unit.
 # Usage: scripts/package-check.sh [build-dir]   (default: build; configured if missing)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -64,6 +64,30 @@ DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-
 /usr/bin/vardex-cli --demo describe
 # The manual page as a user reads it.
 MANPAGER=cat MANWIDTH=80 man vardex-cli | grep -q "vardex-cli - контроллер-монитор Quellbox"
+
+echo "== the installed watchdog unit"
+# systemd's own check of the unit as installed (an instance of the template, so its
+# ExecStart is checked against the installed vardex-cli). Any remark fails the check:
+# an unknown key is only a warning to systemd, and the unit would run without it.
+unit=/usr/lib/systemd/system/vardex-watch@.service
+test -f "$unit" || unit=/lib/systemd/system/vardex-watch@.service
+test -f "$unit" || { echo "the unit vardex-watch@.service is not installed" >&2; exit 1; }
+if command -v systemd-analyze >/dev/null; then
+    unit_dir=$(mktemp -d)
+    cp "$unit" "$unit_dir/vardex-watch@check.service"
+    remarks=$(cd "$unit_dir" && systemd-analyze verify ./vardex-watch@check.service 2>&1) || {
+        echo "systemd-analyze verify failed: $remarks" >&2
+        exit 1
+    }
+    rm -rf "$unit_dir"
+    if [ -n "$remarks" ]; then
+        echo "systemd-analyze verify remarks on the unit: $remarks" >&2
+        exit 1
+    fi
+    echo "systemd-analyze verify: clean"
+else
+    echo "systemd-analyze not installed: the unit was not verified"
+fi
 
 echo "== the installed vardex-demo under Xvfb"
 # It must open its window on a real X display (the xcb plugin) and stay up; the

@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "cli/watch_settle.h"
 #include "common/channel_names.h"
 #include "config/cfg_exchange.h"
 #include "config/config_file.h"
@@ -229,16 +230,6 @@ int clock(CommandRun &r, bool sync)
         return kExitController;
     }
     return kExitOk;
-}
-
-link::OutputTask taskOfState(const link::MonitorState &st)
-{
-    link::OutputTask t;
-    t.relaysTask = st.relays;
-    t.switchesTask = st.switches;
-    t.ttlOutputsTask = st.ttlOutputs;
-    t.fanTask = st.fanTasks;
-    return t;
 }
 
 QString maskText(std::uint8_t m)

@@ -164,7 +164,12 @@ int run(const QStringList &args, const Environment &env)
 
         if (inv.command == Command::Watch) {
             // Not one operation: the watchdog's writes take the link's priority lane.
-            WatchRun w{dm, inv.watch, inv.json, env.makeEcho, env.out, env.err, env.interrupted};
+            // The watch stops on the signal itself; cancelling its operations would cut
+            // the switch-off it owes and its read-back short.
+            interruptPoll.stop();
+            WatchRun w{dm,      inv.watch,         inv.json,
+                       env.makeEcho, env.out,      env.err,
+                       env.interrupted, env.watchStateDir, env.watchReturnGraceMs};
             exitCode = runWatch(w);
             if (exitCode != kExitOk)
                 env.err(QStringLiteral("vardex-cli: контроллер отключен\n"));

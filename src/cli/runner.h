@@ -32,6 +32,10 @@ struct Environment {
     std::function<QString(const QString &node)> accessAdvice;
     // The ICMP echo for `watch` (the platform's in the program, a script in tests).
     std::function<std::unique_ptr<service::Echo>()> makeEcho;
+    // `watch`: where a switch-off it owes is recorded (see cli/watch_pending.h), and how
+    // long it awaits a controller that went away with an output on.
+    QString watchStateDir;
+    int watchReturnGraceMs = 5000;
 };
 
 int run(const QStringList &args, const Environment &env);

@@ -1,12 +1,16 @@
 #include "cli/watch_command.h"
 
 #include "cli/invocation.h"
+#include "cli/watch_pending.h"
+#include "cli/watch_settle.h"
 #include "link/data_module.h"
 #include "link/protocol.h"
 #include "service/watchdog.h"
 #include "service/watchdog_output.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -19,7 +23,8 @@ namespace {
 constexpr int kStopPollMs = 50;
 // A switch-off owed at the stop gets this long to reach the controller.
 constexpr int kStopBoundMs = 2000;
-constexpr int kStateWaitMs = 500;
+// A sequence of the watch's own (identity, the outputs) waits this long for the link.
+constexpr int kSequenceBoundMs = 5000;
 
 struct Limits {
     const char *name;
@@ -201,6 +206,67 @@ std::optional<WatchOptions> parseWatchOptions(const QStringList &words, QString 
     return o;
 }
 
+namespace {
+
+QString stamp(const QDateTime &t)
+{
+    return t.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+}
+
+// Runs the event loop until done() holds or ms pass.
+bool spinUntil(const std::function<bool()> &done, int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        if (done() || clock.elapsed() >= ms)
+            loop.quit();
+    });
+    if (done())
+        return true;
+    tick.start(10);
+    loop.exec();
+    return done();
+}
+
+// One sequence of exchanges, waited for. A sequence that could not start in time is
+// given up: when the link reaches it later it does nothing, so what it refers to may be
+// gone by then.
+bool runSequence(link::DataModule &dm, const std::function<void(link::OperationContext &)> &fn)
+{
+    auto state = std::make_shared<int>(0); // 0 waiting, 1 done, -1 given up
+    dm.runOperation([state, fn](link::OperationContext &ctx) {
+        if (*state != 0)
+            return;
+        fn(ctx);
+        *state = 1;
+    });
+    if (spinUntil([&state] { return *state == 1; }, kSequenceBoundMs))
+        return true;
+    *state = -1;
+    return false;
+}
+
+bool taskHasOutput(const link::OutputTask &task, int item)
+{
+    link::OutputTask cleared = task;
+    return service::setWatchdogOutput(cleared, item, false) &&
+           (cleared.relaysTask != task.relaysTask || cleared.switchesTask != task.switchesTask);
+}
+
+QString controllerText(const QString &serial, const QString &node)
+{
+    QString text = serial.isEmpty() ? QStringLiteral("S/N неизвестен")
+                                    : QStringLiteral("S/N=%1").arg(serial);
+    if (!node.isEmpty())
+        text += QStringLiteral(", %1").arg(node);
+    return text;
+}
+
+} // namespace
+
 int runWatch(WatchRun &run)
 {
     if (!run.makeEcho) {
@@ -208,31 +274,137 @@ int runWatch(WatchRun &run)
         return kExitNoController;
     }
     link::DataModule &dm = run.dm;
+    const int output = run.options.output;
+    const QString name = service::watchdogOutputName(output);
     const std::unique_ptr<service::Echo> echo = run.makeEcho();
     QTimerAdapter timer;
     // Unattended, the first ping comes one ping interval after the start.
     timer.timer.setInterval(run.options.intervalMs);
     LineView view(run);
+    auto note = [&view](const QString &what) {
+        view.print(QStringLiteral("%1 — %2").arg(stamp(QDateTime::currentDateTime()), what));
+    };
     QEventLoop loop;
     bool controllerGone = false;
+    // Once the first controller is gone nothing more goes out from the watchdog: a
+    // controller in its place may be another one, and gets only a checked switch-off.
+    bool controllerLost = false;
     bool alive = true;
 
-    service::Watchdog dog(*echo, timer, view, dm.image().outputTask,
-                          [&dm, &alive](const link::OutputTask &task,
-                                        std::function<void(const service::TaskDelivery &)> done) {
-                              QElapsedTimer decided;
-                              decided.start();
-                              dm.runPriority(
-                                  [&alive, task, decided, done](link::OperationContext &op) {
-                                      service::TaskDelivery d;
-                                      d.sent = op.hasDevice() && !op.cancelled();
-                                      d.delayMs = decided.elapsed();
-                                      if (d.sent)
-                                          service::sendWatchdogTask(op, task);
-                                      if (alive && done)
-                                          done(d);
-                                  });
-                          });
+    const PendingStore store(run.stateDir, output);
+    QString serial;
+    QString node = dm.currentDevice().id;
+    // The record of the pulse under way, or of one an earlier run left.
+    std::optional<PendingSwitchOff> pending;
+
+    auto record = [&] {
+        if (pending && matchPending(*pending, serial, node) == PendingMatch::OtherController)
+            note(QStringLiteral("запись об отложенном выключении для контроллера %1 заменена "
+                                "записью этого импульса")
+                     .arg(controllerText(pending->serial, pending->node)));
+        PendingSwitchOff p;
+        p.output = output;
+        p.serial = serial;
+        p.node = node;
+        p.since = QDateTime::currentDateTimeUtc();
+        pending = p;
+        QString why;
+        if (!store.save(p, &why))
+            note(QStringLiteral("отложенное выключение %1 не записано (%2): если контроллер "
+                                "пропадёт во время импульса, следующий запуск его не выключит")
+                     .arg(name, why));
+    };
+    // After the outputs read back with the output off: nothing is owed any more.
+    auto cleared = [&] {
+        pending.reset();
+        QString why;
+        if (!store.remove(&why))
+            note(QStringLiteral("запись об отложенном выключении не удалена: %1").arg(why));
+    };
+    auto checkNoted = [&](SwitchOffCheck check, const QString &what) {
+        switch (check) {
+        case SwitchOffCheck::Confirmed:
+            note(QStringLiteral("%1 — %2 выкл. отправлено и подтверждено чтением выходов")
+                     .arg(what, name));
+            cleared();
+            return;
+        case SwitchOffCheck::StillOn:
+            note(QStringLiteral("%1 — %2 выкл. отправлено, но выход по-прежнему включён "
+                                "(его может держать контур); запись оставлена")
+                     .arg(what, name));
+            return;
+        case SwitchOffCheck::NotReadBack:
+            note(QStringLiteral("%1 — %2 выкл. отправлено, выходы не прочитаны; запись оставлена")
+                     .arg(what, name));
+            return;
+        case SwitchOffCheck::NotSent:
+            note(QStringLiteral("%1 — %2 выкл. НЕ отправлено: выходы контроллера не прочитаны; "
+                                "запись оставлена")
+                     .arg(what, name));
+            return;
+        }
+    };
+    // The record an earlier run (or this one, before the controller came back) left.
+    auto settle = [&](const std::optional<PendingSwitchOff> &held) {
+        std::optional<PendingSwitchOff> p = held;
+        if (!p) {
+            const PendingStore::Loaded l = store.load();
+            if (l.state == PendingStore::Loaded::State::None)
+                return;
+            if (l.state == PendingStore::Loaded::State::Unreadable ||
+                l.pending.output != output) {
+                note(QStringLiteral("запись об отложенном выключении %1 не прочитана (%2): "
+                                    "ничего не отправлено, запись оставлена")
+                         .arg(store.path(), l.pending.output != output && l.why.isEmpty()
+                                                ? QStringLiteral("другой выход")
+                                                : l.why));
+                return;
+            }
+            p = l.pending;
+            pending = p;
+        }
+        const QString what = QStringLiteral("отложенное выключение (импульс с %1)")
+                                 .arg(stamp(p->since.toLocalTime()));
+        if (matchPending(*p, serial, node) == PendingMatch::OtherController) {
+            note(QStringLiteral("%1 — %2 выкл. НЕ отправлено: оно для контроллера %3, "
+                                "подключён другой (%4); запись оставлена")
+                     .arg(what, name, controllerText(p->serial, p->node),
+                          controllerText(serial, node)));
+            return;
+        }
+        SwitchOffCheck check = SwitchOffCheck::NotSent;
+        if (!runSequence(dm, [&](link::OperationContext &ctx) {
+                check = switchOffChecked(ctx, output);
+            }))
+            check = SwitchOffCheck::NotSent;
+        checkNoted(check, what);
+    };
+
+    service::Watchdog dog(
+        *echo, timer, view, dm.image().outputTask,
+        [&](const link::OutputTask &task,
+            std::function<void(const service::TaskDelivery &)> done) {
+            QElapsedTimer decided;
+            decided.start();
+            dm.runPriority([&, task, decided, done](link::OperationContext &op) {
+                if (!alive)
+                    return;
+                service::TaskDelivery d;
+                d.sent = op.hasDevice() && !op.cancelled() && !controllerLost;
+                d.delayMs = decided.elapsed();
+                const bool on = taskHasOutput(task, output);
+                // Recorded before it is written: a watch killed during the pulse leaves
+                // the record for the next one.
+                if (d.sent && on)
+                    record();
+                if (d.sent)
+                    service::sendWatchdogTask(op, task);
+                if (done)
+                    done(d);
+                if (d.sent && !on && pending)
+                    checkNoted(confirmSwitchedOff(op, output), QStringLiteral("проверка"));
+            });
+        });
     view.dog = &dog;
     QObject::connect(&timer.timer, &QTimer::timeout, &loop, [&dog] { dog.timerTick(); });
     const QMetaObject::Connection gone =
@@ -240,52 +412,79 @@ int runWatch(WatchRun &run)
             if (connected || controllerGone)
                 return;
             controllerGone = true;
-            view.print(QStringLiteral("%1 — контроллер отключен, наблюдение прекращено")
-                           .arg(QDateTime::currentDateTime().toString(
-                               QStringLiteral("yyyy-MM-dd hh:mm:ss"))));
+            controllerLost = true;
+            note(QStringLiteral("контроллер отключен, наблюдение прекращено"));
             loop.quit();
         });
+    auto stopped = [&run] { return run.stop && run.stop->load(); };
     QTimer stopPoll;
     QObject::connect(&stopPoll, &QTimer::timeout, &loop, [&] {
-        if (run.stop && run.stop->load())
+        if (stopped())
             loop.quit();
     });
     stopPoll.start(kStopPollMs);
 
-    // The task the watchdog writes is the whole output task: start from what the
-    // controller's outputs are now, so that a pulse does not switch the others off.
-    dm.runOperation([](link::OperationContext &ctx) {
-        ctx.send(link::protocol::readState(0));
-        if (!ctx.waitReply(kStateWaitMs) || ctx.lastReplyWasError())
-            return;
-        const link::MonitorState &s = ctx.image().state;
-        link::OutputTask &task = ctx.image().outputTask;
-        task.ttlOutputsTask = s.ttlOutputs;
-        task.switchesTask = s.switches;
-        task.relaysTask = s.relays;
-        task.fanTask = s.fanTasks;
+    // Who the controller is, and the outputs as it drives them now: the task the
+    // watchdog writes is the whole output task, so a pulse must not switch the others
+    // off.
+    bool outputsRead = false;
+    runSequence(dm, [&](link::OperationContext &ctx) {
+        serial = readControllerSerial(ctx);
+        outputsRead = readOutputs(ctx);
+        if (outputsRead)
+            ctx.image().outputTask = taskOfState(ctx.image().state);
     });
+    if (!outputsRead && !controllerGone)
+        note(QStringLiteral("выходы контроллера не прочитаны: импульс запишет задание "
+                            "выходов, в котором включён только %1")
+                 .arg(name));
+    // A switch-off an earlier run owes goes before anything else.
+    if (!controllerGone)
+        settle(std::nullopt);
     dog.watchingToggled(true);
-    if (!controllerGone && !(run.stop && run.stop->load()))
+    if (!controllerGone && !stopped())
         loop.exec();
     stopPoll.stop();
     QObject::disconnect(gone);
 
     view.watching = false;
+    const bool heldAtStop = dog.holdsOutputOn();
     // Stopped or the controller gone: an output the watchdog holds on is switched off
     // (or, without a controller, the log says it could not be).
     dog.close();
-    QElapsedTimer bound;
-    bound.start();
-    QEventLoop drain;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &drain, [&] {
-        if (!dm.isBusy() || bound.elapsed() >= kStopBoundMs)
-            drain.quit();
-    });
-    if (dm.isBusy()) {
-        poll.start(10);
-        drain.exec();
+    spinUntil([&dm] { return !dm.isBusy(); }, kStopBoundMs);
+
+    if (pending && controllerGone) {
+        // A controller that drops off the bus for a moment (a USB reset) is back within
+        // seconds; the switch-off then goes out now, not after a restart of the watch.
+        const bool back = spinUntil([&] { return dm.isConnected() || stopped(); }, run.returnGraceMs);
+        if (back && dm.isConnected()) {
+            node = dm.currentDevice().id;
+            serial.clear();
+            runSequence(dm, [&](link::OperationContext &ctx) {
+                serial = readControllerSerial(ctx);
+            });
+            settle(pending);
+        }
+    }
+    if (!controllerGone) {
+        // The last word of a stopped watch says what it leaves behind.
+        note(pending       ? QStringLiteral("наблюдение остановлено по сигналу")
+             : heldAtStop ? QStringLiteral("наблюдение остановлено по сигналу, %1 выключено")
+                                .arg(name)
+                          : QStringLiteral("наблюдение остановлено по сигналу, %1 не было "
+                                           "включено")
+                                .arg(name));
+    }
+    if (pending) {
+        const QString where = store.path();
+        note(QFileInfo::exists(where)
+                 ? QStringLiteral("%1 может оставаться включённым: выключение записано в %2 и "
+                                  "будет отправлено при следующем запуске наблюдения")
+                       .arg(name, where)
+                 : QStringLiteral("%1 может оставаться включённым, а выключение не записано: "
+                                  "выключите выход вручную")
+                       .arg(name));
     }
     alive = false;
     return controllerGone ? kExitNoController : kExitOk;

@@ -36,6 +36,8 @@ int watchOutputItem(const QString &name);
 // The options that take a value, for the argument parser.
 bool isWatchOption(const QString &argument);
 
+inline constexpr int kWatchReturnGraceMs = 5000;
+
 struct WatchRun {
     link::DataModule &dm;
     WatchOptions options;
@@ -44,10 +46,22 @@ struct WatchRun {
     std::function<void(const QString &)> out;
     std::function<void(const QString &)> err;
     const std::atomic<bool> *stop = nullptr; // SIGINT or SIGTERM
+    // Where a switch-off the watch could not see through is recorded for the next run
+    // (pendingStateDir() in the program); empty: nowhere, and the log says so.
+    QString stateDir;
+    // How long a controller that went away with the output on is awaited before the
+    // exit: a USB reset brings it back within seconds.
+    int returnGraceMs = kWatchReturnGraceMs;
 };
 
 // Watches until stop is set (0, after switching off an output it holds on) or the
 // controller goes away (kExitNoController). One line per decision on out.
+//
+// A switch-on is recorded in the state directory before it is written, and the record
+// is removed once the outputs read back with the output off. A record left by an
+// earlier run is settled first: on the same controller the output is switched off and
+// read back; another controller gets nothing. When the controller goes away with the
+// output on, the watch waits a few seconds for it to come back before it exits.
 int runWatch(WatchRun &run);
 
 } // namespace vardex::cli

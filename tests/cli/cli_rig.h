@@ -24,6 +24,10 @@ struct CliRig {
     std::atomic<bool> interrupted{false}; // Ctrl-C, as the program's signal handler sets it
     // The echo of `watch` (a scripted one; the program's pings real hosts).
     std::function<std::unique_ptr<service::Echo>()> makeEcho;
+    // Where `watch` records a switch-off it owes (none: it says it could not), and how
+    // long it awaits a controller that went away mid-pulse.
+    QString watchStateDir;
+    int watchReturnGraceMs = 300;
 
     // A controller of the test's own in place of the demo's.
     void useFirmware(sim::Firmware firmware)
@@ -51,6 +55,8 @@ struct CliRig {
         };
         env.accessAdvice = [](const QString &) { return QStringLiteral("совет\n"); };
         env.makeEcho = makeEcho;
+        env.watchStateDir = watchStateDir;
+        env.watchReturnGraceMs = watchReturnGraceMs;
         return cli::runCaptured(args, env);
     }
 

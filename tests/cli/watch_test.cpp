@@ -2,10 +2,14 @@
 // echo: no host is pinged.
 #include "cli/invocation.h"
 #include "cli/watch_command.h"
+#include "cli/watch_pending.h"
 #include "cli_rig.h"
 #include "link/protocol.h"
 #include "support/test_support.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -53,14 +57,19 @@ private:
     QObject m_guard;
 };
 
+const QString kDemoSerial = QStringLiteral("24.3.11.2.17.0.4.2.1.9.");
+
 struct WatchRig : test::CliRig {
     QObject m_owner; // timers of a test die with it
     ScriptEcho *echo = nullptr;
     std::string script;
     std::function<void(int)> onPing;
+    QTemporaryDir state;
+    cli::PendingStore relay1Record{state.path(), 8};
 
     WatchRig()
     {
+        watchStateDir = state.path();
         makeEcho = [this] {
             auto e = std::make_unique<ScriptEcho>();
             e->script = script;
@@ -78,20 +87,66 @@ struct WatchRig : test::CliRig {
                 out.push_back(p[8]);
         return out;
     }
-    // SIGTERM once the controller has the relay on.
-    void stopWhenRelayOn()
+    // Runs then() once the controller has been sent the relay on.
+    void whenRelayOn(std::function<void()> then)
     {
         auto *poll = new QTimer(&m_owner);
-        QObject::connect(poll, &QTimer::timeout, poll, [this, poll] {
+        QObject::connect(poll, &QTimer::timeout, poll, [this, poll, then = std::move(then)] {
             const auto tasks = relayTasks();
             if (!tasks.empty() && (tasks.back() & 0x01)) {
-                interrupted = true;
                 poll->deleteLater();
+                then();
             }
         });
         poll->start(5);
     }
+    // SIGTERM once the controller has the relay on.
+    void stopWhenRelayOn()
+    {
+        whenRelayOn([this] { interrupted = true; });
+    }
+    // SIGTERM at the second ping: the watch has settled what it found and watches.
+    void stopAtSecondPing()
+    {
+        onPing = [this](int n) {
+            if (n == 2)
+                interrupted = true;
+        };
+    }
+    // The relays as the controller drives them.
+    std::uint8_t relaysHeld()
+    {
+        std::uint8_t relays = 0;
+        sim->withFirmware(sim::kDemoDeviceId,
+                          [&relays](sim::Firmware &fw) { relays = fw.outputTask().relays; });
+        return relays;
+    }
+    void setRelaysHeld(std::uint8_t relays)
+    {
+        sim->withFirmware(sim::kDemoDeviceId, [relays](sim::Firmware &fw) {
+            fw.handle(link::protocol::writeOutputTask(0, 0, relays, {}));
+        });
+    }
+    void writeRecord(const QByteArray &bytes)
+    {
+        QFile f(relay1Record.path());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    std::optional<cli::PendingSwitchOff> record() const
+    {
+        const auto l = relay1Record.load();
+        if (l.state != cli::PendingStore::Loaded::State::Valid)
+            return std::nullopt;
+        return l.pending;
+    }
 };
+
+QString lastLine(const QString &out)
+{
+    const QStringList lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return lines.isEmpty() ? QString() : lines.back();
+}
 
 const QStringList kFast = {"--interval", "100", "--timeout", "100"};
 
@@ -135,8 +190,16 @@ TEST(CliWatch, SigtermDuringAPulseSwitchesTheOutputOffBeforeExiting)
         ASSERT_TRUE(doc.isObject()) << line.toStdString();
         EXPECT_EQ(doc.object().value("host").toString(), QStringLiteral("192.0.2.7"));
     }
-    EXPECT_TRUE(lines.back().contains(QStringLiteral("импульс прерван — Реле_1 выкл.")))
+    const QString all = lines.join('\n');
+    EXPECT_TRUE(all.contains(QStringLiteral("импульс прерван — Реле_1 выкл."))) << qPrintable(all);
+    // Read back, the record of the pulse is gone: nothing is owed to a next run.
+    EXPECT_TRUE(all.contains(QStringLiteral("Реле_1 выкл. отправлено и подтверждено")))
+        << qPrintable(all);
+    EXPECT_TRUE(lines.back().contains(
+        QStringLiteral("наблюдение остановлено по сигналу, Реле_1 выключено")))
         << lines.back().toStdString();
+    EXPECT_FALSE(QFile::exists(r.relay1Record.path()));
+    EXPECT_EQ(r.relaysHeld() & 0x01, 0);
 }
 
 TEST(CliWatch, ControllerGoingAwayEndsTheWatchWithANonZeroExitAndSaysWhatWasNotSent)
@@ -160,7 +223,139 @@ TEST(CliWatch, ControllerGoingAwayEndsTheWatchWithANonZeroExitAndSaysWhatWasNotS
     EXPECT_TRUE(c.out.contains(QStringLiteral("контроллер отключен"))) << c.out.toStdString();
     EXPECT_TRUE(c.out.contains(QStringLiteral("Реле_1 выкл. НЕ отправлено")))
         << c.out.toStdString();
+    // The next run learns what is owed, and for which controller.
+    const auto owed = r.record();
+    ASSERT_TRUE(owed) << r.relay1Record.path().toStdString();
+    EXPECT_EQ(owed->output, 8);
+    EXPECT_EQ(owed->serial, kDemoSerial);
+    EXPECT_EQ(owed->node, sim::kDemoDeviceId);
+    EXPECT_LE(owed->since.secsTo(QDateTime::currentDateTimeUtc()), 60);
+    EXPECT_TRUE(lastLine(c.out).contains(
+        QStringLiteral("Реле_1 может оставаться включённым: выключение записано в %1")
+            .arg(r.relay1Record.path())))
+        << c.out.toStdString();
 }
+
+TEST(CliWatch, AControllerBackWithinTheGraceGetsTheSwitchOffAndItIsReadBack)
+{
+    WatchRig r;
+    r.script = "t";
+    r.watchReturnGraceMs = 5000; // ends as soon as it is back
+    r.whenRelayOn([&r] {
+        r.sim->unplug(sim::kDemoDeviceId);
+        QTimer::singleShot(100, &r.m_owner, [&r] { r.sim->plug(sim::kDemoDeviceId); });
+    });
+    const auto c = r.run(
+        QStringList{"--demo", "watch", "192.0.2.7", "--output", "relay1", "--pulse", "10000"} +
+        kFast);
+    EXPECT_EQ(c.exitCode, cli::kExitNoController);
+    EXPECT_EQ(r.relayTasks(), (std::vector<int>{0x01, 0x00}));
+    EXPECT_EQ(r.relaysHeld() & 0x01, 0);
+    EXPECT_TRUE(lastLine(c.out).contains(QStringLiteral("Реле_1 выкл. отправлено и подтверждено")))
+        << c.out.toStdString();
+    EXPECT_FALSE(QFile::exists(r.relay1Record.path()));
+}
+
+TEST(CliWatch, ASecondControllerInPlaceOfTheFirstGetsNothing)
+{
+    WatchRig r;
+    r.script = "t";
+    sim::SimDeviceOptions other;
+    other.id = QStringLiteral("sim:other");
+    other.latencyMs = 0;
+    other.firmware = sim::fullControllerFirmware24();
+    other.firmware.setIdentity({7, 7, 7, 7, 7, 7, 7, 7, 7, 7});
+    const QString b = r.sim->addDevice(std::move(other));
+    r.watchReturnGraceMs = 5000;
+    r.whenRelayOn([&r, b] {
+        r.sim->unplug(sim::kDemoDeviceId);
+        r.sim->plug(b);
+    });
+    const auto c = r.run(
+        QStringList{"--demo", "watch", "192.0.2.7", "--output", "relay1", "--pulse", "10000"} +
+        kFast);
+    EXPECT_EQ(c.exitCode, cli::kExitNoController);
+    for (const auto &p : r.sim->receivedRequests(b))
+        EXPECT_NE(p[link::pos::Code], link::protocol::code::OutputTask);
+    EXPECT_TRUE(c.out.contains(QStringLiteral("подключён другой (S/N=7.7.7.7.7.7.7.7.7.7., "
+                                              "sim:other); запись оставлена")))
+        << c.out.toStdString();
+    ASSERT_TRUE(r.record());
+    EXPECT_EQ(r.record()->serial, kDemoSerial);
+}
+
+TEST(CliWatch, AStateFolderThatCannotBeWrittenCostsNoPulseButIsSaid)
+{
+    WatchRig r;
+    QFile blocker(r.state.path() + "/file");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    r.watchStateDir = r.state.path() + "/file/vardex";
+    r.script = "t";
+    r.stopWhenRelayOn();
+    const auto c = r.run(
+        QStringList{"--demo", "watch", "192.0.2.7", "--output", "relay1", "--pulse", "10000"} +
+        kFast);
+    EXPECT_EQ(c.exitCode, cli::kExitOk);
+    EXPECT_EQ(r.relayTasks(), (std::vector<int>{0x01, 0x00}));
+    EXPECT_TRUE(c.out.contains(QStringLiteral("отложенное выключение Реле_1 не записано")))
+        << c.out.toStdString();
+}
+
+// A run that finds a record an earlier one left.
+struct OwedCase {
+    const char *name;
+    QByteArray record;
+    bool sent;          // the switch-off goes to the controller before anything else
+    const char *says;   // in the line about it
+};
+
+class CliWatchOwed : public ::testing::TestWithParam<OwedCase> {};
+
+TEST_P(CliWatchOwed, IsSettledFirstOnItsOwnControllerOnly)
+{
+    const OwedCase &k = GetParam();
+    WatchRig r;
+    r.setRelaysHeld(0x05); // relay 1 left on, relay 3 on by the engineer
+    r.writeRecord(k.record);
+    r.script = "aa";
+    r.stopAtSecondPing();
+    const auto c = r.run(QStringList{"--demo", "watch", "192.0.2.7", "--output", "relay1"} + kFast);
+    EXPECT_EQ(c.exitCode, cli::kExitOk) << c.err.toStdString();
+    EXPECT_TRUE(c.out.contains(QString::fromUtf8(k.says))) << c.out.toStdString();
+    if (k.sent) {
+        EXPECT_EQ(r.relayTasks(), (std::vector<int>{0x04})) << "relay 3 stays on";
+        EXPECT_EQ(r.relaysHeld(), 0x04);
+        EXPECT_FALSE(QFile::exists(r.relay1Record.path()));
+    } else {
+        EXPECT_TRUE(r.relayTasks().empty());
+        EXPECT_EQ(r.relaysHeld(), 0x05);
+        QFile kept(r.relay1Record.path());
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), k.record) << "left as it was found";
+    }
+}
+
+QByteArray owed(const char *serial, const char *node, const char *output = "relay1")
+{
+    return QByteArray("vardex pending switch-off 1\noutput=") + output + "\nserial=" + serial +
+           "\nnode=" + node + "\nsince=2026-12-08T03:04:05Z\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CliWatchOwed,
+    ::testing::Values(
+        OwedCase{"SameController", owed("24.3.11.2.17.0.4.2.1.9.", "/dev/hidraw9"), true,
+                 "отложенное выключение (импульс с "},
+        OwedCase{"SameNodeNoSerial", owed("", "sim:demo"), true, "выкл. отправлено и подтверждено"},
+        OwedCase{"OtherController", owed("1.2.3.", "sim:demo"), false,
+                 "оно для контроллера S/N=1.2.3., sim:demo, подключён другой"},
+        OwedCase{"UnknownSerialOtherNode", owed("", "/dev/hidraw0"), false, "подключён другой"},
+        OwedCase{"Corrupt", "vardex pending switch-off 1\noutput=relay1\nserial=", false,
+                 "не прочитана"},
+        OwedCase{"AnotherOutputsRecord", owed("24.3.11.2.17.0.4.2.1.9.", "sim:demo", "relay2"),
+                 false, "не прочитана (другой выход)"}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST(CliWatch, FacilityErrorsSwitchNothing)
 {

@@ -2,6 +2,7 @@
 // makes for itself).
 #include "platform/icmp_echo.h"
 
+#include "support/net_namespace.h"
 #include "support/test_support.h"
 
 #include <QCoreApplication>
@@ -10,11 +11,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <net/if.h>
-#include <sched.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,51 +39,6 @@ service::EchoRequest loopback(int timeoutMs = 1000)
     return r;
 }
 
-bool writeText(const char *path, const char *text)
-{
-    const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const auto n = static_cast<ssize_t>(std::strlen(text));
-    const bool ok = ::write(fd, text, static_cast<size_t>(n)) == n;
-    ::close(fd);
-    return ok;
-}
-
-// A private network namespace: as root directly, otherwise inside a user namespace.
-const char *enterNetworkNamespace()
-{
-    if (::unshare(CLONE_NEWNET) == 0)
-        return nullptr;
-    const uid_t uid = ::getuid();
-    const gid_t gid = ::getgid();
-    if (::unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0)
-        return "this process may not create a network namespace";
-    char map[64];
-    std::snprintf(map, sizeof map, "0 %u 1", static_cast<unsigned>(uid));
-    if (!writeText("/proc/self/uid_map", map))
-        return "cannot map the user into the new user namespace";
-    writeText("/proc/self/setgroups", "deny");
-    std::snprintf(map, sizeof map, "0 %u 1", static_cast<unsigned>(gid));
-    if (!writeText("/proc/self/gid_map", map))
-        return "cannot map the group into the new user namespace";
-    return nullptr;
-}
-
-bool setLoopbackUp()
-{
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    ifreq ifr{};
-    std::strncpy(ifr.ifr_name, "lo", IFNAMSIZ - 1);
-    bool ok = ::ioctl(fd, SIOCGIFFLAGS, &ifr) == 0;
-    ifr.ifr_flags = static_cast<short>(ifr.ifr_flags | IFF_UP | IFF_RUNNING);
-    ok = ok && ::ioctl(fd, SIOCSIFFLAGS, &ifr) == 0;
-    ::close(fd);
-    return ok;
-}
-
 struct NamespaceOutcome {
     char skipReason[128] = {};
     int downStatus = -1;
@@ -108,23 +59,21 @@ NamespaceOutcome pingInPrivateNamespace()
         std::snprintf(out.skipReason, sizeof out.skipReason, "%s", why);
         return out;
     };
-    if (const char *why = enterNetworkNamespace())
+    if (const char *why = test::enterNetworkNamespace())
         return skip(why);
-    // Datagram ICMP sockets for everyone here, so the namespace does not depend on
-    // CAP_NET_RAW.
-    writeText("/proc/sys/net/ipv4/ping_group_range", "0 2147483647");
+    test::allowPingSockets();
     out.kind = static_cast<int>(platform::availableIcmpSocket());
     if (out.kind == static_cast<int>(IcmpSocketKind::None))
         return skip("no ICMP socket inside the namespace");
     const service::EchoResult down = platform::pingOnce(loopback(300));
     out.downStatus = static_cast<int>(down.status);
     out.downFacilityFailed = down.facilityFailed();
-    if (!setLoopbackUp())
+    if (!test::setLoopbackUp())
         return skip("cannot bring the namespace's loopback up");
     const service::EchoResult answered = platform::pingOnce(loopback(1000));
     out.answeredStatus = static_cast<int>(answered.status);
     out.answeredTtl = answered.ttl;
-    if (!writeText("/proc/sys/net/ipv4/icmp_echo_ignore_all", "1"))
+    if (!test::ignoreEchoRequests())
         return skip("cannot make the namespace ignore echo requests");
     const service::EchoResult silent = platform::pingOnce(loopback(300));
     out.silentStatus = static_cast<int>(silent.status);

@@ -1,0 +1,198 @@
+#include "cli/watch_pending.h"
+
+#include "cli/watch_command.h"
+#include "files/file_io.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QList>
+
+#include <cstdlib>
+
+namespace vardex::cli {
+
+namespace {
+
+const QByteArray kFirstLine = QByteArrayLiteral("vardex pending switch-off 1");
+// A record is a few short lines; anything bigger is not one of ours.
+constexpr qint64 kMaxRecordBytes = 1024;
+constexpr qsizetype kMaxFieldChars = 200;
+
+bool printable(const QString &text)
+{
+    for (const QChar c : text)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            return false;
+    return true;
+}
+
+} // namespace
+
+QString watchOutputWord(int item)
+{
+    if (item >= 0 && item < 4)
+        return QStringLiteral("h%1").arg(item + 1);
+    if (item >= 4 && item < 8)
+        return QStringLiteral("l%1").arg(item - 3);
+    if (item >= 8 && item < 14)
+        return QStringLiteral("relay%1").arg(item - 7);
+    return {};
+}
+
+QByteArray encodePending(const PendingSwitchOff &p)
+{
+    QByteArray out = kFirstLine + '\n';
+    out += "output=" + watchOutputWord(p.output).toUtf8() + '\n';
+    out += "serial=" + p.serial.left(kMaxFieldChars).toUtf8() + '\n';
+    out += "node=" + p.node.left(kMaxFieldChars).toUtf8() + '\n';
+    out += "since=" + p.since.toUTC().toString(Qt::ISODate).toUtf8() + '\n';
+    return out;
+}
+
+std::optional<PendingSwitchOff> decodePending(const QByteArray &bytes, QString *why)
+{
+    auto refuse = [why](const QString &reason) -> std::optional<PendingSwitchOff> {
+        if (why)
+            *why = reason;
+        return std::nullopt;
+    };
+    if (bytes.size() > kMaxRecordBytes)
+        return refuse(QStringLiteral("больше %1 байт").arg(kMaxRecordBytes));
+    QList<QByteArray> lines = bytes.split('\n');
+    if (!lines.isEmpty() && lines.back().isEmpty())
+        lines.removeLast(); // the last line's end
+    if (lines.isEmpty() || lines.front() != kFirstLine)
+        return refuse(QStringLiteral("не запись об отложенном выключении"));
+    PendingSwitchOff p;
+    bool seen[4] = {};
+    const char *const keys[4] = {"output", "serial", "node", "since"};
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray &line = lines[i];
+        const qsizetype eq = line.indexOf('=');
+        if (eq <= 0)
+            return refuse(QStringLiteral("строка %1 без «ключ=значение»").arg(i + 1));
+        const QByteArray key = line.left(eq);
+        const QString value = QString::fromUtf8(line.mid(eq + 1));
+        if (value.size() > kMaxFieldChars || !printable(value) ||
+            value.toUtf8() != line.mid(eq + 1))
+            return refuse(QStringLiteral("строка %1: недопустимое значение").arg(i + 1));
+        int k = 0;
+        while (k < 4 && key != keys[k])
+            ++k;
+        if (k == 4)
+            return refuse(QStringLiteral("строка %1: неизвестный ключ").arg(i + 1));
+        if (seen[k])
+            return refuse(QStringLiteral("строка %1: ключ повторён").arg(i + 1));
+        seen[k] = true;
+        switch (k) {
+        case 0:
+            p.output = watchOutputItem(value);
+            if (p.output < 0 || value != watchOutputWord(p.output))
+                return refuse(QStringLiteral("неизвестный выход «%1»").arg(value));
+            break;
+        case 1:
+            p.serial = value;
+            break;
+        case 2:
+            p.node = value;
+            break;
+        default:
+            p.since = QDateTime::fromString(value, Qt::ISODate);
+            if (!p.since.isValid())
+                return refuse(QStringLiteral("неверное время «%1»").arg(value));
+            break;
+        }
+    }
+    for (int k = 0; k < 4; ++k)
+        if (!seen[k])
+            return refuse(QStringLiteral("нет ключа %1").arg(QLatin1String(keys[k])));
+    return p;
+}
+
+QString pendingStateDir(const EnvLookup &env)
+{
+    const QString systemd = env("STATE_DIRECTORY").section(QLatin1Char(':'), 0, 0);
+    if (QDir::isAbsolutePath(systemd))
+        return QDir::cleanPath(systemd);
+    const QString xdg = env("XDG_STATE_HOME");
+    if (QDir::isAbsolutePath(xdg))
+        return QDir::cleanPath(xdg + QStringLiteral("/vardex"));
+    const QString home = env("HOME");
+    if (QDir::isAbsolutePath(home))
+        return QDir::cleanPath(home + QStringLiteral("/.local/state/vardex"));
+    return {};
+}
+
+QString pendingStateDir()
+{
+    return pendingStateDir([](const char *name) { return qEnvironmentVariable(name); });
+}
+
+PendingMatch matchPending(const PendingSwitchOff &pending, const QString &serial,
+                          const QString &node)
+{
+    if (!pending.serial.isEmpty() && !serial.isEmpty())
+        return pending.serial == serial ? PendingMatch::SameController
+                                        : PendingMatch::OtherController;
+    // Without both serial numbers, the node is all there is; a controller that is
+    // plugged in again may get another one, and then it is not taken.
+    return !pending.node.isEmpty() && pending.node == node ? PendingMatch::SameController
+                                                           : PendingMatch::OtherController;
+}
+
+PendingStore::PendingStore(QString dir, int output) : m_dir(std::move(dir))
+{
+    if (!m_dir.isEmpty())
+        m_path = m_dir + QStringLiteral("/switch-off-%1.pending").arg(watchOutputWord(output));
+}
+
+PendingStore::Loaded PendingStore::load() const
+{
+    Loaded l;
+    if (m_path.isEmpty() || !QFileInfo::exists(m_path))
+        return l;
+    // One byte over the bound is enough to refuse a bigger file.
+    const files::ReadResult r = files::readBounded(m_path, kMaxRecordBytes + 1);
+    l.state = Loaded::State::Unreadable;
+    if (!r.ok) {
+        l.why = r.reason;
+        return l;
+    }
+    const auto p = decodePending(r.bytes, &l.why);
+    if (p) {
+        l.state = Loaded::State::Valid;
+        l.pending = *p;
+    }
+    return l;
+}
+
+bool PendingStore::save(const PendingSwitchOff &pending, QString *why) const
+{
+    if (m_path.isEmpty()) {
+        *why = QStringLiteral("не задан каталог состояния (нет STATE_DIRECTORY, "
+                              "XDG_STATE_HOME и HOME)");
+        return false;
+    }
+    if (!QDir().mkpath(m_dir)) {
+        *why = QStringLiteral("%1: каталог не создаётся").arg(m_dir);
+        return false;
+    }
+    const files::FileResult r = files::saveAtomically(m_path, encodePending(pending));
+    if (!r.ok)
+        *why = r.message();
+    return r.ok;
+}
+
+bool PendingStore::remove(QString *why) const
+{
+    if (m_path.isEmpty() || !QFileInfo::exists(m_path))
+        return true;
+    QFile file(m_path);
+    if (file.remove())
+        return true;
+    *why = QStringLiteral("%1: %2").arg(m_path, file.errorString());
+    return false;
+}
+
+} // namespace vardex::cli
