@@ -10,8 +10,8 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
@@ -258,8 +258,8 @@ bool taskHasOutput(const link::OutputTask &task, int item)
 
 QString controllerText(const QString &serial, const QString &node)
 {
-    QString text = serial.isEmpty() ? QStringLiteral("S/N неизвестен")
-                                    : QStringLiteral("S/N=%1").arg(serial);
+    QString text =
+        serial.isEmpty() ? QStringLiteral("S/N неизвестен") : QStringLiteral("S/N=%1").arg(serial);
     if (!node.isEmpty())
         text += QStringLiteral(", %1").arg(node);
     return text;
@@ -351,8 +351,7 @@ int runWatch(WatchRun &run)
             const PendingStore::Loaded l = store.load();
             if (l.state == PendingStore::Loaded::State::None)
                 return;
-            if (l.state == PendingStore::Loaded::State::Unreadable ||
-                l.pending.output != output) {
+            if (l.state == PendingStore::Loaded::State::Unreadable || l.pending.output != output) {
                 note(QStringLiteral("запись об отложенном выключении %1 не прочитана (%2): "
                                     "ничего не отправлено, запись оставлена")
                          .arg(store.path(), l.pending.output != output && l.why.isEmpty()
@@ -373,17 +372,15 @@ int runWatch(WatchRun &run)
             return;
         }
         SwitchOffCheck check = SwitchOffCheck::NotSent;
-        if (!runSequence(dm, [&](link::OperationContext &ctx) {
-                check = switchOffChecked(ctx, output);
-            }))
+        if (!runSequence(
+                dm, [&](link::OperationContext &ctx) { check = switchOffChecked(ctx, output); }))
             check = SwitchOffCheck::NotSent;
         checkNoted(check, what);
     };
 
     service::Watchdog dog(
         *echo, timer, view, dm.image().outputTask,
-        [&](const link::OutputTask &task,
-            std::function<void(const service::TaskDelivery &)> done) {
+        [&](const link::OutputTask &task, std::function<void(const service::TaskDelivery &)> done) {
             QElapsedTimer decided;
             decided.start();
             dm.runPriority([&, task, decided, done](link::OperationContext &op) {
@@ -457,24 +454,24 @@ int runWatch(WatchRun &run)
     if (pending && controllerGone) {
         // A controller that drops off the bus for a moment (a USB reset) is back within
         // seconds; the switch-off then goes out now, not after a restart of the watch.
-        const bool back = spinUntil([&] { return dm.isConnected() || stopped(); }, run.returnGraceMs);
+        const bool back =
+            spinUntil([&] { return dm.isConnected() || stopped(); }, run.returnGraceMs);
         if (back && dm.isConnected()) {
             node = dm.currentDevice().id;
             serial.clear();
-            runSequence(dm, [&](link::OperationContext &ctx) {
-                serial = readControllerSerial(ctx);
-            });
+            runSequence(dm,
+                        [&](link::OperationContext &ctx) { serial = readControllerSerial(ctx); });
             settle(pending);
         }
     }
     if (!controllerGone) {
         // The last word of a stopped watch says what it leaves behind.
-        note(pending       ? QStringLiteral("наблюдение остановлено по сигналу")
-             : heldAtStop ? QStringLiteral("наблюдение остановлено по сигналу, %1 выключено")
-                                .arg(name)
-                          : QStringLiteral("наблюдение остановлено по сигналу, %1 не было "
-                                           "включено")
-                                .arg(name));
+        note(pending ? QStringLiteral("наблюдение остановлено по сигналу")
+             : heldAtStop
+                 ? QStringLiteral("наблюдение остановлено по сигналу, %1 выключено").arg(name)
+                 : QStringLiteral("наблюдение остановлено по сигналу, %1 не было "
+                                  "включено")
+                       .arg(name));
     }
     if (pending) {
         const QString where = store.path();

@@ -14,10 +14,10 @@
 namespace vardex::cli {
 
 struct PendingSwitchOff {
-    int output = -1;  // item of the watchdog's output list
-    QString serial;   // the controller's serial number; empty when it could not be read
-    QString node;     // the controller's device node when the output went on
-    QDateTime since;  // when the output went on (UTC)
+    int output = -1; // item of the watchdog's output list
+    QString serial;  // the controller's serial number; empty when it could not be read
+    QString node;    // the controller's device node when the output went on
+    QDateTime since; // when the output went on (UTC)
 };
 
 // The file: a first line naming the format, then key=value lines, UTF-8. Anything else

@@ -25,7 +25,7 @@ PendingSwitchOff record(int output, const char *serial = "24.3.11.2.17.0.4.2.1.9
     p.output = output;
     p.serial = QString::fromUtf8(serial);
     p.node = QString::fromUtf8(node);
-    p.since = QDateTime(QDate(2026, 12, 8), QTime(12, 30, 5), QTimeZone::UTC);
+    p.since = QDateTime(QDate(2026, 12, 8), QTime(12, 30, 5), Qt::UTC);
     return p;
 }
 
@@ -152,7 +152,7 @@ TEST(PendingMatch, TheSerialDecidesAndWithoutOneOnlyTheSameNode)
         PendingMatch match;
     };
     const Row rows[] = {
-        {known, "1.2.", "/dev/hidraw7", PendingMatch::SameController}, // plugged in again
+        {known, "1.2.", "/dev/hidraw7", PendingMatch::SameController},  // plugged in again
         {known, "1.3.", "/dev/hidraw3", PendingMatch::OtherController}, // another in its place
         {known, "", "/dev/hidraw3", PendingMatch::SameController},
         {known, "", "/dev/hidraw4", PendingMatch::OtherController},
@@ -221,5 +221,4 @@ TEST_F(StoreRig, ASaveThatCannotBeMadeSaysWhyAndKeepsTheOldRecord)
     why.clear();
     EXPECT_FALSE(PendingStore(QString(), 8).save(record(8), &why));
     EXPECT_TRUE(why.contains("STATE_DIRECTORY")) << why.toStdString();
-
 }

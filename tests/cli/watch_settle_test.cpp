@@ -36,10 +36,7 @@ struct SettleRig : ::testing::Test {
         c.transport.withFirmware(c.id, [&t](sim::Firmware &fw) { t = fw.outputTask(); });
         return t;
     }
-    int outputTasksReceived() const
-    {
-        return c.requestCount(link::protocol::code::OutputTask);
-    }
+    int outputTasksReceived() const { return c.requestCount(link::protocol::code::OutputTask); }
 };
 
 } // namespace
@@ -108,8 +105,9 @@ TEST_P(SettleUnderFault, EndsAndClaimsOnlyWhatTheControllerHolds)
     const auto kind = GetParam().fault.kind;
     if ((code == link::protocol::code::State || code < 0) &&
         (kind == Fault::Kind::Drop || kind == Fault::Kind::ErrorReply ||
-         kind == Fault::Kind::Late || kind == Fault::Kind::Unplug))
+         kind == Fault::Kind::Late || kind == Fault::Kind::Unplug)) {
         EXPECT_EQ(check, SwitchOffCheck::NotSent);
+    }
 }
 
 namespace {

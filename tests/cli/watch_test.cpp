@@ -5,6 +5,7 @@
 #include "cli/watch_pending.h"
 #include "cli_rig.h"
 #include "link/protocol.h"
+#include "sim/scenarios.h"
 #include "support/test_support.h"
 
 #include <QDir>
@@ -87,13 +88,14 @@ struct WatchRig : test::CliRig {
                 out.push_back(p[8]);
         return out;
     }
-    // Runs then() once the controller has been sent the relay on.
+    // Runs then() once the controller holds the relay on (a request it has received may
+    // still wait for its firmware).
     void whenRelayOn(std::function<void()> then)
     {
         auto *poll = new QTimer(&m_owner);
         QObject::connect(poll, &QTimer::timeout, poll, [this, poll, then = std::move(then)] {
             const auto tasks = relayTasks();
-            if (!tasks.empty() && (tasks.back() & 0x01)) {
+            if (!tasks.empty() && (tasks.back() & 0x01) && (relaysHeld() & 0x01)) {
                 poll->deleteLater();
                 then();
             }
@@ -256,6 +258,27 @@ TEST(CliWatch, AControllerBackWithinTheGraceGetsTheSwitchOffAndItIsReadBack)
     EXPECT_FALSE(QFile::exists(r.relay1Record.path()));
 }
 
+TEST(CliWatch, AnUnplugDuringTheSwitchOffKeepsTheRecordAndSaysSo)
+{
+    WatchRig r;
+    r.script = "t";
+    // The pulse's end is the next output task: the controller goes while it is in flight.
+    r.whenRelayOn([&r] {
+        r.sim->addFault(sim::kDemoDeviceId,
+                        {sim::Fault::Kind::Unplug, link::protocol::code::OutputTask});
+    });
+    const auto c =
+        r.run(QStringList{"--demo", "watch", "192.0.2.7", "--output", "relay1", "--pulse", "300"} +
+              kFast);
+    EXPECT_EQ(c.exitCode, cli::kExitNoController);
+    EXPECT_TRUE(c.out.contains(QStringLiteral("проверка — Реле_1 выкл. отправлено, выходы не "
+                                              "прочитаны; запись оставлена")))
+        << c.out.toStdString();
+    EXPECT_FALSE(c.out.contains(QStringLiteral("подтверждено")));
+    ASSERT_TRUE(r.record()) << "the next run must still switch it off";
+    EXPECT_TRUE(lastLine(c.out).contains(QStringLiteral("Реле_1 может оставаться включённым")));
+}
+
 TEST(CliWatch, ASecondControllerInPlaceOfTheFirstGetsNothing)
 {
     WatchRig r;
@@ -306,8 +329,8 @@ TEST(CliWatch, AStateFolderThatCannotBeWrittenCostsNoPulseButIsSaid)
 struct OwedCase {
     const char *name;
     QByteArray record;
-    bool sent;          // the switch-off goes to the controller before anything else
-    const char *says;   // in the line about it
+    bool sent;        // the switch-off goes to the controller before anything else
+    const char *says; // in the line about it
 };
 
 class CliWatchOwed : public ::testing::TestWithParam<OwedCase> {};

@@ -21,9 +21,8 @@ constexpr int kNoNamespace = 97; // the child could not make its outage
 // Bounds for a child to get somewhere; never what a check compares against.
 constexpr int kLineBoundMs = 20000;
 
-const QStringList kWatch = {"--demo",     "watch", "127.0.0.1", "--output", "relay1",
-                            "--interval", "100",   "--timeout", "100",      "--pulse",
-                            "10000"};
+const QStringList kWatch = {"--demo", "watch",     "127.0.0.1", "--output", "relay1", "--interval",
+                            "100",    "--timeout", "100",       "--pulse",  "10000"};
 
 struct WatchChild {
     QProcess process;
@@ -142,13 +141,12 @@ TEST_P(WatchStoppedBySignal, ExitsZeroAndSaysWhatItLeaves)
 
 INSTANTIATE_TEST_SUITE_P(
     Signals, WatchStoppedBySignal,
-    ::testing::Values(
-        SignalCase{"TermDuringAPulse", SIGTERM, true, "Реле_1 вкл. на 10000 мс",
-                   "наблюдение остановлено по сигналу, Реле_1 выключено"},
-        SignalCase{"IntDuringAPulse", SIGINT, true, "Реле_1 вкл. на 10000 мс",
-                   "наблюдение остановлено по сигналу, Реле_1 выключено"},
-        SignalCase{"TermWithNothingHeld", SIGTERM, false, "127.0.0.1 отвечает",
-                   "наблюдение остановлено по сигналу, Реле_1 не было включено"}),
+    ::testing::Values(SignalCase{"TermDuringAPulse", SIGTERM, true, "Реле_1 вкл. на 10000 мс",
+                                 "наблюдение остановлено по сигналу, Реле_1 выключено"},
+                      SignalCase{"IntDuringAPulse", SIGINT, true, "Реле_1 вкл. на 10000 мс",
+                                 "наблюдение остановлено по сигналу, Реле_1 выключено"},
+                      SignalCase{"TermWithNothingHeld", SIGTERM, false, "127.0.0.1 отвечает",
+                                 "наблюдение остановлено по сигналу, Реле_1 не было включено"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // A watch killed outright mid-pulse (SIGKILL, a power cut of the computer) cannot switch
