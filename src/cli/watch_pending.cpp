@@ -150,11 +150,17 @@ PendingStore::PendingStore(QString dir, int output) : m_dir(std::move(dir))
 PendingStore::Loaded PendingStore::load() const
 {
     Loaded l;
-    if (m_path.isEmpty() || !QFileInfo::exists(m_path))
+    const QFileInfo info(m_path);
+    if (m_path.isEmpty() || (!info.exists() && !info.isSymLink()))
         return l;
+    l.state = Loaded::State::Unreadable;
+    // A pipe or a device there would block the start or never end.
+    if (!info.isFile()) {
+        l.why = QStringLiteral("не обычный файл");
+        return l;
+    }
     // One byte over the bound is enough to refuse a bigger file.
     const files::ReadResult r = files::readBounded(m_path, kMaxRecordBytes + 1);
-    l.state = Loaded::State::Unreadable;
     if (!r.ok) {
         l.why = r.reason;
         return l;

@@ -11,6 +11,8 @@
 
 #include <map>
 
+#include <sys/stat.h>
+
 using namespace vardex;
 using cli::PendingMatch;
 using cli::PendingStore;
@@ -201,11 +203,21 @@ TEST_F(StoreRig, AnOversizedOrFolderRecordIsUnreadableAndKept)
     EXPECT_TRUE(l.why.contains("1024")) << l.why.toStdString();
     EXPECT_TRUE(QFile::exists(store.path()));
 
+    // A folder, a pipe (reading it would block the start) or a dangling link where the
+    // record should be.
     ASSERT_TRUE(QFile::remove(store.path()));
-    ASSERT_TRUE(QDir().mkpath(store.path())); // a folder where the record should be
+    ASSERT_TRUE(QDir().mkpath(store.path()));
     l = store.load();
     EXPECT_EQ(l.state, PendingStore::Loaded::State::Unreadable);
-    EXPECT_FALSE(l.why.isEmpty());
+    EXPECT_EQ(l.why, "не обычный файл");
+    ASSERT_TRUE(QDir().rmdir(store.path()));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(store.path()).constData(), 0600), 0);
+    l = store.load();
+    EXPECT_EQ(l.state, PendingStore::Loaded::State::Unreadable);
+    EXPECT_EQ(l.why, "не обычный файл");
+    ASSERT_TRUE(QFile::remove(store.path()));
+    ASSERT_TRUE(QFile::link(tmp.path() + "/nowhere", store.path()));
+    EXPECT_EQ(store.load().state, PendingStore::Loaded::State::Unreadable);
 }
 
 TEST_F(StoreRig, ASaveThatCannotBeMadeSaysWhyAndKeepsTheOldRecord)

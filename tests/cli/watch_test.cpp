@@ -370,10 +370,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         OwedCase{"SameController", owed("24.3.11.2.17.0.4.2.1.9.", "/dev/hidraw9"), true,
                  "отложенное выключение (импульс с "},
-        OwedCase{"SameNodeNoSerial", owed("", "sim:demo"), true, "выкл. отправлено и подтверждено"},
         OwedCase{"OtherController", owed("1.2.3.", "sim:demo"), false,
                  "оно для контроллера S/N=1.2.3., sim:demo, подключён другой"},
-        OwedCase{"UnknownSerialOtherNode", owed("", "/dev/hidraw0"), false, "подключён другой"},
         OwedCase{"Corrupt", "vardex pending switch-off 1\noutput=relay1\nserial=", false,
                  "не прочитана"},
         OwedCase{"AnotherOutputsRecord", owed("24.3.11.2.17.0.4.2.1.9.", "sim:demo", "relay2"),

@@ -2,6 +2,7 @@
 // service pages, and with it --watch HOST brings the watchdog page up watching HOST.
 // The watchdog's echo is scripted: nothing is pinged.
 #include "link/data_module.h"
+#include "service/widgets/watchdog_page.h"
 #include "support/no_devices.h"
 #include "support/recording_prompts.h"
 #include "support/scripted_echo.h"
