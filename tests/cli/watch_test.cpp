@@ -367,15 +367,15 @@ QByteArray owed(const char *serial, const char *node, const char *output = "rela
 
 INSTANTIATE_TEST_SUITE_P(
     Table, CliWatchOwed,
-    ::testing::Values(
-        OwedCase{"SameController", owed("24.3.11.2.17.0.4.2.1.9.", "/dev/hidraw9"), true,
-                 "отложенное выключение (импульс с "},
-        OwedCase{"OtherController", owed("1.2.3.", "sim:demo"), false,
-                 "оно для контроллера S/N=1.2.3., sim:demo, подключён другой"},
-        OwedCase{"Corrupt", "vardex pending switch-off 1\noutput=relay1\nserial=", false,
-                 "не прочитана"},
-        OwedCase{"AnotherOutputsRecord", owed("24.3.11.2.17.0.4.2.1.9.", "sim:demo", "relay2"),
-                 false, "не прочитана (другой выход)"}),
+    ::testing::Values(OwedCase{"SameController", owed("24.3.11.2.17.0.4.2.1.9.", "/dev/hidraw9"),
+                               true, "отложенное выключение (импульс с "},
+                      OwedCase{"OtherController", owed("1.2.3.", "sim:demo"), false,
+                               "оно для контроллера S/N=1.2.3., sim:demo, подключён другой"},
+                      OwedCase{"Corrupt", "vardex pending switch-off 1\noutput=relay1\nserial=",
+                               false, "не прочитана"},
+                      OwedCase{"AnotherOutputsRecord",
+                               owed("24.3.11.2.17.0.4.2.1.9.", "sim:demo", "relay2"), false,
+                               "не прочитана (другой выход)"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(CliWatch, FacilityErrorsSwitchNothing)
