@@ -139,18 +139,29 @@ link::OpResult fromOutcome(WriteOutcome outcome, int loop)
 }
 
 // Reads loops first..last back over a zeroed copy (a record that never comes cannot pass
-// for the written one), compares, and puts what was written back into the image.
+// for the written one) and compares with what was written. One loop is one step: between
+// two the link serves the others, and the image holds what was written again (the copy
+// read back is kept aside), so what runs between the steps never sees a zeroed loop.
 link::WriteCheck readBack(link::OperationContext &ctx, int first, int last)
 {
     link::DeviceImage &image = ctx.image();
     const link::DeviceImage wanted = image;
-    for (int n = first; n <= last; ++n) {
-        image.loop(n) = {};
-        image.loopExt(n) = {};
-    }
+    link::DeviceImage held = image;
     link::WriteCheck check;
     for (int n = first; n <= last && check.result.ok(); ++n) {
+        if (n > first)
+            ctx.yieldLink();
+        if (ctx.cancelled()) {
+            check.result = link::OpResult::fail(ctx.cancelReason(), n);
+            break;
+        }
+        image.loop(n) = {};
+        image.loopExt(n) = {};
         const LoopRecordsRead read = readLoopRecords(ctx, n, kLoopReplyTimeoutMs, true);
+        held.loop(n) = image.loop(n);
+        held.loopExt(n) = image.loopExt(n);
+        image.loop(n) = wanted.loop(n);
+        image.loopExt(n) = wanted.loopExt(n);
         if (ctx.cancelled())
             check.result = link::OpResult::fail(ctx.cancelReason(), n);
         else if (!read.complete())
@@ -159,13 +170,9 @@ link::WriteCheck readBack(link::OperationContext &ctx, int first, int last)
                 QStringLiteral("записано, но не проверено: контур %1 не прочитан обратно").arg(n));
     }
     if (check.result.ok()) {
-        for (int n : differingLoops(image, wanted, image.hasExtendedLoops()))
+        for (int n : differingLoops(held, wanted, image.hasExtendedLoops()))
             if (n >= first && n <= last)
                 check.differing.push_back(n);
-    }
-    for (int n = first; n <= last; ++n) {
-        image.loop(n) = wanted.loop(n);
-        image.loopExt(n) = wanted.loopExt(n);
     }
     return check;
 }

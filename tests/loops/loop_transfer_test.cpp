@@ -1,4 +1,5 @@
 #include "link/protocol.h"
+#include "loops/loop_diff.h"
 #include "loops/loop_transfer.h"
 #include "support/sim_controller.h"
 
@@ -95,4 +96,79 @@ TEST(LoopTransfer, StopDuringWriteLoopSendsNoExtendedRecord)
     // The main record and its read-back went out; the extended record did not.
     EXPECT_EQ(c.requestCount(7), 1);
     EXPECT_EQ(c.requestCount(link::protocol::code::MemoryRead), 1);
+}
+
+// The read-back of a write of all loops is a chain of steps, one loop each: a click that
+// comes during it runs at the next loop, not after the last, and finds the loops the
+// engineer prepared in the image (the read-back keeps its copy aside), while the check
+// still compares what the controller holds.
+TEST(LoopTransfer, AClickDuringTheReadBackRunsAtTheNextLoopAndSeesThePreparedLoops)
+{
+    test::SimController c;
+    ASSERT_TRUE(c.plug());
+    c.dm.runOperation([](link::OperationContext &ctx) { loops::readAllLoops(ctx); });
+    for (int n : {2, 9})
+        c.image().loop(n).contactUse = static_cast<std::uint8_t>(0x30 + n);
+    const link::DeviceImage prepared = c.image();
+    ASSERT_FALSE(loops::differingLoops(prepared, link::DeviceImage{}, true).empty());
+
+    const int readsBefore = c.requestCount(link::protocol::code::Loop);
+    int readsAtClick = -1;
+    std::vector<int> differingAtClick{-1};
+    bool clicked = false;
+    c.dm.setTraceSink([&](const link::TraceEntry &e) {
+        if (clicked || e.direction != link::TraceEntry::Direction::Sent ||
+            e.payload[link::pos::Code] != link::protocol::code::Loop)
+            return;
+        clicked = true;
+        c.dm.runBetweenSteps([&](link::OperationContext &ctx) {
+            readsAtClick = c.requestCount(link::protocol::code::Loop) - readsBefore;
+            differingAtClick = loops::differingLoops(ctx.image(), prepared, true);
+            ctx.send(link::protocol::readClock());
+            ctx.waitReply(500);
+        });
+    });
+    link::WriteCheck check;
+    c.dm.runOperation(
+        [&](link::OperationContext &ctx) { check = loops::writeAllLoopsChecked(ctx); });
+
+    EXPECT_TRUE(check.result.ok());
+    EXPECT_TRUE(check.differing.empty());
+    EXPECT_EQ(readsAtClick, 2); // loop 1's two records, then the click
+    EXPECT_TRUE(differingAtClick.empty());
+    EXPECT_TRUE(loops::differingLoops(c.image(), prepared, true).empty());
+    EXPECT_EQ(c.requestCount(link::protocol::code::Loop) - readsBefore, 2 * link::kLoopCount);
+    EXPECT_EQ(c.requestCount(link::protocol::code::Clock), 1);
+}
+
+// What the controller holds is compared, not what the image holds between the steps: a
+// loop the controller came to hold differently is named, and the image keeps what the
+// engineer prepared.
+TEST(LoopTransfer, TheReadBackNamesALoopTheControllerHoldsDifferently)
+{
+    test::SimController c;
+    ASSERT_TRUE(c.plug());
+    c.dm.runOperation([](link::OperationContext &ctx) { loops::readAllLoops(ctx); });
+    c.image().loop(5).contactUse = 0x41;
+    const link::DeviceImage prepared = c.image();
+    // Once the writes are done, the controller's loop 5 changes behind the program's back.
+    bool altered = false;
+    c.dm.setTraceSink([&](const link::TraceEntry &e) {
+        if (altered || e.direction != link::TraceEntry::Direction::Sent ||
+            e.payload[link::pos::Code] != link::protocol::code::Loop)
+            return;
+        altered = true;
+        link::UprLoopConfig other = prepared.loop(5);
+        other.contactUse = 0x42;
+        c.transport.withFirmware(
+            c.id, [&](sim::Firmware &fw) { fw.handle(link::protocol::writeLoop(5, other)); });
+    });
+    link::WriteCheck check;
+    c.dm.runOperation(
+        [&](link::OperationContext &ctx) { check = loops::writeAllLoopsChecked(ctx); });
+
+    ASSERT_TRUE(altered);
+    EXPECT_TRUE(check.result.ok());
+    EXPECT_EQ(check.differing, std::vector<int>{5});
+    EXPECT_TRUE(loops::differingLoops(c.image(), prepared, true).empty());
 }

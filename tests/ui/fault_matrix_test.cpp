@@ -196,6 +196,21 @@ QString checkLoops(MatrixRig &r, bool clean)
     return out;
 }
 
+// A write leaves what the engineer prepared in the image, whatever became of its
+// read-back (which reads into a copy, loop by loop, between steps other work may run);
+// after a clean run the controller holds it too.
+QString checkPreparedLoopsKept(MatrixRig &r, bool clean)
+{
+    if (!clean && !r.dm.hasDevice())
+        return {}; // pulled out: the pages dropped what they knew of it
+    QString out;
+    for (int n : {2, 3, 4}) {
+        if (r.dm.image().loop(n).contactUse != 0xEE || r.dm.image().loopExt(n).timerOn != 0xEEEE)
+            out += QStringLiteral("loop %1 no longer holds what was prepared; ").arg(n);
+    }
+    return clean ? out + checkLoops(r, true) : out;
+}
+
 // Every slot read holds the controller's record of that number, or (a record that
 // never came, listed as missing) a copy of the slot before it; never another record.
 QString checkLog(MatrixRig &r, bool clean)
@@ -373,6 +388,16 @@ const std::vector<Operation> &operations()
          [](MatrixRig &r) { clickNamed(r, "ReadUprLoopConfigBtn"); },
          poisonLoops,
          checkLoops},
+        {"write of all loops with its read-back",
+         protocol::code::Loop,
+         3, // loop 3's records, asked only by the read-back
+         1000,
+         {7, 32, 6}, // each loop's write, its stored-copy check; then the read-back
+         false,
+         {},
+         [](MatrixRig &r) { clickNamed(r, "WriteUprLoopConfigBtn"); },
+         poisonLoops,
+         checkPreparedLoopsKept},
         {"description read",
          protocol::code::Loop,
          3,
