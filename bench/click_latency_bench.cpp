@@ -175,8 +175,7 @@ int main(int argc, char **argv)
     });
     const std::vector<Background> backgrounds = {
         {"display test 2", [&] { button("FutabaTest2Btn")->click(); },
-         [&] { return w.dm.isBusy(); },
-         [&] { button("StopTest2Btn")->click(); }},
+         [&] { return w.dm.isBusy(); }, [&] { button("StopTest2Btn")->click(); }},
         {"full log read", [&] { w.window.logFrame()->readFullLog(); },
          [&] { return w.window.logFrame()->isReading(); },
          [&] { w.window.logFrame()->stopRead(); }},
@@ -254,9 +253,8 @@ int main(int argc, char **argv)
                     const qint64 now = clock.nsecsElapsed();
                     // A watchdog sample keeps the background running until the pulse
                     // has ended on the wire, so its switch-off is measured under load too.
-                    const bool done = sentAt >= 0 &&
-                                      (t.kind == Kind::Click ||
-                                       outputTasks.size() >= tasksBefore + 2);
+                    const bool done = sentAt >= 0 && (t.kind == Kind::Click ||
+                                                      outputTasks.size() >= tasksBefore + 2);
                     if (done || (sentAt < 0 && now - dueAt > qint64{capMs} * 1000000)) {
                         if (!done)
                             ++f.capped; // held back until the background is stopped
@@ -280,9 +278,9 @@ int main(int argc, char **argv)
                     ++f.notRunning;
                 f.latencyMs.push_back(static_cast<double>(sentAt - dueAt) / 1e6);
                 if (t.kind == Kind::Watchdog && outputTasks.size() >= tasksBefore + 2)
-                    f.pulseMs.push_back(
-                        static_cast<double>(outputTasks[tasksBefore + 1] - outputTasks[tasksBefore]) /
-                        1e6);
+                    f.pulseMs.push_back(static_cast<double>(outputTasks[tasksBefore + 1] -
+                                                            outputTasks[tasksBefore]) /
+                                        1e6);
                 if (verbose)
                     std::printf("    %s during %s: %.2f ms%s\n", t.name, b.name, f.latencyMs.back(),
                                 wasRunning ? "" : " (background not running)");

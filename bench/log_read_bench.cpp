@@ -62,30 +62,78 @@ double median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
-// Longest gap between ticks of a 2 ms timer while the read runs.
+// The calling thread's time on a CPU and waiting for one, from the scheduler's own
+// account (/proc/thread-self/schedstat: run time, run-queue wait, in ns).
+struct SchedTimes {
+    qint64 runNs = 0;
+    qint64 waitNs = 0;
+};
+
+SchedTimes schedTimes()
+{
+    SchedTimes t;
+    if (FILE *f = std::fopen("/proc/thread-self/schedstat", "r")) {
+        long long run = 0, wait = 0;
+        if (std::fscanf(f, "%lld %lld", &run, &wait) == 2)
+            t = {run, wait};
+        std::fclose(f);
+    }
+    return t;
+}
+
+// Longest gap between ticks of a 2 ms timer while the read runs, and what the GUI thread
+// did during it: ran (the program's own work held the event loop), waited for a CPU (the
+// machine was busy) or slept (nothing to do, yet the timer did not fire).
 struct StallMeter {
-    StallMeter()
+    explicit StallMeter(const int *record = nullptr) : m_record(record)
     {
         timer.setTimerType(Qt::PreciseTimer);
         QObject::connect(&timer, &QTimer::timeout, [this] {
             const qint64 now = clock.nsecsElapsed();
-            if (last > 0)
-                longestNs = std::max(longestNs, now - last);
+            const SchedTimes sched = schedTimes();
+            if (last > 0 && now - last > longestNs) {
+                longestNs = now - last;
+                ranNs = sched.runNs - lastSched.runNs;
+                waitedNs = sched.waitNs - lastSched.waitNs;
+                atMs = last / 1e6;
+                atRecord = m_record ? *m_record : -1;
+            }
             last = now;
+            lastSched = sched;
         });
         clock.start();
         timer.start(2);
     }
+    QString account() const
+    {
+        return QStringLiteral("%1 ms from %2 ms on (record %3): GUI thread ran %4 ms, waited "
+                              "for a CPU %5 ms, slept %6 ms")
+            .arg(longestNs / 1e6, 0, 'f', 1)
+            .arg(atMs, 0, 'f', 0)
+            .arg(atRecord)
+            .arg(ranNs / 1e6, 0, 'f', 1)
+            .arg(waitedNs / 1e6, 0, 'f', 1)
+            .arg(std::max<qint64>(0, longestNs - ranNs - waitedNs) / 1e6, 0, 'f', 1);
+    }
     QTimer timer;
     QElapsedTimer clock;
     qint64 last = 0;
+    SchedTimes lastSched;
     qint64 longestNs = 0;
+    qint64 ranNs = 0;
+    qint64 waitedNs = 0;
+    double atMs = 0;
+    int atRecord = -1;
+
+private:
+    const int *m_record;
 };
 
 struct ReadFigures {
     double totalMs = 0;
     double medianRecordUs = 0;
     double stallMs = 0;
+    QString stall; // what the GUI thread did during the longest stall
     int read = 0;
     int missing = 0;
 };
@@ -99,13 +147,24 @@ ReadFigures fullRead(Rig &rig)
     QElapsedTimer clock;
     qint64 previous = 0;
     log::FullReadObserver observer;
+    int record = 0;
     observer.started = [&](int) { previous = clock.nsecsElapsed(); };
-    observer.recordStored = [&](int, const log::LogRecord &) {
+    observer.recordStored = [&](int n, const log::LogRecord &) {
+        record = n;
         const qint64 now = clock.nsecsElapsed();
         perRecordUs.push_back((now - previous) / 1000.0);
         previous = now;
     };
-    StallMeter stall;
+    StallMeter stall(&record);
+    // The reports around the longest stall, to tell a late reply from a missed one.
+    std::vector<std::pair<qint64, int>>
+        reports; // (ns on the stall clock, +code sent / -code received)
+    reports.reserve(4 * log::RecordStore::kSlots);
+    rig.dm.setTraceSink([&](const link::TraceEntry &e) {
+        const int code = e.payload[link::pos::Code];
+        reports.emplace_back(stall.clock.nsecsElapsed(),
+                             e.direction == link::TraceEntry::Direction::Sent ? code : -code);
+    });
     clock.start();
     rig.dm.runOperation([&](link::OperationContext &ctx) {
         const auto result = log::readFullLog(ctx, store, {}, observer);
@@ -115,6 +174,20 @@ ReadFigures fullRead(Rig &rig)
     f.totalMs = clock.nsecsElapsed() / 1e6;
     f.medianRecordUs = median(perRecordUs);
     f.stallMs = stall.longestNs / 1e6;
+    f.stall = stall.account();
+    rig.dm.setTraceSink({});
+    int requests = 0;
+    for (const auto &r : reports)
+        requests += r.second == link::protocol::code::LogRecord;
+    f.stall += QStringLiteral("; %1 record requests").arg(requests);
+    if (qEnvironmentVariableIsSet("VARDEX_BENCH_VERBOSE")) {
+        const qint64 from = static_cast<qint64>(stall.atMs * 1e6) - 5000000;
+        const qint64 to = static_cast<qint64>(stall.atMs * 1e6) + stall.longestNs + 3000000;
+        for (const auto &r : reports)
+            if (r.first >= from && r.first <= to)
+                std::printf("      %10.3f ms %s %d\n", r.first / 1e6,
+                            r.second > 0 ? "sent" : "recv", std::abs(r.second));
+    }
     return f;
 }
 
@@ -174,6 +247,7 @@ int main(int argc, char **argv)
                     "record (goal <= 30 pinned), longest event-loop stall %.1f ms (goal < 50)\n",
                     pinned.pinned() ? "pinned to one CPU" : "free", f.read, f.totalMs,
                     f.medianRecordUs, f.stallMs);
+        std::printf("    longest stall: %s\n", qPrintable(f.stall));
     }
     if (!pinnedRecordUs.empty())
         bench::summary("log read, program's cost per record (no latency, one CPU)",
@@ -199,6 +273,7 @@ int main(int argc, char **argv)
                     "longest stall %.1f ms\n",
                     run + 1, f.read, f.totalMs, f.missing, n, vsPlain.back(), n * sleepMs,
                     vsSimulator.back(), rtt, vsRoundTrip.back(), f.stallMs);
+        std::printf("    longest stall: %s\n", qPrintable(f.stall));
     }
     const bench::Spread plain = bench::spread(vsPlain);
     const bench::Spread simFloor = bench::spread(vsSimulator);

@@ -32,9 +32,9 @@ void ScriptBuffer::clear()
     m_position = 1;
 }
 
-QString ScriptBuffer::caption() const
+QString ScriptBuffer::captionFor(int position)
 {
-    return QStringLiteral("Зап. %1").arg(m_position);
+    return QStringLiteral("Зап. %1").arg(position);
 }
 
 } // namespace vardex::display

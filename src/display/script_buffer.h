@@ -27,7 +27,8 @@ public:
     int position() const { return m_position; }
     const std::array<std::uint8_t, kSize> &bytes() const { return m_bytes; }
     // "Зап. " and the next write position.
-    QString caption() const;
+    QString caption() const { return captionFor(m_position); }
+    static QString captionFor(int position);
 
 private:
     std::array<std::uint8_t, kSize> m_bytes{};

@@ -308,6 +308,16 @@ QWidget *FutabaPage::buildScriptGroup()
     h->addWidget(m_contact, 0, 0, 1, 2);
     m_writeScript = button("WriteFutabaTestFramBtn", QStringLiteral("Запись"),
                            QStringLiteral("Запись тестового пакета для FUTABA в контроллер"));
+    // Its caption follows the buffer's position with every command sent (several a second
+    // during test 2): fixed to the widest caption it can take, a new one repaints the
+    // button alone and never asks the page for a new layout.
+    QSize widest = m_writeScript->sizeHint();
+    for (const QString &caption : {ScriptBuffer::captionFor(888), ScriptBuffer::captionFor(255)}) {
+        m_writeScript->setText(caption);
+        widest = widest.expandedTo(m_writeScript->sizeHint());
+    }
+    m_writeScript->setText(QStringLiteral("Запись"));
+    m_writeScript->setFixedSize(widest);
     h->addWidget(m_writeScript, 1, 0);
     h->addWidget(button("ClearFutabaBufBtn", QStringLiteral("Очистка"),
                         QStringLiteral("Очистка буффера пакетов для FUTABA")),

@@ -132,7 +132,9 @@ WatchDogPage::WatchDogPage(ui::PageContext &ctx, std::unique_ptr<Echo> echo, QWi
     m_timer->setTimerType(Qt::PreciseTimer);
     m_timerAdapter = std::make_unique<PingTimerAdapter>(m_timer);
 
-    auto *layout = new QVBoxLayout(this);
+    m_body = new QWidget(this);
+    m_body->setObjectName(QStringLiteral("WatchDogPageBody"));
+    auto *layout = new QVBoxLayout(m_body);
     auto *top = new QHBoxLayout;
     top->addWidget(buildWatchdogGroup(), 3);
     top->addWidget(buildBlackBoxGroup(), 2);
@@ -168,6 +170,22 @@ WatchDogPage::WatchDogPage(ui::PageContext &ctx, std::unique_ptr<Echo> echo, QWi
 WatchDogPage::~WatchDogPage()
 {
     m_timer->stop();
+}
+
+QSize WatchDogPage::sizeHint() const
+{
+    return m_body->sizeHint();
+}
+
+QSize WatchDogPage::minimumSizeHint() const
+{
+    return m_body->minimumSizeHint();
+}
+
+void WatchDogPage::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    m_body->setGeometry(rect());
 }
 
 void WatchDogPage::setEcho(std::unique_ptr<Echo> echo)
@@ -208,7 +226,12 @@ QWidget *WatchDogPage::buildWatchdogGroup()
     m_sendPing->setObjectName(QStringLiteral("SendPingBtn"));
     m_answer = textField(group, "stPingAnser");
     m_answer->setWordWrap(true);
-    m_answer->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // long ones wrap
+    m_answer->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_answer->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed); // long ones wrap
+    // Room for two lines whatever it holds: the field is emptied and filled again with
+    // every ping, and a height that followed the text would move every row below it.
+    m_answer->setFixedHeight(2 * m_answer->fontMetrics().lineSpacing() +
+                             2 * m_answer->frameWidth() + 2 * m_answer->margin() + 2);
     m_askTime = spin(group, "PingAskTimeEdit", 100, 10000, 3000);
     m_start = new QCheckBox(tr("Циклический опрос"), group);
     m_start->setObjectName(QStringLiteral("cbPingWatchDogStart"));
@@ -346,6 +369,8 @@ WatchdogInputs WatchDogPage::inputs() const
 void WatchDogPage::showReply(const QString &text)
 {
     m_answer->setText(text);
+    // What does not fit the field's two lines can still be read.
+    m_answer->setToolTip(text);
 }
 
 void WatchDogPage::showStatusWord(const QString &word)
@@ -357,7 +382,7 @@ void WatchDogPage::showFacilityError(const QString &text)
 {
     const QString shown = m_answer->property("facilityError").toString();
     if (!text.isEmpty()) {
-        m_answer->setText(text);
+        showReply(text);
         m_ctx.statusBar.setPanelText(5, text);
     } else if (!shown.isEmpty() && m_ctx.statusBar.panelText(5) == shown) {
         m_ctx.statusBar.setPanelText(5, QString());

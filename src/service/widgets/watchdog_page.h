@@ -45,6 +45,9 @@ public:
     void onDescriptionRead(const work::DescriptionResult &result) override;
     void onClosing() override;
 
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
     // WatchdogView
     WatchdogInputs inputs() const override;
     void showReply(const QString &text) override;
@@ -52,6 +55,9 @@ public:
     void showFacilityError(const QString &text) override;
     void setManualPingEnabled(bool enabled) override;
     void logChanged() override;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     QWidget *buildWatchdogGroup();
@@ -63,6 +69,9 @@ private:
     QString settingsText() const;
 
     ui::PageContext &m_ctx;
+    // Holds the page's controls. The page has no layout of its own, so a field whose size
+    // hint changes re-lays out this body only, never the tab and the window around it.
+    QWidget *m_body = nullptr;
     std::unique_ptr<Echo> m_echo;
     std::unique_ptr<Echo> m_echoSwitch; // the watchdog's view of m_echo
     QTimer *m_timer = nullptr;

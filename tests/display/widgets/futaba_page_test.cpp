@@ -1,17 +1,22 @@
 #include "display/commands.h"
 #include "display/module_model.h"
 #include "display/widgets/futaba_page.h"
+#include "display/widgets/module_preview.h"
 #include "display/widgets/picture_grid.h"
 #include "link/protocol.h"
+#include "support/event_tally.h"
 #include "support/layout_check.h"
 #include "support/page_rig.h"
+#include "ui/main_window.h"
 
 #include <QComboBox>
 #include <QFile>
+#include <QImage>
 #include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
 
@@ -420,4 +425,79 @@ TEST(FutabaPageSharing, AScriptWriteCutByAnUnplugSaysWhichBlocksTheControllerLac
     EXPECT_TRUE(told.contains(QStringLiteral("контроллер отключен"))) << told.toStdString();
     EXPECT_TRUE(told.contains(QStringLiteral("блоки 2–5 (байты 51–254)"))) << told.toStdString();
     EXPECT_FALSE(r.page.scriptWriting());
+}
+
+// Every command sent moves the write button's caption ("Зап. N"), several times a second
+// while a test runs: the new caption repaints the button and the preview shows the
+// module, but nothing moves and the tab and the window are not asked for a new layout.
+TEST(FutabaPageQuiet, CommandsSentMoveTheCaptionButNothingElseAndAskTheWindowForNoLayout)
+{
+    test::PageRig rig;
+    ui::MainWindow window(rig.dm, &rig.prompts);
+    window.showServicePages();
+    QWidget *sheet = window.page(QStringLiteral("FutabaTabSheet"));
+    window.pageControl().setCurrentWidget(sheet);
+    window.show();
+    auto *page = sheet->findChild<FutabaPage *>();
+    ASSERT_NE(page, nullptr);
+    auto *caption = page->findChild<QPushButton *>(QStringLiteral("WriteFutabaTestFramBtn"));
+    auto *send = page->findChild<QPushButton *>(QStringLiteral("SendRS232Btn"));
+    ASSERT_NE(caption, nullptr);
+    ASSERT_NE(send, nullptr);
+    test::settleLayouts();
+    QHash<const QWidget *, QRect> before;
+    for (const QWidget *w : page->findChildren<QWidget *>())
+        before.insert(w, w->geometry());
+
+    test::EventTally tally(page, {QEvent::LayoutRequest});
+    QStringList captions;
+    for (int i = 0; i < 5; ++i) {
+        send->click();
+        ASSERT_TRUE(test::waitUntil([&] { return !rig.dm.isBusy(); }, 5000));
+        test::settleLayouts();
+        captions << caption->text();
+    }
+    EXPECT_TRUE(tally.ancestors.isEmpty()) << tally.ancestors.join(' ').toStdString();
+    EXPECT_TRUE(tally.within.isEmpty()) << tally.within.join(' ').toStdString();
+    // The caption followed every command, and is whole at its widest.
+    EXPECT_EQ(captions.removeDuplicates(), 0) << captions.join(' ').toStdString();
+    EXPECT_EQ(caption->text(), page->script().caption());
+    caption->setText(ScriptBuffer::captionFor(255));
+    EXPECT_GE(caption->width(), caption->sizeHint().width());
+    QStringList moved;
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        if (it.key()->geometry() != it.value())
+            moved << it.key()->objectName();
+    EXPECT_TRUE(moved.isEmpty()) << moved.join(' ').toStdString();
+}
+
+// The preview tells Qt it paints every pixel of its own (the group box behind it is not
+// painted first): it must, at any size, or old pixels would show through.
+TEST(FutabaPageQuiet, ThePreviewPaintsEveryPixelItClaims)
+{
+    FutabaRig r;
+    r.click("FilFutabaBtn");
+    ASSERT_TRUE(r.idle());
+    auto *inPage = r.page.findChild<ModulePreview *>(QStringLiteral("FutabaPreview"));
+    ASSERT_NE(inPage, nullptr);
+    ASSERT_TRUE(inPage->testAttribute(Qt::WA_OpaquePaintEvent));
+    // The same widget on its own, so no layout decides its size.
+    auto preview = std::make_unique<ModulePreview>(r.page.preview());
+    for (const QSize size : {QSize(600, 200), QSize(513, 237),
+                             QSize(2 * ModuleModel::kWidth + 7, 2 * ModuleModel::kHeight)}) {
+        preview->resize(size);
+        ASSERT_EQ(preview->size(), size);
+        QImage canvas(size, QImage::Format_ARGB32);
+        canvas.fill(Qt::magenta);
+        preview->render(&canvas, QPoint(), QRegion(), QWidget::RenderFlags());
+        int untouched = 0, lit = 0;
+        const QRgb litDot = preview->litColour().rgb();
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x) {
+                untouched += canvas.pixel(x, y) == QColor(Qt::magenta).rgb();
+                lit += canvas.pixel(x, y) == litDot;
+            }
+        EXPECT_EQ(untouched, 0) << size.width() << "x" << size.height();
+        EXPECT_GT(lit, 0) << size.width() << "x" << size.height();
+    }
 }

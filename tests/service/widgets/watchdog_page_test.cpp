@@ -2,6 +2,7 @@
 
 #include "link/protocol.h"
 #include "sim/memory.h"
+#include "support/event_tally.h"
 #include "support/layout_check.h"
 #include "support/page_rig.h"
 #include "support/scripted_echo.h"
@@ -398,4 +399,56 @@ TEST(WatchDogPageLayout, NothingClippedInTheWindowWithTextsFilled)
     if (!shot.isEmpty()) {
         EXPECT_TRUE(window.grab().save(shot));
     }
+}
+
+// Every ping empties the reply field and fills it again, each text of its own length: no
+// row of the page moves, and the tab and the window are not asked for a new layout.
+TEST(WatchDogPageQuiet, RepliesComingAndGoingMoveNothingAndAskTheWindowForNoLayout)
+{
+    test::PageRig rig;
+    ui::MainWindow window(rig.dm, &rig.prompts);
+    window.showServicePages();
+    QWidget *sheet = window.page(QStringLiteral("WatchDogTabSheet"));
+    window.pageControl().setCurrentWidget(sheet);
+    window.show();
+    service::WatchDogPage *page = window.watchDogPage();
+    auto scripted = std::make_unique<ScriptedEcho>();
+    ScriptedEcho *echo = scripted.get();
+    page->setEcho(std::move(scripted));
+    page->findChild<QLineEdit *>(QStringLiteral("HostEdit"))->setText(QStringLiteral("127.0.0.1"));
+    test::settleLayouts();
+    QHash<const QWidget *, QRect> before;
+    for (const QWidget *w : page->findChildren<QWidget *>())
+        before.insert(w, w->geometry());
+
+    auto *field = page->findChild<QLabel *>(QStringLiteral("stPingAnser"));
+    ASSERT_NE(field, nullptr);
+    const service::EchoResult replies[] = {
+        ScriptedEcho::answered(),
+        ScriptedEcho::answered(4999, 255),
+        ScriptedEcho::withStatus(service::EchoStatus::Unreachable),
+        service::EchoResult::failed(QStringLiteral(
+            "Эхо-запрос ICMP недоступен: нет прав на сокет ICMP (net.ipv4.ping_group_range)")),
+        ScriptedEcho::answered(),
+    };
+    test::EventTally tally(page, {QEvent::LayoutRequest});
+    for (const service::EchoResult &r : replies) {
+        page->watchdog().manualPing();
+        test::settleLayouts();
+        EXPECT_TRUE(field->text().isEmpty());
+        ASSERT_TRUE(echo->reply(r));
+        test::settleLayouts();
+        EXPECT_FALSE(field->text().isEmpty());
+        // A text longer than the field's two lines can still be read whole.
+        EXPECT_EQ(field->toolTip(), field->text());
+    }
+    // (The window itself also hears of the hint line's facility error, beside the page.)
+    EXPECT_TRUE(tally.parent.isEmpty()) << tally.parent.join(' ').toStdString();
+    // The log list's own scroll bars come and go with the lines it holds.
+    const QWidget *logList = page->findChild<QWidget *>(QStringLiteral("WatchDogLogList"));
+    QStringList moved;
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        if (!logList->isAncestorOf(it.key()) && it.key()->geometry() != it.value())
+            moved << it.key()->objectName();
+    EXPECT_TRUE(moved.isEmpty()) << moved.join(' ').toStdString();
 }
