@@ -22,12 +22,21 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
+#include <thread>
 #include <vector>
 
 using namespace vardex;
@@ -81,6 +90,79 @@ SchedTimes schedTimes()
     return t;
 }
 
+// Looks at every thread of the process while the GUI thread's timer has not ticked for
+// 40 ms: which system call each one sits in (/proc/self/task/*/syscall: its number and
+// arguments; "running" when on a CPU) and its state. Keeps the first look of the longest
+// such stall.
+class StallWatcher {
+public:
+    explicit StallWatcher(const std::atomic<qint64> &lastTickNs, const QElapsedTimer &clock)
+        : m_lastTick(lastTickNs), m_clock(clock), m_thread([this] { run(); })
+    {
+    }
+    ~StallWatcher()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    QString seen() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_seen;
+    }
+
+private:
+    static QString read(const QString &path)
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromLatin1(f.readAll()).trimmed();
+    }
+    void run()
+    {
+        const auto self = static_cast<pid_t>(syscall(SYS_gettid));
+        qint64 lookedAt = -1;
+        while (!m_stop) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            const qint64 last = m_lastTick.load();
+            const qint64 gap = m_clock.nsecsElapsed() - last;
+            if (last <= 0 || gap < 40000000 || lookedAt == last)
+                continue;
+            lookedAt = last;
+            QStringList threads;
+            const QDir tasks(QStringLiteral("/proc/self/task"));
+            for (const QString &tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+                if (tid.toInt() == self)
+                    continue;
+                const QString stat = read(tasks.filePath(tid + QStringLiteral("/stat")));
+                const QString state = stat.section(QLatin1Char(')'), 1).trimmed().left(1);
+                const QString name =
+                    stat.section(QLatin1Char('('), 1).section(QLatin1Char(')'), 0, 0);
+                threads << QStringLiteral("%1 %2 [%3] syscall %4 wchan %5")
+                               .arg(tid, name, state,
+                                    read(tasks.filePath(tid + QStringLiteral("/syscall")))
+                                        .section(QLatin1Char(' '), 0, 3),
+                                    read(tasks.filePath(tid + QStringLiteral("/wchan"))));
+            }
+            std::lock_guard lock(m_mutex);
+            if (gap > m_longest) {
+                m_longest = gap;
+                m_seen = QStringLiteral("%1 ms without a tick: ").arg(gap / 1e6, 0, 'f', 0) +
+                         threads.join(QStringLiteral("; "));
+            }
+        }
+    }
+
+    const std::atomic<qint64> &m_lastTick;
+    const QElapsedTimer &m_clock;
+    std::atomic<bool> m_stop{false};
+    mutable std::mutex m_mutex;
+    qint64 m_longest = 0;
+    QString m_seen;
+    std::thread m_thread;
+};
+
 // Longest gap between ticks of a 2 ms timer while the read runs, and what the GUI thread
 // did during it: ran (the program's own work held the event loop), waited for a CPU (the
 // machine was busy) or slept (nothing to do, yet the timer did not fire).
@@ -99,6 +181,7 @@ struct StallMeter {
                 atRecord = m_record ? *m_record : -1;
             }
             last = now;
+            lastTick = now;
             lastSched = sched;
         });
         clock.start();
@@ -118,6 +201,7 @@ struct StallMeter {
     QTimer timer;
     QElapsedTimer clock;
     qint64 last = 0;
+    std::atomic<qint64> lastTick{0};
     SchedTimes lastSched;
     qint64 longestNs = 0;
     qint64 ranNs = 0;
@@ -156,6 +240,9 @@ ReadFigures fullRead(Rig &rig)
         previous = now;
     };
     StallMeter stall(&record);
+    std::optional<StallWatcher> watcher;
+    if (qEnvironmentVariableIsSet("VARDEX_BENCH_VERBOSE"))
+        watcher.emplace(stall.lastTick, stall.clock);
     // The reports around the longest stall, to tell a late reply from a missed one.
     std::vector<std::pair<qint64, int>>
         reports; // (ns on the stall clock, +code sent / -code received)
@@ -175,6 +262,9 @@ ReadFigures fullRead(Rig &rig)
     f.medianRecordUs = median(perRecordUs);
     f.stallMs = stall.longestNs / 1e6;
     f.stall = stall.account();
+    if (watcher && !watcher->seen().isEmpty())
+        f.stall += QStringLiteral("\n      threads then: ") + watcher->seen();
+    watcher.reset();
     rig.dm.setTraceSink({});
     int requests = 0;
     for (const auto &r : reports)
