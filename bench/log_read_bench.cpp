@@ -122,34 +122,49 @@ private:
     void run()
     {
         const auto self = static_cast<pid_t>(syscall(SYS_gettid));
-        qint64 lookedAt = -1;
+        qint64 stallOf = -1; // the tick the stall under watch began after
+        int looks = 0;
+        QString current;
         while (!m_stop) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
             const qint64 last = m_lastTick.load();
             const qint64 gap = m_clock.nsecsElapsed() - last;
-            if (last <= 0 || gap < 40000000 || lookedAt == last)
+            if (last <= 0 || gap < 40000000)
                 continue;
-            lookedAt = last;
+            if (stallOf != last) {
+                stallOf = last;
+                looks = 0;
+                current.clear();
+            }
+            // A look at 40 ms and one at 80 ms into the stall.
+            if (looks >= 2 || gap < (looks + 1) * 40000000LL)
+                continue;
+            ++looks;
             QStringList threads;
             const QDir tasks(QStringLiteral("/proc/self/task"));
             for (const QString &tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
                 if (tid.toInt() == self)
                     continue;
                 const QString stat = read(tasks.filePath(tid + QStringLiteral("/stat")));
-                const QString state = stat.section(QLatin1Char(')'), 1).trimmed().left(1);
+                const QString after = stat.section(QLatin1Char(')'), 1).simplified();
                 const QString name =
                     stat.section(QLatin1Char('('), 1).section(QLatin1Char(')'), 0, 0);
-                threads << QStringLiteral("%1 %2 [%3] syscall %4 wchan %5")
-                               .arg(tid, name, state,
+                // After the name: the state, then field 39 of stat (the CPU it last ran on).
+                threads << QStringLiteral("%1 %2 [%3] cpu %4 syscall %5 wchan %6")
+                               .arg(tid, name, after.section(QLatin1Char(' '), 0, 0),
+                                    after.section(QLatin1Char(' '), 36, 36),
                                     read(tasks.filePath(tid + QStringLiteral("/syscall")))
-                                        .section(QLatin1Char(' '), 0, 3),
+                                        .section(QLatin1Char(' '), 0, 4),
                                     read(tasks.filePath(tid + QStringLiteral("/wchan"))));
             }
+            current += (looks > 1 ? QStringLiteral("\n      then ") : QString()) +
+                       QStringLiteral("%1 ms without a tick: ").arg(gap / 1e6, 0, 'f', 0) +
+                       threads.join(QStringLiteral("; "));
             std::lock_guard lock(m_mutex);
-            if (gap > m_longest) {
-                m_longest = gap;
-                m_seen = QStringLiteral("%1 ms without a tick: ").arg(gap / 1e6, 0, 'f', 0) +
-                         threads.join(QStringLiteral("; "));
+            if (last == m_longestTick || gap > m_longest) {
+                m_longest = std::max(m_longest, gap);
+                m_longestTick = last;
+                m_seen = current;
             }
         }
     }
@@ -159,6 +174,7 @@ private:
     std::atomic<bool> m_stop{false};
     mutable std::mutex m_mutex;
     qint64 m_longest = 0;
+    qint64 m_longestTick = -1;
     QString m_seen;
     std::thread m_thread;
 };
