@@ -294,6 +294,9 @@ int runWatch(WatchRun &run)
     const PendingStore store(run.stateDir, output);
     QString serial;
     QString node = dm.currentDevice().id;
+    // The controller's outputs were read, so the task the watchdog writes keeps the
+    // other outputs as they are.
+    bool outputsRead = false;
     // The record of the pulse under way, or of one an earlier run left.
     std::optional<PendingSwitchOff> pending;
 
@@ -390,12 +393,27 @@ int runWatch(WatchRun &run)
                 d.sent = op.hasDevice() && !op.cancelled() && !controllerLost;
                 d.delayMs = decided.elapsed();
                 const bool on = taskHasOutput(task, output);
+                link::OutputTask sent = task;
+                if (d.sent && on && !outputsRead) {
+                    // The read at the start failed: without it the pulse's task would
+                    // switch every other output off.
+                    outputsRead = readOutputs(op);
+                    if (outputsRead) {
+                        sent = taskOfState(op.image().state);
+                        service::setWatchdogOutput(sent, output, true);
+                        op.image().outputTask = sent;
+                    } else {
+                        note(QStringLiteral("выходы контроллера не прочитаны: задание "
+                                            "импульса включает только %1")
+                                 .arg(name));
+                    }
+                }
                 // Recorded before it is written: a watch killed during the pulse leaves
                 // the record for the next one.
                 if (d.sent && on)
                     record();
                 if (d.sent)
-                    service::sendWatchdogTask(op, task);
+                    service::sendWatchdogTask(op, sent);
                 if (done)
                     done(d);
                 if (d.sent && !on && pending)
@@ -424,7 +442,6 @@ int runWatch(WatchRun &run)
     // Who the controller is, and the outputs as it drives them now: the task the
     // watchdog writes is the whole output task, so a pulse must not switch the others
     // off.
-    bool outputsRead = false;
     runSequence(dm, [&](link::OperationContext &ctx) {
         serial = readControllerSerial(ctx);
         outputsRead = readOutputs(ctx);
@@ -432,9 +449,8 @@ int runWatch(WatchRun &run)
             ctx.image().outputTask = taskOfState(ctx.image().state);
     });
     if (!outputsRead && !controllerGone)
-        note(QStringLiteral("выходы контроллера не прочитаны: импульс запишет задание "
-                            "выходов, в котором включён только %1")
-                 .arg(name));
+        note(QStringLiteral("выходы контроллера не прочитаны; они будут прочитаны перед "
+                            "первым импульсом"));
     // A switch-off an earlier run owes goes before anything else.
     if (!controllerGone)
         settle(std::nullopt);

@@ -281,30 +281,36 @@ TEST(CliWatch, AnUnplugDuringTheSwitchOffKeepsTheRecordAndSaysSo)
 
 TEST(CliWatch, ASecondControllerInPlaceOfTheFirstGetsNothing)
 {
-    WatchRig r;
-    r.script = "t";
-    sim::SimDeviceOptions other;
-    other.id = QStringLiteral("sim:other");
-    other.latencyMs = 0;
-    other.firmware = sim::fullControllerFirmware24();
-    other.firmware.setIdentity({7, 7, 7, 7, 7, 7, 7, 7, 7, 7});
-    const QString b = r.sim->addDevice(std::move(other));
-    r.watchReturnGraceMs = 5000;
-    r.whenRelayOn([&r, b] {
-        r.sim->unplug(sim::kDemoDeviceId);
-        r.sim->plug(b);
-    });
-    const auto c = r.run(
-        QStringList{"--demo", "watch", "192.0.2.7", "--output", "relay1", "--pulse", "10000"} +
-        kFast);
-    EXPECT_EQ(c.exitCode, cli::kExitNoController);
-    for (const auto &p : r.sim->receivedRequests(b))
-        EXPECT_NE(p[link::pos::Code], link::protocol::code::OutputTask);
-    EXPECT_TRUE(c.out.contains(QStringLiteral("подключён другой (S/N=7.7.7.7.7.7.7.7.7.7., "
-                                              "sim:other); запись оставлена")))
-        << c.out.toStdString();
-    ASSERT_TRUE(r.record());
-    EXPECT_EQ(r.record()->serial, kDemoSerial);
+    // The first unplugged before the second comes, or the second taken over while the
+    // first is still there (the link then has a device when the pulse is given up).
+    for (const bool unplugFirst : {true, false}) {
+        SCOPED_TRACE(unplugFirst ? "unplugged first" : "taken over");
+        WatchRig r;
+        r.script = "t";
+        sim::SimDeviceOptions other;
+        other.id = QStringLiteral("sim:other");
+        other.latencyMs = 0;
+        other.firmware = sim::fullControllerFirmware24();
+        other.firmware.setIdentity({7, 7, 7, 7, 7, 7, 7, 7, 7, 7});
+        const QString b = r.sim->addDevice(std::move(other));
+        r.watchReturnGraceMs = 5000;
+        r.whenRelayOn([&r, b, unplugFirst] {
+            if (unplugFirst)
+                r.sim->unplug(sim::kDemoDeviceId);
+            r.sim->plug(b);
+        });
+        const auto c = r.run(
+            QStringList{"--demo", "watch", "192.0.2.7", "--output", "relay1", "--pulse", "10000"} +
+            kFast);
+        EXPECT_EQ(c.exitCode, cli::kExitNoController);
+        for (const auto &p : r.sim->receivedRequests(b))
+            EXPECT_NE(p[link::pos::Code], link::protocol::code::OutputTask);
+        EXPECT_TRUE(c.out.contains(QStringLiteral("подключён другой (S/N=7.7.7.7.7.7.7.7.7.7., "
+                                                  "sim:other); запись оставлена")))
+            << c.out.toStdString();
+        ASSERT_TRUE(r.record());
+        EXPECT_EQ(r.record()->serial, kDemoSerial);
+    }
 }
 
 TEST(CliWatch, AStateFolderThatCannotBeWrittenCostsNoPulseButIsSaid)
@@ -377,6 +383,35 @@ INSTANTIATE_TEST_SUITE_P(
                                owed("24.3.11.2.17.0.4.2.1.9.", "sim:demo", "relay2"), false,
                                "не прочитана (другой выход)"}),
     [](const auto &info) { return std::string(info.param.name); });
+
+TEST(CliWatch, OutputsNotReadAtTheStartAreReadBeforeThePulse)
+{
+    // Relay 3 is on; a pulse of relay 1 must not switch it off.
+    for (const int failedReads : {1, 2}) {
+        SCOPED_TRACE(failedReads);
+        WatchRig r;
+        r.setRelaysHeld(0x04);
+        for (int i = 0; i < failedReads; ++i)
+            r.sim->addFault(sim::kDemoDeviceId,
+                            {sim::Fault::Kind::Drop, link::protocol::code::State, 0});
+        r.script = "t";
+        r.stopWhenRelayOn();
+        const auto c = r.run(
+            QStringList{"--demo", "watch", "192.0.2.7", "--output", "relay1", "--pulse", "10000"} +
+            kFast);
+        EXPECT_EQ(c.exitCode, cli::kExitOk);
+        EXPECT_TRUE(c.out.contains(QStringLiteral("выходы контроллера не прочитаны; они будут "
+                                                  "прочитаны перед первым импульсом")))
+            << c.out.toStdString();
+        if (failedReads == 1) {
+            EXPECT_EQ(r.relayTasks(), (std::vector<int>{0x05, 0x04}));
+        } else {
+            // Nothing to keep them by: the pulse still goes, and the log says what it did.
+            EXPECT_EQ(r.relayTasks(), (std::vector<int>{0x01, 0x00}));
+            EXPECT_TRUE(c.out.contains(QStringLiteral("задание импульса включает только Реле_1")));
+        }
+    }
+}
 
 TEST(CliWatch, FacilityErrorsSwitchNothing)
 {
