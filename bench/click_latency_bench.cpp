@@ -286,11 +286,12 @@ int main(int argc, char **argv)
                                 wasRunning ? "" : " (background not running)");
             }
             const bench::Spread s = bench::spread(f.latencyMs);
-            std::printf("  %-22s during %-18s min %6.2f, median %6.2f, max %7.2f ms over %zu "
+            // Padded by characters, not bytes: the captions are Cyrillic.
+            std::printf("  %s during %-18s min %6.2f, median %6.2f, max %7.2f ms over %zu "
                         "(%d held until the sequence was stopped, %d with the sequence between "
                         "two runs)\n",
-                        t.name, b.name, s.min, s.median, s.max, f.latencyMs.size(), f.capped,
-                        f.notRunning);
+                        qPrintable(QString::fromUtf8(t.name).leftJustified(22)), b.name, s.min,
+                        s.median, s.max, f.latencyMs.size(), f.capped, f.notRunning);
             if (!f.pulseMs.empty()) {
                 const bench::Spread p = bench::spread(f.pulseMs);
                 std::printf("  %-22s        %-18s pulse on the wire (switch-on to switch-off) "

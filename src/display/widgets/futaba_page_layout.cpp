@@ -55,6 +55,35 @@ QIcon userCharacterIcon()
     return QIcon(QPixmap::fromImage(image));
 }
 
+// Holds a button whose caption changes often at the size the layout gives it (room for the
+// widest caption it can take). It has no layout of its own, so a new caption's size hint
+// stops here instead of re-laying out the page, the tab and the window.
+class CaptionFence final : public QWidget {
+public:
+    CaptionFence(QPushButton *button, const QStringList &captions, QWidget *parent)
+        : QWidget(parent), m_button(button)
+    {
+        const QString shown = button->text();
+        m_hint = button->sizeHint();
+        for (const QString &caption : captions) {
+            button->setText(caption);
+            m_hint = m_hint.expandedTo(button->sizeHint());
+        }
+        button->setText(shown);
+        button->setParent(this);
+        setSizePolicy(button->sizePolicy());
+    }
+    QSize sizeHint() const override { return m_hint; }
+    QSize minimumSizeHint() const override { return m_hint; }
+
+protected:
+    void resizeEvent(QResizeEvent *) override { m_button->setGeometry(rect()); }
+
+private:
+    QPushButton *m_button;
+    QSize m_hint;
+};
+
 } // namespace
 
 QPushButton *FutabaPage::button(const char *name, const QString &caption, const QString &hint,
@@ -309,16 +338,9 @@ QWidget *FutabaPage::buildScriptGroup()
     m_writeScript = button("WriteFutabaTestFramBtn", QStringLiteral("Запись"),
                            QStringLiteral("Запись тестового пакета для FUTABA в контроллер"));
     // Its caption follows the buffer's position with every command sent (several a second
-    // during test 2): fixed to the widest caption it can take, a new one repaints the
-    // button alone and never asks the page for a new layout.
-    QSize widest = m_writeScript->sizeHint();
-    for (const QString &caption : {ScriptBuffer::captionFor(888), ScriptBuffer::captionFor(255)}) {
-        m_writeScript->setText(caption);
-        widest = widest.expandedTo(m_writeScript->sizeHint());
-    }
-    m_writeScript->setText(QStringLiteral("Запись"));
-    m_writeScript->setFixedSize(widest);
-    h->addWidget(m_writeScript, 1, 0);
+    // during test 2): a new caption repaints the button alone and never asks the page for
+    // a new layout.
+    h->addWidget(new CaptionFence(m_writeScript, {ScriptBuffer::captionFor(888)}, group), 1, 0);
     h->addWidget(button("ClearFutabaBufBtn", QStringLiteral("Очистка"),
                         QStringLiteral("Очистка буффера пакетов для FUTABA")),
                  1, 1);
