@@ -34,6 +34,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -88,6 +89,30 @@ SchedTimes schedTimes()
         std::fclose(f);
     }
     return t;
+}
+
+// Time stolen from each CPU by the hypervisor (the 8th figure of each "cpuN" line of
+// /proc/stat, in clock ticks), summed over the CPUs: a virtual CPU the host did not run
+// while it had work shows here.
+qint64 stolenTicks()
+{
+    qint64 total = 0;
+    if (FILE *f = std::fopen("/proc/stat", "r")) {
+        char line[512];
+        while (std::fgets(line, sizeof line, f)) {
+            if (std::strncmp(line, "cpu", 3) != 0)
+                break;
+            if (line[3] == ' ')
+                continue; // the sum line
+            long long v[8] = {};
+            char name[16];
+            if (std::sscanf(line, "%15s %lld %lld %lld %lld %lld %lld %lld %lld", name, &v[0],
+                            &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7]) == 9)
+                total += v[7];
+        }
+        std::fclose(f);
+    }
+    return total;
 }
 
 // Looks at every thread of the process while the GUI thread's timer has not ticked for
@@ -189,16 +214,19 @@ struct StallMeter {
         QObject::connect(&timer, &QTimer::timeout, [this] {
             const qint64 now = clock.nsecsElapsed();
             const SchedTimes sched = schedTimes();
+            const qint64 stolen = m_watchSteal ? stolenTicks() : 0;
             if (last > 0 && now - last > longestNs) {
                 longestNs = now - last;
                 ranNs = sched.runNs - lastSched.runNs;
                 waitedNs = sched.waitNs - lastSched.waitNs;
+                stolenMs = (stolen - lastStolen) * 1000.0 / sysconf(_SC_CLK_TCK);
                 atMs = last / 1e6;
                 atRecord = m_record ? *m_record : -1;
             }
             last = now;
             lastTick = now;
             lastSched = sched;
+            lastStolen = stolen;
         });
         clock.start();
         timer.start(2);
@@ -207,12 +235,15 @@ struct StallMeter {
     {
         return QStringLiteral("%1 ms from %2 ms on (record %3): GUI thread ran %4 ms, waited "
                               "for a CPU %5 ms, slept %6 ms")
-            .arg(longestNs / 1e6, 0, 'f', 1)
-            .arg(atMs, 0, 'f', 0)
-            .arg(atRecord)
-            .arg(ranNs / 1e6, 0, 'f', 1)
-            .arg(waitedNs / 1e6, 0, 'f', 1)
-            .arg(std::max<qint64>(0, longestNs - ranNs - waitedNs) / 1e6, 0, 'f', 1);
+                   .arg(longestNs / 1e6, 0, 'f', 1)
+                   .arg(atMs, 0, 'f', 0)
+                   .arg(atRecord)
+                   .arg(ranNs / 1e6, 0, 'f', 1)
+                   .arg(waitedNs / 1e6, 0, 'f', 1)
+                   .arg(std::max<qint64>(0, longestNs - ranNs - waitedNs) / 1e6, 0, 'f', 1) +
+               (m_watchSteal ? QStringLiteral("; the host stole %1 ms of the CPUs meanwhile")
+                                   .arg(stolenMs, 0, 'f', 0)
+                             : QString());
     }
     QTimer timer;
     QElapsedTimer clock;
@@ -224,9 +255,12 @@ struct StallMeter {
     qint64 waitedNs = 0;
     double atMs = 0;
     int atRecord = -1;
+    qint64 lastStolen = 0;
+    double stolenMs = 0;
 
 private:
     const int *m_record;
+    const bool m_watchSteal = true;
 };
 
 struct ReadFigures {
@@ -236,6 +270,7 @@ struct ReadFigures {
     // What the GUI thread did during the longest stall: ran, waited for a CPU, slept.
     double stallRanMs = 0;
     double stallSleptMs = 0;
+    double stallStolenMs = 0; // the hypervisor did not run the machine's CPUs
     QString stall;
     int read = 0;
     int missing = 0;
@@ -282,6 +317,7 @@ ReadFigures fullRead(Rig &rig)
     f.stallMs = stall.longestNs / 1e6;
     f.stall = stall.account();
     f.stallRanMs = stall.ranNs / 1e6;
+    f.stallStolenMs = stall.stolenMs;
     f.stallSleptMs = std::max<qint64>(0, stall.longestNs - stall.ranNs - stall.waitedNs) / 1e6;
     if (watcher && !watcher->seen().isEmpty())
         f.stall += QStringLiteral("\n      threads then: ") + watcher->seen();
@@ -346,7 +382,7 @@ int main(int argc, char **argv)
 
     // Pinned, the figure is the program's own cost per record; free, it also holds the
     // wake-ups of the reader thread when the scheduler puts it on another CPU.
-    std::vector<double> pinnedRecordUs, stalls, stallsRan, stallsSlept;
+    std::vector<double> pinnedRecordUs, stalls, stallsRan, stallsSlept, stallsStolen;
     for (const bool pin : {true, false}) {
         bench::PinnedToOneCpu pinned(pin);
         Rig rig(0, firmware);
@@ -356,6 +392,7 @@ int main(int argc, char **argv)
         stalls.push_back(f.stallMs);
         stallsRan.push_back(f.stallRanMs);
         stallsSlept.push_back(f.stallSleptMs);
+        stallsStolen.push_back(f.stallStolenMs);
         std::printf("(a) no added latency, %s: %d records in %.1f ms, median %.1f us per "
                     "record (goal <= 30 pinned), longest event-loop stall %.1f ms (goal < 50)\n",
                     pinned.pinned() ? "pinned to one CPU" : "free", f.read, f.totalMs,
@@ -383,6 +420,7 @@ int main(int argc, char **argv)
         stalls.push_back(f.stallMs);
         stallsRan.push_back(f.stallRanMs);
         stallsSlept.push_back(f.stallSleptMs);
+        stallsStolen.push_back(f.stallStolenMs);
         std::printf("    run %d: %d records in %.0f ms, missing %d; / plain floor %.0f ms = %.3f; "
                     "/ simulator floor %.0f ms = %.3f; / measured round trip %.3f ms x N = %.3f; "
                     "longest stall %.1f ms\n",
@@ -413,5 +451,7 @@ int main(int argc, char **argv)
                    bench::spread(stallsRan), "ms", bench::Judge::None, 0);
     bench::summary("  of it: the GUI thread asleep past its timer (the machine)", "(figure)",
                    bench::spread(stallsSlept), "ms", bench::Judge::None, 0);
+    bench::summary("  meanwhile the host stole from the CPUs (steal time)", "(figure)",
+                   bench::spread(stallsStolen), "ms", bench::Judge::None, 0);
     return 0;
 }
