@@ -184,18 +184,18 @@ TEST(CliExitCodes, CtrlCBeforeTheRecordsIsAnInterruptionNotAControllerFault)
 
 TEST(CliExitCodes, BadArgumentsAreTwoAndSendNothing)
 {
+    // One controller for every case: nothing may reach it from any of them.
+    CliRig rig;
     for (const QStringList &args :
          {QStringList{}, QStringList{"frobnicate"}, QStringList{"clock"},
           QStringList{"outputs", "set", "relay=7"}, QStringList{"outputs", "set", "fan5=10"},
           QStringList{"config", "read", "x.upr"}, QStringList{"--bogus", "state"},
           QStringList{"--device"}}) {
-        CliRig rig;
         const auto c = rig.run(args);
         EXPECT_EQ(c.exitCode, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(c.err.contains("Использование")) << args.join(' ').toStdString();
         EXPECT_TRUE(rig.sim->receivedRequests(sim::kDemoDeviceId).empty());
     }
-    CliRig rig;
     const auto missing = rig.run({"--demo", "config", "write", "/nonexistent/x.cfg"});
     EXPECT_EQ(missing.exitCode, 2);
 }
