@@ -37,26 +37,15 @@ void print(std::FILE *stream, const QString &text)
 int main(int argc, char **argv)
 {
     // Help and version need no display: answered before Qt opens one.
-    QStringList raw;
-    for (int i = 1; i < argc; ++i)
-        raw << QString::fromLocal8Bit(argv[i]);
-    switch (program::earlyRequest(raw)) {
-    case program::Early::Help:
-        print(stdout, program::helpText(kProgram));
-        return 0;
-    case program::Early::Version:
-        print(stdout, program::versionText(kProgram));
-        return 0;
-    case program::Early::None:
-        break;
-    }
-
     // The whole command line is checked before a display is opened.
-    const program::WindowOptions options = program::parseWindowOptions(kProgram, raw);
-    if (!options.error.isEmpty()) {
-        print(stderr, program::usageError(kProgram, options.error));
-        return 2;
+    const program::WindowStart start =
+        program::startWindowProgram(kProgram, program::argumentsOf(argc, argv));
+    if (start.exitCode) {
+        print(stdout, start.out);
+        print(stderr, start.err);
+        return *start.exitCode;
     }
+    const program::WindowOptions &options = start.options;
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(ui::kApplicationTitle);

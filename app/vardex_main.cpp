@@ -29,14 +29,6 @@ void print(std::FILE *stream, const QString &text)
     std::fputs(text.toUtf8().constData(), stream);
 }
 
-QStringList rawArguments(int argc, char **argv)
-{
-    QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
-    return args;
-}
-
 // `vardex --doctor`: the connection checks on the terminal, without a display.
 int runDoctor()
 {
@@ -50,22 +42,14 @@ int runDoctor()
 int main(int argc, char **argv)
 {
     // Help, version and the doctor need no display: answered before Qt opens one.
-    const QStringList raw = rawArguments(argc, argv);
-    switch (program::earlyRequest(raw)) {
-    case program::Early::Help:
-        print(stdout, program::helpText(kProgram));
-        return 0;
-    case program::Early::Version:
-        print(stdout, program::versionText(kProgram));
-        return 0;
-    case program::Early::None:
-        break;
+    const program::WindowStart start =
+        program::startWindowProgram(kProgram, program::argumentsOf(argc, argv));
+    if (start.exitCode) {
+        print(stdout, start.out);
+        print(stderr, start.err);
+        return *start.exitCode;
     }
-    const program::WindowOptions options = program::parseWindowOptions(kProgram, raw);
-    if (!options.error.isEmpty()) {
-        print(stderr, program::usageError(kProgram, options.error));
-        return 2;
-    }
+    const program::WindowOptions &options = start.options;
     if (options.doctor) {
         QCoreApplication app(argc, argv);
         return runDoctor();

@@ -18,9 +18,9 @@
 // Each latency runs from the moment the event was due (the click's or the time-out's
 // timer due time, so a GUI thread that was busy when it came counts against us) to the
 // moment the data module hands the request to the transport (its trace hook, called at
-// the write). The events come at pseudo-random moments (a fixed seed) so that they fall
-// on every phase of the background's steps. A request still not sent after `cap` ms
-// is let through by stopping the background, and counts as at least the cap.
+// the write). The events come at pseudo-random moments (the same ones on every run) so that they
+// fall on every phase of the background's steps. A request still not sent after `cap` ms is let
+// through by stopping the background, and counts as at least the cap.
 //   vardex_click_bench [samples=10] [cap ms=3000]
 #include "demo_window.h"
 #include "link/protocol.h"

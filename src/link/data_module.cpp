@@ -417,18 +417,20 @@ bool DataModule::runOperation(Operation op)
     return true;
 }
 
+void DataModule::runOrHold(Operation op, bool priority, std::deque<Operation> &held)
+{
+    if (!isBusy())
+        runNow(op, priority);
+    else if (linkOpenForOthers())
+        runNested(op, priority);
+    else
+        held.push_back(std::move(op));
+}
+
 void DataModule::runBetweenSteps(Operation op)
 {
-    if (m_shuttingDown || m_closing)
-        return;
-    if (isBusy()) {
-        if (linkOpenForOthers())
-            runNested(op, false);
-        else
-            m_between.push_back(std::move(op));
-        return;
-    }
-    runNow(op, false);
+    if (!m_shuttingDown && !m_closing)
+        runOrHold(std::move(op), false, m_between);
 }
 
 bool DataModule::runIfIdle(Operation op)
@@ -447,16 +449,8 @@ bool DataModule::runIfIdle(Operation op)
 
 void DataModule::runPriority(Operation op)
 {
-    if (m_shuttingDown)
-        return;
-    if (isBusy()) {
-        if (linkOpenForOthers())
-            runNested(op, true);
-        else
-            m_priority.push_back(std::move(op));
-        return;
-    }
-    runNow(op, true);
+    if (!m_shuttingDown)
+        runOrHold(std::move(op), true, m_priority);
 }
 
 DataModule::TickOutcome DataModule::runTick(const void *key, Operation op)

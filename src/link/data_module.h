@@ -202,6 +202,9 @@ private:
     // that operation's own state (stop request, outstanding request, last reply).
     void runWaiting();
     void runNested(const Operation &op, bool priority);
+    // Runs op now, between the running operation's steps if its link is open, else holds
+    // it in held for the next step boundary.
+    void runOrHold(Operation op, bool priority, std::deque<Operation> &held);
     bool linkOpenForOthers() const { return m_linkOpen && !m_shuttingDown; }
     void takeAnswer(const Payload &payload);
 

@@ -258,4 +258,35 @@ QString qtTranslationLocale(const QStringList &uiLanguages)
     return QStringLiteral("ru");
 }
 
+QStringList argumentsOf(int argc, char **argv)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    return args;
+}
+
+WindowStart startWindowProgram(Program program, const QStringList &args)
+{
+    WindowStart start;
+    switch (earlyRequest(args)) {
+    case Early::Help:
+        start.out = helpText(program);
+        start.exitCode = 0;
+        return start;
+    case Early::Version:
+        start.out = versionText(program);
+        start.exitCode = 0;
+        return start;
+    case Early::None:
+        break;
+    }
+    start.options = parseWindowOptions(program, args);
+    if (!start.options.error.isEmpty()) {
+        start.err = usageError(program, start.options.error);
+        start.exitCode = 2;
+    }
+    return start;
+}
+
 } // namespace vardex::program

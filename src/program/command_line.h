@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // The three programs' names, version, Russian help and the options of the two window
 // programs, parsed before any window (or display) exists, so `--help` and
 // `--version` work on a terminal without a display.
@@ -33,6 +35,20 @@ struct WindowOptions {
 // Fusion", "-reverse") are left to QApplication and pass here unseen, so the whole
 // command line is checked before a display is opened.
 WindowOptions parseWindowOptions(Program program, const QStringList &args);
+
+// The arguments after the program name, in the locale's encoding.
+QStringList argumentsOf(int argc, char **argv);
+
+// What a window program does before it opens a display: on help, version or a wrong
+// option it ends there (exitCode, with what to print on each stream); otherwise it goes
+// on with the options.
+struct WindowStart {
+    WindowOptions options;
+    std::optional<int> exitCode;
+    QString out;
+    QString err;
+};
+WindowStart startWindowProgram(Program program, const QStringList &args);
 
 // The whole help of vardex or vardex-demo, in Russian.
 QString helpText(Program program);
