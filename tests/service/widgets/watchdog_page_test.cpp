@@ -61,6 +61,23 @@ struct WatchDogRig : test::PageRig {
     std::unique_ptr<service::WatchDogPage> page;
 };
 
+// The main window shown with its watchdog page in view, as the engineer sees it.
+struct WatchDogInView {
+    test::PageRig rig;
+    ui::MainWindow window{rig.dm, &rig.prompts};
+    QWidget *sheet = nullptr;
+    service::WatchDogPage *page = nullptr;
+
+    WatchDogInView()
+    {
+        window.showServicePages();
+        sheet = window.page(QStringLiteral("WatchDogTabSheet"));
+        window.pageControl().setCurrentWidget(sheet);
+        window.show();
+        page = window.watchDogPage();
+    }
+};
+
 } // namespace
 
 TEST(WatchDogPageControls, StartFromTheirDefaultsWithNoHostThatCouldBePinged)
@@ -377,13 +394,9 @@ TEST(WatchDogPageWindow, ClosingTheWindowMidPulseSwitchesTheOutputOffAtTheContro
 
 TEST(WatchDogPageLayout, NothingClippedInTheWindowWithTextsFilled)
 {
-    test::PageRig rig;
-    ui::MainWindow window(rig.dm, &rig.prompts);
-    window.showServicePages();
-    QWidget *sheet = window.page(QStringLiteral("WatchDogTabSheet"));
-    window.pageControl().setCurrentWidget(sheet);
-    window.show();
-    service::WatchDogPage *page = window.watchDogPage();
+    WatchDogInView view;
+    QWidget *sheet = view.sheet;
+    service::WatchDogPage *page = view.page;
     page->showReply(QStringLiteral("| 1024 байт от 255.255.255.255: ТТЛ=255 время=5000 мс"));
     for (const char *name : {"stPowerOn", "stBatOn", "stBatOff", "stBatWorkLast", "stBatWorkSum"})
         page->findChild<QLabel *>(QLatin1String(name))
@@ -397,7 +410,7 @@ TEST(WatchDogPageLayout, NothingClippedInTheWindowWithTextsFilled)
     EXPECT_GT(layout.checked, 20);
     const QString shot = qEnvironmentVariable("VARDEX_SCREENSHOT");
     if (!shot.isEmpty()) {
-        EXPECT_TRUE(window.grab().save(shot));
+        EXPECT_TRUE(view.window.grab().save(shot));
     }
 }
 
@@ -405,13 +418,8 @@ TEST(WatchDogPageLayout, NothingClippedInTheWindowWithTextsFilled)
 // row of the page moves, and the tab and the window are not asked for a new layout.
 TEST(WatchDogPageQuiet, RepliesComingAndGoingMoveNothingAndAskTheWindowForNoLayout)
 {
-    test::PageRig rig;
-    ui::MainWindow window(rig.dm, &rig.prompts);
-    window.showServicePages();
-    QWidget *sheet = window.page(QStringLiteral("WatchDogTabSheet"));
-    window.pageControl().setCurrentWidget(sheet);
-    window.show();
-    service::WatchDogPage *page = window.watchDogPage();
+    WatchDogInView view;
+    service::WatchDogPage *page = view.page;
     auto scripted = std::make_unique<ScriptedEcho>();
     ScriptedEcho *echo = scripted.get();
     page->setEcho(std::move(scripted));
