@@ -267,240 +267,335 @@ QString controllerText(const QString &serial, const QString &node)
 
 } // namespace
 
+namespace {
+
+// One watch: the controller it started on, the watchdog that decides, and the record of
+// the switch-off it owes. run() takes the steps in order; the watchdog's writes go
+// through deliver() on the link's priority lane, and may be reached after run() has
+// returned, so they hold the watch only through a weak reference.
+class Watch final : public std::enable_shared_from_this<Watch> {
+public:
+    explicit Watch(WatchRun &run)
+        : m_run(run), m_dm(run.dm), m_output(run.options.output),
+          m_name(service::watchdogOutputName(m_output)), m_view(run),
+          m_store(run.stateDir, m_output), m_node(m_dm.currentDevice().id)
+    {
+    }
+
+    int run();
+
+private:
+    // ---- the steps, in order ----
+    // Who the controller is, and the outputs as it drives them now.
+    void identify();
+    // A switch-off an earlier run owes goes before anything else.
+    void settleOwed(const std::optional<PendingSwitchOff> &held);
+    // Builds the watchdog and runs until the stop signal or the controller goes away.
+    void watchUntilStopOrGone();
+    // An output the watchdog holds on is switched off (or the log says it could not be).
+    void closeWatchdog();
+    // A controller that went away with a switch-off owed may come back within seconds.
+    void awaitReturn();
+    // The last words: what the watch leaves behind.
+    void sayWhatIsLeft();
+
+    // ---- the watchdog's writes ----
+    void deliver(const link::OutputTask &task,
+                 const std::function<void(const service::TaskDelivery &)> &done);
+    void deliverNow(link::OperationContext &op, const link::OutputTask &task, qint64 delayMs,
+                    const std::function<void(const service::TaskDelivery &)> &done);
+
+    // ---- the switch-off record ----
+    void record();
+    void cleared();
+    void checkNoted(SwitchOffCheck check, const QString &what);
+
+    void note(const QString &what) const;
+    bool stopped() const { return m_run.stop && m_run.stop->load(); }
+
+    WatchRun &m_run;
+    link::DataModule &m_dm;
+    const int m_output;
+    const QString m_name;
+    LineView m_view;
+    const PendingStore m_store;
+    std::unique_ptr<service::Echo> m_echo;
+    QTimerAdapter m_timer;
+    std::unique_ptr<service::Watchdog> m_dog;
+    QEventLoop m_loop;
+
+    QString m_serial;
+    QString m_node;
+    bool m_controllerGone = false;
+    // Once the first controller is gone nothing more goes out from the watchdog: a
+    // controller in its place may be another one, and gets only a checked switch-off.
+    bool m_controllerLost = false;
+    // The controller's outputs were read, so the task the watchdog writes keeps the
+    // other outputs as they are.
+    bool m_outputsRead = false;
+    bool m_heldAtStop = false;
+    // The record of the pulse under way, or of one an earlier run left.
+    std::optional<PendingSwitchOff> m_pending;
+};
+
+void Watch::note(const QString &what) const
+{
+    m_view.print(QStringLiteral("%1 — %2").arg(stamp(QDateTime::currentDateTime()), what));
+}
+
+int Watch::run()
+{
+    m_echo = m_run.makeEcho();
+    // Unattended, the first ping comes one ping interval after the start.
+    m_timer.timer.setInterval(m_run.options.intervalMs);
+    identify();
+    if (!m_controllerGone)
+        settleOwed(std::nullopt);
+    watchUntilStopOrGone();
+    closeWatchdog();
+    if (m_pending && m_controllerGone)
+        awaitReturn();
+    sayWhatIsLeft();
+    return m_controllerGone ? kExitNoController : kExitOk;
+}
+
+void Watch::identify()
+{
+    // The task the watchdog writes is the whole output task, so a pulse must not switch
+    // the others off.
+    runSequence(m_dm, [this](link::OperationContext &ctx) {
+        m_serial = readControllerSerial(ctx);
+        m_outputsRead = readOutputs(ctx);
+        if (m_outputsRead)
+            ctx.image().outputTask = taskOfState(ctx.image().state);
+    });
+    if (!m_outputsRead && !m_controllerGone)
+        note(QStringLiteral("выходы контроллера не прочитаны; они будут прочитаны перед "
+                            "первым импульсом"));
+}
+
+void Watch::record()
+{
+    if (m_pending && matchPending(*m_pending, m_serial, m_node) == PendingMatch::OtherController)
+        note(QStringLiteral("запись об отложенном выключении для контроллера %1 заменена "
+                            "записью этого импульса")
+                 .arg(controllerText(m_pending->serial, m_pending->node)));
+    PendingSwitchOff p;
+    p.output = m_output;
+    p.serial = m_serial;
+    p.node = m_node;
+    p.since = QDateTime::currentDateTimeUtc();
+    m_pending = p;
+    QString why;
+    if (!m_store.save(p, &why))
+        note(QStringLiteral("отложенное выключение %1 не записано (%2): если контроллер "
+                            "пропадёт во время импульса, следующий запуск его не выключит")
+                 .arg(m_name, why));
+}
+
+void Watch::cleared()
+{
+    // The outputs read back with the output off: nothing is owed any more.
+    m_pending.reset();
+    QString why;
+    if (!m_store.remove(&why))
+        note(QStringLiteral("запись об отложенном выключении не удалена: %1").arg(why));
+}
+
+void Watch::checkNoted(SwitchOffCheck check, const QString &what)
+{
+    switch (check) {
+    case SwitchOffCheck::Confirmed:
+        note(QStringLiteral("%1 — %2 выкл. отправлено и подтверждено чтением выходов")
+                 .arg(what, m_name));
+        cleared();
+        return;
+    case SwitchOffCheck::StillOn:
+        note(QStringLiteral("%1 — %2 выкл. отправлено, но выход по-прежнему включён "
+                            "(его может держать контур); запись оставлена")
+                 .arg(what, m_name));
+        return;
+    case SwitchOffCheck::NotReadBack:
+        note(QStringLiteral("%1 — %2 выкл. отправлено, выходы не прочитаны; запись оставлена")
+                 .arg(what, m_name));
+        return;
+    case SwitchOffCheck::NotSent:
+        note(QStringLiteral("%1 — %2 выкл. НЕ отправлено: выходы контроллера не прочитаны; "
+                            "запись оставлена")
+                 .arg(what, m_name));
+        return;
+    }
+}
+
+void Watch::settleOwed(const std::optional<PendingSwitchOff> &held)
+{
+    // held: the record this run kept while the controller was away; without one, the
+    // record an earlier run left.
+    std::optional<PendingSwitchOff> p = held;
+    if (!p) {
+        const PendingStore::Loaded l = m_store.load();
+        if (l.state == PendingStore::Loaded::State::None)
+            return;
+        if (l.state == PendingStore::Loaded::State::Unreadable || l.pending.output != m_output) {
+            note(QStringLiteral("запись об отложенном выключении %1 не прочитана (%2): "
+                                "ничего не отправлено, запись оставлена")
+                     .arg(m_store.path(), l.pending.output != m_output && l.why.isEmpty()
+                                              ? QStringLiteral("другой выход")
+                                              : l.why));
+            return;
+        }
+        p = l.pending;
+        m_pending = p;
+    }
+    const QString what =
+        QStringLiteral("отложенное выключение (импульс с %1)").arg(stamp(p->since.toLocalTime()));
+    if (matchPending(*p, m_serial, m_node) == PendingMatch::OtherController) {
+        note(QStringLiteral("%1 — %2 выкл. НЕ отправлено: оно для контроллера %3, "
+                            "подключён другой (%4); запись оставлена")
+                 .arg(what, m_name, controllerText(p->serial, p->node),
+                      controllerText(m_serial, m_node)));
+        return;
+    }
+    SwitchOffCheck check = SwitchOffCheck::NotSent;
+    if (!runSequence(m_dm, [this, &check](link::OperationContext &ctx) {
+            check = switchOffChecked(ctx, m_output);
+        }))
+        check = SwitchOffCheck::NotSent;
+    checkNoted(check, what);
+}
+
+void Watch::deliver(const link::OutputTask &task,
+                    const std::function<void(const service::TaskDelivery &)> &done)
+{
+    QElapsedTimer decided;
+    decided.start();
+    // The lane may reach this after the watch has ended (a link held past the stop):
+    // then nothing is written on its behalf.
+    std::weak_ptr<Watch> self = weak_from_this();
+    m_dm.runPriority([self, task, decided, done](link::OperationContext &op) {
+        if (const std::shared_ptr<Watch> watch = self.lock())
+            watch->deliverNow(op, task, decided.elapsed(), done);
+    });
+}
+
+void Watch::deliverNow(link::OperationContext &op, const link::OutputTask &task, qint64 delayMs,
+                       const std::function<void(const service::TaskDelivery &)> &done)
+{
+    service::TaskDelivery d;
+    d.sent = op.hasDevice() && !op.cancelled() && !m_controllerLost;
+    d.delayMs = delayMs;
+    const bool on = taskHasOutput(task, m_output);
+    link::OutputTask sent = task;
+    if (d.sent && on && !m_outputsRead) {
+        // The read at the start failed: without it the pulse's task would switch every
+        // other output off.
+        m_outputsRead = readOutputs(op);
+        if (m_outputsRead) {
+            sent = taskOfState(op.image().state);
+            service::setWatchdogOutput(sent, m_output, true);
+            op.image().outputTask = sent;
+        } else {
+            note(QStringLiteral("выходы контроллера не прочитаны: задание импульса включает "
+                                "только %1")
+                     .arg(m_name));
+        }
+    }
+    // Recorded before it is written: a watch killed during the pulse leaves the record
+    // for the next one.
+    if (d.sent && on)
+        record();
+    if (d.sent)
+        service::sendWatchdogTask(op, sent);
+    if (done)
+        done(d);
+    if (d.sent && !on && m_pending)
+        checkNoted(confirmSwitchedOff(op, m_output), QStringLiteral("проверка"));
+}
+
+void Watch::watchUntilStopOrGone()
+{
+    m_dog = std::make_unique<service::Watchdog>(
+        *m_echo, m_timer, m_view, m_dm.image().outputTask,
+        [this](const link::OutputTask &task,
+               std::function<void(const service::TaskDelivery &)> done) { deliver(task, done); });
+    m_view.dog = m_dog.get();
+    QObject::connect(&m_timer.timer, &QTimer::timeout, &m_loop, [this] { m_dog->timerTick(); });
+    const QMetaObject::Connection gone = QObject::connect(
+        &m_dm, &link::DataModule::connectionChanged, &m_loop, [this](bool connected) {
+            if (connected || m_controllerGone)
+                return;
+            m_controllerGone = true;
+            m_controllerLost = true;
+            note(QStringLiteral("контроллер отключен, наблюдение прекращено"));
+            m_loop.quit();
+        });
+    QTimer stopPoll;
+    QObject::connect(&stopPoll, &QTimer::timeout, &m_loop, [this] {
+        if (stopped())
+            m_loop.quit();
+    });
+    stopPoll.start(kStopPollMs);
+    m_dog->watchingToggled(true);
+    if (!m_controllerGone && !stopped())
+        m_loop.exec();
+    QObject::disconnect(gone);
+}
+
+void Watch::closeWatchdog()
+{
+    m_view.watching = false;
+    m_heldAtStop = m_dog->holdsOutputOn();
+    m_dog->close();
+    spinUntil([this] { return !m_dm.isBusy(); }, kStopBoundMs);
+}
+
+void Watch::awaitReturn()
+{
+    // A controller that drops off the bus for a moment (a USB reset) is back within
+    // seconds; the switch-off then goes out now, not after a restart of the watch.
+    const bool back =
+        spinUntil([this] { return m_dm.isConnected() || stopped(); }, m_run.returnGraceMs);
+    if (!back || !m_dm.isConnected())
+        return;
+    m_node = m_dm.currentDevice().id;
+    m_serial.clear();
+    runSequence(m_dm,
+                [this](link::OperationContext &ctx) { m_serial = readControllerSerial(ctx); });
+    settleOwed(m_pending);
+}
+
+void Watch::sayWhatIsLeft()
+{
+    if (!m_controllerGone) {
+        note(m_pending ? QStringLiteral("наблюдение остановлено по сигналу")
+             : m_heldAtStop
+                 ? QStringLiteral("наблюдение остановлено по сигналу, %1 выключено").arg(m_name)
+                 : QStringLiteral("наблюдение остановлено по сигналу, %1 не было "
+                                  "включено")
+                       .arg(m_name));
+    }
+    if (!m_pending)
+        return;
+    const QString where = m_store.path();
+    note(QFileInfo::exists(where)
+             ? QStringLiteral("%1 может оставаться включённым: выключение записано в %2 и "
+                              "будет отправлено при следующем запуске наблюдения")
+                   .arg(m_name, where)
+             : QStringLiteral("%1 может оставаться включённым, а выключение не записано: "
+                              "выключите выход вручную")
+                   .arg(m_name));
+}
+
+} // namespace
+
 int runWatch(WatchRun &run)
 {
     if (!run.makeEcho) {
         run.err(QStringLiteral("vardex-cli: эхо-запрос ICMP недоступен\n"));
         return kExitNoController;
     }
-    link::DataModule &dm = run.dm;
-    const int output = run.options.output;
-    const QString name = service::watchdogOutputName(output);
-    const std::unique_ptr<service::Echo> echo = run.makeEcho();
-    QTimerAdapter timer;
-    // Unattended, the first ping comes one ping interval after the start.
-    timer.timer.setInterval(run.options.intervalMs);
-    LineView view(run);
-    auto note = [&view](const QString &what) {
-        view.print(QStringLiteral("%1 — %2").arg(stamp(QDateTime::currentDateTime()), what));
-    };
-    QEventLoop loop;
-    bool controllerGone = false;
-    // Once the first controller is gone nothing more goes out from the watchdog: a
-    // controller in its place may be another one, and gets only a checked switch-off.
-    bool controllerLost = false;
-    bool alive = true;
-
-    const PendingStore store(run.stateDir, output);
-    QString serial;
-    QString node = dm.currentDevice().id;
-    // The controller's outputs were read, so the task the watchdog writes keeps the
-    // other outputs as they are.
-    bool outputsRead = false;
-    // The record of the pulse under way, or of one an earlier run left.
-    std::optional<PendingSwitchOff> pending;
-
-    auto record = [&] {
-        if (pending && matchPending(*pending, serial, node) == PendingMatch::OtherController)
-            note(QStringLiteral("запись об отложенном выключении для контроллера %1 заменена "
-                                "записью этого импульса")
-                     .arg(controllerText(pending->serial, pending->node)));
-        PendingSwitchOff p;
-        p.output = output;
-        p.serial = serial;
-        p.node = node;
-        p.since = QDateTime::currentDateTimeUtc();
-        pending = p;
-        QString why;
-        if (!store.save(p, &why))
-            note(QStringLiteral("отложенное выключение %1 не записано (%2): если контроллер "
-                                "пропадёт во время импульса, следующий запуск его не выключит")
-                     .arg(name, why));
-    };
-    // After the outputs read back with the output off: nothing is owed any more.
-    auto cleared = [&] {
-        pending.reset();
-        QString why;
-        if (!store.remove(&why))
-            note(QStringLiteral("запись об отложенном выключении не удалена: %1").arg(why));
-    };
-    auto checkNoted = [&](SwitchOffCheck check, const QString &what) {
-        switch (check) {
-        case SwitchOffCheck::Confirmed:
-            note(QStringLiteral("%1 — %2 выкл. отправлено и подтверждено чтением выходов")
-                     .arg(what, name));
-            cleared();
-            return;
-        case SwitchOffCheck::StillOn:
-            note(QStringLiteral("%1 — %2 выкл. отправлено, но выход по-прежнему включён "
-                                "(его может держать контур); запись оставлена")
-                     .arg(what, name));
-            return;
-        case SwitchOffCheck::NotReadBack:
-            note(QStringLiteral("%1 — %2 выкл. отправлено, выходы не прочитаны; запись оставлена")
-                     .arg(what, name));
-            return;
-        case SwitchOffCheck::NotSent:
-            note(QStringLiteral("%1 — %2 выкл. НЕ отправлено: выходы контроллера не прочитаны; "
-                                "запись оставлена")
-                     .arg(what, name));
-            return;
-        }
-    };
-    // The record an earlier run (or this one, before the controller came back) left.
-    auto settle = [&](const std::optional<PendingSwitchOff> &held) {
-        std::optional<PendingSwitchOff> p = held;
-        if (!p) {
-            const PendingStore::Loaded l = store.load();
-            if (l.state == PendingStore::Loaded::State::None)
-                return;
-            if (l.state == PendingStore::Loaded::State::Unreadable || l.pending.output != output) {
-                note(QStringLiteral("запись об отложенном выключении %1 не прочитана (%2): "
-                                    "ничего не отправлено, запись оставлена")
-                         .arg(store.path(), l.pending.output != output && l.why.isEmpty()
-                                                ? QStringLiteral("другой выход")
-                                                : l.why));
-                return;
-            }
-            p = l.pending;
-            pending = p;
-        }
-        const QString what = QStringLiteral("отложенное выключение (импульс с %1)")
-                                 .arg(stamp(p->since.toLocalTime()));
-        if (matchPending(*p, serial, node) == PendingMatch::OtherController) {
-            note(QStringLiteral("%1 — %2 выкл. НЕ отправлено: оно для контроллера %3, "
-                                "подключён другой (%4); запись оставлена")
-                     .arg(what, name, controllerText(p->serial, p->node),
-                          controllerText(serial, node)));
-            return;
-        }
-        SwitchOffCheck check = SwitchOffCheck::NotSent;
-        if (!runSequence(
-                dm, [&](link::OperationContext &ctx) { check = switchOffChecked(ctx, output); }))
-            check = SwitchOffCheck::NotSent;
-        checkNoted(check, what);
-    };
-
-    service::Watchdog dog(
-        *echo, timer, view, dm.image().outputTask,
-        [&](const link::OutputTask &task, std::function<void(const service::TaskDelivery &)> done) {
-            QElapsedTimer decided;
-            decided.start();
-            dm.runPriority([&, task, decided, done](link::OperationContext &op) {
-                if (!alive)
-                    return;
-                service::TaskDelivery d;
-                d.sent = op.hasDevice() && !op.cancelled() && !controllerLost;
-                d.delayMs = decided.elapsed();
-                const bool on = taskHasOutput(task, output);
-                link::OutputTask sent = task;
-                if (d.sent && on && !outputsRead) {
-                    // The read at the start failed: without it the pulse's task would
-                    // switch every other output off.
-                    outputsRead = readOutputs(op);
-                    if (outputsRead) {
-                        sent = taskOfState(op.image().state);
-                        service::setWatchdogOutput(sent, output, true);
-                        op.image().outputTask = sent;
-                    } else {
-                        note(QStringLiteral("выходы контроллера не прочитаны: задание "
-                                            "импульса включает только %1")
-                                 .arg(name));
-                    }
-                }
-                // Recorded before it is written: a watch killed during the pulse leaves
-                // the record for the next one.
-                if (d.sent && on)
-                    record();
-                if (d.sent)
-                    service::sendWatchdogTask(op, sent);
-                if (done)
-                    done(d);
-                if (d.sent && !on && pending)
-                    checkNoted(confirmSwitchedOff(op, output), QStringLiteral("проверка"));
-            });
-        });
-    view.dog = &dog;
-    QObject::connect(&timer.timer, &QTimer::timeout, &loop, [&dog] { dog.timerTick(); });
-    const QMetaObject::Connection gone =
-        QObject::connect(&dm, &link::DataModule::connectionChanged, &loop, [&](bool connected) {
-            if (connected || controllerGone)
-                return;
-            controllerGone = true;
-            controllerLost = true;
-            note(QStringLiteral("контроллер отключен, наблюдение прекращено"));
-            loop.quit();
-        });
-    auto stopped = [&run] { return run.stop && run.stop->load(); };
-    QTimer stopPoll;
-    QObject::connect(&stopPoll, &QTimer::timeout, &loop, [&] {
-        if (stopped())
-            loop.quit();
-    });
-    stopPoll.start(kStopPollMs);
-
-    // Who the controller is, and the outputs as it drives them now: the task the
-    // watchdog writes is the whole output task, so a pulse must not switch the others
-    // off.
-    runSequence(dm, [&](link::OperationContext &ctx) {
-        serial = readControllerSerial(ctx);
-        outputsRead = readOutputs(ctx);
-        if (outputsRead)
-            ctx.image().outputTask = taskOfState(ctx.image().state);
-    });
-    if (!outputsRead && !controllerGone)
-        note(QStringLiteral("выходы контроллера не прочитаны; они будут прочитаны перед "
-                            "первым импульсом"));
-    // A switch-off an earlier run owes goes before anything else.
-    if (!controllerGone)
-        settle(std::nullopt);
-    dog.watchingToggled(true);
-    if (!controllerGone && !stopped())
-        loop.exec();
-    stopPoll.stop();
-    QObject::disconnect(gone);
-
-    view.watching = false;
-    const bool heldAtStop = dog.holdsOutputOn();
-    // Stopped or the controller gone: an output the watchdog holds on is switched off
-    // (or, without a controller, the log says it could not be).
-    dog.close();
-    spinUntil([&dm] { return !dm.isBusy(); }, kStopBoundMs);
-
-    if (pending && controllerGone) {
-        // A controller that drops off the bus for a moment (a USB reset) is back within
-        // seconds; the switch-off then goes out now, not after a restart of the watch.
-        const bool back =
-            spinUntil([&] { return dm.isConnected() || stopped(); }, run.returnGraceMs);
-        if (back && dm.isConnected()) {
-            node = dm.currentDevice().id;
-            serial.clear();
-            runSequence(dm,
-                        [&](link::OperationContext &ctx) { serial = readControllerSerial(ctx); });
-            settle(pending);
-        }
-    }
-    if (!controllerGone) {
-        // The last word of a stopped watch says what it leaves behind.
-        note(pending ? QStringLiteral("наблюдение остановлено по сигналу")
-             : heldAtStop
-                 ? QStringLiteral("наблюдение остановлено по сигналу, %1 выключено").arg(name)
-                 : QStringLiteral("наблюдение остановлено по сигналу, %1 не было "
-                                  "включено")
-                       .arg(name));
-    }
-    if (pending) {
-        const QString where = store.path();
-        note(QFileInfo::exists(where)
-                 ? QStringLiteral("%1 может оставаться включённым: выключение записано в %2 и "
-                                  "будет отправлено при следующем запуске наблюдения")
-                       .arg(name, where)
-                 : QStringLiteral("%1 может оставаться включённым, а выключение не записано: "
-                                  "выключите выход вручную")
-                       .arg(name));
-    }
-    alive = false;
-    return controllerGone ? kExitNoController : kExitOk;
+    const auto watch = std::make_shared<Watch>(run);
+    return watch->run();
 }
 
 } // namespace vardex::cli
