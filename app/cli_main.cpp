@@ -6,11 +6,15 @@
 #include "export/xlsx_file.h"
 #include "platform/hidapi_transport.h"
 #include "platform/icmp_echo.h"
+#include "platform/metrics_listener.h"
+#include "platform/mqtt_outlet.h"
 #include "platform/system_probe.h"
+#include "platform/systemd_outlets.h"
 #include "program/command_line.h"
 #include "sim/demo_controller.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 
 #include <atomic>
 #include <csignal>
@@ -67,6 +71,23 @@ int main(int argc, char **argv)
         const auto d = doctor::diagnose(platform::probeSystem());
         return d.remedy.isEmpty() ? QString() : d.remedy + QLatin1Char('\n');
     };
+    env.serve.makeMetricsListener = [](const fleet::ListenAddress &address,
+                                       QString *error) -> std::unique_ptr<fleet::Outlet> {
+        auto listener = std::make_unique<platform::MetricsListener>();
+        if (!listener->listen(address, error))
+            return nullptr;
+        return listener;
+    };
+    env.serve.makeMqtt = [](const cli::MqttSettings &settings, QString *error) {
+        return platform::makeMqttOutlet(settings, error);
+    };
+    env.serve.makeNotifier = [] { return platform::makeSystemdNotifier(); };
+    env.serve.makeJournal = []() -> std::unique_ptr<fleet::Outlet> {
+        if (!platform::stderrIsJournal())
+            return nullptr;
+        return platform::makeJournalOutlet();
+    };
+    env.serve.now = [] { return QDateTime::currentMSecsSinceEpoch() / 1000.0; };
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
     if (program::earlyRequest(args) == program::Early::Version) {

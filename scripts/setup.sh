@@ -19,6 +19,11 @@ packages=(
     scdoc lintian dpkg-dev man-db xauth qt6-qpa-plugins qt6-translations-l10n
     # systemd-analyze verifies the shipped watchdog unit; nothing here runs systemd.
     systemd
+    # The cabinet service: the metrics listener (Qt's HTTP server, which needs the
+    # WebSockets module's CMake files too), sd_notify and the journal, MQTT; the tests
+    # run the real promtool, broker and clients on 127.0.0.1.
+    qt6-httpserver-dev qt6-websockets-dev libsystemd-dev libmosquitto-dev
+    prometheus mosquitto mosquitto-clients
 )
 
 missing=()

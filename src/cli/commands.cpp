@@ -339,7 +339,8 @@ int execute(CommandRun &r)
         return blackbox(r);
     case Command::List:
     case Command::Help:
-    case Command::Watch: // runs outside an operation (runner.cpp)
+    case Command::Watch: // these two run outside an operation (runner.cpp)
+    case Command::Serve:
         break;
     }
     return kExitUsage;

@@ -215,6 +215,11 @@ QString usageText()
         "        [--pulse мс] [--misses N] [--hold-off с]\n"
         "                            сторож: импульс на выход, когда узел не отвечает;\n"
         "                            строка на решение; SIGINT/SIGTERM выключают выход\n"
+        "  serve [--poll с] [--metrics-listen [АДРЕС:]ПОРТ] [--metrics-file ФАЙЛ]\n"
+        "        [--mqtt УЗЕЛ:ПОРТ [--mqtt-user ИМЯ] [--mqtt-password-file ФАЙЛ]\n"
+        "        [--mqtt-ca-file ФАЙЛ] [--mqtt-prefix ТЕМА]]\n"
+        "                            служба шкафа: опрос состояния, метрики Prometheus,\n"
+        "                            MQTT и журнал; только читает контроллер\n"
         "Коды выхода: 0 успех (diff: записывать нечего), 1 контроллер отказал, не ответил\n"
         "или прочитан не таким, каким записан (diff: запись что-то изменит), 2 ошибка в\n"
         "аргументах или файле, 3 нет контроллера или нет доступа к нему (watch: контроллер\n"
@@ -244,6 +249,11 @@ ParseResult parseArguments(const QStringList &args)
             inv.device = a.mid(9);
         else if (!words.isEmpty() && words.front() == QLatin1String("watch") && isWatchOption(a)) {
             // The watch's own options go to its parser with their values.
+            words << a;
+            if (!a.contains(QLatin1Char('=')) && i + 1 < args.size())
+                words << args[++i];
+        } else if (!words.isEmpty() && words.front() == QLatin1String("serve") &&
+                   isServeOption(a)) {
             words << a;
             if (!a.contains(QLatin1Char('=')) && i + 1 < args.size())
                 words << args[++i];
@@ -321,6 +331,14 @@ ParseResult parseArguments(const QStringList &args)
             return {std::nullopt, error};
         inv.command = Command::Watch;
         inv.watch = *options;
+        result = {inv, {}};
+    } else if (verb == QLatin1String("serve")) {
+        QString error;
+        const auto options = parseServeOptions(words, &error);
+        if (!options)
+            return {std::nullopt, error};
+        inv.command = Command::Serve;
+        inv.serve = *options;
         result = {inv, {}};
     } else {
         return {std::nullopt, QStringLiteral("неизвестная команда «%1»").arg(verb)};

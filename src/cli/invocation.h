@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/serve_command.h"
 #include "cli/watch_command.h"
 #include "link/device_image.h"
 
@@ -40,6 +41,7 @@ enum class Command {
     LogRead,
     Blackbox,
     Watch,
+    Serve,
 };
 
 // What `outputs set` changes. Outputs not named keep what the controller has now.
@@ -66,6 +68,7 @@ struct Invocation {
     bool overlay = false;
     OutputChanges outputs;
     WatchOptions watch;
+    ServeOptions serve;
 };
 
 struct ParseResult {

@@ -175,6 +175,14 @@ int run(const QStringList &args, const Environment &env)
             dm.shutdown();
             return exitCode;
         }
+        if (inv.command == Command::Serve) {
+            // Stops on the signal itself, after the poll in hand.
+            interruptPoll.stop();
+            ServeRun s{dm, inv.serve, inv.json, env.serve, env.out, env.err, env.interrupted};
+            exitCode = runServe(s);
+            dm.shutdown();
+            return exitCode;
+        }
         Report report;
         QString error;
         dm.runOperation([&](link::OperationContext &ctx) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/serve_command.h"
 #include "export/table.h"
 #include "files/file_io.h"
 #include "link/transport.h"
@@ -36,6 +37,8 @@ struct Environment {
     // long it awaits a controller that went away with an output on.
     QString watchStateDir;
     int watchReturnGraceMs = 5000;
+    // `serve`: the metrics listener, MQTT, the journal and the supervisor's socket.
+    ServeSystem serve;
 };
 
 int run(const QStringList &args, const Environment &env);

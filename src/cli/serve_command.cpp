@@ -1,0 +1,340 @@
+#include "cli/serve_command.h"
+
+#include "cli/watch_settle.h"
+#include "config/cfg_exchange.h"
+#include "fleet/state_events.h"
+#include "link/data_module.h"
+#include "work/work_transfer.h"
+
+#include <QEventLoop>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+
+#include <cmath>
+
+namespace vardex::cli {
+
+namespace {
+
+constexpr int kMaxPollS = 3600;
+constexpr int kStopCheckMs = 100;
+
+const char *const kValueOptions[] = {"--poll",         "--metrics-listen", "--metrics-file",
+                                     "--mqtt",         "--mqtt-user",      "--mqtt-password-file",
+                                     "--mqtt-ca-file", "--mqtt-prefix"};
+
+} // namespace
+
+bool isServeOption(const QString &argument)
+{
+    for (const char *o : kValueOptions) {
+        const QLatin1String name(o);
+        if (argument == name || argument.startsWith(name + QLatin1Char('=')))
+            return true;
+    }
+    return false;
+}
+
+std::optional<ServeOptions> parseServeOptions(const QStringList &words, QString *error)
+{
+    ServeOptions o;
+    MqttSettings mqtt;
+    bool mqttNamed = false, mqttDetail = false;
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        QString name = words[i], value;
+        if (const qsizetype eq = name.indexOf(QLatin1Char('=')); eq > 0) {
+            value = name.mid(eq + 1);
+            name = name.left(eq);
+        } else if (isServeOption(name)) {
+            if (i + 1 >= words.size()) {
+                *error = QStringLiteral("serve: %1: не указано значение").arg(name);
+                return std::nullopt;
+            }
+            value = words[++i];
+        } else {
+            *error = QStringLiteral("serve: лишний аргумент «%1»").arg(name);
+            return std::nullopt;
+        }
+        if (value.isEmpty()) {
+            *error = QStringLiteral("serve: %1: пустое значение").arg(name);
+            return std::nullopt;
+        }
+        if (name == QLatin1String("--poll")) {
+            bool ok = false;
+            const int s = value.toInt(&ok);
+            if (!ok || s < 1 || s > kMaxPollS) {
+                *error = QStringLiteral("serve: --poll: от 1 до %1 с").arg(kMaxPollS);
+                return std::nullopt;
+            }
+            o.pollMs = s * 1000;
+        } else if (name == QLatin1String("--metrics-listen")) {
+            QString why;
+            o.metricsListen = fleet::parseListenAddress(value, &why);
+            if (!o.metricsListen) {
+                *error = QStringLiteral("serve: --metrics-listen: %1").arg(why);
+                return std::nullopt;
+            }
+        } else if (name == QLatin1String("--metrics-file")) {
+            o.metricsFile = value;
+        } else if (name == QLatin1String("--mqtt")) {
+            QString why;
+            const auto address = fleet::parseListenAddress(value, &why);
+            if (!address || !value.contains(QLatin1Char(':'))) {
+                *error = QStringLiteral("serve: --mqtt: ожидается УЗЕЛ:ПОРТ");
+                return std::nullopt;
+            }
+            mqtt.host = address->host;
+            mqtt.port = address->port;
+            mqttNamed = true;
+        } else {
+            mqttDetail = true;
+            if (name == QLatin1String("--mqtt-user"))
+                mqtt.user = value;
+            else if (name == QLatin1String("--mqtt-password-file"))
+                mqtt.passwordFile = value;
+            else if (name == QLatin1String("--mqtt-ca-file"))
+                mqtt.caFile = value;
+            else
+                mqtt.topicPrefix = value;
+        }
+    }
+    if (mqttDetail && !mqttNamed) {
+        *error = QStringLiteral("serve: параметры --mqtt-… без --mqtt УЗЕЛ:ПОРТ");
+        return std::nullopt;
+    }
+    if (mqtt.topicPrefix.contains(QLatin1Char('+')) ||
+        mqtt.topicPrefix.contains(QLatin1Char('#'))) {
+        *error = QStringLiteral("serve: --mqtt-prefix: без «+» и «#»");
+        return std::nullopt;
+    }
+    if (mqttNamed)
+        o.mqtt = mqtt;
+    return o;
+}
+
+namespace {
+
+// The service's one run: outlets opened, then a poll every interval until the stop
+// flag. Every poll is one operation of the data module, so a loan or another program's
+// exchange never interleaves with it.
+class Service {
+public:
+    explicit Service(ServeRun &run) : m_run(run) {}
+
+    bool openOutlets()
+    {
+        const ServeOptions &o = m_run.options;
+        QString error;
+        if (o.metricsListen) {
+            auto listener = m_run.system.makeMetricsListener
+                                ? m_run.system.makeMetricsListener(*o.metricsListen, &error)
+                                : nullptr;
+            if (!listener)
+                return refuse(QStringLiteral("--metrics-listen %1:%2: %3")
+                                  .arg(o.metricsListen->host)
+                                  .arg(o.metricsListen->port)
+                                  .arg(error));
+            m_outlets.push_back(std::move(listener));
+        }
+        if (!o.metricsFile.isEmpty())
+            m_outlets.push_back(std::make_unique<fleet::MetricsFile>(o.metricsFile));
+        if (o.mqtt) {
+            auto mqtt = m_run.system.makeMqtt ? m_run.system.makeMqtt(*o.mqtt, &error) : nullptr;
+            if (!mqtt)
+                return refuse(QStringLiteral("--mqtt %1:%2: %3")
+                                  .arg(o.mqtt->host)
+                                  .arg(o.mqtt->port)
+                                  .arg(error));
+            m_outlets.push_back(std::move(mqtt));
+        }
+        if (m_run.system.makeJournal)
+            m_journal = m_run.system.makeJournal();
+        if (m_run.system.makeNotifier)
+            m_notifier = m_run.system.makeNotifier();
+        return true;
+    }
+
+    int exec()
+    {
+        QEventLoop loop;
+        QTimer pollTimer;
+        pollTimer.setInterval(m_run.options.pollMs);
+        QObject::connect(&pollTimer, &QTimer::timeout, &loop, [this] { poll(); });
+        QTimer stopCheck;
+        QObject::connect(&stopCheck, &QTimer::timeout, &loop, [&] {
+            if (m_run.stop && m_run.stop->load())
+                loop.quit();
+        });
+        QObject::connect(&m_run.dm, &link::DataModule::connectionChanged, &loop,
+                         [this](bool connected) {
+                             if (!connected)
+                                 lost();
+                         });
+        stopCheck.start(kStopCheckMs);
+        pollTimer.start();
+        QTimer::singleShot(0, &loop, [this] { poll(); });
+        loop.exec();
+        if (m_notifier)
+            m_notifier->notify("STOPPING=1");
+        return 0;
+    }
+
+private:
+    bool refuse(const QString &why)
+    {
+        m_run.err(QStringLiteral("vardex-cli: serve: %1\n").arg(why));
+        return false;
+    }
+
+    double now() const { return m_run.system.now ? m_run.system.now() : 0.0; }
+
+    void poll()
+    {
+        if (!m_run.dm.isConnected()) {
+            notifyStatus(false);
+            return;
+        }
+        bool identified = m_identified, answered = false;
+        fleet::ControllerIdentity identity;
+        const bool ran = m_run.dm.runOperation([&](link::OperationContext &ctx) {
+            if (!identified) {
+                // The enable masks and resolutions say what the state's bytes mean.
+                if (config::readConfig(ctx, [](const QString &) {}) !=
+                    config::ReadOutcome::Complete)
+                    return;
+                const link::MonitorConfig &cfg = ctx.image().config;
+                identity = {readControllerSerial(ctx), cfg.firmwareVersion, cfg.buildVariant,
+                            cfg.hardwareConfigNumber};
+                identified = true;
+            }
+            answered = work::readState(ctx, work::kPollCycle);
+        });
+        if (!ran)
+            return; // another operation holds the link; the next tick comes soon enough
+        if (identified && !m_identified)
+            arrived(identity);
+        m_identified = identified;
+
+        const fleet::Snapshot before = m_snapshot;
+        ++m_snapshot.polls;
+        m_snapshot.up = answered;
+        if (answered) {
+            m_snapshot.state = m_run.dm.image().state;
+            m_snapshot.config = m_run.dm.image().config;
+            m_snapshot.lastPollSeconds = now();
+            if (!before.up && m_failing)
+                emitEvent({fleet::EventKind::PollRecovered,
+                           QStringLiteral("контроллер снова отвечает"), serialFields()});
+            m_failing = false;
+            for (const fleet::Event &e : fleet::stateEvents(before, m_snapshot))
+                emitEvent(e);
+        } else {
+            ++m_snapshot.pollFailures;
+            if (!m_failing)
+                emitEvent({fleet::EventKind::PollFailed,
+                           QStringLiteral("контроллер не ответил на опрос"), serialFields()});
+            m_failing = true;
+        }
+        publish();
+        notifyStatus(answered);
+    }
+
+    void arrived(const fleet::ControllerIdentity &identity)
+    {
+        m_snapshot.identity = identity;
+        auto fields = serialFields();
+        fields.push_back({"NODE", m_run.dm.currentDevice().id});
+        emitEvent(
+            {fleet::EventKind::ControllerArrived,
+             QStringLiteral("контроллер %1 на связи (%2)")
+                 .arg(identity.serial.isEmpty() ? QStringLiteral("без S/N")
+                                                : QStringLiteral("S/N %1").arg(identity.serial),
+                      m_run.dm.currentDevice().id),
+             fields});
+    }
+
+    void lost()
+    {
+        if (!m_identified && !m_snapshot.up)
+            return;
+        m_identified = false;
+        m_snapshot.up = false;
+        emitEvent({fleet::EventKind::ControllerLost, QStringLiteral("контроллер отключен"),
+                   serialFields()});
+        publish();
+        notifyStatus(false);
+    }
+
+    std::vector<std::pair<QByteArray, QString>> serialFields() const
+    {
+        if (m_snapshot.identity && !m_snapshot.identity->serial.isEmpty())
+            return {{"SERIAL", m_snapshot.identity->serial}};
+        return {};
+    }
+
+    void publish()
+    {
+        for (const auto &o : m_outlets)
+            o->publish(m_snapshot);
+    }
+
+    void emitEvent(const fleet::Event &e)
+    {
+        for (const auto &o : m_outlets)
+            o->record(e);
+        if (m_journal) {
+            m_journal->record(e);
+            return;
+        }
+        if (!m_run.json) {
+            m_run.out(e.message + QLatin1Char('\n'));
+            return;
+        }
+        QJsonObject fields;
+        for (const auto &[name, value] : e.fields)
+            fields.insert(QString::fromLatin1(name).toLower(), value);
+        m_run.out(QString::fromUtf8(
+                      QJsonDocument(QJsonObject{{QStringLiteral("event"),
+                                                 QString::fromLatin1(fleet::kindName(e.kind))},
+                                                {QStringLiteral("message"), e.message},
+                                                {QStringLiteral("fields"), fields}})
+                          .toJson(QJsonDocument::Compact)) +
+                  QLatin1Char('\n'));
+    }
+
+    void notifyStatus(bool answered)
+    {
+        if (!m_notifier)
+            return;
+        std::optional<qint64> ago;
+        if (m_snapshot.lastPollSeconds)
+            ago = qint64(std::floor(now() - *m_snapshot.lastPollSeconds));
+        const QString serial = m_snapshot.identity ? m_snapshot.identity->serial : QString();
+        const bool first = answered && !m_ready;
+        m_ready = m_ready || answered;
+        m_notifier->notify(
+            fleet::pollNotice(answered, first, fleet::statusText(serial, ago, m_snapshot.up)));
+    }
+
+    ServeRun &m_run;
+    fleet::Snapshot m_snapshot;
+    std::vector<std::unique_ptr<fleet::Outlet>> m_outlets;
+    std::unique_ptr<fleet::Outlet> m_journal;
+    std::unique_ptr<fleet::ServiceNotifier> m_notifier;
+    bool m_identified = false;
+    bool m_ready = false;
+    bool m_failing = false;
+};
+
+} // namespace
+
+int runServe(ServeRun &run)
+{
+    Service service(run);
+    if (!service.openOutlets())
+        return 2;
+    return service.exec();
+}
+
+} // namespace vardex::cli
