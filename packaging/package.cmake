@@ -5,6 +5,12 @@ install(TARGETS vardex vardex-demo vardex-cli RUNTIME DESTINATION ${CMAKE_INSTAL
 install(FILES udev/70-quellbox.rules DESTINATION lib/udev/rules.d)
 # A template, not enabled by the package: the engineer names the host to watch.
 install(FILES packaging/vardex-watch@.service DESTINATION lib/systemd/system)
+# The cabinet service, also shipped disabled; its settings example, the alert rules and
+# the Grafana dashboard for the metrics it serves.
+install(FILES packaging/vardex-serve.service DESTINATION lib/systemd/system)
+install(FILES packaging/serve.conf DESTINATION ${CMAKE_INSTALL_DATADIR}/vardex)
+install(FILES packaging/prometheus/vardex-alerts.yml DESTINATION ${CMAKE_INSTALL_DATADIR}/vardex/prometheus)
+install(FILES packaging/grafana/vardex-dashboard.json DESTINATION ${CMAKE_INSTALL_DATADIR}/vardex/grafana)
 # The group-based rule for hosts reached over SSH: shipped, not enabled (the
 # administrator copies it to /etc/udev/rules.d).
 install(FILES udev/71-quellbox-group.rules DESTINATION ${CMAKE_INSTALL_DATADIR}/vardex/udev)

@@ -65,27 +65,37 @@ DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-
 # The manual page as a user reads it.
 MANPAGER=cat MANWIDTH=80 man vardex-cli | grep -q "vardex-cli - контроллер-монитор Quellbox"
 
-echo "== the installed watchdog unit"
-# systemd's own check of the unit as installed (an instance of the template, so its
-# ExecStart is checked against the installed vardex-cli). Any remark fails the check:
-# an unknown key is only a warning to systemd, and the unit would run without it.
-unit=/usr/lib/systemd/system/vardex-watch@.service
-test -f "$unit" || unit=/lib/systemd/system/vardex-watch@.service
-test -f "$unit" || { echo "the unit vardex-watch@.service is not installed" >&2; exit 1; }
-if command -v systemd-analyze >/dev/null; then
+echo "== the installed units"
+# systemd's own check of each unit as installed (the watchdog as an instance of its
+# template), so ExecStart is checked against the installed vardex-cli. Any remark fails
+# the check: an unknown key is only a warning to systemd, and the unit would run without it.
+verify_unit() { # installed name, name to check it under
+    local unit=/usr/lib/systemd/system/$1
+    test -f "$unit" || unit=/lib/systemd/system/$1
+    test -f "$unit" || { echo "the unit $1 is not installed" >&2; exit 1; }
+    if ! command -v systemd-analyze >/dev/null; then
+        echo "systemd-analyze not installed: $1 was not verified"
+        return
+    fi
+    local unit_dir status=0 remarks
     unit_dir=$(mktemp -d)
-    cp "$unit" "$unit_dir/vardex-watch@check.service"
-    status=0
-    remarks=$(cd "$unit_dir" && systemd-analyze verify ./vardex-watch@check.service 2>&1) ||
-        status=$?
+    cp "$unit" "$unit_dir/$2"
+    remarks=$(cd "$unit_dir" && systemd-analyze verify "./$2" 2>&1) || status=$?
     rm -rf "$unit_dir"
     if [ "$status" -ne 0 ] || [ -n "$remarks" ]; then
-        echo "systemd-analyze verify (exit $status) on the unit: $remarks" >&2
+        echo "systemd-analyze verify (exit $status) on $1: $remarks" >&2
         exit 1
     fi
-    echo "systemd-analyze verify: clean"
-else
-    echo "systemd-analyze not installed: the unit was not verified"
+    echo "systemd-analyze verify $1: clean"
+}
+verify_unit vardex-watch@.service vardex-watch@check.service
+verify_unit vardex-serve.service vardex-serve.service
+for f in /usr/share/vardex/serve.conf /usr/share/vardex/prometheus/vardex-alerts.yml \
+    /usr/share/vardex/grafana/vardex-dashboard.json; do
+    test -f "$f" || { echo "$f is not installed" >&2; exit 1; }
+done
+if command -v promtool >/dev/null; then
+    promtool check rules /usr/share/vardex/prometheus/vardex-alerts.yml
 fi
 
 echo "== the installed vardex-demo under Xvfb"
