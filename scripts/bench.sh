@@ -12,12 +12,13 @@
 #   vardex_page_bench     the window's CPU during a log read and while polling
 #   vardex_startup_bench  vardex and vardex-demo from start to a mapped window
 #   vardex_click_bench    a click or watchdog time-out to the wire, under long sequences
+#   serve_bench           vardex-cli serve: scrape latency, RSS and CPU (metrics and MQTT on)
 # The CI does not run this: the benches take about 10 minutes and their figures depend
 # on the machine. On a machine shared with other work, trust the CPU figures.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 all="vardex_bench log_read_bench export_bench vardex_chart_bench vardex_trace_bench
-     vardex_page_bench vardex_startup_bench vardex_click_bench"
+     vardex_page_bench vardex_startup_bench vardex_click_bench serve_bench"
 # shellcheck disable=SC2206
 benches=(${*:-$all})
 launcher=()

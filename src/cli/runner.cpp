@@ -178,8 +178,12 @@ int run(const QStringList &args, const Environment &env)
         if (inv.command == Command::Serve) {
             // Stops on the signal itself, after the poll in hand.
             interruptPoll.stop();
-            ServeRun s{dm, inv.serve, inv.json, env.serve, env.out, env.err, env.interrupted};
+            ServeRun s{
+                dm,      inv.serve,       inv.json,     env.serve,         env.out,
+                env.err, env.interrupted, env.makeEcho, env.watchStateDir, env.watchReturnGraceMs};
             exitCode = runServe(s);
+            if (exitCode == kExitNoController)
+                env.err(QStringLiteral("vardex-cli: контроллер отключен\n"));
             dm.shutdown();
             return exitCode;
         }

@@ -28,6 +28,8 @@ const char *const kValueOptions[] = {"--poll",         "--metrics-listen", "--me
 
 bool isServeOption(const QString &argument)
 {
+    if (argument == QLatin1String("--watch") || isWatchOption(argument))
+        return true;
     for (const char *o : kValueOptions) {
         const QLatin1String name(o);
         if (argument == name || argument.startsWith(name + QLatin1Char('=')))
@@ -41,6 +43,8 @@ std::optional<ServeOptions> parseServeOptions(const QStringList &words, QString 
     ServeOptions o;
     MqttSettings mqtt;
     bool mqttNamed = false, mqttDetail = false;
+    QStringList watchWords; // HOST first, then the watch's options as name=value
+    bool watchOptionSeen = false;
     for (qsizetype i = 0; i < words.size(); ++i) {
         QString name = words[i], value;
         if (const qsizetype eq = name.indexOf(QLatin1Char('=')); eq > 0) {
@@ -60,7 +64,16 @@ std::optional<ServeOptions> parseServeOptions(const QStringList &words, QString 
             *error = QStringLiteral("serve: %1: пустое значение").arg(name);
             return std::nullopt;
         }
-        if (name == QLatin1String("--poll")) {
+        if (name == QLatin1String("--watch")) {
+            if (!watchWords.isEmpty() && !watchWords.front().startsWith(QLatin1String("--"))) {
+                *error = QStringLiteral("serve: --watch: один узел");
+                return std::nullopt;
+            }
+            watchWords.prepend(value);
+        } else if (isWatchOption(name)) {
+            watchOptionSeen = true;
+            watchWords << name + QLatin1Char('=') + value;
+        } else if (name == QLatin1String("--poll")) {
             bool ok = false;
             const int s = value.toInt(&ok);
             if (!ok || s < 1 || s > kMaxPollS) {
@@ -110,6 +123,18 @@ std::optional<ServeOptions> parseServeOptions(const QStringList &words, QString 
     }
     if (mqttNamed)
         o.mqtt = mqtt;
+    if (watchOptionSeen &&
+        (watchWords.isEmpty() || watchWords.front().startsWith(QLatin1String("--")))) {
+        *error = QStringLiteral("serve: параметры сторожа без --watch УЗЕЛ");
+        return std::nullopt;
+    }
+    if (!watchWords.isEmpty()) {
+        o.watch = parseWatchOptions(watchWords, error);
+        if (!o.watch) {
+            error->prepend(QStringLiteral("serve: "));
+            return std::nullopt;
+        }
+    }
     return o;
 }
 
@@ -157,6 +182,42 @@ public:
 
     int exec()
     {
+        if (!m_run.options.watch)
+            return serveAlone();
+        // The watch's own loop runs the polls too: one process, one link, one stop.
+        QTimer pollTimer;
+        pollTimer.setInterval(m_run.options.pollMs);
+        QObject::connect(&pollTimer, &QTimer::timeout, &m_run.dm, [this] { poll(); });
+        const QMetaObject::Connection gone = QObject::connect(
+            &m_run.dm, &link::DataModule::connectionChanged, &m_run.dm, [this](bool connected) {
+                if (!connected)
+                    lost();
+            });
+        pollTimer.start();
+        QTimer::singleShot(0, &m_run.dm, [this] { poll(); });
+        const WatchOptions &o = *m_run.options.watch;
+        WatchRun w{m_run.dm,
+                   o,
+                   false,
+                   m_run.makeEcho,
+                   [this, host = o.host](const QString &line) {
+                       emitEvent({fleet::EventKind::Decision, line.trimmed(), {{"HOST", host}}});
+                   },
+                   m_run.err,
+                   m_run.stop,
+                   m_run.watchStateDir,
+                   m_run.watchReturnGraceMs};
+        const int exitCode = runWatch(w);
+        pollTimer.stop();
+        QObject::disconnect(gone);
+        if (m_notifier)
+            m_notifier->notify("STOPPING=1");
+        return exitCode;
+    }
+
+private:
+    int serveAlone()
+    {
         QEventLoop loop;
         QTimer pollTimer;
         pollTimer.setInterval(m_run.options.pollMs);
@@ -180,7 +241,6 @@ public:
         return 0;
     }
 
-private:
     bool refuse(const QString &why)
     {
         m_run.err(QStringLiteral("vardex-cli: serve: %1\n").arg(why));
@@ -189,39 +249,42 @@ private:
 
     double now() const { return m_run.system.now ? m_run.system.now() : 0.0; }
 
+    // A tick, as the Work page's polling: it runs now, at the next step boundary of a
+    // long sequence, or not at all when another operation holds the link (the next
+    // tick comes soon enough). The operation may run after this returns, so it carries
+    // everything it needs and finds out whether the service still exists.
     void poll()
     {
         if (!m_run.dm.isConnected()) {
             notifyStatus(false);
             return;
         }
-        bool identified = m_identified, answered = false;
-        fleet::ControllerIdentity identity;
-        const bool ran = m_run.dm.runOperation([&](link::OperationContext &ctx) {
-            if (!identified) {
-                // The enable masks and resolutions say what the state's bytes mean.
-                if (config::readConfig(ctx, [](const QString &) {}) !=
-                    config::ReadOutcome::Complete)
-                    return;
+        m_run.dm.runTick(this,
+                         [this, alive = std::weak_ptr<bool>(m_alive)](link::OperationContext &ctx) {
+                             if (!alive.expired())
+                                 pollOperation(ctx);
+                         });
+    }
+
+    void pollOperation(link::OperationContext &ctx)
+    {
+        if (!m_identified) {
+            // The enable masks and resolutions say what the state's bytes mean.
+            if (config::readConfig(ctx, [](const QString &) {}) == config::ReadOutcome::Complete) {
                 const link::MonitorConfig &cfg = ctx.image().config;
-                identity = {readControllerSerial(ctx), cfg.firmwareVersion, cfg.buildVariant,
-                            cfg.hardwareConfigNumber};
-                identified = true;
+                arrived({readControllerSerial(ctx), cfg.firmwareVersion, cfg.buildVariant,
+                         cfg.hardwareConfigNumber});
+                m_identified = true;
             }
-            answered = work::readState(ctx, work::kPollCycle);
-        });
-        if (!ran)
-            return; // another operation holds the link; the next tick comes soon enough
-        if (identified && !m_identified)
-            arrived(identity);
-        m_identified = identified;
+        }
+        const bool answered = m_identified && work::readState(ctx, work::kPollCycle);
 
         const fleet::Snapshot before = m_snapshot;
         ++m_snapshot.polls;
         m_snapshot.up = answered;
         if (answered) {
-            m_snapshot.state = m_run.dm.image().state;
-            m_snapshot.config = m_run.dm.image().config;
+            m_snapshot.state = ctx.image().state;
+            m_snapshot.config = ctx.image().config;
             m_snapshot.lastPollSeconds = now();
             if (!before.up && m_failing)
                 emitEvent({fleet::EventKind::PollRecovered,
@@ -322,6 +385,7 @@ private:
     std::vector<std::unique_ptr<fleet::Outlet>> m_outlets;
     std::unique_ptr<fleet::Outlet> m_journal;
     std::unique_ptr<fleet::ServiceNotifier> m_notifier;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     bool m_identified = false;
     bool m_ready = false;
     bool m_failing = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/watch_command.h"
 #include "fleet/outlet.h"
 #include "fleet/service_notice.h"
 
@@ -37,6 +38,9 @@ struct ServeOptions {
     std::optional<fleet::ListenAddress> metricsListen;
     QString metricsFile;
     std::optional<MqttSettings> mqtt;
+    // --watch HOST with the watch's own options: the ping watch runs in this process,
+    // on the same link, and its decisions become events.
+    std::optional<WatchOptions> watch;
 };
 
 std::optional<ServeOptions> parseServeOptions(const QStringList &words, QString *error);
@@ -63,11 +67,15 @@ struct ServeRun {
     std::function<void(const QString &)> out;
     std::function<void(const QString &)> err;
     const std::atomic<bool> *stop = nullptr; // SIGINT or SIGTERM
+    // For --watch, as `watch` gets them.
+    std::function<std::unique_ptr<service::Echo>()> makeEcho;
+    QString watchStateDir;
+    int watchReturnGraceMs = kWatchReturnGraceMs;
 };
 
 // Serves until stop is set (exit 0); an outlet that cannot start is a usage error
 // (exit 2) before anything is read. A controller that goes away is waited for, with
-// `up` 0 meanwhile.
+// `up` 0 meanwhile; with --watch the watch decides instead (exit 3, as `watch`).
 int runServe(ServeRun &run);
 
 } // namespace vardex::cli

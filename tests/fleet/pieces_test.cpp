@@ -200,7 +200,12 @@ INSTANTIATE_TEST_SUITE_P(
                     OptionCase{{"--mqtt-user", "u"}, false, "без --mqtt"},
                     OptionCase{{"--mqtt", "broker"}, false, "УЗЕЛ:ПОРТ"},
                     OptionCase{{"--mqtt", "127.0.0.1:1883", "--mqtt-prefix", "a/#"}, false, "«#»"},
-                    OptionCase{{"stray"}, false, "лишний"}));
+                    OptionCase{{"stray"}, false, "лишний"},
+                    OptionCase{{"--watch", "10.0.0.1", "--output", "relay2"}, true, ""},
+                    OptionCase{{"--output", "relay2"}, false, "без --watch"},
+                    OptionCase{{"--watch", "10.0.0.1"}, false, "не указан выход"},
+                    OptionCase{
+                        {"--watch", "a", "--watch", "b", "--output", "h1"}, false, "один узел"}));
 
 TEST(ServeOptionsValues, DefaultsAndLoopbackBind)
 {

@@ -6,6 +6,7 @@
 #include "fleet/outlet.h"
 #include "link/protocol.h"
 #include "platform/systemd_outlets.h"
+#include "service/echo.h"
 #include "sim/demo_controller.h"
 
 #include <QDir>
@@ -25,6 +26,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstring>
@@ -279,6 +281,93 @@ TEST(ServeNotify, NoWatchdogWhileTheControllerDoesNotAnswer)
     EXPECT_EQ(c.out.count(QStringLiteral("контроллер не ответил на опрос")), 1)
         << c.out.toStdString();
     EXPECT_EQ(c.out.count(QStringLiteral("контроллер снова отвечает")), 1);
+}
+
+// What an outlet was given, for the in-process runs.
+struct RecordingOutlet final : fleet::Outlet {
+    struct Log {
+        int published = 0, publishedUp = 0;
+        std::vector<fleet::Event> events;
+    };
+    explicit RecordingOutlet(Log *log) : log(log) {}
+    void publish(const fleet::Snapshot &s) override
+    {
+        ++log->published;
+        log->publishedUp += s.up ? 1 : 0;
+    }
+    void record(const fleet::Event &e) override { log->events.push_back(e); }
+    Log *log;
+};
+
+// An echo that answers every ping at once: the host is always there.
+class AnsweringEcho final : public service::Echo {
+public:
+    void start(const service::EchoRequest &, Done done) override
+    {
+        m_busy = true;
+        QTimer::singleShot(1, &m_guard, [this, done = std::move(done)] {
+            m_busy = false;
+            service::EchoResult r;
+            r.status = service::EchoStatus::Answered;
+            r.address = QStringLiteral("127.0.0.1");
+            r.bytes = 40;
+            r.ttl = 64;
+            done(r);
+        });
+    }
+    bool busy() const override { return m_busy; }
+
+private:
+    bool m_busy = false;
+    QObject m_guard;
+};
+
+TEST(ServeWatch, ThePingWatchAndThePollsShareOneProcessAndTheirEventsOneJournal)
+{
+    RecordingOutlet::Log metrics, journal;
+    std::atomic<bool> stop{false};
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, [&] {
+        const bool decided =
+            std::any_of(journal.events.begin(), journal.events.end(),
+                        [](const fleet::Event &e) { return e.kind == fleet::EventKind::Decision; });
+        if (decided && metrics.publishedUp >= 2)
+            stop = true;
+    });
+    check.start(20);
+    QTimer::singleShot(kBoundMs, [&] { stop = true; });
+
+    cli::Environment env;
+    std::shared_ptr<sim::SimTransport> sim = sim::makeDemoTransport(1);
+    env.makeTransport = [sim](bool) -> std::shared_ptr<link::Transport> { return sim; };
+    env.makeEcho = [] { return std::make_unique<AnsweringEcho>(); };
+    env.serve.makeMetricsListener = [&](const fleet::ListenAddress &, QString *) {
+        return std::make_unique<RecordingOutlet>(&metrics);
+    };
+    env.serve.makeJournal = [&] { return std::make_unique<RecordingOutlet>(&journal); };
+    env.serve.now = [] { return 1765000000.0; };
+    env.interrupted = &stop;
+    const cli::Captured c = cli::runCaptured({"--demo", "serve", "--poll", "1", "--metrics-listen",
+                                              "9", "--watch", "127.0.0.1", "--output", "relay1",
+                                              "--interval", "100", "--timeout", "100"},
+                                             env);
+
+    EXPECT_EQ(c.exitCode, 0) << c.err.toStdString();
+    EXPECT_GE(metrics.publishedUp, 2);
+    bool arrived = false, decided = false;
+    for (const fleet::Event &e : journal.events) {
+        arrived = arrived || e.kind == fleet::EventKind::ControllerArrived;
+        if (e.kind == fleet::EventKind::Decision) {
+            decided = true;
+            ASSERT_FALSE(e.fields.empty());
+            EXPECT_EQ(e.fields.front().first, "HOST");
+            EXPECT_EQ(e.fields.front().second, QStringLiteral("127.0.0.1"));
+            EXPECT_FALSE(e.message.endsWith(QLatin1Char('\n')));
+        }
+    }
+    EXPECT_TRUE(arrived && decided);
+    // Under the journal nothing is printed twice as plain lines.
+    EXPECT_EQ(c.out, QString());
 }
 
 TEST(MetricsFile, AReaderNeverSeesHalfAFile)
