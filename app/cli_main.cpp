@@ -26,10 +26,16 @@ using namespace vardex;
 namespace {
 
 std::atomic<bool> g_interrupted{false};
+std::atomic<bool> g_rearm{false};
 
 extern "C" void onInterrupt(int)
 {
     g_interrupted.store(true);
+}
+
+extern "C" void onRearm(int)
+{
+    g_rearm.store(true);
 }
 
 void write(std::FILE *stream, const QString &text)
@@ -51,6 +57,11 @@ int main(int argc, char **argv)
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A watch that stood down at its cap of pulses is re-armed by SIGUSR1.
+    struct sigaction rearm = {};
+    rearm.sa_handler = onRearm;
+    sigemptyset(&rearm.sa_mask);
+    sigaction(SIGUSR1, &rearm, nullptr);
 
     cli::Environment env;
     env.makeTransport = [](bool demo) -> std::shared_ptr<link::Transport> {
@@ -67,6 +78,7 @@ int main(int argc, char **argv)
     };
     env.makeEcho = [] { return std::make_unique<platform::IcmpEcho>(); };
     env.watchStateDir = cli::pendingStateDir();
+    env.watchRearm = &g_rearm;
     env.accessAdvice = [](const QString &) {
         const auto d = doctor::diagnose(platform::probeSystem());
         return d.remedy.isEmpty() ? QString() : d.remedy + QLatin1Char('\n');

@@ -36,6 +36,8 @@ struct Environment {
     // `watch`: where a switch-off it owes is recorded (see cli/watch_pending.h), and how
     // long it awaits a controller that went away with an output on.
     QString watchStateDir;
+    // `watch`: set by SIGUSR1, re-arms a watch that stood down at its cap.
+    std::atomic<bool> *watchRearm = nullptr;
     int watchReturnGraceMs = 5000;
     // `serve`: the metrics listener, MQTT, the journal and the supervisor's socket.
     ServeSystem serve;

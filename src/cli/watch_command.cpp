@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
@@ -40,6 +41,10 @@ const Limits kLimits[] = {
     {"--pulse", &WatchOptions::pulseMs, 100, 10000},
     {"--misses", &WatchOptions::misses, 1, 100},
     {"--hold-off", &WatchOptions::holdOffS, 0, 3600},
+    {"--arm-after", &WatchOptions::armAfter, 0, 100},
+    {"--max-pulses", &WatchOptions::maxPulses, 0, 100},
+    {"--per", &WatchOptions::perMin, 1, 1440},
+    {"--backoff", &WatchOptions::backoffMaxS, 0, 86400},
 };
 
 class QTimerAdapter final : public service::WatchdogTimer {
@@ -73,6 +78,11 @@ public:
         in.output = o.output;
         in.missesInRow = o.misses;
         in.holdOffS = o.holdOffS;
+        in.moreHosts = o.moreHosts;
+        in.armAfter = o.armAfter;
+        in.maxPulses = o.maxPulses;
+        in.perMin = o.perMin;
+        in.backoffMaxS = o.backoffMaxS;
         return in;
     }
     void showReply(const QString &) override {}
@@ -89,10 +99,10 @@ public:
             std::min<qint64>(log.totalAdded() - m_printed, static_cast<qint64>(lines.size()));
         for (auto i = static_cast<qint64>(lines.size()) - fresh;
              i < static_cast<qint64>(lines.size()); ++i)
-            print(lines[static_cast<std::size_t>(i)]);
+            print(lines[static_cast<std::size_t>(i)], log.rules()[static_cast<std::size_t>(i)]);
         m_printed = log.totalAdded();
     }
-    void print(const QString &line) const
+    void print(const QString &line, const QString &rule = {}) const
     {
         if (!m_run.json) {
             m_run.out(line + QLatin1Char('\n'));
@@ -100,9 +110,22 @@ public:
         }
         // "yyyy-MM-dd hh:mm:ss — what"
         const qsizetype dash = line.indexOf(QStringLiteral(" — "));
-        const QJsonObject o{{QStringLiteral("time"), line.left(dash)},
-                            {QStringLiteral("host"), m_run.options.host},
-                            {QStringLiteral("decision"), line.mid(dash + 3)}};
+        QJsonObject o{{QStringLiteral("time"), line.left(dash)},
+                      {QStringLiteral("host"), m_run.options.host},
+                      {QStringLiteral("decision"), line.mid(dash + 3)}};
+        if (!m_run.options.moreHosts.isEmpty())
+            o.insert(QStringLiteral("hosts"),
+                     QJsonArray::fromStringList(service::watchedHosts(inputs())));
+        if (!rule.isEmpty())
+            o.insert(QStringLiteral("rule"), rule);
+        if (dog) {
+            const service::WatchPolicyState s = dog->policy().state();
+            o.insert(QStringLiteral("state"), s.stoodDown       ? QStringLiteral("stood-down")
+                                              : !s.armed        ? QStringLiteral("not-armed")
+                                              : s.holdOffLeftMs ? QStringLiteral("hold-off")
+                                                                : QStringLiteral("armed"));
+            o.insert(QStringLiteral("pulses_in_window"), s.pulsesInWindow);
+        }
         m_run.out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)) +
                   QLatin1Char('\n'));
     }
@@ -188,14 +211,26 @@ std::optional<WatchOptions> parseWatchOptions(const QStringList &words, QString 
             o.*(limits->field) = number;
             continue;
         }
-        if (!o.host.isEmpty()) {
-            *error = QStringLiteral("watch: лишний аргумент «%1»").arg(name);
+        if (o.host.isEmpty()) {
+            o.host = name;
+            continue;
+        }
+        if (o.moreHosts.size() + 1 >= service::kMaxWatchedHosts) {
+            *error = QStringLiteral("watch: лишний аргумент «%1»: узлов не более %2")
+                         .arg(name)
+                         .arg(service::kMaxWatchedHosts);
             return std::nullopt;
         }
-        o.host = name;
+        o.moreHosts << name;
     }
     if (o.host.isEmpty()) {
         *error = QStringLiteral("watch: не указан узел");
+        return std::nullopt;
+    }
+    if (o.backoffMaxS > 0 && o.holdOffS == 0) {
+        // Twice nothing is nothing: a back-off without a pause would silently do nothing.
+        *error = QStringLiteral("watch: --backoff удваивает паузу после срабатывания: "
+                                "задайте и --hold-off");
         return std::nullopt;
     }
     if (!outputGiven) {
@@ -533,6 +568,8 @@ void Watch::watchUntilStopOrGone()
     QObject::connect(&stopPoll, &QTimer::timeout, &m_loop, [this] {
         if (stopped())
             m_loop.quit();
+        else if (m_run.rearm && m_run.rearm->exchange(false))
+            m_dog->rearm();
     });
     stopPoll.start(kStopPollMs);
     m_dog->watchingToggled(true);

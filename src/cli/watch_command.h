@@ -20,15 +20,21 @@ namespace vardex::cli {
 
 struct WatchOptions {
     QString host;
-    int output = -1; // item of the watchdog's output list
+    QStringList moreHosts; // a pulse only when every host missed in the same round
+    int output = -1;       // item of the watchdog's output list
     int intervalMs = 3000;
     int timeoutMs = 500;
     int pulseMs = 1000;
     int misses = 1;
     int holdOffS = 0;
+    int armAfter = 0;
+    int maxPulses = 0; // 0: no cap
+    int perMin = 60;
+    int backoffMaxS = 0; // 0: no back-off
 };
 
-// Words after "watch": HOST and its options. Ranges are the page's own.
+// Words after "watch": HOST (up to four of them) and its options. Ranges are the page's
+// own.
 std::optional<WatchOptions> parseWatchOptions(const QStringList &words, QString *error);
 // "relay1".."relay6", "h1".."h4" (high-side switches), "l1".."l4" (low-side): the item of
 // the output list, or -1.
@@ -52,6 +58,8 @@ struct WatchRun {
     // How long a controller that went away with the output on is awaited before the
     // exit: a USB reset brings it back within seconds.
     int returnGraceMs = kWatchReturnGraceMs;
+    // Set by SIGUSR1: a watch that stood down at its cap is re-armed.
+    std::atomic<bool> *rearm = nullptr;
 };
 
 // Watches until stop is set (0, after switching off an output it holds on) or the

@@ -16,9 +16,12 @@ class DecisionLog {
 public:
     static constexpr int kMaxLines = 1000;
 
-    // Adds "yyyy-MM-dd hh:mm:ss — what"; drops the oldest line beyond kMaxLines.
-    void add(const QDateTime &when, const QString &what);
+    // Adds "yyyy-MM-dd hh:mm:ss — what"; drops the oldest line beyond kMaxLines. rule
+    // names the rule that made the decision ("misses", "hold-off", …; empty: none).
+    void add(const QDateTime &when, const QString &what, const QString &rule = {});
     const std::deque<QString> &lines() const { return m_lines; }
+    // The rule of each line, beside lines().
+    const std::deque<QString> &rules() const { return m_rules; }
     // Every line ever added, also those dropped since.
     qint64 totalAdded() const { return m_total; }
     int size() const { return static_cast<int>(m_lines.size()); }
@@ -28,6 +31,7 @@ public:
 
 private:
     std::deque<QString> m_lines;
+    std::deque<QString> m_rules;
     qint64 m_total = 0;
 };
 

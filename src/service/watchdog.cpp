@@ -21,7 +21,7 @@ QString echoReplyText(const EchoResult &r, bool secondPrefix)
 Watchdog::Watchdog(Echo &echo, WatchdogTimer &timer, WatchdogView &view, link::OutputTask &task,
                    TaskSender sendTask, Clock &clock)
     : m_echo(echo), m_timer(timer), m_view(view), m_task(task), m_sendTask(std::move(sendTask)),
-      m_clock(clock)
+      m_clock(clock), m_policy(clock)
 {
     m_timer.setPhase(m_phase);
 }
@@ -88,38 +88,84 @@ void Watchdog::close()
               QStringLiteral("программа закрывается — импульс прерван"));
 }
 
+QStringList watchedHosts(const WatchdogInputs &in)
+{
+    QStringList hosts;
+    for (const QString &h : QStringList{in.host} + in.moreHosts) {
+        const QString t = h.trimmed();
+        if (!t.isEmpty() && !hosts.contains(t) && hosts.size() < kMaxWatchedHosts)
+            hosts << t;
+    }
+    return hosts;
+}
+
+WatchPolicySettings policySettings(const WatchdogInputs &in)
+{
+    WatchPolicySettings s;
+    s.missesInRow = in.missesInRow;
+    s.holdOffS = in.holdOffS;
+    s.armAfter = in.armAfter;
+    s.maxPulses = in.maxPulses;
+    s.perMin = in.perMin;
+    s.backoffMaxS = in.backoffMaxS;
+    return s;
+}
+
 void Watchdog::startPing(bool manual)
 {
     const WatchdogInputs in = m_view.inputs();
     if (manual)
         m_view.setManualPingEnabled(false);
-    m_view.showReply(QString());
+    m_roundHosts = watchedHosts(in);
+    if (m_roundHosts.isEmpty())
+        m_roundHosts << in.host; // the echo says what is wrong with it
+    m_roundNext = 0;
+    m_roundManual = manual;
+    m_round = WatchRound{};
+    m_roundMissMs = 0;
+    m_roundFailure.clear();
     m_pingOut = true;
-    EchoRequest request;
-    request.host = in.host;
-    request.timeoutMs = in.pingTimeoutMs;
-    m_echo.start(request, [this, manual](const EchoResult &r) { onEcho(r, manual); });
+    pingNext();
 }
 
-void Watchdog::onEcho(const EchoResult &r, bool manual)
+void Watchdog::pingNext()
 {
-    m_pingOut = false;
+    const WatchdogInputs in = m_view.inputs();
+    m_view.showReply(QString());
+    EchoRequest request;
+    request.host = m_roundHosts[m_roundNext];
+    request.timeoutMs = in.pingTimeoutMs;
+    m_echo.start(request, [this](const EchoResult &r) { onEcho(r); });
+}
+
+void Watchdog::onEcho(const EchoResult &r)
+{
+    const QString host = m_roundHosts.value(m_roundNext);
     if (r.facilityFailed()) {
         // No echo went out: nothing is known of the host, so nothing is switched and the
         // misses in a row neither grow nor start again.
-        m_view.showFacilityError(r.failure);
-        if (m_lastStatus != -2 || m_lastFailure != r.failure)
+        if (m_lastStatus.value(host, -1) != -2 || m_lastFailure.value(host) != r.failure)
             note(QStringLiteral("ошибка эхо-запроса, ничего не переключено: %1").arg(r.failure));
-        m_lastStatus = -2;
-        m_lastFailure = r.failure;
+        m_lastStatus[host] = -2;
+        m_lastFailure[host] = r.failure;
+        m_round.other << host;
+        if (m_roundFailure.isEmpty())
+            m_roundFailure = r.failure;
     } else {
-        m_view.showFacilityError(QString());
-        replyHandler(r);
+        replyHandler(host, r);
     }
-    if (manual)
+    if (++m_roundNext < m_roundHosts.size()) {
+        pingNext(); // the round goes on: still one ping out at a time
+        return;
+    }
+    m_pingOut = false;
+    m_view.showFacilityError(m_roundFailure);
+    roundDone();
+    if (m_roundManual)
         m_view.setManualPingEnabled(true);
     else
         m_view.showStatusWord(QStringLiteral("End"));
+    m_view.policyChanged();
 
     // What the operator did while the echo was out, then a tick that came meanwhile.
     const std::vector<bool> toggles = std::exchange(m_deferredToggles, {});
@@ -130,71 +176,75 @@ void Watchdog::onEcho(const EchoResult &r, bool manual)
         timerTick();
 }
 
-void Watchdog::replyHandler(const EchoResult &r)
+void Watchdog::replyHandler(const QString &host, const EchoResult &r)
 {
     m_view.showReply(echoReplyText(r, m_secondPrefix));
     m_secondPrefix = !m_secondPrefix;
-    const WatchdogInputs in = m_view.inputs();
     const int status = static_cast<int>(r.status);
-    const bool changed = status != m_lastStatus;
-    m_lastStatus = status;
+    const bool changed = status != m_lastStatus.value(host, -1);
+    m_lastStatus[host] = status;
     switch (r.status) {
     case EchoStatus::Answered:
         m_view.showStatusWord(QStringLiteral("Echo"));
-        m_misses = 0;
+        m_round.answered << host;
         if (changed)
-            note(QStringLiteral("%1 отвечает (%2)").arg(in.host, r.address));
+            note(QStringLiteral("%1 отвечает (%2)").arg(host, r.address));
         return;
     case EchoStatus::Unreachable:
         m_view.showStatusWord(QStringLiteral("Addres"));
+        m_round.other << host;
         if (changed)
-            note(QStringLiteral("%1 недоступен (сообщение от %2)").arg(in.host, r.address));
+            note(QStringLiteral("%1 недоступен (сообщение от %2)").arg(host, r.address));
         return;
     case EchoStatus::TtlExceeded:
         m_view.showStatusWord(QStringLiteral("TTL"));
+        m_round.other << host;
         if (changed)
-            note(
-                QStringLiteral("TTL истёк на пути к %1 (сообщение от %2)").arg(in.host, r.address));
+            note(QStringLiteral("TTL истёк на пути к %1 (сообщение от %2)").arg(host, r.address));
         return;
     case EchoStatus::Error:
     case EchoStatus::TimedOut:
         break;
     }
     m_view.showStatusWord(QStringLiteral("Timeout"));
-    missed(in, r);
+    m_round.missed << host;
+    m_roundMissMs = r.roundTripMs;
 }
 
-void Watchdog::missed(const WatchdogInputs &in, const EchoResult &r)
+void Watchdog::roundDone()
 {
-    if (m_pulse != Pulse::None) {
+    const WatchdogInputs in = m_view.inputs();
+    m_policy.setSettings(policySettings(in));
+    const bool allMissed =
+        m_round.answered.isEmpty() && m_round.other.isEmpty() && !m_round.missed.isEmpty();
+    const QString who =
+        m_round.missed.size() == 1
+            ? QStringLiteral("%1 не ответил за %2 мс")
+                  .arg(m_round.missed.front())
+                  .arg(m_roundMissMs)
+            : QStringLiteral("%1 не ответили").arg(m_round.missed.join(QStringLiteral(", ")));
+    if (allMissed && m_pulse != Pulse::None) {
         // The outage this miss belongs to already has its pulse: one pulse per outage.
-        note(QStringLiteral("%1 не ответил — импульс уже назначен, второго не будет").arg(in.host));
+        note(QStringLiteral("%1 — импульс уже назначен, второго не будет").arg(who));
         return;
     }
-    const qint64 now = m_clock.monotonicMs();
-    if (m_holdOffUntilMs >= 0 && now < m_holdOffUntilMs) {
-        note(QStringLiteral("%1 не ответил — не учтено: пауза после срабатывания ещё %2 с")
-                 .arg(in.host)
-                 .arg((m_holdOffUntilMs - now + 999) / 1000));
+    const WatchDecision d = m_policy.round(m_round);
+    if (d.pulse) {
+        pulse(in, QStringLiteral("%1 — %2").arg(who, d.text));
         return;
     }
-    const int needed = std::max(1, in.missesInRow);
-    if (++m_misses < needed) {
-        note(QStringLiteral("%1 не ответил за %2 мс — пропуск %3 из %4 подряд")
-                 .arg(in.host)
-                 .arg(r.roundTripMs)
-                 .arg(m_misses)
-                 .arg(needed));
-        return;
-    }
-    m_misses = 0;
+    if (!d.text.isEmpty())
+        note(allMissed ? QStringLiteral("%1 — %2").arg(who, d.text) : d.text, d.rule);
+}
+
+void Watchdog::pulse(const WatchdogInputs &in, const QString &why)
+{
     stopTimer();
     m_timer.setInterval(in.actuationMs);
-    note(QStringLiteral("%1 не ответил за %2 мс — %3 вкл. на %4 мс")
-             .arg(in.host)
-             .arg(r.roundTripMs)
-             .arg(watchdogOutputName(in.output))
-             .arg(in.actuationMs));
+    note(QStringLiteral("%1: %2 вкл. на %3 мс")
+             .arg(why, watchdogOutputName(in.output))
+             .arg(in.actuationMs),
+         m_round.missed.size() > 1 ? WatchRule::AllHosts : WatchRule::Misses);
     m_pulse = Pulse::Starting;
     m_pulseOutput = in.output;
     const int generation = ++m_pulseGeneration;
@@ -215,6 +265,7 @@ void Watchdog::switchedOn(const TaskDelivery &d, int generation)
         setWatchdogOutput(m_task, m_pulseOutput, false);
         m_outputOn = false;
         m_pulse = Pulse::None;
+        m_policy.pulseNotGiven();
         note(QStringLiteral("%1 вкл. не отправлено: контроллер не подключен — импульса не было")
                  .arg(watchdogOutputName(m_pulseOutput)));
         setPhase(Watching);
@@ -236,7 +287,9 @@ void Watchdog::pulseEnd()
     setPhase(Watching);
     ++m_pulseGeneration;
     m_pulse = Pulse::Ending;
-    m_holdOffUntilMs = in.holdOffS > 0 ? m_clock.monotonicMs() + qint64{in.holdOffS} * 1000 : -1;
+    m_policy.setSettings(policySettings(in));
+    m_policy.pulseEnded();
+    m_view.policyChanged();
     m_timer.setInterval(in.pingIntervalMs);
     if (in.watching)
         startTimer();
@@ -252,19 +305,33 @@ void Watchdog::applyWatching(bool checked)
         ++m_pulseGeneration;
         m_pulse = Pulse::None;
     }
+    // A watch that starts (or stops) starts its counts from nothing.
+    m_policy.setSettings(policySettings(in));
+    m_policy.start();
+    m_view.policyChanged();
     if (checked) {
         setPhase(Watching);
         startTimer();
+        const QStringList hosts = watchedHosts(in);
+        QString rules;
+        if (in.armAfter > 0)
+            rules += QStringLiteral(", ответов до включения: %1").arg(in.armAfter);
+        if (in.maxPulses > 0)
+            rules += QStringLiteral(", не более %1 за %2 мин")
+                         .arg(russianCount(in.maxPulses, "импульса", "импульсов", "импульсов"))
+                         .arg(std::max(1, in.perMin));
+        if (in.backoffMaxS > 0 && in.holdOffS > 0)
+            rules += QStringLiteral(", пауза удваивается до %1 с").arg(in.backoffMaxS);
         note(QStringLiteral("наблюдение за %1 включено, первый опрос через %2 мс; пропусков "
-                            "подряд до срабатывания: %3, пауза после срабатывания: %4 с")
-                 .arg(in.host)
+                            "подряд до срабатывания: %3, пауза после срабатывания: %4 с%5")
+                 .arg(hosts.size() > 1 ? hosts.join(QStringLiteral(", ")) : in.host)
                  .arg(m_timer.interval())
                  .arg(std::max(1, in.missesInRow))
-                 .arg(std::max(0, in.holdOffS)));
+                 .arg(std::max(0, in.holdOffS))
+                 .arg(rules));
         return;
     }
     stopTimer();
-    m_misses = 0;
     switchOff(in.output, QStringLiteral("наблюдение выключено"));
 }
 
@@ -324,9 +391,17 @@ void Watchdog::startTimer()
     m_timer.start();
 }
 
-void Watchdog::note(const QString &what)
+void Watchdog::rearm()
 {
-    m_log.add(m_clock.now(), what);
+    m_policy.setSettings(policySettings(m_view.inputs()));
+    const WatchDecision d = m_policy.rearm();
+    note(d.text, d.rule);
+    m_view.policyChanged();
+}
+
+void Watchdog::note(const QString &what, WatchRule rule)
+{
+    m_log.add(m_clock.now(), what, watchRuleName(rule));
     m_view.logChanged();
 }
 

@@ -4,8 +4,11 @@
 #include "link/device_image.h"
 #include "service/decision_log.h"
 #include "service/echo.h"
+#include "service/watch_policy.h"
 
+#include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <utility>
@@ -40,7 +43,19 @@ struct WatchdogInputs {
     // on the first miss, at once.
     int missesInRow = 1;
     int holdOffS = 0;
+    // Further hosts: a round pings every host, and only a round in which all of them
+    // missed counts (a gateway that drops echoes alone never pulses). Empty ones are
+    // left out; beyond kMaxWatchedHosts in all they are ignored.
+    QStringList moreHosts = {};
+    int armAfter = 0;  // answers before misses count (since the start, since a pulse)
+    int maxPulses = 0; // at most this many pulses in perMin minutes, else stand down
+    int perMin = 60;
+    int backoffMaxS = 0; // above 0: the hold-off doubles per pulse of an outage, to this
 };
+
+// The hosts a round pings, in order: host, then moreHosts, without empty ones.
+QStringList watchedHosts(const WatchdogInputs &in);
+WatchPolicySettings policySettings(const WatchdogInputs &in);
 
 // What became of an output task handed to the link.
 struct TaskDelivery {
@@ -64,6 +79,8 @@ public:
     virtual void showFacilityError(const QString &text) = 0;
     virtual void setManualPingEnabled(bool enabled) = 0; // SendPingBtn
     virtual void logChanged() = 0;
+    // A round of pings was judged or the policy changed state (watchdog().policy()).
+    virtual void policyChanged() {}
 };
 
 // "| 64 байт от 127.0.0.1: ТТЛ=64 время=3 мс". A round trip under a millisecond reads
@@ -104,6 +121,8 @@ public:
     // The program is closing: the timer stops for good, and a pulse that is on ends now
     // instead of never (its output would otherwise stay on, the watched host off).
     void close();
+    // The engineer's button or the watch's signal: a stand-down is lifted.
+    void rearm();
 
     Phase phase() const { return m_phase; }
     Pulse pulse() const { return m_pulse; }
@@ -111,14 +130,17 @@ public:
     // An output the watchdog switched on and has not yet switched off at the controller.
     bool holdsOutputOn() const { return m_outputOn || m_offOwed; }
     bool switchOffOwed() const { return m_offOwed; }
-    int missesCounted() const { return m_misses; }
+    int missesCounted() const { return m_policy.state().misses; }
     const DecisionLog &log() const { return m_log; }
+    const WatchPolicy &policy() const { return m_policy; }
 
 private:
     void startPing(bool manual);
-    void onEcho(const EchoResult &r, bool manual);
-    void replyHandler(const EchoResult &r);
-    void missed(const WatchdogInputs &in, const EchoResult &r);
+    void pingNext();
+    void onEcho(const EchoResult &r);
+    void replyHandler(const QString &host, const EchoResult &r);
+    void roundDone();
+    void pulse(const WatchdogInputs &in, const QString &why);
     void switchedOn(const TaskDelivery &d, int generation);
     void pulseEnd();
     void applyWatching(bool checked);
@@ -129,7 +151,7 @@ private:
     void setPhase(Phase p);
     void stopTimer();
     void startTimer();
-    void note(const QString &what);
+    void note(const QString &what, WatchRule rule = WatchRule::None);
 
     Echo &m_echo;
     WatchdogTimer &m_timer;
@@ -138,6 +160,7 @@ private:
     TaskSender m_sendTask;
     Clock &m_clock;
     DecisionLog m_log;
+    WatchPolicy m_policy;
 
     Phase m_phase = Watching;
     bool m_secondPrefix = false;
@@ -147,16 +170,22 @@ private:
     int m_pulseGeneration = 0; // a switch-on answered after the pulse was given up is stale
     bool m_offOwed = false;    // a switch-off found no controller; sent when it is back
     int m_owedOutput = -1;
-    int m_pulseOutput = -1;       // the output the pulse under way switched on
-    int m_misses = 0;             // failed pings in a row that count
-    qint64 m_holdOffUntilMs = -1; // monotonic; misses before it do not count
+    int m_pulseOutput = -1; // the output the pulse under way switched on
+    // The round of pings under way: its hosts, the next to ping, what each said.
+    QStringList m_roundHosts;
+    int m_roundNext = 0;
+    bool m_roundManual = false;
+    WatchRound m_round;
+    unsigned m_roundMissMs = 0;
+    QString m_roundFailure;
     std::vector<bool> m_deferredToggles;
     bool m_tickDeferred = false;
     int m_timerGeneration = 0; // counts starts and stops: a deferred tick of a restarted
                                // timer is stale
     int m_deferredTickGeneration = 0;
-    int m_lastStatus = -1; // the last echo's status for the log (-1: none, -2: failure)
-    QString m_lastFailure;
+    // Each host's last echo status for the log (-2: a failure, that of m_lastFailure).
+    QHash<QString, int> m_lastStatus;
+    QHash<QString, QString> m_lastFailure;
 };
 
 } // namespace vardex::service

@@ -22,6 +22,7 @@ struct CliRig {
     bool noController = false;
     int connectTimeoutMs = 1500;
     std::atomic<bool> interrupted{false}; // Ctrl-C, as the program's signal handler sets it
+    std::atomic<bool> rearm{false};       // SIGUSR1 for `watch`
     // The echo of `watch` (a scripted one; the program's pings real hosts).
     std::function<std::unique_ptr<service::Echo>()> makeEcho;
     // Where `watch` records a switch-off it owes (none: it says it could not), and how
@@ -50,6 +51,7 @@ struct CliRig {
         };
         env.connectTimeoutMs = connectTimeoutMs;
         env.interrupted = &interrupted;
+        env.watchRearm = &rearm;
         env.writeXlsx = [](const QString &path, const exporting::Table &table) {
             return exporting::writeXlsxFile(path, table);
         };

@@ -10,6 +10,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -170,7 +172,7 @@ TEST(CliWatch, AnOutageWithHoldOffGivesOnePulseAndEachDecisionIsALine)
     EXPECT_EQ(r.relayTasks(), (std::vector<int>{0x01, 0x00})) << c.out.toStdString();
     EXPECT_EQ(c.out.count(QStringLiteral("Реле_1 вкл. на 300 мс")), 1) << c.out.toStdString();
     EXPECT_EQ(c.out.count(QStringLiteral("пропуск 1 из 2 подряд")), 1);
-    EXPECT_GE(c.out.count(QStringLiteral("не учтено: пауза после срабатывания")), 1);
+    EXPECT_EQ(c.out.count(QStringLiteral("не учтено: пауза ещё 1 с")), 1);
     for (const QString &line : c.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
         EXPECT_TRUE(line.contains(QStringLiteral(" — "))) << line.toStdString();
 }
@@ -471,7 +473,20 @@ INSTANTIATE_TEST_SUITE_P(
                       false,
                       -1,
                       "0..3600"},
-        WatchArgsCase{"TwoHosts", {"h", "g", "--output", "relay1"}, false, -1, "лишний"}),
+        WatchArgsCase{"FourHosts", {"a", "b", "c", "d", "--output", "relay1"}, true, 8, ""},
+        WatchArgsCase{
+            "FiveHosts", {"a", "b", "c", "d", "e", "--output", "relay1"}, false, -1, "не более 4"},
+        WatchArgsCase{"BackoffWithoutHoldOff",
+                      {"h", "--output", "relay1", "--backoff", "600"},
+                      false,
+                      -1,
+                      "--hold-off"},
+        WatchArgsCase{"PerZero", {"h", "--output", "relay1", "--per", "0"}, false, -1, "1..1440"},
+        WatchArgsCase{"ArmAfterNegative",
+                      {"h", "--output", "relay1", "--arm-after", "-1"},
+                      false,
+                      -1,
+                      "0..100"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(CliWatchArguments, ValuesReachTheOptions)
@@ -485,4 +500,52 @@ TEST(CliWatchArguments, ValuesReachTheOptions)
     EXPECT_EQ(o.host, QStringLiteral("host"));
     EXPECT_EQ(std::make_tuple(o.output, o.intervalMs, o.timeoutMs, o.pulseMs, o.misses, o.holdOffS),
               std::make_tuple(9, 200, 300, 400, 5, 60));
+
+    const cli::ParseResult policy = cli::parseArguments(
+        {"watch", "gw", "--output", "relay1", "router", "--arm-after", "3", "--max-pulses", "2",
+         "--per", "30", "--hold-off", "10", "--backoff", "600"});
+    ASSERT_TRUE(policy.invocation) << policy.error.toStdString();
+    const cli::WatchOptions &w = policy.invocation->watch;
+    EXPECT_EQ(w.host, QStringLiteral("gw"));
+    EXPECT_EQ(w.moreHosts, QStringList{QStringLiteral("router")});
+    EXPECT_EQ(std::make_tuple(w.armAfter, w.maxPulses, w.perMin, w.holdOffS, w.backoffMaxS),
+              std::make_tuple(3, 2, 30, 10, 600));
+}
+
+// The cap in the command line's JSON: the stand-down is a line with its rule and the
+// state, and SIGUSR1 re-arms it.
+TEST(CliWatch, StandsDownAtItsCapInJsonAndSigusr1RearmsIt)
+{
+    WatchRig r;
+    r.script = std::string(40, 't');
+    r.onPing = [&r](int n) {
+        if (n == 12)
+            r.rearm = true; // SIGUSR1
+        if (n == 30)
+            r.interrupted = true;
+    };
+    const auto c = r.run(QStringList{"--json", "--demo", "watch", "192.0.2.7", "--output", "relay1",
+                                     "--pulse", "100", "--max-pulses", "2"} +
+                         kFast);
+    EXPECT_EQ(c.exitCode, cli::kExitOk) << c.err.toStdString();
+    QStringList rules;
+    bool stoodDownState = false;
+    for (const QString &line : c.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+        ASSERT_FALSE(o.isEmpty()) << line.toStdString();
+        const QString rule = o.value(QStringLiteral("rule")).toString();
+        if (!rule.isEmpty())
+            rules << rule;
+        if (rule == QLatin1String("cap")) {
+            stoodDownState = o.value(QStringLiteral("state")).toString() == "stood-down";
+            EXPECT_TRUE(o.value(QStringLiteral("decision"))
+                            .toString()
+                            .contains(QStringLiteral("остановлен: 2 импульса за 60 мин")));
+        }
+    }
+    EXPECT_TRUE(stoodDownState) << c.out.toStdString();
+    // Two pulses, the stand-down, the re-arm, two pulses more and the cap again.
+    EXPECT_EQ(rules, (QStringList{"misses", "misses", "cap", "rearm", "misses", "misses", "cap"}))
+        << c.out.toStdString();
+    EXPECT_EQ(r.relayTasks(), (std::vector<int>{1, 0, 1, 0, 1, 0, 1, 0})) << c.out.toStdString();
 }

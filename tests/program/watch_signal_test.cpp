@@ -2,7 +2,7 @@
 // stopped by a real SIGTERM or SIGINT. The outage is real too: the child pings
 // 127.0.0.1 inside a network namespace of its own that ignores echo requests, so no
 // other host is ever pinged.
-#include "support/net_namespace.h"
+#include "watch_child.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -17,83 +17,13 @@
 
 namespace {
 
-constexpr int kNoNamespace = 97; // the child could not make its outage
-// Bounds for a child to get somewhere; never what a check compares against.
-constexpr int kLineBoundMs = 20000;
-
-const QStringList kWatch = {"--demo", "watch",     "127.0.0.1", "--output", "relay1", "--interval",
-                            "100",    "--timeout", "100",       "--pulse",  "10000"};
-
-struct WatchChild {
-    QProcess process;
-    QString out;
-
-    ~WatchChild()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
-    }
-
-    void start(const QString &stateHome, bool outage)
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_STATE_HOME"), stateHome);
-        env.remove(QStringLiteral("STATE_DIRECTORY"));
-        process.setProcessEnvironment(env);
-        if (outage)
-            process.setChildProcessModifier([] {
-                if (vardex::test::enterNetworkNamespace())
-                    ::_exit(kNoNamespace);
-                vardex::test::allowPingSockets();
-                if (!vardex::test::setLoopbackUp() || !vardex::test::ignoreEchoRequests())
-                    ::_exit(kNoNamespace);
-            });
-        process.start(QStringLiteral(VARDEX_PROGRAMS_DIR "/vardex-cli"), kWatch);
-    }
-    void read() { out += QString::fromUtf8(process.readAllStandardOutput()); }
-    // Reads the child's lines until one holds text; false if it ended first.
-    bool waitForLine(const QString &text)
-    {
-        QElapsedTimer bound;
-        bound.start();
-        read();
-        while (!out.contains(text) && process.state() != QProcess::NotRunning &&
-               bound.elapsed() < kLineBoundMs) {
-            process.waitForReadyRead(100);
-            read();
-        }
-        return out.contains(text);
-    }
-    bool endsBy(int signal)
-    {
-        ::kill(static_cast<pid_t>(process.processId()), signal);
-        const bool ended = process.waitForFinished(kLineBoundMs);
-        read();
-        return ended;
-    }
-    QString lastLine() const
-    {
-        const QStringList lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        return lines.isEmpty() ? QString() : lines.back();
-    }
-    // Why the test cannot run here, or empty.
-    QString cannotRun()
-    {
-        if (process.state() == QProcess::NotRunning && process.exitCode() == kNoNamespace)
-            return QStringLiteral("the child cannot make a network namespace of its own");
-        if (out.contains(QStringLiteral("ошибка эхо-запроса")))
-            return QStringLiteral("no ICMP socket inside the namespace");
-        return {};
-    }
-};
+using vardex::test::WatchChild;
 
 bool appears(const QString &path)
 {
     QElapsedTimer bound;
     bound.start();
-    while (!QFile::exists(path) && bound.elapsed() < kLineBoundMs)
+    while (!QFile::exists(path) && bound.elapsed() < vardex::test::kLineBoundMs)
         QThread::msleep(20);
     return QFile::exists(path);
 }

@@ -487,7 +487,7 @@ TEST(WatchdogHoldOff, MissesRightAfterAPulseDoNotCountUntilTheHoldOffHasPassed)
     ASSERT_EQ(onTasks(r), 1);
     r.run(9000, false); // pings at 5000, 8000 and 11000 fail and are not counted
     EXPECT_EQ(onTasks(r), 1);
-    EXPECT_TRUE(logMentions(r, QStringLiteral("не учтено: пауза после срабатывания")));
+    EXPECT_TRUE(logMentions(r, QStringLiteral("не учтено: пауза ещё 7 с")));
     r.run(3000, false); // 14000: counted again
     EXPECT_EQ(onTasks(r), 2);
     EXPECT_TRUE(logMentions(r, QStringLiteral("пауза после срабатывания: 10 с")));
@@ -532,4 +532,67 @@ TEST(WatchdogUnplug, ASwitchOnWithoutAControllerIsNoPulseAndTheBitGoesBack)
     r.controller = true;
     r.run(3000, false); // watching went on: the next miss pulses
     EXPECT_EQ(onTasks(r), 1);
+}
+
+// Several hosts: a round pings each in turn, one at a time, and only a round in which
+// all of them missed pulses.
+TEST(WatchdogHosts, ARoundPingsEveryHostAndPulsesOnlyWhenAllMissed)
+{
+    Rig r;
+    r.view.in.moreHosts = {QStringLiteral(" 127.0.0.1 "), QString(), QStringLiteral("192.0.2.7")};
+    r.check(true);
+    r.timer.advance(1000);
+    ASSERT_EQ(r.echo.requests.size(), 1u);
+    EXPECT_EQ(r.echo.requests[0].host, QStringLiteral("192.0.2.7"));
+    r.echo.reply(ScriptedEcho::timedOut());
+    // The next host of the round; empty and repeated ones are left out.
+    ASSERT_EQ(r.echo.requests.size(), 2u);
+    EXPECT_EQ(r.echo.requests[1].host, QStringLiteral("127.0.0.1"));
+    EXPECT_TRUE(r.dog.pingOut());
+    r.echo.reply(ScriptedEcho::answered());
+    EXPECT_FALSE(r.dog.pingOut());
+    EXPECT_EQ(onTasks(r), 0);
+    EXPECT_TRUE(logMentions(r, QStringLiteral("молчит 192.0.2.7, отвечает 127.0.0.1")));
+    EXPECT_EQ(r.dog.log().rules().back(), QStringLiteral("all-hosts"));
+
+    r.timer.advance(1000);
+    r.echo.reply(ScriptedEcho::timedOut());
+    r.echo.reply(ScriptedEcho::timedOut());
+    EXPECT_EQ(onTasks(r), 1);
+    EXPECT_TRUE(logMentions(
+        r, QStringLiteral("192.0.2.7, 127.0.0.1 не ответили — все узлы молчат, пропуск 1 из 1 "
+                          "подряд: Реле_1 вкл. на 1000 мс")));
+}
+
+TEST(WatchdogCap, StandsDownAtTheCapAndTheEngineersRearmLetsItPulseAgain)
+{
+    Rig r;
+    r.view.in.maxPulses = 1;
+    r.view.in.perMin = 60;
+    r.check(true);
+    r.run(1000, false); // the pulse
+    r.run(4000, false); // ends at 2000; the next miss meets the cap
+    EXPECT_EQ(onTasks(r), 1);
+    EXPECT_TRUE(r.dog.policy().state().stoodDown);
+    EXPECT_TRUE(logMentions(r, QStringLiteral("остановлен: 1 импульс за 60 мин")));
+    r.run(30000, false);
+    EXPECT_EQ(onTasks(r), 1);
+    r.dog.rearm();
+    EXPECT_EQ(r.dog.log().rules().back(), QStringLiteral("rearm"));
+    r.run(3000, false);
+    EXPECT_EQ(onTasks(r), 2);
+}
+
+TEST(WatchdogUnplug, ASwitchOnThatFoundNoControllerUsesNoneOfTheCap)
+{
+    Rig r;
+    r.view.in.maxPulses = 1;
+    r.controller = false;
+    r.check(true);
+    r.run(1000, false);
+    EXPECT_TRUE(r.sent.empty());
+    r.controller = true;
+    r.run(3000, false);
+    EXPECT_EQ(onTasks(r), 1);
+    EXPECT_FALSE(r.dog.policy().state().stoodDown);
 }

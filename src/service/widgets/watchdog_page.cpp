@@ -165,6 +165,8 @@ WatchDogPage::WatchDogPage(ui::PageContext &ctx, std::unique_ptr<Echo> echo, QWi
     connect(m_sendPing, &QPushButton::clicked, this, [this] { m_watchdog->manualPing(); });
     connect(m_start, &QCheckBox::clicked, this,
             [this](bool checked) { m_watchdog->watchingToggled(checked); });
+    connect(m_rearm, &QPushButton::clicked, this, [this] { m_watchdog->rearm(); });
+    policyChanged();
 }
 
 WatchDogPage::~WatchDogPage()
@@ -251,12 +253,50 @@ QWidget *WatchDogPage::buildWatchdogGroup()
     m_holdOff->setSuffix(tr(" с"));
     m_holdOff->setStatusTip(tr("Сколько секунд после срабатывания пропуски не считаются "
                                "(узел ещё загружается)"));
+    m_host2 = new QLineEdit(group);
+    m_host2->setObjectName(QStringLiteral("HostEdit2"));
+    m_host2->setPlaceholderText(tr("необязательно: второй узел"));
+    m_host2->setStatusTip(tr("Второй узел: сторож сработает, только если не ответит ни один "
+                             "из двух (шлюз, который не отвечает на эхо-запросы, сам по себе "
+                             "не вызовет импульса)"));
+    m_armAfter = spin(group, "PingArmEdit", 0, 100, 0);
+    m_armAfter->setSingleStep(1);
+    m_armAfter->setSpecialValueText(tr("сразу"));
+    m_armAfter->setStatusTip(tr("Сколько раз узел должен ответить после включения наблюдения и "
+                                "после каждого импульса, прежде чем пропуски начнут считаться"));
+    m_maxPulses = spin(group, "PingMaxPulsesEdit", 0, 100, 0);
+    m_maxPulses->setSingleStep(1);
+    m_maxPulses->setSpecialValueText(tr("без ограничения"));
+    m_maxPulses->setStatusTip(tr("Больше импульсов за это время сторож не даст: он остановится "
+                                 "и включится снова, когда узел ответит"));
+    m_per = spin(group, "PingPerEdit", 1, 1440, 60);
+    m_per->setSingleStep(10);
+    m_per->setPrefix(tr("за "));
+    m_per->setSuffix(tr(" мин"));
+    m_backoff = spin(group, "PingBackoffEdit", 0, 86400, 0);
+    m_backoff->setSingleStep(60);
+    m_backoff->setSuffix(tr(" с"));
+    m_backoff->setSpecialValueText(tr("не удваивать"));
+    m_backoff->setStatusTip(tr("Пауза после каждого следующего импульса одного отказа "
+                               "удваивается, но не больше этого; ответ узла возвращает её"));
+    m_state = textField(group, "PingStateLabel");
+    m_state->setWordWrap(true);
+    m_state->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_state->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    // Two lines whatever it says, so a change of state moves nothing below it.
+    m_state->setFixedHeight(2 * m_state->fontMetrics().lineSpacing() + 2 * m_state->frameWidth() +
+                            2 * m_state->margin() + 2);
+    m_rearm = new QPushButton(tr("Включить снова"), group);
+    m_rearm->setObjectName(QStringLiteral("PingRearmBtn"));
+    m_rearm->setStatusTip(tr("Снять остановку сторожа и забыть счёт импульсов"));
     m_errorLabel = new QLabel(QStringLiteral("Error"), group);
     m_errorLabel->setObjectName(QStringLiteral("PingErrorLabel"));
     m_errorLabel->setVisible(false);
 
     grid->addWidget(new QLabel(tr("Host"), group), row, 0);
     grid->addWidget(m_host, row++, 1, 1, 2);
+    grid->addWidget(new QLabel(tr("Host 2"), group), row, 0);
+    grid->addWidget(m_host2, row++, 1, 1, 2);
     addRow(tr("Время"), m_pingTime, m_sendPing);
     grid->addWidget(new QLabel(tr("Ответ "), group), row, 0);
     grid->addWidget(m_answer, row++, 1, 1, 2);
@@ -266,6 +306,12 @@ QWidget *WatchDogPage::buildWatchdogGroup()
     addRow(tr("Время срабатывания "), m_uprTime, m_errorLabel);
     addRow(tr("Пропусков подряд"), m_misses);
     addRow(tr("Пауза после срабатывания"), m_holdOff);
+    addRow(tr("Удваивать паузу до"), m_backoff);
+    addRow(tr("Ответов до включения"), m_armAfter);
+    addRow(tr("Импульсов не более"), m_maxPulses, m_per);
+    grid->addWidget(new QLabel(tr("Состояние"), group), row, 0, Qt::AlignTop);
+    grid->addWidget(m_state, row, 1);
+    grid->addWidget(m_rearm, row++, 2, Qt::AlignTop);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(row, 1);
     return group;
@@ -360,6 +406,12 @@ WatchdogInputs WatchDogPage::inputs() const
     in.watching = m_start->isChecked();
     in.missesInRow = m_misses->value();
     in.holdOffS = m_holdOff->value();
+    if (!m_host2->text().trimmed().isEmpty())
+        in.moreHosts << m_host2->text().trimmed();
+    in.armAfter = m_armAfter->value();
+    in.maxPulses = m_maxPulses->value();
+    in.perMin = m_per->value();
+    in.backoffMaxS = m_backoff->value();
     // Text typed into the list that names no item selects nothing.
     const int found = m_output->findText(m_output->currentText(), Qt::MatchExactly);
     in.output = m_output->currentText().isEmpty() ? m_output->currentIndex() : found;
@@ -409,18 +461,35 @@ void WatchDogPage::logChanged()
     m_log->scrollToBottom();
 }
 
+void WatchDogPage::policyChanged()
+{
+    const WatchPolicy &policy = m_watchdog->policy();
+    const QString text = policy.stateText();
+    if (m_state->text() != text) {
+        m_state->setText(text);
+        m_state->setToolTip(text);
+    }
+    m_rearm->setEnabled(policy.state().stoodDown);
+}
+
 QString WatchDogPage::settingsText() const
 {
     const WatchdogInputs in = inputs();
+    const QStringList hosts = watchedHosts(in);
     return tr("# Сторож: узел %1, ожидание ответа %2 мс, интервал %3 мс, %4 на %5 мс, пропусков "
-              "подряд %6, пауза после срабатывания %7 с")
-        .arg(in.host.isEmpty() ? tr("(не указан)") : in.host)
+              "подряд %6, пауза после срабатывания %7 с, удваивается до %8 с, ответов до "
+              "включения %9, импульсов не более %10 за %11 мин")
+        .arg(hosts.isEmpty() ? tr("(не указан)") : hosts.join(QStringLiteral(", ")))
         .arg(in.pingTimeoutMs)
         .arg(in.pingIntervalMs)
         .arg(watchdogOutputName(in.output))
         .arg(in.actuationMs)
         .arg(in.missesInRow)
-        .arg(in.holdOffS);
+        .arg(in.holdOffS)
+        .arg(in.backoffMaxS)
+        .arg(in.armAfter)
+        .arg(in.maxPulses)
+        .arg(in.perMin);
 }
 
 void WatchDogPage::readBlackBox()

@@ -55,6 +55,7 @@ public:
     void showFacilityError(const QString &text) override;
     void setManualPingEnabled(bool enabled) override;
     void logChanged() override;
+    void policyChanged() override;
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -79,6 +80,7 @@ private:
     std::unique_ptr<Watchdog> m_watchdog;
 
     QLineEdit *m_host = nullptr;
+    QLineEdit *m_host2 = nullptr;
     QSpinBox *m_pingTime = nullptr;
     QPushButton *m_sendPing = nullptr;
     QLabel *m_answer = nullptr;
@@ -88,6 +90,12 @@ private:
     QSpinBox *m_uprTime = nullptr;
     QSpinBox *m_misses = nullptr;
     QSpinBox *m_holdOff = nullptr;
+    QSpinBox *m_armAfter = nullptr;
+    QSpinBox *m_maxPulses = nullptr;
+    QSpinBox *m_per = nullptr;
+    QSpinBox *m_backoff = nullptr;
+    QLabel *m_state = nullptr;
+    QPushButton *m_rearm = nullptr;
     QLabel *m_errorLabel = nullptr;
     QLabel *m_facilityError = nullptr;
     QListWidget *m_log = nullptr;

@@ -120,6 +120,19 @@ TEST(WatchDogPageControls, StartFromTheirDefaultsWithNoHostThatCouldBePinged)
     for (const char *hidden : {"stProgUpDate", "stConfigUpdate", "stUprUpdate"})
         EXPECT_TRUE(r.find<QLabel>(hidden)->isHidden()) << hidden;
     EXPECT_FALSE(r.find<QLabel>("stBatWorkSum")->isHidden());
+
+    // The rules against false and endless cycling start switched off.
+    EXPECT_TRUE(r.find<QLineEdit>("HostEdit2")->text().isEmpty());
+    for (const Spin &s : {Spin{"PingArmEdit", 0, 100, 0}, Spin{"PingMaxPulsesEdit", 0, 100, 0},
+                          Spin{"PingPerEdit", 1, 1440, 60}, Spin{"PingBackoffEdit", 0, 86400, 0}}) {
+        auto *spin = r.find<QSpinBox>(s.name);
+        ASSERT_NE(spin, nullptr) << s.name;
+        EXPECT_EQ(std::make_tuple(spin->minimum(), spin->maximum(), spin->value()),
+                  std::make_tuple(s.min, s.max, s.value))
+            << s.name;
+    }
+    EXPECT_EQ(r.text("PingStateLabel"), QStringLiteral("Включён"));
+    EXPECT_FALSE(r.find<QPushButton>("PingRearmBtn")->isEnabled());
 }
 
 TEST(WatchDogPageActuation, PulseReachesTheControllerThroughTheQueueAndEndsItAgain)
@@ -228,19 +241,67 @@ TEST(WatchDogPageSettings, MissesAndHoldOffStartAtTheirDefaultsReachTheWatchdogA
     EXPECT_EQ(holdOff->value(), 0);
     misses->setValue(3);
     holdOff->setValue(120);
+    r.find<QSpinBox>("PingBackoffEdit")->setValue(960);
+    r.find<QSpinBox>("PingArmEdit")->setValue(2);
+    r.find<QSpinBox>("PingMaxPulsesEdit")->setValue(3);
+    r.find<QLineEdit>("HostEdit2")->setText(QStringLiteral(" 192.0.2.1 "));
     r.find<QLineEdit>("HostEdit")->setText(QStringLiteral("192.0.2.7"));
     EXPECT_EQ(r.page->inputs().missesInRow, 3);
     EXPECT_EQ(r.page->inputs().holdOffS, 120);
+    EXPECT_EQ(r.page->inputs().moreHosts, QStringList{QStringLiteral("192.0.2.1")});
     r.find<QCheckBox>("cbPingWatchDogStart")->click();
     const QString path = test::tempPath(QStringLiteral("settings-log.txt"));
     r.prompts.saveAnswers.push_back(path);
     r.find<QPushButton>("SaveWatchDogLogBtn")->click();
     const QString saved = QString::fromUtf8(test::readFile(path));
-    EXPECT_TRUE(saved.startsWith(QStringLiteral("# Сторож: узел 192.0.2.7")))
+    EXPECT_TRUE(saved.startsWith(QStringLiteral("# Сторож: узел 192.0.2.7, 192.0.2.1")))
         << saved.toStdString();
+    EXPECT_TRUE(saved.contains(QStringLiteral("удваивается до 960 с, ответов до включения 2, "
+                                              "импульсов не более 3 за 60 мин")));
+    EXPECT_TRUE(saved.contains(QStringLiteral("наблюдение за 192.0.2.7, 192.0.2.1 включено")));
     EXPECT_TRUE(
         saved.contains(QStringLiteral("пропусков подряд 3, пауза после срабатывания 120 с")));
     EXPECT_TRUE(saved.contains(QStringLiteral("пропусков подряд до срабатывания: 3")));
+}
+
+TEST(WatchDogPagePolicy, TwoSilentHostsPulseOnceThenTheCapStandsDownUntilTheButton)
+{
+    WatchDogRig r;
+    r.find<QLineEdit>("HostEdit")->setText(QStringLiteral("192.0.2.7"));
+    r.find<QLineEdit>("HostEdit2")->setText(QStringLiteral("192.0.2.8"));
+    r.find<QSpinBox>("PingMaxPulsesEdit")->setValue(1);
+    r.find<QSpinBox>("PingPerEdit")->setValue(30);
+    auto *ping = r.find<QPushButton>("SendPingBtn");
+    auto silentRound = [&] {
+        ping->click();
+        ASSERT_TRUE(r.echo->reply(ScriptedEcho::answered()));
+        ASSERT_TRUE(r.echo->reply(ScriptedEcho::timedOut()));
+        ping->click();
+        ASSERT_TRUE(r.echo->reply(ScriptedEcho::timedOut()));
+        ASSERT_TRUE(r.echo->reply(ScriptedEcho::timedOut()));
+    };
+    silentRound();
+    ASSERT_TRUE(test::waitUntil([&] { return r.relayTasksReceived().size() == 1; }));
+    r.page->watchdog().timerTick(); // the pulse ends
+    ASSERT_TRUE(test::waitUntil([&] { return r.relayTasksReceived().size() == 2; }));
+    EXPECT_EQ(r.text("PingStateLabel"), QStringLiteral("Включён; импульсов за 30 мин: 1 из 1"));
+
+    silentRound();
+    EXPECT_EQ(r.echo->requests.size(), 8u);
+    EXPECT_EQ(r.text("PingStateLabel"),
+              QStringLiteral("Остановлен: 1 импульс за 30 мин; включится снова, когда узел "
+                             "ответит 1 раз (ответил 0)"));
+    auto *rearm = r.find<QPushButton>("PingRearmBtn");
+    EXPECT_TRUE(rearm->isEnabled());
+    const QListWidget *log = r.find<QListWidget>("WatchDogLogList");
+    EXPECT_TRUE(log->item(log->count() - 1)
+                    ->text()
+                    .contains(QStringLiteral(
+                        "192.0.2.7, 192.0.2.8 не ответили — остановлен: 1 импульс за 30 мин")));
+    rearm->click();
+    EXPECT_EQ(r.text("PingStateLabel"), QStringLiteral("Включён; импульсов за 30 мин: 0 из 1"));
+    EXPECT_FALSE(rearm->isEnabled());
+    EXPECT_EQ(r.relayTasksReceived().size(), 2u);
 }
 
 TEST(WatchDogPageActuation, TextTypedIntoTheListSelectsNoOutputButTheTaskIsSent)
@@ -401,6 +462,10 @@ TEST(WatchDogPageLayout, NothingClippedInTheWindowWithTextsFilled)
     for (const char *name : {"stPowerOn", "stBatOn", "stBatOff", "stBatWorkLast", "stBatWorkSum"})
         page->findChild<QLabel *>(QLatin1String(name))
             ->setText(QStringLiteral("4294967295 255-255-255 255:255:255"));
+    // The longest state the watchdog can be in.
+    page->findChild<QLabel *>(QStringLiteral("PingStateLabel"))
+        ->setText(QStringLiteral("Остановлен: 100 импульсов за 1440 мин; включится снова, когда "
+                                 "узел ответит 100 раз (ответил 99)"));
     sheet->layout()->activate();
     test::spin(50);
     test::LayoutRules rules;
