@@ -53,8 +53,9 @@ TEST_P(WatchStoppedBySignal, ExitsZeroAndSaysWhatItLeaves)
         GTEST_SKIP() << qPrintable(why);
     }
     ASSERT_TRUE(reached) << child.out.toStdString();
-    if (c.outage)
+    if (c.outage) {
         EXPECT_TRUE(appears(record)) << "the pulse under way is recorded for a next run";
+    }
 
     ASSERT_TRUE(child.endsBy(c.signal));
     EXPECT_EQ(child.process.exitStatus(), QProcess::NormalExit);
