@@ -258,12 +258,11 @@ QString WatchPolicy::stateText() const
     const WatchPolicyState s = state();
     QString text;
     if (s.stoodDown)
-        text = QStringLiteral("Остановлен: %1 за %2 мин; включится снова, когда узел "
-                              "ответит %3 (ответил %4)")
+        text = QStringLiteral("Остановлен: %1 за %2 мин; ответов до включения: %3 из %4")
                    .arg(pulses(s.maxPulses))
                    .arg(s.perMin)
-                   .arg(times(std::max(1, s.armAfter)))
-                   .arg(s.answersSinceStandDown);
+                   .arg(s.answersSinceStandDown)
+                   .arg(std::max(1, s.armAfter));
     else if (!s.armed)
         text = s.answers == 0 ? QStringLiteral("Не включён: узел ещё не отвечал")
                               : QStringLiteral("Не включён: узел ответил %1 из %2")

@@ -204,35 +204,6 @@ TEST(WatchPolicy, StandDownIsInTheStateAndTheEngineersRearmForgetsTheWindow)
     EXPECT_TRUE(policy.round(silent).pulse);
 }
 
-TEST(WatchPolicy, APulseThatNeverReachedTheControllerCountsForNothing)
-{
-    ManualClock clock;
-    WatchPolicy policy(clock);
-    policy.setSettings(settings(1, 0, 1, 1, 60));
-    const service::WatchRound answered{{QStringLiteral("a")}, {}, {}};
-    const service::WatchRound silent{{}, {QStringLiteral("a")}, {}};
-    policy.round(answered);
-    ASSERT_TRUE(policy.round(silent).pulse);
-    policy.pulseNotGiven();
-    // Still armed, and the cap has room: the next miss pulses.
-    EXPECT_TRUE(policy.state().armed);
-    EXPECT_EQ(policy.state().totalPulses, 0);
-    EXPECT_TRUE(policy.round(silent).pulse);
-}
-
-TEST(WatchPolicy, UnreachableOrFailedEchoesNeitherCountNorBreakTheRow)
-{
-    ManualClock clock;
-    WatchPolicy policy(clock);
-    policy.setSettings(settings(2, 0, 0));
-    const service::WatchRound silent{{}, {QStringLiteral("a")}, {}};
-    const service::WatchRound unknown{{}, {QStringLiteral("a")}, {QStringLiteral("b")}};
-    EXPECT_FALSE(policy.round(silent).pulse);
-    EXPECT_FALSE(policy.round(unknown).pulse);
-    EXPECT_EQ(policy.state().misses, 1);
-    EXPECT_TRUE(policy.round(silent).pulse);
-}
-
 TEST(WatchPolicy, RussianCountsAgreeWithTheirNumber)
 {
     const std::pair<int, const char *> cases[] = {

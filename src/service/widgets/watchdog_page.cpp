@@ -261,12 +261,12 @@ QWidget *WatchDogPage::buildWatchdogGroup()
                              "не вызовет импульса)"));
     m_armAfter = spin(group, "PingArmEdit", 0, 100, 0);
     m_armAfter->setSingleStep(1);
-    m_armAfter->setSpecialValueText(tr("сразу"));
+    m_armAfter->setSpecialValueText(tr("нет"));
     m_armAfter->setStatusTip(tr("Сколько раз узел должен ответить после включения наблюдения и "
                                 "после каждого импульса, прежде чем пропуски начнут считаться"));
     m_maxPulses = spin(group, "PingMaxPulsesEdit", 0, 100, 0);
     m_maxPulses->setSingleStep(1);
-    m_maxPulses->setSpecialValueText(tr("без ограничения"));
+    m_maxPulses->setSpecialValueText(tr("нет"));
     m_maxPulses->setStatusTip(tr("Больше импульсов за это время сторож не даст: он остановится "
                                  "и включится снова, когда узел ответит"));
     m_per = spin(group, "PingPerEdit", 1, 1440, 60);
@@ -276,7 +276,7 @@ QWidget *WatchDogPage::buildWatchdogGroup()
     m_backoff = spin(group, "PingBackoffEdit", 0, 86400, 0);
     m_backoff->setSingleStep(60);
     m_backoff->setSuffix(tr(" с"));
-    m_backoff->setSpecialValueText(tr("не удваивать"));
+    m_backoff->setSpecialValueText(tr("нет"));
     m_backoff->setStatusTip(tr("Пауза после каждого следующего импульса одного отказа "
                                "удваивается, но не больше этого; ответ узла возвращает её"));
     m_state = textField(group, "PingStateLabel");
@@ -310,8 +310,8 @@ QWidget *WatchDogPage::buildWatchdogGroup()
     addRow(tr("Ответов до включения"), m_armAfter);
     addRow(tr("Импульсов не более"), m_maxPulses, m_per);
     grid->addWidget(new QLabel(tr("Состояние"), group), row, 0, Qt::AlignTop);
-    grid->addWidget(m_state, row, 1);
-    grid->addWidget(m_rearm, row++, 2, Qt::AlignTop);
+    grid->addWidget(m_state, row++, 1, 1, 2);
+    grid->addWidget(m_rearm, row++, 2);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(row, 1);
     return group;

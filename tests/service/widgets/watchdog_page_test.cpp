@@ -289,8 +289,7 @@ TEST(WatchDogPagePolicy, TwoSilentHostsPulseOnceThenTheCapStandsDownUntilTheButt
     silentRound();
     EXPECT_EQ(r.echo->requests.size(), 8u);
     EXPECT_EQ(r.text("PingStateLabel"),
-              QStringLiteral("Остановлен: 1 импульс за 30 мин; включится снова, когда узел "
-                             "ответит 1 раз (ответил 0)"));
+              QStringLiteral("Остановлен: 1 импульс за 30 мин; ответов до включения: 0 из 1"));
     auto *rearm = r.find<QPushButton>("PingRearmBtn");
     EXPECT_TRUE(rearm->isEnabled());
     const QListWidget *log = r.find<QListWidget>("WatchDogLogList");
@@ -464,8 +463,8 @@ TEST(WatchDogPageLayout, NothingClippedInTheWindowWithTextsFilled)
             ->setText(QStringLiteral("4294967295 255-255-255 255:255:255"));
     // The longest state the watchdog can be in.
     page->findChild<QLabel *>(QStringLiteral("PingStateLabel"))
-        ->setText(QStringLiteral("Остановлен: 100 импульсов за 1440 мин; включится снова, когда "
-                                 "узел ответит 100 раз (ответил 99)"));
+        ->setText(QStringLiteral(
+            "Остановлен: 100 импульсов за 1440 мин; ответов до включения: 99 из 100"));
     sheet->layout()->activate();
     test::spin(50);
     test::LayoutRules rules;
