@@ -182,6 +182,7 @@ int run(const QStringList &args, const Environment &env)
             ServeRun s{
                 dm,      inv.serve,       inv.json,     env.serve,         env.out,
                 env.err, env.interrupted, env.makeEcho, env.watchStateDir, env.watchReturnGraceMs};
+            s.watchRearm = env.watchRearm;
             exitCode = runServe(s);
             if (exitCode == kExitNoController)
                 env.err(QStringLiteral("vardex-cli: контроллер отключен\n"));

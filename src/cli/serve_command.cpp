@@ -207,6 +207,7 @@ public:
                    m_run.stop,
                    m_run.watchStateDir,
                    m_run.watchReturnGraceMs};
+        w.rearm = m_run.watchRearm;
         const int exitCode = runWatch(w);
         pollTimer.stop();
         QObject::disconnect(gone);

@@ -71,6 +71,7 @@ struct ServeRun {
     std::function<std::unique_ptr<service::Echo>()> makeEcho;
     QString watchStateDir;
     int watchReturnGraceMs = kWatchReturnGraceMs;
+    std::atomic<bool> *watchRearm = nullptr; // SIGUSR1
 };
 
 // Serves until stop is set (exit 0); an outlet that cannot start is a usage error
