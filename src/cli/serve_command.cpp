@@ -2,10 +2,13 @@
 
 #include "cli/watch_settle.h"
 #include "config/cfg_exchange.h"
+#include "fleet/log_follower.h"
 #include "fleet/state_events.h"
 #include "link/data_module.h"
+#include "log/log_transfer.h"
 #include "work/work_transfer.h"
 
+#include <QDateTime>
 #include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -19,6 +22,12 @@ namespace {
 
 constexpr int kMaxPollS = 3600;
 constexpr int kStopCheckMs = 100;
+// New event-log records taken per poll: a controller logs at most one record every few
+// seconds, so this keeps up, and a poll never grows into a log read.
+constexpr int kLogRecordsPerPoll = 16;
+constexpr int kLogRecordWaitMs = 500;
+// How far past the search start the newest record can lie (two blocks of four).
+constexpr int kLogSyncReads = 8;
 
 const char *const kValueOptions[] = {"--poll",         "--metrics-listen", "--metrics-file",
                                      "--mqtt",         "--mqtt-user",      "--mqtt-password-file",
@@ -293,6 +302,7 @@ private:
             m_failing = false;
             for (const fleet::Event &e : fleet::stateEvents(before, m_snapshot))
                 emitEvent(e);
+            followLog(ctx);
         } else {
             ++m_snapshot.pollFailures;
             if (!m_failing)
@@ -304,8 +314,65 @@ private:
         notifyStatus(answered);
     }
 
+    // New event-log records, each one event. The first look after an arrival finds the
+    // newest record and reports nothing: what came before is the log read's business.
+    void followLog(link::OperationContext &ctx)
+    {
+        if (!m_log.synced()) {
+            const std::optional<log::RingPositions> ring = log::readRingPositions(ctx);
+            if (ring)
+                syncLog(ctx, *ring);
+            return;
+        }
+        for (int i = 0; i < kLogRecordsPerPoll; ++i) {
+            const int slot = m_log.nextSlot();
+            const std::optional<log::LogRecord> record =
+                log::readSingleRecord(ctx, slot, kLogRecordWaitMs);
+            if (!record || !m_log.offer(record->number))
+                return;
+            const QDateTime time = record->timestamp();
+            auto fields = serialFields();
+            fields.push_back({"RECORD", QString::number(record->number)});
+            fields.push_back({"SLOT", QString::number(slot)});
+            if (time.isValid())
+                fields.push_back({"TIME", time.toString(Qt::ISODate)});
+            emitEvent(
+                {fleet::EventKind::LogRecord,
+                 QStringLiteral("запись журнала №%1 от %2")
+                     .arg(record->number)
+                     .arg(time.isValid() ? time.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"))
+                                         : QStringLiteral("неверной даты")),
+                 fields});
+        }
+    }
+
+    void syncLog(link::OperationContext &ctx, const log::RingPositions &ring)
+    {
+        if (ring.next == 0 && ring.oldest == 0) {
+            m_log.sync(0, 0); // an empty log: the first record is number 1 in slot 1
+            return;
+        }
+        int slot = fleet::LogFollower::searchStart(ring.next);
+        const std::optional<log::LogRecord> first =
+            log::readSingleRecord(ctx, slot, kLogRecordWaitMs);
+        if (!first)
+            return; // tried again at the next poll
+        std::uint32_t number = first->number;
+        for (int i = 0; i < kLogSyncReads; ++i) {
+            const int next = slot % fleet::kLogSlots + 1;
+            const std::optional<log::LogRecord> r =
+                log::readSingleRecord(ctx, next, kLogRecordWaitMs);
+            if (!r || r->number != number + 1)
+                break;
+            slot = next;
+            number = r->number;
+        }
+        m_log.sync(slot, number);
+    }
+
     void arrived(const fleet::ControllerIdentity &identity)
     {
+        m_log.reset();
         m_snapshot.identity = identity;
         auto fields = serialFields();
         fields.push_back({"NODE", m_run.dm.currentDevice().id});
@@ -323,6 +390,7 @@ private:
         if (!m_identified && !m_snapshot.up)
             return;
         m_identified = false;
+        m_log.reset();
         m_snapshot.up = false;
         emitEvent({fleet::EventKind::ControllerLost, QStringLiteral("контроллер отключен"),
                    serialFields()});
@@ -386,6 +454,7 @@ private:
     std::vector<std::unique_ptr<fleet::Outlet>> m_outlets;
     std::unique_ptr<fleet::Outlet> m_journal;
     std::unique_ptr<fleet::ServiceNotifier> m_notifier;
+    fleet::LogFollower m_log;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     bool m_identified = false;
     bool m_ready = false;

@@ -76,6 +76,15 @@ link::OpStatus stopReason(link::OperationContext &ctx)
 
 } // namespace
 
+std::optional<RingPositions> readRingPositions(link::OperationContext &ctx)
+{
+    ctx.send(link::protocol::memoryRead(kLogPointerAddress, 4));
+    if (!ctx.waitReply(kRecordWaitMs) || ctx.lastReplyWasError())
+        return std::nullopt;
+    const link::Payload words = ctx.lastReply();
+    return RingPositions{bytes::u16(words, 6), bytes::u16(words, 8)};
+}
+
 FullReadResult readFullLog(link::OperationContext &ctx, RecordStore &store, LogRecord working,
                            const FullReadObserver &observer)
 {
@@ -83,16 +92,13 @@ FullReadResult readFullLog(link::OperationContext &ctx, RecordStore &store, LogR
     out.working = working;
     link::BusyCursorScope busy(ctx);
 
-    ctx.send(link::protocol::memoryRead(kLogPointerAddress, 4));
-    if (!ctx.waitReply(kRecordWaitMs) || ctx.lastReplyWasError()) {
+    const std::optional<RingPositions> ring = readRingPositions(ctx);
+    if (!ring) {
         out.result = stopped(ctx) ? link::OpResult::fail(stopReason(ctx))
                                   : link::OpResult::fail(link::OpStatus::NoReply, 0, noReplyText());
         return out;
     }
-    const link::Payload words = ctx.lastReply();
-    const auto a = bytes::u16(words, 6);
-    const auto b = bytes::u16(words, 8);
-    out.total = logRecordCount(a, b);
+    out.total = logRecordCount(ring->next, ring->oldest);
     if (out.total == 0)
         return out;
 

@@ -43,6 +43,14 @@ struct FullReadResult {
 FullReadResult readFullLog(link::OperationContext &ctx, RecordStore &store, LogRecord working,
                            const FullReadObserver &observer = {});
 
+// The two ring positions (memory 6912): the block the next record goes to and the
+// oldest block. nullopt when unanswered or refused.
+struct RingPositions {
+    std::uint16_t next = 0;
+    std::uint16_t oldest = 0;
+};
+std::optional<RingPositions> readRingPositions(link::OperationContext &ctx);
+
 // One record by index, both reports awaited; nullopt when either does not come.
 std::optional<LogRecord> readSingleRecord(link::OperationContext &ctx, int index,
                                           int timeoutMs = kSingleRecordWaitMs);

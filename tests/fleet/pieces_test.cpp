@@ -2,6 +2,7 @@
 // topics and payloads, state changes as events, and the command's options.
 #include "cli/serve_command.h"
 #include "fleet/event.h"
+#include "fleet/log_follower.h"
 #include "fleet/mqtt_messages.h"
 #include "fleet/service_notice.h"
 #include "fleet/state_events.h"
@@ -170,6 +171,32 @@ TEST(StateEvents, AlarmsAndEnabledInputsThatChanged)
     fleet::Snapshot down = before;
     down.up = false;
     EXPECT_TRUE(fleet::stateEvents(down, after).empty());
+}
+
+TEST(LogFollower, TakesOnlyTheNextNumberInTheNextSlotAndWraps)
+{
+    fleet::LogFollower f;
+    EXPECT_FALSE(f.synced());
+    EXPECT_FALSE(f.offer(1)); // nothing is taken before the newest record is known
+    // The newest record may lie in the block before the named one or later.
+    EXPECT_EQ(fleet::LogFollower::searchStart(5), 17);
+    EXPECT_EQ(fleet::LogFollower::searchStart(0), 16381);
+
+    f.sync(16383, 70000);
+    EXPECT_EQ(f.nextSlot(), 16384);
+    EXPECT_FALSE(f.offer(70000));       // the same record again
+    EXPECT_FALSE(f.offer(53617));       // the one the ring has not overwritten yet
+    EXPECT_FALSE(f.offer(0xFFFFFFFFu)); // an erased slot
+    EXPECT_TRUE(f.offer(70001));
+    EXPECT_EQ(f.nextSlot(), 1); // the ring wraps
+    EXPECT_TRUE(f.offer(70002));
+    EXPECT_EQ(f.nextSlot(), 2);
+
+    f.reset();
+    EXPECT_FALSE(f.synced());
+    f.sync(0, 0); // an empty log
+    EXPECT_EQ(f.nextSlot(), 1);
+    EXPECT_TRUE(f.offer(1));
 }
 
 struct OptionCase {

@@ -8,6 +8,7 @@
 #include "platform/systemd_outlets.h"
 #include "service/echo.h"
 #include "sim/demo_controller.h"
+#include "sim/firmware.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -368,6 +369,59 @@ TEST(ServeWatch, ThePingWatchAndThePollsShareOneProcessAndTheirEventsOneJournal)
     EXPECT_TRUE(arrived && decided);
     // Under the journal nothing is printed twice as plain lines.
     EXPECT_EQ(c.out, QString());
+}
+
+TEST(ServeLog, NewEventLogRecordsBecomeEventsOnceInOrder)
+{
+    RecordingOutlet::Log journal;
+    std::atomic<bool> stop{false};
+    std::shared_ptr<sim::SimTransport> sim = sim::makeDemoTransport(1);
+    // The controller logs a record each time the test moves its clock by a period.
+    QTimer logging;
+    QObject::connect(&logging, &QTimer::timeout, [&] {
+        sim->withFirmware(sim::kDemoDeviceId, [](sim::Firmware &f) {
+            f.setLiveLogging(true);
+            f.advance(10000);
+        });
+    });
+    logging.start(250);
+    std::vector<std::uint32_t> numbers;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, [&] {
+        numbers.clear();
+        for (const fleet::Event &e : journal.events)
+            if (e.kind == fleet::EventKind::LogRecord)
+                for (const auto &[name, value] : e.fields)
+                    if (name == "RECORD")
+                        numbers.push_back(value.toUInt());
+        if (numbers.size() >= 6)
+            stop = true;
+    });
+    check.start(20);
+    QTimer::singleShot(kBoundMs, [&] { stop = true; });
+
+    cli::Environment env;
+    env.makeTransport = [sim](bool) -> std::shared_ptr<link::Transport> { return sim; };
+    env.serve.makeJournal = [&] { return std::make_unique<RecordingOutlet>(&journal); };
+    env.serve.now = [] { return 1765000000.0; };
+    env.interrupted = &stop;
+    std::uint32_t writtenBefore = 0;
+    sim->withFirmware(sim::kDemoDeviceId, [&](sim::Firmware &f) {
+        writtenBefore = std::uint32_t(f.eventLog().written());
+    });
+    const cli::Captured c = cli::runCaptured({"--demo", "serve", "--poll", "1"}, env);
+
+    EXPECT_EQ(c.exitCode, 0) << c.err.toStdString();
+    ASSERT_GE(numbers.size(), 6u);
+    for (std::size_t i = 1; i < numbers.size(); ++i)
+        EXPECT_EQ(numbers[i], numbers[i - 1] + 1) << i;
+    // Nothing from before the service started, nothing the controller has not written.
+    EXPECT_GT(numbers.front(), writtenBefore);
+    std::uint32_t writtenAfter = 0;
+    sim->withFirmware(sim::kDemoDeviceId, [&](sim::Firmware &f) {
+        writtenAfter = std::uint32_t(f.eventLog().written());
+    });
+    EXPECT_LE(numbers.back(), writtenAfter);
 }
 
 TEST(MetricsFile, AReaderNeverSeesHalfAFile)
