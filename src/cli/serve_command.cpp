@@ -52,7 +52,8 @@ std::optional<ServeOptions> parseServeOptions(const QStringList &words, QString 
     ServeOptions o;
     MqttSettings mqtt;
     bool mqttNamed = false, mqttDetail = false;
-    QStringList watchWords; // HOST first, then the watch's options as name=value
+    QStringList watchHosts; // each --watch, in order
+    QStringList watchWords; // the watch's options as name=value
     bool watchOptionSeen = false;
     for (qsizetype i = 0; i < words.size(); ++i) {
         QString name = words[i], value;
@@ -74,11 +75,7 @@ std::optional<ServeOptions> parseServeOptions(const QStringList &words, QString 
             return std::nullopt;
         }
         if (name == QLatin1String("--watch")) {
-            if (!watchWords.isEmpty() && !watchWords.front().startsWith(QLatin1String("--"))) {
-                *error = QStringLiteral("serve: --watch: один узел");
-                return std::nullopt;
-            }
-            watchWords.prepend(value);
+            watchHosts << value;
         } else if (isWatchOption(name)) {
             watchOptionSeen = true;
             watchWords << name + QLatin1Char('=') + value;
@@ -132,13 +129,12 @@ std::optional<ServeOptions> parseServeOptions(const QStringList &words, QString 
     }
     if (mqttNamed)
         o.mqtt = mqtt;
-    if (watchOptionSeen &&
-        (watchWords.isEmpty() || watchWords.front().startsWith(QLatin1String("--")))) {
+    if (watchOptionSeen && watchHosts.isEmpty()) {
         *error = QStringLiteral("serve: параметры сторожа без --watch УЗЕЛ");
         return std::nullopt;
     }
-    if (!watchWords.isEmpty()) {
-        o.watch = parseWatchOptions(watchWords, error);
+    if (!watchHosts.isEmpty()) {
+        o.watch = parseWatchOptions(watchHosts + watchWords, error);
         if (!o.watch) {
             error->prepend(QStringLiteral("serve: "));
             return std::nullopt;

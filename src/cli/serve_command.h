@@ -38,7 +38,8 @@ struct ServeOptions {
     std::optional<fleet::ListenAddress> metricsListen;
     QString metricsFile;
     std::optional<MqttSettings> mqtt;
-    // --watch HOST with the watch's own options: the ping watch runs in this process,
+    // --watch HOST (repeated: a pulse only when every host missed) with the watch's own
+    // options: the ping watch runs in this process,
     // on the same link, and its decisions become events.
     std::optional<WatchOptions> watch;
 };
