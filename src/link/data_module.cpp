@@ -49,7 +49,7 @@ public:
     bool waitReply(int timeoutMs) override { return open() && m_dm.waitReply(timeoutMs); }
     bool waitNextReport(int timeoutMs) override { return open() && m_dm.waitNextReport(timeoutMs); }
     Payload lastReply() const override { return m_dm.lastReply(); }
-    bool lastReplyWasError() const override { return m_dm.m_lastWasError; }
+    bool lastReplyWasError() const override { return m_dm.ex().lastWasError; }
     void pause(int ms) override
     {
         if (open())
@@ -96,12 +96,12 @@ DataModule::~DataModule()
 
 std::uint8_t DataModule::replyByte(std::size_t pos) const
 {
-    return pos < kPayloadSize ? m_reportBuffer[pos] : 0;
+    return pos < kPayloadSize ? ex().reportBuffer[pos] : 0;
 }
 
 Payload DataModule::lastReply() const
 {
-    return m_answer;
+    return ex().answer;
 }
 
 // ---- device arrival and removal -------------------------------------------------------------
@@ -114,6 +114,12 @@ void DataModule::onDeviceArrived(const HidDeviceInfo &info)
         return;
     if (info.id == m_currentDevice)
         return;
+    if (m_leaving) {
+        // The controller going is still being settled (a switch-off and its read-back):
+        // this one is taken once that is done.
+        m_arrivedWhileLeaving = info;
+        return;
+    }
     // The new device is opened before the current one is let go: one that cannot be
     // opened (another program holds it, no permission) must not cost the working link.
     QString error;
@@ -122,13 +128,19 @@ void DataModule::onDeviceArrived(const HidDeviceInfo &info)
         emit openFailed(info, error);
         return;
     }
-    // A controller replacing another is a new connection: pages drop what they learned
-    // from the first one exactly as on its removal, before anything is sent to the new
-    // one (which could otherwise receive the first one's loops or settings).
+    // A controller replacing another is a new connection: what the first is owed goes to
+    // it first, then pages drop what they learned from it exactly as on its removal,
+    // before anything is sent to the new one (which could otherwise receive the first
+    // one's loops, settings or switch-off).
     if (!m_currentDevice.isEmpty())
-        emit connectionChanged(false);
-    endRunningExchange();
-    detachCurrent();
+        leaveCurrent(true);
+    else
+        endRunningExchange();
+    attach(info);
+}
+
+void DataModule::attach(const HidDeviceInfo &info)
+{
     m_currentDevice = info.id;
     m_currentInfo = info;
     m_connected = info.featureReportLength != 0;
@@ -139,19 +151,90 @@ void DataModule::onDeviceRemoved(const QString &id)
 {
     if (id != m_currentDevice)
         return;
+    if (m_leaving) {
+        // Gone while being settled: the settling's waits end now; leaveCurrent() lets it go.
+        endRunningExchange();
+        return;
+    }
+    leaveCurrent(false);
+}
+
+void DataModule::leaveCurrent(bool replaced)
+{
+    m_leaving = true;
+    endRunningExchange();
+    // Work queued for this controller never reaches another one: it runs cancelled, so
+    // the page that queued it unwinds as after a stop, and then the engineer is told.
+    for (auto *queue : {&m_between, &m_pending}) {
+        for (const Queued &q : *queue) {
+            if (q.generation != m_generation)
+                continue;
+            ++m_orphans;
+            if (!q.name.isEmpty())
+                m_dropped.names << q.name;
+            m_dropped.replaced = replaced;
+        }
+    }
+    ++m_generation;
+    m_ticks.clear();
+    const HidDeviceInfo leaving = m_currentInfo;
+    if (replaced) {
+        // The priority lane (a watchdog switch-on or switch-off) was meant for this
+        // controller: it goes to it now, then whatever else it is owed.
+        while (!m_priority.empty()) {
+            const Operation op = std::move(m_priority.front());
+            m_priority.pop_front();
+            runNested(op, true);
+        }
+        emit controllerLeaving(leaving);
+    }
     // The notice comes first, so pages react while the device is still named.
     emit connectionChanged(false);
-    endRunningExchange();
     detachCurrent();
+    // Unplugged: the priority lane learns now that it has no controller, not later from
+    // one that took its place.
+    while (!m_priority.empty()) {
+        const Operation op = std::move(m_priority.front());
+        m_priority.pop_front();
+        runNested(op, true);
+    }
+    m_leaving = false;
+    if (m_arrivedWhileLeaving) {
+        const HidDeviceInfo next = *std::exchange(m_arrivedWhileLeaving, std::nullopt);
+        // Replaced: the newer one under way is taken, this one was never opened.
+        if (!replaced)
+            QTimer::singleShot(0, this, [this, next] { onDeviceArrived(next); });
+    }
+}
+
+void DataModule::orphanRan()
+{
+    if (m_orphans == 0 || --m_orphans > 0)
+        return;
+    const Dropped dropped = std::exchange(m_dropped, {});
+    if (!dropped.names.isEmpty())
+        emit operationsDropped(dropped.names, dropped.replaced);
+}
+
+void DataModule::forgetQueued()
+{
+    m_pending.clear();
+    m_priority.clear();
+    m_between.clear();
+    m_ticks.clear();
+    m_orphans = 0;
+    m_dropped = {};
 }
 
 void DataModule::endRunningExchange()
 {
-    // Nothing can answer any more: the running operation's waits and pauses end now,
-    // and it learns why, instead of running out every time-out and blaming the reply.
+    // Nothing can answer any more: the running operations' waits and pauses end now,
+    // and they learn why, instead of running out every time-out and blaming the reply.
     if (isBusy()) {
-        m_cancelRequested = true;
-        m_cancelReason = OpStatus::Disconnected;
+        for (Frame &f : m_frames) {
+            f.cancelRequested = true;
+            f.cancelReason = OpStatus::Disconnected;
+        }
     }
     if (m_waitLoop)
         m_waitLoop->quit();
@@ -219,7 +302,7 @@ void DataModule::onReadError(const QString &id, const QString &text, quint32 cod
 
 void DataModule::replyHandler(const Payload &payload)
 {
-    std::copy(payload.begin(), payload.end(), m_reportBuffer.begin());
+    std::copy(payload.begin(), payload.end(), ex().reportBuffer.begin());
     if (isErrorReply(payload)) {
         // Taken as the reply before the message is shown: the message's modal loop
         // delivers further reports, and those belong to the caller's next wait. The
@@ -231,13 +314,13 @@ void DataModule::replyHandler(const Payload &payload)
     const ReplyEntry entry = (*m_table)[payload[pos::Code]];
     if (!entry || entry(payload, m_image) != ReplyOutcome::Accepted)
         return;
-    if (m_hasOutstanding && !answers(m_outstanding, payload)) {
+    if (ex().hasOutstanding && !answers(ex().outstanding, payload)) {
         // A notice the controller sends on its own raises the reply flag, but it is
         // not the answer to the request outstanding: that wait goes on, and its
         // caller never reads the notice's bytes as its answer. A reply to an earlier
         // request that came after its caller gave up is stored, nothing more.
         if (isControllerNotice(payload))
-            m_replyReceived = true;
+            ex().replyReceived = true;
         return;
     }
     takeAnswer(payload);
@@ -245,17 +328,17 @@ void DataModule::replyHandler(const Payload &payload)
 
 void DataModule::takeAnswer(const Payload &payload)
 {
-    m_answer = payload;
-    m_lastWasError = isErrorReply(payload);
+    ex().answer = payload;
+    ex().lastWasError = isErrorReply(payload);
     if (m_acceptSink)
-        m_acceptSink(m_outstanding, payload);
+        m_acceptSink(ex().outstanding, payload);
     acceptReply();
 }
 
 void DataModule::acceptReply()
 {
-    m_replyReceived = true;
-    m_answered = true;
+    ex().replyReceived = true;
+    ex().answered = true;
     if (m_inWait)
         m_holdReplies = true;
     if (m_waitLoop)
@@ -269,12 +352,13 @@ void DataModule::send(const Payload &request)
     // A reply that arrived after its caller gave up must not end the next wait.
     handleHeldReplies(false);
     m_transport.deliverPending();
-    m_reportBuffer[0] = 0;
-    std::copy(request.begin(), request.end(), m_reportBuffer.begin() + 1);
-    m_outstanding = request;
-    m_hasOutstanding = true;
-    m_replyReceived = false;
-    m_answered = false;
+    Exchange &e = ex();
+    e.reportBuffer[0] = 0;
+    std::copy(request.begin(), request.end(), e.reportBuffer.begin() + 1);
+    e.outstanding = request;
+    e.hasOutstanding = true;
+    e.replyReceived = false;
+    e.answered = false;
     sendReport();
 }
 
@@ -283,11 +367,11 @@ void DataModule::sendReport()
     if (m_currentDevice.isEmpty() || cancelled())
         return;
     Payload sent{};
-    std::copy_n(m_reportBuffer.begin() + 1, kPayloadSize, sent.begin());
+    std::copy_n(ex().reportBuffer.begin() + 1, kPayloadSize, sent.begin());
     trace(TraceEntry::Direction::Sent, sent);
     QString text;
     quint32 code = 0;
-    if (!m_transport.write(m_currentDevice, m_reportBuffer, &text, &code))
+    if (!m_transport.write(m_currentDevice, ex().reportBuffer, &text, &code))
         emit linkError(QStringLiteral("Error: %1 (%2)").arg(text).arg(code, 0, 16));
 }
 
@@ -297,11 +381,11 @@ bool DataModule::waitReply(int timeoutMs)
     const auto leave = qScopeGuard([&] { m_inWait = outerWait; });
     handleHeldReplies(true);
     m_transport.deliverPending();
-    if (m_answered)
+    if (ex().answered)
         return true;
     // Without a device nothing can answer; waiting out the time would only hold the link.
     if (cancelled() || timeoutMs <= 0 || m_currentDevice.isEmpty())
-        return m_answered;
+        return false;
 
     QEventLoop loop;
     QTimer timer;
@@ -312,13 +396,13 @@ bool DataModule::waitReply(int timeoutMs)
     timer.start(timeoutMs);
     loop.exec();
     m_waitLoop = outer;
-    return m_answered;
+    return ex().answered;
 }
 
 bool DataModule::waitNextReport(int timeoutMs)
 {
-    m_replyReceived = false;
-    m_answered = false;
+    ex().replyReceived = false;
+    ex().answered = false;
     return waitReply(timeoutMs);
 }
 
@@ -354,7 +438,7 @@ void DataModule::yieldLink()
 {
     if (!isBusy() || m_shuttingDown)
         return;
-    m_yielding = true;
+    top().yielding = true;
     runWaiting();
 }
 
@@ -364,12 +448,12 @@ void DataModule::pauseYielding(int ms)
         return;
     QElapsedTimer elapsed;
     elapsed.start();
-    m_yielding = true;
+    top().yielding = true;
     runWaiting();
     // What asks for the link during the rest of the pause runs at once.
-    const bool outer = std::exchange(m_linkOpen, true);
+    top().linkOpen = true;
     pauseUntil(ms, elapsed);
-    m_linkOpen = outer;
+    top().linkOpen = false;
 }
 
 void DataModule::showProgress(bool visible, int maximum)
@@ -391,8 +475,8 @@ void DataModule::cancel()
 {
     if (!isBusy())
         return;
-    m_cancelRequested = true;
-    m_cancelReason = OpStatus::Cancelled;
+    top().cancelRequested = true;
+    top().cancelReason = OpStatus::Cancelled;
     if (m_waitLoop)
         m_waitLoop->quit();
     if (m_pauseLoop)
@@ -401,86 +485,147 @@ void DataModule::cancel()
 
 // ---- operations ---------------------------------------------------------------------------
 
-bool DataModule::runOperation(Operation op)
+namespace {
+
+using LinkState = DataModule::LinkState;
+using Admission = DataModule::Admission;
+constexpr int kLanes = 4;
+
+struct LaneRow {
+    LinkState state;
+    // Operation, BetweenSteps, Priority, Tick
+    std::array<Admission, kLanes> lanes;
+};
+
+// Which lane may run in which state. Two sequences never interleave their transfers:
+// nothing runs inside an operation without steps; between a sequence's steps only short
+// actions, the priority lane and ticks run, never another ordinary operation. Ordinary
+// work is refused while a sequence holds the link, so nothing fires minutes after the
+// click. While a controller leaves or the window closes only the priority lane (what a
+// controller is owed) still runs.
+// clang-format off
+constexpr LaneRow kLaneTable[] = {
+    //                     Operation          BetweenSteps          Priority              Tick
+    {LinkState::Idle,     {Admission::Run,    Admission::Run,       Admission::Run,       Admission::Run}},
+    {LinkState::Operation,{Admission::Queue,  Admission::Hold,      Admission::Hold,      Admission::Drop}},
+    {LinkState::Sequence, {Admission::Refuse, Admission::Hold,      Admission::Hold,      Admission::Hold}},
+    {LinkState::Pause,    {Admission::Refuse, Admission::RunNested, Admission::RunNested, Admission::RunNested}},
+    {LinkState::Nested,   {Admission::Refuse, Admission::Hold,      Admission::Hold,      Admission::Hold}},
+    {LinkState::Leaving,  {Admission::Drop,   Admission::Drop,      Admission::RunNested, Admission::Drop}},
+    {LinkState::Closing,  {Admission::Drop,   Admission::Drop,      Admission::Hold,      Admission::Drop}},
+    {LinkState::Closed,   {Admission::Drop,   Admission::Drop,      Admission::Run,       Admission::Drop}},
+    {LinkState::ShutDown, {Admission::Drop,   Admission::Drop,      Admission::Drop,      Admission::Drop}},
+};
+// clang-format on
+
+} // namespace
+
+DataModule::Admission DataModule::admission(LinkState state, Lane lane)
 {
-    if (m_shuttingDown || m_closing)
-        return false;
-    if (isBusy()) {
-        if (m_yielding) {
-            emit operationRefused();
-            return false;
-        }
-        m_pending.push_back(std::move(op));
-        return true;
+    for (const LaneRow &row : kLaneTable) {
+        if (row.state == state)
+            return row.lanes[static_cast<std::size_t>(lane)];
     }
-    runNow(op, false);
-    return true;
+    return Admission::Drop;
 }
 
-void DataModule::runOrHold(Operation op, bool priority, std::deque<Operation> &held)
+DataModule::LinkState DataModule::linkState() const
 {
+    if (m_shuttingDown)
+        return LinkState::ShutDown;
+    if (m_leaving)
+        return LinkState::Leaving;
+    if (m_closing)
+        return isBusy() ? LinkState::Closing : LinkState::Closed;
     if (!isBusy())
+        return LinkState::Idle;
+    if (top().linkOpen)
+        return LinkState::Pause;
+    if (m_frames.size() > 1)
+        return LinkState::Nested;
+    return top().yielding ? LinkState::Sequence : LinkState::Operation;
+}
+
+bool DataModule::cancelled() const
+{
+    return m_shuttingDown || top().cancelRequested || (m_closing && !top().priority);
+}
+
+OpStatus DataModule::cancelReason() const
+{
+    return m_shuttingDown ? OpStatus::Cancelled : top().cancelReason;
+}
+
+void DataModule::admit(Lane lane, Operation op, const QString &name, const void *tickKey, bool *ran)
+{
+    const Admission a = admission(linkState(), lane);
+    if (ran)
+        *ran = a == Admission::Run || a == Admission::RunNested;
+    const bool priority = lane == Lane::Priority;
+    switch (a) {
+    case Admission::Run:
         runNow(op, priority);
-    else if (linkOpenForOthers())
+        return;
+    case Admission::RunNested:
         runNested(op, priority);
-    else
-        held.push_back(std::move(op));
-}
-
-void DataModule::runBetweenSteps(Operation op)
-{
-    if (!m_shuttingDown && !m_closing)
-        runOrHold(std::move(op), false, m_between);
-}
-
-bool DataModule::runIfIdle(Operation op)
-{
-    if (m_shuttingDown || m_closing)
-        return false;
-    if (isBusy()) {
-        if (!linkOpenForOthers())
-            return false;
-        runNested(op, false);
-        return true;
+        return;
+    case Admission::Queue:
+        m_pending.push_back({std::move(op), name, m_generation});
+        return;
+    case Admission::Hold:
+        if (lane == Lane::Priority) {
+            m_priority.push_back(std::move(op));
+        } else if (lane == Lane::BetweenSteps) {
+            m_between.push_back({std::move(op), name, m_generation});
+        } else {
+            // One tick per source waits: a later one replaces it, so ticks never pile up.
+            const auto same = std::find_if(m_ticks.begin(), m_ticks.end(),
+                                           [tickKey](const auto &t) { return t.first == tickKey; });
+            if (same != m_ticks.end())
+                same->second = std::move(op);
+            else
+                m_ticks.emplace_back(tickKey, std::move(op));
+        }
+        return;
+    case Admission::Refuse:
+        emit operationRefused();
+        return;
+    case Admission::Drop:
+        return;
     }
-    runNow(op, false);
-    return true;
+}
+
+bool DataModule::runOperation(const QString &name, Operation op)
+{
+    const Admission a = admission(linkState(), Lane::Operation);
+    admit(Lane::Operation, std::move(op), name);
+    return a != Admission::Refuse && a != Admission::Drop;
+}
+
+void DataModule::runBetweenSteps(const QString &name, Operation op)
+{
+    admit(Lane::BetweenSteps, std::move(op), name);
 }
 
 void DataModule::runPriority(Operation op)
 {
-    if (!m_shuttingDown)
-        runOrHold(std::move(op), true, m_priority);
+    admit(Lane::Priority, std::move(op));
 }
 
 DataModule::TickOutcome DataModule::runTick(const void *key, Operation op)
 {
-    if (m_shuttingDown || m_closing)
-        return TickOutcome::Skipped;
-    if (!isBusy()) {
-        runNow(op, false);
-        return TickOutcome::Ran;
-    }
-    if (linkOpenForOthers()) {
-        runNested(op, false);
-        return TickOutcome::Ran;
-    }
-    if (!m_yielding)
-        return TickOutcome::Skipped;
-    // One tick per source waits: a later one replaces it, so ticks never pile up.
-    const auto same = std::find_if(m_ticks.begin(), m_ticks.end(),
-                                   [key](const auto &t) { return t.first == key; });
-    if (same != m_ticks.end())
-        same->second = std::move(op);
-    else
-        m_ticks.emplace_back(key, std::move(op));
-    return TickOutcome::Deferred;
+    const Admission a = admission(linkState(), Lane::Tick);
+    admit(Lane::Tick, std::move(op), {}, key);
+    if (a == Admission::Hold)
+        return TickOutcome::Deferred;
+    return a == Admission::Drop ? TickOutcome::Skipped : TickOutcome::Ran;
 }
 
-bool DataModule::takeWaiting(Operation *next, bool *priority, bool atBoundary)
+bool DataModule::takeWaiting(Operation *next, bool *priority, bool *orphaned, bool atBoundary)
 {
     if (m_shuttingDown)
         return false;
+    *orphaned = false;
     if (!m_priority.empty()) {
         *next = std::move(m_priority.front());
         m_priority.pop_front();
@@ -488,19 +633,19 @@ bool DataModule::takeWaiting(Operation *next, bool *priority, bool atBoundary)
         return true;
     }
     *priority = false;
-    if (m_closing)
+    if (m_closing || m_leaving)
         return false;
+    const auto take = [&](std::deque<Queued> &queue) {
+        *next = std::move(queue.front().op);
+        *orphaned = queue.front().generation != m_generation;
+        queue.pop_front();
+        return true;
+    };
     // The engineer's actions before ticks, in order of their kinds.
-    if (!m_between.empty()) {
-        *next = std::move(m_between.front());
-        m_between.pop_front();
-        return true;
-    }
-    if (!atBoundary && !m_pending.empty()) {
-        *next = std::move(m_pending.front());
-        m_pending.pop_front();
-        return true;
-    }
+    if (!m_between.empty())
+        return take(m_between);
+    if (!atBoundary && !m_pending.empty())
+        return take(m_pending);
     if (!m_ticks.empty()) {
         *next = std::move(m_ticks.front().second);
         m_ticks.pop_front();
@@ -511,80 +656,70 @@ bool DataModule::takeWaiting(Operation *next, bool *priority, bool atBoundary)
 
 void DataModule::runNow(const Operation &op, bool priority)
 {
-    ++m_busyDepth;
-    m_inPriority = priority;
+    m_inOperation = true;
+    Frame &frame = m_frames.front();
+    frame.priority = priority;
     op(*m_context);
     // Work queued while op waited runs now, the priority lane first, before the link
     // is free for timers.
     Operation next;
     bool nextPriority = false;
-    while (takeWaiting(&next, &nextPriority, false)) {
-        m_cancelRequested = false; // a stop ends the operation it was meant for only
-        m_cancelReason = OpStatus::Cancelled;
-        m_inPriority = nextPriority;
+    bool orphaned = false;
+    while (takeWaiting(&next, &nextPriority, &orphaned, false)) {
+        // A stop ends the operation it was meant for only; what was queued for a
+        // controller that has gone learns it is gone.
+        frame.cancelRequested = orphaned;
+        frame.cancelReason = OpStatus::Cancelled;
+        frame.priority = nextPriority;
         // Whether the link is held by a long sequence is the next operation's to say.
         if (!nextPriority)
-            m_yielding = false;
+            frame.yielding = false;
         next(*m_context);
+        if (orphaned)
+            orphanRan();
     }
-    m_inPriority = false;
-    m_pending.clear();
-    m_priority.clear();
-    m_between.clear();
-    m_ticks.clear();
-    --m_busyDepth;
-    if (m_busyDepth == 0) {
-        m_cancelRequested = false;
-        m_cancelReason = OpStatus::Cancelled;
-        m_yielding = false;
-        // Nobody waits any more: what was held back is handled now.
-        handleHeldReplies(false);
-        emit becameIdle();
-    }
+    forgetQueued();
+    frame.priority = false;
+    frame.cancelRequested = false;
+    frame.cancelReason = OpStatus::Cancelled;
+    frame.yielding = false;
+    m_inOperation = false;
+    // Nobody waits any more: what was held back is handled now.
+    handleHeldReplies(false);
+    emit becameIdle();
 }
 
 void DataModule::runWaiting()
 {
     Operation next;
     bool priority = false;
-    while (takeWaiting(&next, &priority, true))
-        runNested(next, priority);
+    bool orphaned = false;
+    while (takeWaiting(&next, &priority, &orphaned, true)) {
+        runNested(next, priority, orphaned);
+        if (orphaned)
+            orphanRan();
+    }
 }
 
-void DataModule::runNested(const Operation &op, bool priority)
+void DataModule::runNested(const Operation &op, bool priority, bool orphaned)
 {
-    // The running operation is between two steps: nothing of it is outstanding. What it
-    // had (its stop request, its request and answer) is put back afterwards, so the other
-    // operation neither inherits its stop nor leaves it an answer that is not its own.
-    const bool cancel = m_cancelRequested;
-    const OpStatus reason = m_cancelReason;
-    const auto buffer = m_reportBuffer;
-    const Payload outstanding = m_outstanding;
-    const bool hadOutstanding = m_hasOutstanding;
-    const bool received = m_replyReceived;
-    const bool answered = m_answered;
-    const Payload answer = m_answer;
-    const bool lastWasError = m_lastWasError;
-    const bool open = std::exchange(m_linkOpen, false);
-    const bool outerPriority = std::exchange(m_inPriority, priority);
-    m_cancelRequested = false;
-    m_cancelReason = OpStatus::Cancelled;
-    ++m_busyDepth;
+    // The running operation is between two steps (or is being ended): nothing of it is
+    // outstanding. The other operation starts from its exchange, and what it leaves
+    // there goes with its frame.
+    Frame frame;
+    frame.priority = priority;
+    frame.cancelRequested = orphaned;
+    frame.ex = ex();
+    m_frames.push_back(std::move(frame));
     op(*m_context);
-    --m_busyDepth;
-    m_inPriority = outerPriority;
-    m_linkOpen = open;
-    m_reportBuffer = buffer;
-    m_outstanding = outstanding;
-    m_hasOutstanding = hadOutstanding;
-    m_replyReceived = received;
-    m_answered = answered;
-    m_answer = answer;
-    m_lastWasError = lastWasError;
-    // A stop or an unplug during the other operation ends the running one too.
-    if (!m_cancelRequested) {
-        m_cancelRequested = cancel;
-        m_cancelReason = reason;
+    const bool stopped = top().cancelRequested;
+    const OpStatus reason = top().cancelReason;
+    m_frames.pop_back();
+    // A stop or an unplug during the other operation ends the running one too (an unplug
+    // has ended every frame already; an orphaned one was cancelled from the start).
+    if (stopped && !orphaned && !top().cancelRequested) {
+        top().cancelRequested = true;
+        top().cancelReason = reason;
     }
 }
 
@@ -593,9 +728,10 @@ void DataModule::beginClosing(int boundMs)
     if (!isBusy() || m_shuttingDown)
         return;
     m_closing = true;
-    m_pending.clear();
-    m_between.clear();
-    m_ticks.clear();
+    // The priority lane stays: a switch-off the watchdog owes still goes out.
+    std::deque<Operation> priority = std::move(m_priority);
+    forgetQueued();
+    m_priority = std::move(priority);
     if (m_waitLoop)
         m_waitLoop->quit();
     if (m_pauseLoop)
@@ -611,10 +747,7 @@ void DataModule::beginClosing(int boundMs)
 void DataModule::shutdown()
 {
     m_shuttingDown = true;
-    m_pending.clear();
-    m_priority.clear();
-    m_between.clear();
-    m_ticks.clear();
+    forgetQueued();
     if (m_waitLoop)
         m_waitLoop->quit();
     if (m_pauseLoop)

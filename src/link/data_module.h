@@ -10,11 +10,13 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -43,9 +45,9 @@ struct TraceEntry {
 // a time.
 //
 // Everything runs on the GUI thread. Exchanges happen only inside an operation: a
-// sequence of exchanges that belongs together is handed to runOperation() (user
-// actions: queued behind a running operation) or runIfIdle() (timer ticks: skipped
-// while another operation holds the link), and receives the link's OperationContext
+// sequence of exchanges that belongs together is handed to one of the lanes below
+// (runOperation, runBetweenSteps, runPriority, runTick; admission() is the table of
+// which runs when), and receives the link's OperationContext
 // there and nowhere else. That context sends, waits and pauses only while its
 // operation holds the link, so the busy flag, stop and unplug reporting hold for every
 // exchange, not by convention.
@@ -66,7 +68,7 @@ public:
 
     // Set by every accepted report, the controller's notices included; cleared by a
     // send.
-    bool replyReceived() const { return m_replyReceived; }
+    bool replyReceived() const { return ex().replyReceived; }
 
     // The entry for every input report of the current device.
     void replyHandler(const Payload &payload);
@@ -78,28 +80,58 @@ public:
 
     // ---- operations: one exchange sequence at a time ----
     using Operation = std::function<void(OperationContext &)>;
-    bool isBusy() const { return m_busyDepth > 0; }
+    bool isBusy() const { return m_inOperation || m_frames.size() > 1; }
+
+    // Where the link is, as the lanes below see it. Nested: an operation runs between
+    // the steps of another (which has yielded). Leaving: the current controller goes
+    // (unplugged, or replaced by a newer one) and only what it is owed still runs.
+    // Closing: the window closes while an operation unwinds; Closed: it has unwound.
+    enum class LinkState {
+        Idle,
+        Operation,
+        Sequence,
+        Pause,
+        Nested,
+        Leaving,
+        Closing,
+        Closed,
+        ShutDown
+    };
+    // The four ways in: ordinary operations (runOperation), short actions
+    // (runBetweenSteps), the priority lane (runPriority) and timer ticks (runTick).
+    enum class Lane { Operation, BetweenSteps, Priority, Tick };
+    // What a lane does with an operation in a state. Run: now, the link is free.
+    // RunNested: now, between the running operation's steps. Queue: after the running
+    // operation ends. Hold: at the running sequence's next step boundary, or when it
+    // ends. Refuse: turned down, and operationRefused() says so. Drop: turned down
+    // without a word (returns false / Skipped).
+    enum class Admission { Run, RunNested, Queue, Hold, Refuse, Drop };
+    static Admission admission(LinkState state, Lane lane);
+    LinkState linkState() const;
+
     // Runs op now, or right after the running operation (in call order). While a long
     // sequence holds the link (one that gives it back at step boundaries: a display
     // test, a log read, a write of all loops) op is refused at once: it returns false
     // and operationRefused() is raised, so nothing the engineer asked for fires many
     // seconds later, when the sequence ends. Ordinary operations never run between
     // another one's steps, because two sequences would interleave their transfers.
-    bool runOperation(Operation op);
-    // Runs op now if the link is free (or open in a yielding pause); returns false (op
-    // dropped) otherwise.
-    bool runIfIdle(Operation op);
+    bool runOperation(Operation op) { return runOperation(QString(), std::move(op)); }
+    // name: what the engineer is told when the queued op never reaches its controller
+    // (it went, or a newer one took its place, before op ran).
+    bool runOperation(const QString &name, Operation op);
 
     // A short user action (a clock or state read, a display line): runs now if the link
     // is free, else at the running sequence's next step boundary, or right after an
     // operation without steps. Ordinary queued operations (runOperation) never run
     // inside another one: two long sequences would interleave their transfers.
-    void runBetweenSteps(Operation op);
+    void runBetweenSteps(Operation op) { runBetweenSteps(QString(), std::move(op)); }
+    void runBetweenSteps(const QString &name, Operation op);
 
     // The priority lane (the watchdog's switch-on and switch-off): op runs now if the
     // link is free, else ahead of every ordinary queued operation, at the running
     // sequence's next step boundary (yieldLink(), pauseYielding()) or when it ends.
-    // Priority operations run in call order; they still run while closing.
+    // Priority operations run in call order; they still run while closing, and on a
+    // controller that is leaving (before a newer one takes its place).
     void runPriority(Operation op);
 
     // A timer tick. Ran: it ran now. Deferred: a sequence that yields holds the link; the
@@ -120,11 +152,8 @@ public:
     // Asks the running operation to stop: its waits and pauses return at once and
     // nothing more is sent until it has unwound. Queued operations still run.
     void cancel();
-    bool cancelled() const
-    {
-        return m_shuttingDown || m_cancelRequested || (m_closing && !m_inPriority);
-    }
-    OpStatus cancelReason() const { return m_shuttingDown ? OpStatus::Cancelled : m_cancelReason; }
+    bool cancelled() const;
+    OpStatus cancelReason() const;
 
     // Only devices the filter accepts are taken (the command line's --device);
     // without one, the first "Quellbox" device is.
@@ -168,6 +197,14 @@ signals:
     void becameIdle();
     // runOperation() turned an action down because a long sequence holds the link.
     void operationRefused();
+    // The current controller is being replaced by a newer one: what it is owed (a
+    // switch-off) goes now, through runPriority(), and reaches it before the newer one is
+    // taken. Raised before connectionChanged(false).
+    void controllerLeaving(const vardex::link::HidDeviceInfo &leaving);
+    // Queued operations that never reached their controller because it went (replaced: a
+    // newer one took its place; otherwise it was unplugged), by name. They ran cancelled
+    // (sending nothing, their pages unwinding as after a stop); this comes after the last.
+    void operationsDropped(const QStringList &names, bool replaced);
 
 private:
     class Context;
@@ -195,27 +232,66 @@ private:
     void handleHeldReplies(bool stopAtReply);
     void acceptReply();
     void trace(TraceEntry::Direction dir, const Payload &payload);
+    // Where each lane puts what it does not run now.
+    struct Queued {
+        Operation op;
+        QString name;           // for operationsDropped()
+        quint64 generation = 0; // the controller it was queued for (m_generation then)
+    };
+    void admit(Lane lane, Operation op, const QString &name = {}, const void *tickKey = nullptr,
+               bool *ran = nullptr);
     void runNow(const Operation &op, bool priority);
     // atBoundary: only what may run inside the running sequence (no ordinary queued work).
-    bool takeWaiting(Operation *next, bool *priority, bool atBoundary);
-    // Runs what waits for the link at a step boundary of the running operation, keeping
-    // that operation's own state (stop request, outstanding request, last reply).
+    // orphaned: it was queued for a controller that has gone since; it runs cancelled.
+    bool takeWaiting(Operation *next, bool *priority, bool *orphaned, bool atBoundary);
+    // Runs what waits for the link at a step boundary of the running operation.
     void runWaiting();
-    void runNested(const Operation &op, bool priority);
-    // Runs op now, between the running operation's steps if its link is open, else holds
-    // it in held for the next step boundary.
-    void runOrHold(Operation op, bool priority, std::deque<Operation> &held);
-    bool linkOpenForOthers() const { return m_linkOpen && !m_shuttingDown; }
+    // Runs op in a frame of its own on top of the running operation's: the other
+    // operation neither inherits its stop nor leaves it an answer that is not its own.
+    void runNested(const Operation &op, bool priority, bool orphaned = false);
+    // The current controller goes: the running operation is ended, queued work for it
+    // runs cancelled (it sends nothing, and the page that queued it unwinds as after a
+    // stop), what it is owed runs (replaced: on it, before it is
+    // let go).
+    void leaveCurrent(bool replaced);
+    // An orphaned operation has run: once the last has, operationsDropped() names them.
+    void orphanRan();
+    void forgetQueued();
+    void attach(const HidDeviceInfo &info);
     void takeAnswer(const Payload &payload);
 
     Transport &m_transport;
     DeviceImage m_image;
-    // Requests are built at bytes 1..64 (byte 0 is the report ID); the reply
-    // handler copies each reply payload to bytes 0..63.
-    std::array<std::uint8_t, kOutputReportSize> m_reportBuffer{};
-    bool m_replyReceived = false;
-    Payload m_outstanding{}; // the last request sent through send()
-    bool m_hasOutstanding = false;
+    // One request-reply exchange as an operation sees it. A nested operation has its own,
+    // a copy of the one it interrupts, dropped when it ends.
+    struct Exchange {
+        // Requests are built at bytes 1..64 (byte 0 is the report ID); the reply
+        // handler copies each reply payload to bytes 0..63.
+        std::array<std::uint8_t, kOutputReportSize> reportBuffer{};
+        bool replyReceived = false;
+        Payload outstanding{}; // the last request sent through send()
+        bool hasOutstanding = false;
+        bool answered = false; // the request outstanding has its answer
+        Payload answer{};      // that answer (or the error reply)
+        bool lastWasError = false;
+    };
+    // One running operation: the link's state that belongs to it alone.
+    struct Frame {
+        bool priority = false; // a priority operation (closing does not cancel it)
+        bool yielding = false; // has given the link back at a step boundary
+        bool linkOpen = false; // in pauseYielding(): what asks for the link runs at once
+        bool cancelRequested = false;
+        OpStatus cancelReason = OpStatus::Cancelled;
+        Exchange ex;
+    };
+    // [0]: the link between operations and the outermost operation; above it, operations
+    // run between its steps. A deque: references to a frame survive a push.
+    std::deque<Frame> m_frames{Frame{}};
+    Frame &top() { return m_frames.back(); }
+    const Frame &top() const { return m_frames.back(); }
+    Exchange &ex() { return m_frames.back().ex; }
+    const Exchange &ex() const { return m_frames.back().ex; }
+    bool m_inOperation = false; // frame 0 runs an operation
     const ReplyTable *m_table;
 
     QString m_currentDevice;
@@ -227,21 +303,20 @@ private:
     bool m_inWait = false;
     bool m_holdReplies = false;        // the running wait has its reply
     std::deque<Payload> m_heldReplies; // arrived after it, for the next wait
-    int m_busyDepth = 0;
-    std::deque<Operation> m_pending;
+    std::deque<Queued> m_pending;      // ordinary operations, after the running one
     std::deque<Operation> m_priority;
-    std::deque<Operation> m_between; // short actions for the next step boundary
+    std::deque<Queued> m_between; // short actions for the next step boundary
     std::deque<std::pair<const void *, Operation>> m_ticks; // held over to the next step
-    bool m_linkOpen = false;   // the running sequence is in pauseYielding()
-    bool m_inPriority = false; // a priority operation runs (closing does not cancel it)
-    bool m_yielding = false;   // the running operation has yielded: ticks wait for it
+    bool m_leaving = false;
+    quint64 m_generation = 0; // counts controllers let go
+    int m_orphans = 0;        // queued for a controller gone, not yet run
+    struct Dropped {
+        QStringList names;
+        bool replaced = false;
+    } m_dropped;
+    std::optional<HidDeviceInfo> m_arrivedWhileLeaving;
     bool m_closing = false;
     bool m_shuttingDown = false;
-    bool m_cancelRequested = false;
-    OpStatus m_cancelReason = OpStatus::Cancelled;
-    bool m_lastWasError = false;
-    bool m_answered = false; // the request outstanding has its answer
-    Payload m_answer{};      // that answer (or the error reply)
     std::unique_ptr<Context> m_context;
 
     QElapsedTimer m_clock;

@@ -34,7 +34,7 @@ struct OpResult {
 
 // What an exchange sequence needs of the link. A sequence is a plain function of its
 // subsystem taking an OperationContext &; the data module hands the context out only
-// to the operations it runs (DataModule::runOperation()/runIfIdle()), so a sequence
+// to the operations it runs (DataModule::runOperation() and its other lanes), so a sequence
 // holds the link from its first request to its last wait. Widgets start sequences and
 // show their results; they never send by themselves.
 class OperationContext {

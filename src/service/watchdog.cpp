@@ -73,6 +73,45 @@ void Watchdog::controllerConnected()
     });
 }
 
+int Watchdog::heldOutput() const
+{
+    if (m_outputOn)
+        return m_pulseOutput;
+    return m_offOwed ? m_owedOutput : -1;
+}
+
+void Watchdog::controllerReplaced(bool released)
+{
+    const int index = heldOutput();
+    const bool pulsing = m_pulse != Pulse::None;
+    if (index < 0 && !pulsing)
+        return;
+    ++m_pulseGeneration;
+    m_pulse = Pulse::None;
+    m_outputOn = false;
+    m_offOwed = false;
+    m_owedOutput = -1;
+    setWatchdogOutput(m_task, index, false);
+    if (pulsing) {
+        // Watching goes on with the newer controller, from the next ping.
+        const WatchdogInputs in = m_view.inputs();
+        stopTimer();
+        setPhase(Watching);
+        m_timer.setInterval(in.pingIntervalMs);
+        if (in.watching)
+            startTimer();
+    }
+    if (index < 0)
+        return;
+    const QString name = watchdogOutputName(index);
+    note(released ? QStringLiteral("контроллер заменён другим — %1 выкл. на прежнем контроллере "
+                                   "(прочитано обратно)")
+                        .arg(name)
+                  : QStringLiteral("контроллер заменён другим — %1 прежнего контроллера может "
+                                   "оставаться включённым: выключение не подтверждено")
+                        .arg(name));
+}
+
 void Watchdog::close()
 {
     stopTimer();

@@ -118,6 +118,12 @@ public:
     void watchingToggled(bool checked);
     // The controller is there again: a switch-off that could not be written goes now.
     void controllerConnected();
+    // The output held on at the controller (a pulse under way, an owed switch-off); -1: none.
+    int heldOutput() const;
+    // The controller is replaced by a newer one. The caller has switched the held output
+    // off on the controller leaving (released) or told the engineer it may still be on;
+    // either way the pulse ends here and nothing of it is owed to the newer controller.
+    void controllerReplaced(bool released);
     // The program is closing: the timer stops for good, and a pulse that is on ends now
     // instead of never (its output would otherwise stay on, the watched host off).
     void close();

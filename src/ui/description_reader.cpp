@@ -14,7 +14,7 @@ DescriptionReader::DescriptionReader(link::DataModule &dm, Prompts &prompts, QOb
 
 void DescriptionReader::read()
 {
-    m_dm.runOperation([this](link::OperationContext &ctx) {
+    m_dm.runOperation(tr("Чтение описания"), [this](link::OperationContext &ctx) {
         const work::DescriptionResult result =
             work::readDescription(ctx, m_timings, [this] { return m_dm.isConnected(); });
         // After an unplug the waits end at once: say so, not that nothing answered.

@@ -131,6 +131,14 @@ MainWindow::MainWindow(link::DataModule &dm, Prompts *prompts, QWidget *parent)
     connect(&m_dm, &link::DataModule::operationRefused, this, [this] {
         setHintLine(tr("Канал связи занят долгой операцией: действие не выполнено"));
     });
+    // A click queued behind a running operation belongs to the controller it was made
+    // for: when that one goes, the engineer learns which did not run.
+    connect(&m_dm, &link::DataModule::operationsDropped, this,
+            [this](const QStringList &names, bool replaced) {
+                setHintLine((replaced ? tr("Отменено при смене контроллера: %1")
+                                      : tr("Отменено при отключении контроллера: %1"))
+                                .arg(names.join(QStringLiteral(", "))));
+            });
     connect(m_statusBar, &StatusBar::hintChanged, this, &MainWindow::setHintLine);
 
     const QString platform = QGuiApplication::platformName();

@@ -204,7 +204,9 @@ TEST(DataModuleOperations, TimerTickDuringAWaitIsSkippedAndAClickRunsAfterwards)
     QTimer ticker;
     ticker.setInterval(5);
     QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const bool ran = l.dm.runIfIdle([&](link::OperationContext &) { order.push_back("tick"); });
+        const bool ran = l.dm.runTick(&ticker, [&](link::OperationContext &) {
+            order.push_back("tick");
+        }) == link::DataModule::TickOutcome::Ran;
         skippedTicks += !ran;
     });
     bool clickQueued = false;

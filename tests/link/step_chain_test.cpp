@@ -198,7 +198,9 @@ TEST(StepChainPause, WhatAsksForTheLinkDuringAYieldingPauseRunsAtOnce)
     r.dm.runOperation([&](link::OperationContext &ctx) {
         ChainRig::exchange(ctx, kA);
         QTimer::singleShot(20, [&] {
-            idleRan = r.dm.runIfIdle([](link::OperationContext &c) { ChainRig::exchange(c, kC); });
+            idleRan = r.dm.runTick(&idleRan, [](link::OperationContext &c) {
+                ChainRig::exchange(c, kC);
+            }) == Outcome::Ran;
             tickOutcome = r.dm.runTick(&r, [](link::OperationContext &c) { c.send(kP); });
         });
         ctx.pauseYielding(200);

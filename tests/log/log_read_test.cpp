@@ -168,15 +168,16 @@ TEST(LogFullRead, StopEndsAfterTheRecordInHandAndKeepsWhatWasRead)
     SimLinkRig rig(sim::controllerWithLog(24));
     RecordStore store;
     FullReadObserver observer;
-    bool pollRan = true;
+    auto poll = link::DataModule::TickOutcome::Ran;
     observer.recordStored = [&](int n, const LogRecord &) {
         if (n == 3)
-            pollRan = rig.dm.runIfIdle([](link::OperationContext &) {});
+            poll = rig.dm.runTick(&poll, [](link::OperationContext &) {});
         if (n == 7)
             rig.dm.cancel();
     };
     const FullReadResult result = runFullRead(rig, store, observer);
-    EXPECT_FALSE(pollRan) << "a polling tick ran in the middle of the read";
+    EXPECT_EQ(poll, link::DataModule::TickOutcome::Deferred)
+        << "a polling tick ran in the middle of a record";
     EXPECT_EQ(result.result.status, link::OpStatus::Cancelled);
     EXPECT_EQ(result.read, 7);
     EXPECT_EQ(store.count(), 7);

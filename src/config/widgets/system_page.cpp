@@ -154,7 +154,7 @@ void SystemPage::read()
     QPointer<SystemPage> self(this);
     link::DataModule &dm = m_ctx.dm;
     ui::Prompts &prompts = m_ctx.prompts;
-    dm.runOperation([self, &prompts](link::OperationContext &ctx) {
+    dm.runOperation(tr("Чтение конфигурации"), [self, &prompts](link::OperationContext &ctx) {
         if (!self)
             return;
         const ReadOutcome outcome = readConfig(ctx, [&prompts](const QString &text) {
@@ -171,7 +171,7 @@ void SystemPage::read()
 void SystemPage::write()
 {
     ui::StatusBar &status = m_ctx.statusBar;
-    m_ctx.dm.runOperation([&status](link::OperationContext &ctx) {
+    m_ctx.dm.runOperation(tr("Запись конфигурации"), [&status](link::OperationContext &ctx) {
         const link::WriteCheck check = writeConfigChecked(ctx);
         status.setPanelText(5, link::writeCheckText(check, QStringLiteral("страницы")));
     });

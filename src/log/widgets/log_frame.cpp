@@ -298,7 +298,8 @@ void LogFrame::readFullLog()
         return;
     setReading(true);
     const qint64 started = m_ctx.clock.monotonicMs();
-    const bool taken = m_ctx.dm.runOperation([this, started](link::OperationContext &ctx) {
+    const QString name = tr("Чтение журнала");
+    const bool taken = m_ctx.dm.runOperation(name, [this, started](link::OperationContext &ctx) {
         FullReadObserver observer;
         observer.started = [this](int total) {
             m_readTotal = total;
@@ -389,7 +390,8 @@ void LogFrame::readOneRecord()
         return;
     const int index = m_recordEdit->value();
     setReading(true);
-    const bool taken = m_ctx.dm.runOperation([this, index](link::OperationContext &ctx) {
+    const QString name = tr("Чтение записи журнала %1").arg(index);
+    const bool taken = m_ctx.dm.runOperation(name, [this, index](link::OperationContext &ctx) {
         const std::optional<LogRecord> record = readSingleRecord(ctx, index);
         setReading(false);
         if (m_closing)

@@ -159,7 +159,8 @@ void LoopFilePage::onReadAll()
 {
     ui::Prompts &prompts = m_ctx.prompts;
     QPointer<LoopFilePage> self(this);
-    m_ctx.dm.runOperation([self, &prompts](link::OperationContext &ctx) {
+    const QString name = tr("Чтение всех контуров");
+    m_ctx.dm.runOperation(name, [self, &prompts](link::OperationContext &ctx) {
         const link::OpResult r = readAllLoops(ctx);
         if (self)
             emit self->loopsChanged();
@@ -172,7 +173,8 @@ void LoopFilePage::onWriteAll()
 {
     ui::Prompts &prompts = m_ctx.prompts;
     ui::StatusBar &status = m_ctx.statusBar;
-    m_ctx.dm.runOperation([&prompts, &status](link::OperationContext &ctx) {
+    const QString name = tr("Запись всех контуров");
+    m_ctx.dm.runOperation(name, [&prompts, &status](link::OperationContext &ctx) {
         const link::WriteCheck check = writeAllLoopsChecked(ctx);
         if (check.result.status == link::OpStatus::VerifyFailed)
             prompts.message(kWriteVerifyFailed + QString::number(check.result.step),

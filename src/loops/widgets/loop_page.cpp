@@ -256,7 +256,8 @@ void LoopPage::onReadClicked()
     const int n = m_currentLoop; // every step uses the loop current at the press
     if (n == 0)
         return;
-    m_ctx.dm.runOperation([n](link::OperationContext &ctx) { readLoop(ctx, n); });
+    const QString name = tr("Чтение контура %1").arg(n);
+    m_ctx.dm.runOperation(name, [n](link::OperationContext &ctx) { readLoop(ctx, n); });
 }
 
 void LoopPage::onWriteClicked()
@@ -267,7 +268,8 @@ void LoopPage::onWriteClicked()
         return;
     ui::Prompts &prompts = m_ctx.prompts;
     ui::StatusBar &status = m_ctx.statusBar;
-    m_ctx.dm.runOperation([&prompts, &status, n](link::OperationContext &ctx) {
+    const QString name = tr("Запись контура %1").arg(n);
+    m_ctx.dm.runOperation(name, [&prompts, &status, n](link::OperationContext &ctx) {
         const link::WriteCheck check = writeLoopChecked(ctx, n);
         if (check.result.status == link::OpStatus::VerifyFailed)
             prompts.message(kVerifyFailed, ui::Prompts::Kind::Warning);

@@ -5,6 +5,7 @@
 #include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
 #include "service/black_box.h"
+#include "service/output_release.h"
 #include "service/watchdog_output.h"
 #include "work/description_transfer.h"
 
@@ -161,6 +162,8 @@ WatchDogPage::WatchDogPage(ui::PageContext &ctx, std::unique_ptr<Echo> echo, QWi
             });
         },
         m_ctx.clock);
+    connect(&m_ctx.dm, &link::DataModule::controllerLeaving, this,
+            &WatchDogPage::releaseOnReplacement);
     connect(m_timer, &QTimer::timeout, this, [this] { m_watchdog->timerTick(); });
     connect(m_sendPing, &QPushButton::clicked, this, [this] { m_watchdog->manualPing(); });
     connect(m_start, &QCheckBox::clicked, this,
@@ -378,16 +381,86 @@ QWidget *WatchDogPage::buildLogGroup()
 void WatchDogPage::onConnectionChanged(bool connected)
 {
     m_connected = connected;
-    if (!connected)
+    if (!connected) {
         m_readBlackBox->setEnabled(false);
-    else
+        // Unplugged with the output on (a replacement has settled it already).
+        const int held = m_watchdog->heldOutput();
+        if (held >= 0) {
+            m_owedSerial = m_serial;
+            tellMayBeOn(held, m_serial, tr("контроллер отключен"));
+        }
+        m_serial.clear();
+        return;
+    }
+    if (m_owedSerial.isEmpty()) {
         m_watchdog->controllerConnected(); // a switch-off that found no controller goes now
+        return;
+    }
+    // Only to the controller it is owed to: the one plugged in now says who it is first.
+    QPointer<WatchDogPage> self(this);
+    m_ctx.dm.runPriority([self](link::OperationContext &ctx) {
+        const QString serial = readSerial(ctx);
+        if (!self || self->m_owedSerial.isEmpty())
+            return;
+        const int held = self->m_watchdog->heldOutput();
+        if (serial == self->m_owedSerial || held < 0) {
+            self->m_owedSerial.clear();
+            self->m_watchdog->controllerConnected();
+            return;
+        }
+        self->tellMayBeOn(held, self->m_owedSerial,
+                          serial.isEmpty()
+                              ? tr("подключенный контроллер не назвал серийный номер, "
+                                   "выключение ему не отправлено")
+                              : tr("подключен другой контроллер (S/N %1), выключение ему не "
+                                   "отправлено")
+                                    .arg(serial));
+    });
 }
 
 void WatchDogPage::onDescriptionRead(const work::DescriptionResult &result)
 {
     if (result.described)
         m_readBlackBox->setEnabled(m_connected);
+    if (result.identityAnswered)
+        m_serial = result.serial;
+}
+
+void WatchDogPage::releaseOnReplacement()
+{
+    // A switch-off owed to a controller pulled out earlier is not this one's to receive.
+    if (!m_owedSerial.isEmpty())
+        return;
+    const int index = m_watchdog->heldOutput();
+    if (index < 0) {
+        m_watchdog->controllerReplaced(false); // a pulse not yet on ends here
+        return;
+    }
+    // The controller leaving takes the priority lane at once; if it did not run, nothing
+    // was switched off.
+    OutputRelease release;
+    m_ctx.dm.runPriority([&release, index](link::OperationContext &ctx) {
+        release = releaseOutput(ctx, ctx.image().outputTask, index);
+    });
+    m_watchdog->controllerReplaced(release.off());
+    m_owedSerial.clear();
+    if (!release.off())
+        tellMayBeOn(index, m_serial, releaseFailureText(release.outcome));
+}
+
+void WatchDogPage::tellMayBeOn(int index, const QString &serial, const QString &why)
+{
+    const QString text =
+        tr("Внимание: %1 контроллера %2 может оставаться включённым (%3)")
+            .arg(watchdogOutputName(index),
+                 serial.isEmpty() ? tr("(серийный номер не прочитан)") : tr("S/N %1").arg(serial),
+                 why);
+    // After the connection notice, which clears the hint line; never from inside the
+    // link's handling of an arrival or a removal.
+    QTimer::singleShot(0, this, [this, text] {
+        m_ctx.statusBar.setPanelText(5, text);
+        m_ctx.prompts.message(text, ui::Prompts::Kind::Warning);
+    });
 }
 
 void WatchDogPage::onClosing()

@@ -65,6 +65,11 @@ private:
     QWidget *buildBlackBoxGroup();
     QWidget *buildLogGroup();
     void readBlackBox();
+    // A newer controller takes the current one's place: the output the watchdog holds on
+    // is switched off on the current one first, or the engineer is told it may be on.
+    void releaseOnReplacement();
+    // Hint line and message: output index of the controller serial may still be on.
+    void tellMayBeOn(int index, const QString &serial, const QString &why);
     void saveLog();
     // The watchdog's settings in one line, for the saved log.
     QString settingsText() const;
@@ -102,6 +107,10 @@ private:
     QPushButton *m_readBlackBox = nullptr;
     qint64 m_logShown = 0; // decision-log lines ever shown
     bool m_connected = false;
+    QString m_serial; // the current controller's, once its description was read
+    // The controller an owed switch-off belongs to, when its serial was known: the
+    // switch-off goes only to a controller that reads back this serial.
+    QString m_owedSerial;
     bool m_closing = false;
 };
 

@@ -159,7 +159,8 @@ void WorkOutputs::sendTask()
 {
     // Fire and forget: the effect shows at the next state display. One exchange, so it
     // runs at the next step of a long sequence rather than after it.
-    m_dm.runBetweenSteps([](link::OperationContext &ctx) { work::sendOutputTask(ctx); });
+    m_dm.runBetweenSteps(tr("Задание выходов"),
+                         [](link::OperationContext &ctx) { work::sendOutputTask(ctx); });
 }
 
 void WorkOutputs::showState(const link::MonitorState &state)
