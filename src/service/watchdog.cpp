@@ -80,29 +80,45 @@ int Watchdog::heldOutput() const
     return m_offOwed ? m_owedOutput : -1;
 }
 
-void Watchdog::controllerReplaced(bool released)
+void Watchdog::dropPulse()
 {
-    const int index = heldOutput();
-    const bool pulsing = m_pulse != Pulse::None;
-    if (index < 0 && !pulsing)
+    if (m_pulse == Pulse::None)
         return;
     ++m_pulseGeneration;
     m_pulse = Pulse::None;
+    const WatchdogInputs in = m_view.inputs();
+    stopTimer();
+    setPhase(Watching);
+    m_timer.setInterval(in.pingIntervalMs);
+    if (in.watching)
+        startTimer();
+}
+
+void Watchdog::controllerGone()
+{
+    const int index = heldOutput();
+    if (index < 0)
+        return;
+    dropPulse();
+    m_outputOn = false;
+    setWatchdogOutput(m_task, index, false);
+    m_offOwed = true;
+    m_owedOutput = index;
+    note(QStringLiteral("контроллер отключен — %1 выкл. НЕ отправлено: будет отправлено, когда "
+                        "этот контроллер подключится")
+             .arg(watchdogOutputName(index)));
+}
+
+void Watchdog::controllerReplaced(bool released)
+{
+    const int index = heldOutput();
+    dropPulse(); // watching goes on with the newer controller, from the next ping
     m_outputOn = false;
     m_offOwed = false;
     m_owedOutput = -1;
-    setWatchdogOutput(m_task, index, false);
-    if (pulsing) {
-        // Watching goes on with the newer controller, from the next ping.
-        const WatchdogInputs in = m_view.inputs();
-        stopTimer();
-        setPhase(Watching);
-        m_timer.setInterval(in.pingIntervalMs);
-        if (in.watching)
-            startTimer();
-    }
     if (index < 0)
         return;
+    setWatchdogOutput(m_task, index, false);
     const QString name = watchdogOutputName(index);
     note(released ? QStringLiteral("контроллер заменён другим — %1 выкл. на прежнем контроллере "
                                    "(прочитано обратно)")

@@ -124,6 +124,10 @@ public:
     // off on the controller leaving (released) or told the engineer it may still be on;
     // either way the pulse ends here and nothing of it is owed to the newer controller.
     void controllerReplaced(bool released);
+    // The controller was pulled out with the output held on: the pulse ends here (its
+    // timer would otherwise send the switch-off to whichever controller is plugged in
+    // next), and the switch-off is owed (controllerConnected()).
+    void controllerGone();
     // The program is closing: the timer stops for good, and a pulse that is on ends now
     // instead of never (its output would otherwise stay on, the watched host off).
     void close();
@@ -154,6 +158,8 @@ private:
     // what became of it.
     void setOutput(int index, bool on, std::function<void(const TaskDelivery &)> then = {});
     void switchOff(int index, const QString &why);
+    // Ends a pulse under way without a switch-off of its own; watching goes on.
+    void dropPulse();
     void setPhase(Phase p);
     void stopTimer();
     void startTimer();

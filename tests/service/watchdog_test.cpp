@@ -518,6 +518,32 @@ TEST(WatchdogUnplug, ASwitchOffWithoutAControllerIsOwedAndSentWhenItComesBack)
     EXPECT_EQ(r.sent.size(), 2u);
 }
 
+TEST(WatchdogUnplug, APulledControllerEndsThePulseThereAndOwesItsSwitchOffAlone)
+{
+    Rig r;
+    r.check(true);
+    r.dog.timerTick();
+    r.echo.reply(ScriptedEcho::timedOut());
+    ASSERT_EQ(r.sent.size(), 1u);
+    r.controller = false;
+    r.dog.controllerGone();
+    EXPECT_EQ(r.dog.pulse(), Watchdog::Pulse::None);
+    EXPECT_EQ(r.dog.heldOutput(), r.view.in.output);
+    EXPECT_TRUE(r.dog.switchOffOwed());
+    // The pulse's time passes: the next tick pings (watching goes on) and sends no end.
+    r.timer.advance(r.view.in.pingIntervalMs);
+    EXPECT_EQ(r.sent.size(), 1u);
+    EXPECT_TRUE(r.echo.busy());
+
+    // Replaced instead of plugged back: the owed switch-off is nobody's to receive.
+    r.controller = true;
+    r.dog.controllerReplaced(false);
+    EXPECT_EQ(r.dog.heldOutput(), -1);
+    r.dog.controllerConnected();
+    EXPECT_EQ(r.sent.size(), 1u);
+    EXPECT_TRUE(logMentions(r, QStringLiteral("может оставаться включённым")));
+}
+
 TEST(WatchdogUnplug, ASwitchOnWithoutAControllerIsNoPulseAndTheBitGoesBack)
 {
     Rig r;

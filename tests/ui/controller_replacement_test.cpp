@@ -257,7 +257,8 @@ TEST(ControllerReplacement, ASwitchOffOwedToAPulledControllerGoesToItAloneWhenIt
     service::WatchDogPage &page = r.pulseOnFirst();
     r.transport.unplug(r.id);
     ASSERT_TRUE(test::waitUntil([&] { return !r.dm.hasDevice(); }));
-    page.watchdog().timerTick(); // the pulse's time is up: the switch-off is owed
+    // The pulse ends here, owed: its timer cannot send the end to whoever comes next.
+    EXPECT_EQ(page.watchdog().pulse(), service::Watchdog::Pulse::None);
     ASSERT_TRUE(page.watchdog().switchOffOwed());
     ASSERT_TRUE(test::waitUntil([&] { return !r.prompts.messages.isEmpty(); }));
     EXPECT_EQ(r.prompts.messages.back(),

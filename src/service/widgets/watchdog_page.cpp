@@ -387,6 +387,7 @@ void WatchDogPage::onConnectionChanged(bool connected)
         const int held = m_watchdog->heldOutput();
         if (held >= 0) {
             m_owedSerial = m_serial;
+            m_watchdog->controllerGone();
             tellMayBeOn(held, m_serial, tr("контроллер отключен"));
         }
         m_serial.clear();
