@@ -130,6 +130,7 @@ void Watchdog::controllerReplaced(bool released)
 
 void Watchdog::close()
 {
+    m_closed = true;
     stopTimer();
     m_tickDeferred = false;
     m_deferredToggles.clear();
@@ -168,6 +169,8 @@ WatchPolicySettings policySettings(const WatchdogInputs &in)
 
 void Watchdog::startPing(bool manual)
 {
+    if (m_closed)
+        return;
     const WatchdogInputs in = m_view.inputs();
     if (manual)
         m_view.setManualPingEnabled(false);
@@ -195,6 +198,12 @@ void Watchdog::pingNext()
 
 void Watchdog::onEcho(const EchoResult &r)
 {
+    if (m_closed) {
+        // An echo that comes back after the close decides nothing: a pulse started now
+        // would have nobody left to end it.
+        m_pingOut = false;
+        return;
+    }
     const QString host = m_roundHosts.value(m_roundNext);
     if (r.facilityFailed()) {
         // No echo went out: nothing is known of the host, so nothing is switched and the

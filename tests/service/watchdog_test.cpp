@@ -225,6 +225,21 @@ TEST(WatchdogActuation, ClosingEndsAPulseThatIsOnAndNothingElse)
     EXPECT_EQ(kept.sent.size(), 2u);
 }
 
+TEST(WatchdogActuation, AMissThatComesBackAfterTheCloseSwitchesNothing)
+{
+    Rig r;
+    r.check(true);
+    r.timer.advance(1000);
+    ASSERT_TRUE(r.echo.busy());
+    r.dog.close();
+    r.echo.reply(ScriptedEcho::timedOut());
+    EXPECT_TRUE(r.sent.empty());
+    EXPECT_FALSE(r.dog.holdsOutputOn());
+    EXPECT_FALSE(r.dog.pingOut());
+    r.dog.manualPing();
+    EXPECT_EQ(r.echo.requests.size(), 1u);
+}
+
 TEST(WatchdogOutputs, ChoiceIsReadEachTimeAndAHandCheckedRelayIsClearedAtThePulseEnd)
 {
     Rig r;
