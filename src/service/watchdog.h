@@ -192,7 +192,7 @@ private:
     QString m_roundFailure;
     std::vector<bool> m_deferredToggles;
     bool m_tickDeferred = false;
-    bool m_closed = false; // for good: nothing more is pinged or decided
+    bool m_closed = false;     // for good: nothing more is pinged or decided
     int m_timerGeneration = 0; // counts starts and stops: a deferred tick of a restarted
                                // timer is stale
     int m_deferredTickGeneration = 0;
