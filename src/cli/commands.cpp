@@ -11,6 +11,7 @@
 #include "work/description_text.h"
 #include "work/description_transfer.h"
 #include "work/masks.h"
+#include "work/output_switch.h"
 #include "work/value_format.h"
 #include "work/work_transfer.h"
 
@@ -240,18 +241,24 @@ QString maskText(std::uint8_t m)
 int outputs(CommandRun &r)
 {
     const OutputChanges &changes = r.invocation.outputs;
-    // What the controller drives now: outputs not named keep it.
-    link::OutputTask current;
-    if (!changes.allOff) {
-        if (!work::readState(r.ctx, work::kSingleRead) || (r.watch.finish(), r.watch.failed()))
+    link::OutputTask t;
+    work::Acknowledged ack = work::Acknowledged::No;
+    if (changes.allOff) {
+        r.dm.image().outputTask = t;
+        ack = work::sendOutputTaskAwaited(r.ctx, kOutputWaitMs);
+    } else {
+        // Outputs not named keep what the controller's manual task holds now (read in the
+        // same operation; an output only a loop holds is not copied into it).
+        const work::OutputSwitch s = work::switchOutputs(
+            r.ctx, [&changes](link::OutputTask &task) { task = changes.applyTo(task); },
+            kOutputWaitMs);
+        if (!s.read)
             return controllerFailure(
                 r, QStringLiteral("состояние выходов не прочитано: задание не отправлено"));
-        current = taskOfState(r.dm.image().state);
+        t = s.task;
+        ack = s.ack;
     }
-    const link::OutputTask t = changes.applyTo(current);
-    r.dm.image().outputTask = t;
     // Fire-and-forget in the window; here the acknowledgement tells the script it arrived.
-    const work::Acknowledged ack = work::sendOutputTaskAwaited(r.ctx, kOutputWaitMs);
     if (ack != work::Acknowledged::Yes) {
         r.error = ack == work::Acknowledged::Refused
                       ? QStringLiteral("контроллер отказал (ERR) на WriteOutputTask")

@@ -170,6 +170,7 @@ int run(const QStringList &args, const Environment &env)
             WatchRun w{dm,      inv.watch,       inv.json,          env.makeEcho,          env.out,
                        env.err, env.interrupted, env.watchStateDir, env.watchReturnGraceMs};
             w.rearm = env.watchRearm;
+            w.device = inv.device;
             exitCode = runWatch(w);
             if (exitCode != kExitOk)
                 env.err(QStringLiteral("vardex-cli: контроллер отключен\n"));

@@ -7,6 +7,7 @@
 #include "link/protocol.h"
 #include "service/watchdog.h"
 #include "service/watchdog_output.h"
+#include "work/output_switch.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -15,6 +16,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 #include <QTimer>
 
 namespace vardex::cli {
@@ -139,19 +141,7 @@ private:
 
 int watchOutputItem(const QString &name)
 {
-    const QString n = name.trimmed().toLower();
-    bool ok = false;
-    if (n.startsWith(QLatin1String("relay"))) {
-        const int k = n.mid(5).toInt(&ok);
-        return ok && k >= 1 && k <= 6 ? 7 + k : -1;
-    }
-    if (n.size() == 2 && (n[0] == QLatin1Char('h') || n[0] == QLatin1Char('l'))) {
-        const int k = n.mid(1).toInt(&ok);
-        if (!ok || k < 1 || k > 4)
-            return -1;
-        return (n[0] == QLatin1Char('h') ? 0 : 4) + k - 1;
-    }
-    return -1;
+    return service::watchdogOutputOfWord(name);
 }
 
 bool isWatchOption(const QString &argument)
@@ -284,13 +274,6 @@ bool runSequence(link::DataModule &dm, const std::function<void(link::OperationC
     return false;
 }
 
-bool taskHasOutput(const link::OutputTask &task, int item)
-{
-    link::OutputTask cleared = task;
-    return service::setWatchdogOutput(cleared, item, false) &&
-           (cleared.relaysTask != task.relaysTask || cleared.switchesTask != task.switchesTask);
-}
-
 QString controllerText(const QString &serial, const QString &node)
 {
     QString text =
@@ -334,10 +317,13 @@ private:
     // The last words: what the watch leaves behind.
     void sayWhatIsLeft();
 
+    // Whether the link may take a device that arrives: not another controller while this
+    // one is there.
+    bool admits(const link::HidDeviceInfo &d);
+
     // ---- the watchdog's writes ----
-    void deliver(const link::OutputTask &task,
-                 const std::function<void(const service::TaskDelivery &)> &done);
-    void deliverNow(link::OperationContext &op, const link::OutputTask &task, qint64 delayMs,
+    void deliver(int item, bool on, const std::function<void(const service::TaskDelivery &)> &done);
+    void deliverNow(link::OperationContext &op, int item, bool on, qint64 delayMs,
                     const std::function<void(const service::TaskDelivery &)> &done);
 
     // ---- the switch-off record ----
@@ -365,9 +351,7 @@ private:
     // Once the first controller is gone nothing more goes out from the watchdog: a
     // controller in its place may be another one, and gets only a checked switch-off.
     bool m_controllerLost = false;
-    // The controller's outputs were read, so the task the watchdog writes keeps the
-    // other outputs as they are.
-    bool m_outputsRead = false;
+    QSet<QString> m_ignored; // other controllers' nodes, logged once each
     bool m_heldAtStop = false;
     // The record of the pulse under way, or of one an earlier run left.
     std::optional<PendingSwitchOff> m_pending;
@@ -396,17 +380,30 @@ int Watch::run()
 
 void Watch::identify()
 {
-    // The task the watchdog writes is the whole output task, so a pulse must not switch
-    // the others off.
-    runSequence(m_dm, [this](link::OperationContext &ctx) {
-        m_serial = readControllerSerial(ctx);
-        m_outputsRead = readOutputs(ctx);
-        if (m_outputsRead)
-            ctx.image().outputTask = taskOfState(ctx.image().state);
+    runSequence(m_dm,
+                [this](link::OperationContext &ctx) { m_serial = readControllerSerial(ctx); });
+    // The watch stays with this controller: another one arriving while it is there is
+    // not taken (the link would otherwise hand it this controller's pulse).
+    std::weak_ptr<Watch> self = weak_from_this();
+    m_dm.setDeviceFilter([self, only = m_run.device](const link::HidDeviceInfo &d) {
+        if (!only.isEmpty() && d.id != only)
+            return false;
+        const std::shared_ptr<Watch> watch = self.lock();
+        return !watch || watch->admits(d);
     });
-    if (!m_outputsRead && !m_controllerGone)
-        note(QStringLiteral("выходы контроллера не прочитаны; они будут прочитаны перед "
-                            "первым импульсом"));
+}
+
+bool Watch::admits(const link::HidDeviceInfo &d)
+{
+    if (!m_dm.isConnected() || d.id == m_dm.currentDevice().id)
+        return true;
+    if (!m_ignored.contains(d.id)) {
+        m_ignored.insert(d.id);
+        note(QStringLiteral("подключён ещё один контроллер (%1): не взят, наблюдение остаётся "
+                            "с контроллером %2")
+                 .arg(d.id, controllerText(m_serial, m_node)));
+    }
+    return false;
 }
 
 void Watch::record()
@@ -499,7 +496,7 @@ void Watch::settleOwed(const std::optional<PendingSwitchOff> &held)
     checkNoted(check, what);
 }
 
-void Watch::deliver(const link::OutputTask &task,
+void Watch::deliver(int item, bool on,
                     const std::function<void(const service::TaskDelivery &)> &done)
 {
     QElapsedTimer decided;
@@ -507,40 +504,31 @@ void Watch::deliver(const link::OutputTask &task,
     // The lane may reach this after the watch has ended (a link held past the stop):
     // then nothing is written on its behalf.
     std::weak_ptr<Watch> self = weak_from_this();
-    m_dm.runPriority([self, task, decided, done](link::OperationContext &op) {
+    m_dm.runPriority([self, item, on, decided, done](link::OperationContext &op) {
         if (const std::shared_ptr<Watch> watch = self.lock())
-            watch->deliverNow(op, task, decided.elapsed(), done);
+            watch->deliverNow(op, item, on, decided.elapsed(), done);
     });
 }
 
-void Watch::deliverNow(link::OperationContext &op, const link::OutputTask &task, qint64 delayMs,
+void Watch::deliverNow(link::OperationContext &op, int item, bool on, qint64 delayMs,
                        const std::function<void(const service::TaskDelivery &)> &done)
 {
     service::TaskDelivery d;
-    d.sent = op.hasDevice() && !op.cancelled() && !m_controllerLost;
     d.delayMs = delayMs;
-    const bool on = taskHasOutput(task, m_output);
-    link::OutputTask sent = task;
-    if (d.sent && on && !m_outputsRead) {
-        // The read at the start failed: without it the pulse's task would switch every
-        // other output off.
-        m_outputsRead = readOutputs(op);
-        if (m_outputsRead) {
-            sent = taskOfState(op.image().state);
-            service::setWatchdogOutput(sent, m_output, true);
-            op.image().outputTask = sent;
-        } else {
-            note(QStringLiteral("выходы контроллера не прочитаны: задание импульса включает "
-                                "только %1")
-                     .arg(m_name));
-        }
+    if (op.hasDevice() && !op.cancelled() && !m_controllerLost) {
+        const work::OutputSwitch s = work::switchOutputs(
+            op,
+            [&](link::OutputTask &task) {
+                service::setWatchdogOutput(task, item, on);
+                // Recorded before it is written: a watch killed during the pulse leaves
+                // the record for the next one.
+                if (on)
+                    record();
+            },
+            0);
+        d.sent = s.read;
+        d.notRead = !s.read && op.hasDevice() && !op.cancelled();
     }
-    // Recorded before it is written: a watch killed during the pulse leaves the record
-    // for the next one.
-    if (d.sent && on)
-        record();
-    if (d.sent)
-        service::sendWatchdogTask(op, sent);
     if (done)
         done(d);
     if (d.sent && !on && m_pending)
@@ -550,9 +538,10 @@ void Watch::deliverNow(link::OperationContext &op, const link::OutputTask &task,
 void Watch::watchUntilStopOrGone()
 {
     m_dog = std::make_unique<service::Watchdog>(
-        *m_echo, m_timer, m_view, m_dm.image().outputTask,
-        [this](const link::OutputTask &task,
-               std::function<void(const service::TaskDelivery &)> done) { deliver(task, done); });
+        *m_echo, m_timer, m_view,
+        [this](int item, bool on, std::function<void(const service::TaskDelivery &)> done) {
+            deliver(item, on, done);
+        });
     m_view.dog = m_dog.get();
     QObject::connect(&m_timer.timer, &QTimer::timeout, &m_loop, [this] { m_dog->timerTick(); });
     const QMetaObject::Connection gone = QObject::connect(
@@ -632,7 +621,12 @@ int runWatch(WatchRun &run)
         return kExitNoController;
     }
     const auto watch = std::make_shared<Watch>(run);
-    return watch->run();
+    const int code = watch->run();
+    // Any controller may be taken again (a later command in the same process).
+    const QString only = run.device;
+    run.dm.setDeviceFilter(
+        [only](const link::HidDeviceInfo &d) { return only.isEmpty() || d.id == only; });
+    return code;
 }
 
 } // namespace vardex::cli

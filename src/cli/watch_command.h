@@ -60,6 +60,8 @@ struct WatchRun {
     int returnGraceMs = kWatchReturnGraceMs;
     // Set by SIGUSR1: a watch that stood down at its cap is re-armed.
     std::atomic<bool> *rearm = nullptr;
+    // The command line's --device: only that node is ever taken.
+    QString device;
 };
 
 // Watches until stop is set (0, after switching off an output it holds on) or the

@@ -1,10 +1,8 @@
 #include "cli/watch_settle.h"
 
-#include "link/protocol.h"
-#include "link/reply_table.h"
 #include "service/watchdog_output.h"
-#include "work/description_text.h"
-#include "work/work_transfer.h"
+#include "work/description_transfer.h"
+#include "work/output_switch.h"
 
 namespace vardex::cli {
 
@@ -12,22 +10,12 @@ namespace {
 
 constexpr int kIdentityWaitMs = 2000;
 constexpr int kAckWaitMs = 500;
-constexpr int kStateWaitMs = 500;
 
 } // namespace
 
 QString readControllerSerial(link::OperationContext &ctx)
 {
-    ctx.send(link::protocol::readIdentity());
-    if (!ctx.waitReply(kIdentityWaitMs) || link::isErrorReply(ctx.lastReply()))
-        return {};
-    return work::serialNumberText(ctx.lastReply());
-}
-
-bool readOutputs(link::OperationContext &ctx)
-{
-    ctx.send(link::protocol::readState(0));
-    return ctx.waitReply(kStateWaitMs) && !ctx.lastReplyWasError();
+    return work::readIdentity(ctx, kIdentityWaitMs).serial;
 }
 
 link::OutputTask taskOfState(const link::MonitorState &st)
@@ -52,7 +40,7 @@ bool outputOnInState(const link::MonitorState &state, int item)
 
 SwitchOffCheck confirmSwitchedOff(link::OperationContext &ctx, int item)
 {
-    if (!readOutputs(ctx))
+    if (!work::readOutputsAndLoops(ctx))
         return SwitchOffCheck::NotReadBack;
     return outputOnInState(ctx.image().state, item) ? SwitchOffCheck::StillOn
                                                     : SwitchOffCheck::Confirmed;
@@ -62,12 +50,11 @@ SwitchOffCheck switchOffChecked(link::OperationContext &ctx, int item)
 {
     // Never a task from guesses: without the outputs as they are, the others could be
     // switched off with it.
-    if (!readOutputs(ctx))
+    const work::OutputSwitch sent = work::switchOutputs(
+        ctx, [item](link::OutputTask &task) { service::setWatchdogOutput(task, item, false); },
+        kAckWaitMs);
+    if (!sent.read)
         return SwitchOffCheck::NotSent;
-    link::OutputTask task = taskOfState(ctx.image().state);
-    service::setWatchdogOutput(task, item, false);
-    ctx.image().outputTask = task;
-    work::sendOutputTaskAwaited(ctx, kAckWaitMs);
     return confirmSwitchedOff(ctx, item);
 }
 

@@ -1,5 +1,7 @@
 #include "program/command_line.h"
 
+#include "service/watchdog_output.h"
+
 #include <array>
 
 #ifndef VARDEX_VERSION
@@ -35,7 +37,12 @@ constexpr std::array kOptions = {
     OptionSpec{"firmware23", nullptr,
                "симулировать контроллер с прошивкой 23 (без расширенных настроек контуров)", false,
                true},
-    OptionSpec{"watch", "УЗЕЛ", "вместе с --service: сторож LAN следит за УЗЛОМ с самого запуска",
+    OptionSpec{"watch", "УЗЕЛ",
+               "вместе с --service и --watch-output: сторож LAN следит за УЗЛОМ с самого запуска",
+               true, true},
+    OptionSpec{"watch-output", "ВЫХОД",
+               "выход, которым сторож перезапускает УЗЕЛ: relay1..relay6, h1..h4 (верхние "
+               "ключи) или l1..l4 (нижние), как у vardex-cli watch --output",
                true, true},
 };
 
@@ -195,7 +202,24 @@ WindowOptions parseWindowOptions(Program program, const QStringList &args)
             out.trace = value;
         else if (name == QLatin1String("watch"))
             out.watch = value;
+        else if (name == QLatin1String("watch-output")) {
+            out.watchOutput = service::watchdogOutputOfWord(value);
+            if (out.watchOutput < 0) {
+                out.error = QStringLiteral("--watch-output %1: ожидается relay1..relay6, h1..h4 "
+                                           "или l1..l4")
+                                .arg(value);
+                return out;
+            }
+        }
     }
+    // Never a default output: the wrong one would power-cycle another machine. A watch
+    // nobody sees (the page is hidden without --service) is not started either.
+    if (!out.watch.isEmpty() && !out.service)
+        out.error = QStringLiteral("--watch: сторож работает только вместе с --service");
+    else if (!out.watch.isEmpty() && out.watchOutput < 0)
+        out.error = QStringLiteral("--watch: не указан выход (--watch-output relay1 …)");
+    else if (out.watch.isEmpty() && out.watchOutput >= 0)
+        out.error = QStringLiteral("--watch-output: только вместе с --watch УЗЕЛ");
     return out;
 }
 

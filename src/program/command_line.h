@@ -29,6 +29,7 @@ struct WindowOptions {
     bool firmware23 = false; // the demo only
     QString trace;           // file, empty: none
     QString watch;           // host, empty: none
+    int watchOutput = -1;    // item of the watchdog's output list, with watch
     QString error;           // what was wrong, empty when the arguments are right
 };
 // The options of vardex or vardex-demo. Qt's own ("-platform offscreen", "--style

@@ -18,10 +18,10 @@ QString echoReplyText(const EchoResult &r, bool secondPrefix)
                .arg(time);
 }
 
-Watchdog::Watchdog(Echo &echo, WatchdogTimer &timer, WatchdogView &view, link::OutputTask &task,
-                   TaskSender sendTask, Clock &clock)
-    : m_echo(echo), m_timer(timer), m_view(view), m_task(task), m_sendTask(std::move(sendTask)),
-      m_clock(clock), m_policy(clock)
+Watchdog::Watchdog(Echo &echo, WatchdogTimer &timer, WatchdogView &view, TaskSender sendTask,
+                   Clock &clock)
+    : m_echo(echo), m_timer(timer), m_view(view), m_sendTask(std::move(sendTask)), m_clock(clock),
+      m_policy(clock)
 {
     m_timer.setPhase(m_phase);
 }
@@ -40,6 +40,10 @@ void Watchdog::timerTick()
         m_tickDeferred = true;
         m_deferredTickGeneration = m_timerGeneration;
         return;
+    }
+    if (m_phase == Watching && m_offOwed && m_offOwedUnread) {
+        // The switch-off could not read the outputs last time: it goes before the ping.
+        controllerConnected();
     }
     if (m_phase == Watching)
         startPing(false);
@@ -62,12 +66,16 @@ void Watchdog::controllerConnected()
         return;
     m_offOwed = false;
     const int index = m_owedOutput;
-    setOutput(index, false, [this, index](const TaskDelivery &d) {
+    const bool unread = std::exchange(m_offOwedUnread, false);
+    setOutput(index, false, [this, index, unread](const TaskDelivery &d) {
         if (d.sent) {
-            note(QStringLiteral("контроллер снова подключен — %1 выкл. отправлено")
-                     .arg(watchdogOutputName(index)));
+            note(unread ? QStringLiteral("выходы прочитаны — %1 выкл. отправлено")
+                              .arg(watchdogOutputName(index))
+                        : QStringLiteral("контроллер снова подключен — %1 выкл. отправлено")
+                              .arg(watchdogOutputName(index)));
         } else {
             m_offOwed = true;
+            m_offOwedUnread = d.notRead;
             m_owedOutput = index;
         }
     });
@@ -324,14 +332,15 @@ void Watchdog::switchedOn(const TaskDelivery &d, int generation)
         return; // given up meanwhile (unchecked, checked again, closing)
     const WatchdogInputs in = m_view.inputs();
     if (!d.sent) {
-        // Nothing reached the controller: the bit goes back, or the next task written
-        // (a manual output, the next pulse's end) would switch it on unasked.
-        setWatchdogOutput(m_task, m_pulseOutput, false);
         m_outputOn = false;
         m_pulse = Pulse::None;
         m_policy.pulseNotGiven();
-        note(QStringLiteral("%1 вкл. не отправлено: контроллер не подключен — импульса не было")
-                 .arg(watchdogOutputName(m_pulseOutput)));
+        note(d.notRead ? QStringLiteral("%1 вкл. не отправлено: выходы контроллера не прочитаны "
+                                        "— импульса не было")
+                             .arg(watchdogOutputName(m_pulseOutput))
+                       : QStringLiteral("%1 вкл. не отправлено: контроллер не подключен — "
+                                        "импульса не было")
+                             .arg(watchdogOutputName(m_pulseOutput)));
         setPhase(Watching);
         m_timer.setInterval(in.pingIntervalMs);
         if (in.watching)
@@ -407,13 +416,18 @@ void Watchdog::switchOff(int index, const QString &why)
         const QString name = watchdogOutputName(index);
         if (!d.sent) {
             m_offOwed = true;
+            m_offOwedUnread = d.notRead;
             m_owedOutput = index;
-            note(QStringLiteral("%1 — %2 выкл. НЕ отправлено: контроллер не подключен; "
-                                "будет отправлено, когда он подключится")
-                     .arg(why, name));
+            note(d.notRead ? QStringLiteral("%1 — %2 выкл. НЕ отправлено: выходы контроллера не "
+                                            "прочитаны; будет повторено при следующем опросе")
+                                 .arg(why, name)
+                           : QStringLiteral("%1 — %2 выкл. НЕ отправлено: контроллер не "
+                                            "подключен; будет отправлено, когда он подключится")
+                                 .arg(why, name));
             return;
         }
         m_offOwed = false;
+        m_offOwedUnread = false;
         if (d.delayMs > 0)
             note(QStringLiteral("%1 — %2 выкл. (задержано на %3 мс: канал связи был занят)")
                      .arg(why, name)
@@ -425,11 +439,9 @@ void Watchdog::switchOff(int index, const QString &why)
 
 void Watchdog::setOutput(int index, bool on, std::function<void(const TaskDelivery &)> then)
 {
-    // Text that selects no item changes no bit; the task goes out all the same.
-    setWatchdogOutput(m_task, index, on);
     m_outputOn = on;
     if (m_sendTask)
-        m_sendTask(m_task, [then = std::move(then)](const TaskDelivery &d) {
+        m_sendTask(index, on, [then = std::move(then)](const TaskDelivery &d) {
             if (then)
                 then(d);
         });

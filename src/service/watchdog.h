@@ -61,12 +61,16 @@ WatchPolicySettings policySettings(const WatchdogInputs &in);
 struct TaskDelivery {
     bool sent = false;  // false: no controller to send it to (unplugged, closing)
     qint64 delayMs = 0; // from the decision to the write, when the link was busy
+    // Not sent because the controller's outputs could not be read first: a task that
+    // keeps the other outputs as they are could not be made.
+    bool notRead = false;
 };
 
-// Puts a WriteOutputTask with the task on the link (ahead of ordinary queued work) and
-// calls done once it was written or could not be; done may run before this returns.
-using TaskSender = std::function<void(const link::OutputTask &task,
-                                      std::function<void(const TaskDelivery &)> done)>;
+// Switches the output of item on or off at the controller (ahead of ordinary queued
+// work), changing no other output, and calls done once it was written or could not be;
+// done may run before this returns.
+using TaskSender =
+    std::function<void(int item, bool on, std::function<void(const TaskDelivery &)> done)>;
 
 // What the watchdog shows on the page.
 class WatchdogView {
@@ -110,8 +114,8 @@ public:
         Ending,   // the switch-off is on its way
     };
 
-    Watchdog(Echo &echo, WatchdogTimer &timer, WatchdogView &view, link::OutputTask &task,
-             TaskSender sendTask, Clock &clock = Clock::system());
+    Watchdog(Echo &echo, WatchdogTimer &timer, WatchdogView &view, TaskSender sendTask,
+             Clock &clock = Clock::system());
 
     void manualPing();
     void timerTick();
@@ -154,8 +158,7 @@ private:
     void switchedOn(const TaskDelivery &d, int generation);
     void pulseEnd();
     void applyWatching(bool checked);
-    // Sets or clears the output in the task and hands the task to the link; then is told
-    // what became of it.
+    // Hands the output's switch to the link; then is told what became of it.
     void setOutput(int index, bool on, std::function<void(const TaskDelivery &)> then = {});
     void switchOff(int index, const QString &why);
     // Ends a pulse under way without a switch-off of its own; watching goes on.
@@ -168,7 +171,6 @@ private:
     Echo &m_echo;
     WatchdogTimer &m_timer;
     WatchdogView &m_view;
-    link::OutputTask &m_task;
     TaskSender m_sendTask;
     Clock &m_clock;
     DecisionLog m_log;
@@ -179,8 +181,9 @@ private:
     bool m_pingOut = false;
     bool m_outputOn = false; // set by a failed ping and not yet cleared
     Pulse m_pulse = Pulse::None;
-    int m_pulseGeneration = 0; // a switch-on answered after the pulse was given up is stale
-    bool m_offOwed = false;    // a switch-off found no controller; sent when it is back
+    int m_pulseGeneration = 0;    // a switch-on answered after the pulse was given up is stale
+    bool m_offOwed = false;       // a switch-off found no controller; sent when it is back
+    bool m_offOwedUnread = false; // ... or could not read the outputs; tried at each tick
     int m_owedOutput = -1;
     int m_pulseOutput = -1; // the output the pulse under way switched on
     // The round of pings under way: its hosts, the next to ping, what each said.

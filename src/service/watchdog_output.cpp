@@ -1,7 +1,5 @@
 #include "service/watchdog_output.h"
 
-#include "link/protocol.h"
-
 namespace vardex::service {
 
 QStringList watchdogOutputTexts()
@@ -27,9 +25,21 @@ bool setWatchdogOutput(link::OutputTask &task, int index, bool on)
     return true;
 }
 
-void sendWatchdogTask(link::OperationContext &ctx, const link::OutputTask &task)
+int watchdogOutputOfWord(const QString &word)
 {
-    ctx.send(link::protocol::writeOutputTask(task));
+    const QString n = word.trimmed().toLower();
+    bool ok = false;
+    if (n.startsWith(QLatin1String("relay"))) {
+        const int k = n.mid(5).toInt(&ok);
+        return ok && k >= 1 && k <= 6 ? 7 + k : -1;
+    }
+    if (n.size() == 2 && (n[0] == QLatin1Char('h') || n[0] == QLatin1Char('l'))) {
+        const int k = n.mid(1).toInt(&ok);
+        if (!ok || k < 1 || k > 4)
+            return -1;
+        return (n[0] == QLatin1Char('h') ? 0 : 4) + k - 1;
+    }
+    return -1;
 }
 
 QString watchdogOutputName(int index)

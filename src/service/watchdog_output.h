@@ -1,7 +1,6 @@
 #pragma once
 
 #include "link/device_image.h"
-#include "link/operation.h"
 
 #include <QString>
 #include <QStringList>
@@ -20,8 +19,9 @@ QStringList watchdogOutputTexts();
 // selects no item) changes nothing and returns false.
 bool setWatchdogOutput(link::OutputTask &task, int index, bool on);
 
-// The watchdog's actuation: the whole task, not awaited (the pulse's end sends again).
-void sendWatchdogTask(link::OperationContext &ctx, const link::OutputTask &task);
+// "relay1".."relay6", "h1".."h4" (high-side switches), "l1".."l4" (low-side): the item
+// of the output list, or -1. The words of the command line and the window's --watch-output.
+int watchdogOutputOfWord(const QString &word);
 
 // The item's name for the decision log.
 QString watchdogOutputName(int index);

@@ -238,14 +238,12 @@ void Firmware::updateFlags()
     }
     for (int f = 0; f < 4; ++f)
         s.setFlag(flag::FanFault1 + f, bit(m_fanStalled, f) && s.fanTasks[f] > 0);
-    // Loop n's output is on: the output itself (after the enable masks).
-    std::uint32_t on = s.ttlOutputs | (std::uint32_t{s.switches} << output::FirstSwitch) |
-                       (std::uint32_t{s.relays} << output::FirstRelay);
-    for (int f = 0; f < 4; ++f)
-        if (s.fanTasks[f] > 0)
-            on |= 1u << (output::FirstFan + f);
-    for (int n = 0; n < output::Count; ++n)
-        s.setFlag(flag::LoopOutput1 + n, bit(on, n));
+    // Loop n runs: it uses an input and its inputs switch its outputs on now. An output
+    // switched on by hand raises nothing; the flag tells of the loop, not of the output.
+    for (int n = 1; n <= kLoops; ++n) {
+        const LoopRecord r = loop(n);
+        s.setFlag(flag::LoopRuns1 + n - 1, r.usesAnyInput() && loopTrips(r));
+    }
 }
 
 EventLog::Record Firmware::snapshotRecord() const

@@ -48,7 +48,7 @@ inline constexpr int AnalogAlarm1 = 1; // 1..5 analog channels, 6 mains
 inline constexpr int Battery = 7;
 inline constexpr int TemperAlarm1 = 17; // 17..22
 inline constexpr int FanFault1 = 29;    // 29..32
-inline constexpr int LoopOutput1 = 33;  // 33..58: output of loop n is on
+inline constexpr int LoopRuns1 = 33;    // 33..58: loop n runs (its inputs trip it)
 } // namespace flag
 
 // The 26 outputs in loop order (loop n drives output n unless its extended

@@ -13,7 +13,7 @@ void applyStartOptions(MainWindow &window, const program::WindowOptions &options
     if (options.watch.isEmpty())
         return;
     window.pageControl().setCurrentWidget(window.page(QStringLiteral("WatchDogTabSheet")));
-    window.watchDogPage()->startWatching(options.watch);
+    window.watchDogPage()->startWatching(options.watch, options.watchOutput);
 }
 
 } // namespace vardex::ui

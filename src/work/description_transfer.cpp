@@ -78,8 +78,8 @@ DescriptionResult readDescription(link::OperationContext &ctx, const Description
     r.described = true;
 
     ctx.pause(timings.identityPauseMs);
-    ctx.send(link::protocol::readIdentity());
-    if (!ctx.waitReply(timings.identityMs)) {
+    const IdentityRead identity = readIdentity(ctx, timings.identityMs);
+    if (!identity.answered) {
         stopped(ctx, r);
         return r;
     }
@@ -91,11 +91,24 @@ DescriptionResult readDescription(link::OperationContext &ctx, const Description
     r.identityAnswered = true;
     // The error reply was reported already; its bytes are no serial number, but the
     // controller did answer, so the read ends as an answered one.
-    if (link::isErrorReply(ctx.lastReply()))
+    if (identity.errorReply)
         r.op = link::OpResult::fail(link::OpStatus::ErrorReply);
     else
-        r.serial = serialNumberText(ctx.lastReply());
+        r.serial = identity.serial;
     return timedEnd();
+}
+
+IdentityRead readIdentity(link::OperationContext &ctx, int timeoutMs)
+{
+    IdentityRead r;
+    ctx.send(link::protocol::readIdentity());
+    if (!ctx.waitReply(timeoutMs))
+        return r;
+    r.answered = true;
+    r.errorReply = link::isErrorReply(ctx.lastReply());
+    if (!r.errorReply)
+        r.serial = serialNumberText(ctx.lastReply());
+    return r;
 }
 
 } // namespace vardex::work

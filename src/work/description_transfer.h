@@ -44,6 +44,15 @@ struct DescriptionResult {
     qint64 elapsedMs = 0;
 };
 
+// The identity reply alone: the description's last step, and who the controller is for
+// a sequence that needs only that (the headless watch's start).
+struct IdentityRead {
+    bool answered = false;   // a reply came in time, the error reply included
+    bool errorReply = false; // it was the error reply (its bytes are no serial number)
+    QString serial;          // "S/N" digits; empty unless answered without error
+};
+IdentityRead readIdentity(link::OperationContext &ctx, int timeoutMs);
+
 // controllerPresent: whether a controller is taken; without one (a click queued
 // behind an unplug) nothing is sent. Messages are left to the caller (tell).
 DescriptionResult readDescription(link::OperationContext &ctx, const DescriptionTimings &timings,

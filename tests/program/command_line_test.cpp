@@ -27,10 +27,20 @@ const Line kLines[] = {
     {Program::Window, "", false, false, false, "", "", ""},
     {Program::Window, "--service --trace /tmp/t.txt", true, false, false, "/tmp/t.txt", "", ""},
     {Program::Window, "--trace=/tmp/a=b.txt --doctor", false, true, false, "/tmp/a=b.txt", "", ""},
-    {Program::Demo, "--firmware23 --service --watch 127.0.0.1", true, false, true, "", "127.0.0.1",
-     ""},
+    {Program::Demo, "--firmware23 --service --watch 127.0.0.1 --watch-output relay1", true, false,
+     true, "", "127.0.0.1", ""},
     {Program::Demo, "--doctor", false, true, false, "", "", ""},
-    {Program::Window, "--service --watch 127.0.0.1", true, false, false, "", "127.0.0.1", ""},
+    {Program::Window, "--service --watch 127.0.0.1 --watch-output=l4", true, false, false, "",
+     "127.0.0.1", ""},
+    // A watch needs its output (never a default) and the service pages it runs on.
+    {Program::Window, "--service --watch 127.0.0.1", false, false, false, "", "",
+     "--watch: не указан выход (--watch-output relay1 …)"},
+    {Program::Demo, "--watch 127.0.0.1 --watch-output relay1", false, false, false, "", "",
+     "--watch: сторож работает только вместе с --service"},
+    {Program::Window, "--service --watch-output relay1", false, false, false, "", "",
+     "--watch-output: только вместе с --watch УЗЕЛ"},
+    {Program::Window, "--service --watch 127.0.0.1 --watch-output relay7", false, false, false, "",
+     "", "--watch-output relay7: ожидается relay1..relay6"},
     // The window has no simulated firmware.
     {Program::Window, "--firmware23", false, false, false, "", "",
      "неизвестный параметр «--firmware23»"},
@@ -64,6 +74,16 @@ TEST(WindowCommandLine, OptionsOfBothWindowPrograms)
         EXPECT_EQ(o.trace, QString::fromUtf8(l.trace));
         EXPECT_EQ(o.watch, QString::fromUtf8(l.watch));
     }
+}
+
+TEST(WindowCommandLine, AWatchWithoutItsOutputEndsAsAUsageErrorBeforeAnyWindow)
+{
+    const WindowStart start =
+        startWindowProgram(Program::Window, words("--service --watch 192.0.2.7"));
+    EXPECT_EQ(start.exitCode, 2);
+    EXPECT_EQ(start.err, "vardex: --watch: не указан выход (--watch-output relay1 …)\n"
+                         "Справка: vardex --help\n");
+    EXPECT_TRUE(start.out.isEmpty());
 }
 
 TEST(WindowCommandLine, HelpAndVersionAreAskedBeforeAnyWindow)

@@ -1,4 +1,5 @@
 #include "service/watchdog.h"
+#include "service/watchdog_output.h"
 
 #include "support/scripted_echo.h"
 #include "support/test_support.h"
@@ -32,49 +33,55 @@ struct Rig {
     test::ManualTimer timer{clock};
     ScriptedEcho echo;
     View view;
+    // The manual task at the controller: each switch changes its own output in it.
     link::OutputTask task;
     std::vector<link::OutputTask> sent;
     std::vector<qint64> sentAt;
     std::vector<qint64> pingTimes;
-    // The link: free and with a controller unless a test says otherwise. Tasks handed
-    // over while it is held wait, in order, for release().
+    // The link: free and with a controller unless a test says otherwise. Switches handed
+    // over while it is held wait, in order, for release(). unread: the outputs cannot be
+    // read, so nothing is written.
     bool linkHeld = false;
     bool controller = true;
-    std::vector<std::pair<link::OutputTask, std::function<void(const service::TaskDelivery &)>>>
-        queued;
-    std::vector<qint64> queuedAt;
+    bool unread = false;
+    struct Switch {
+        int item;
+        bool on;
+        std::function<void(const service::TaskDelivery &)> done;
+        qint64 at;
+    };
+    std::vector<Switch> queued;
     Watchdog dog{
-        echo,
-        timer,
-        view,
-        task,
-        [this](const link::OutputTask &t, std::function<void(const service::TaskDelivery &)> done) {
+        echo, timer, view,
+        [this](int item, bool on, std::function<void(const service::TaskDelivery &)> done) {
+            Switch s{item, on, std::move(done), clock.monotonicMs()};
             if (linkHeld) {
-                queued.emplace_back(t, std::move(done));
-                queuedAt.push_back(clock.monotonicMs());
+                queued.push_back(std::move(s));
                 return;
             }
-            deliver(t, done, 0);
+            deliver(s);
         },
         clock};
 
-    void deliver(const link::OutputTask &t,
-                 const std::function<void(const service::TaskDelivery &)> &done, qint64 delay)
+    void deliver(const Switch &s)
     {
-        if (controller) {
-            sent.push_back(t);
+        service::TaskDelivery d;
+        d.delayMs = clock.monotonicMs() - s.at;
+        d.sent = controller && !unread;
+        d.notRead = controller && unread;
+        if (d.sent) {
+            service::setWatchdogOutput(task, s.item, s.on);
+            sent.push_back(task);
             sentAt.push_back(clock.monotonicMs());
         }
-        done(service::TaskDelivery{controller, delay});
+        s.done(d);
     }
     // The link is free again: what waited goes out now, in order.
     void release()
     {
         linkHeld = false;
-        auto waiting = std::exchange(queued, {});
-        const auto at = std::exchange(queuedAt, {});
-        for (std::size_t i = 0; i < waiting.size(); ++i)
-            deliver(waiting[i].first, waiting[i].second, clock.monotonicMs() - at[i]);
+        for (const Switch &s : std::exchange(queued, {}))
+            deliver(s);
     }
 
     Rig()
@@ -636,4 +643,34 @@ TEST(WatchdogUnplug, ASwitchOnThatFoundNoControllerUsesNoneOfTheCap)
     r.run(3000, false);
     EXPECT_EQ(onTasks(r), 1);
     EXPECT_FALSE(r.dog.policy().state().stoodDown);
+}
+
+TEST(WatchdogUnread, OutputsThatCannotBeReadCostThePulseAndAnOwedSwitchOffIsTriedAtEachTick)
+{
+    Rig r;
+    r.unread = true;
+    r.check(true);
+    r.run(1000, false);
+    EXPECT_TRUE(r.sent.empty());
+    EXPECT_EQ(r.timer.phase, Watchdog::Watching);
+    EXPECT_TRUE(logMentions(r, QStringLiteral("Реле_1 вкл. не отправлено: выходы контроллера не "
+                                              "прочитаны — импульса не было")));
+
+    // Read at the switch-on, not at its end: the switch-off is owed, not forgotten.
+    r.unread = false;
+    r.run(3000, false);
+    ASSERT_EQ(r.sent.size(), 1u);
+    EXPECT_EQ(r.sent.back().relaysTask, 0x01);
+    r.unread = true;
+    r.timer.advance(1000); // the pulse's end
+    EXPECT_EQ(r.sent.size(), 1u);
+    EXPECT_TRUE(r.dog.holdsOutputOn());
+    EXPECT_TRUE(logMentions(r, QStringLiteral("выходы контроллера не прочитаны; будет повторено "
+                                              "при следующем опросе")));
+    r.unread = false;
+    r.run(3000, true); // the next tick tries again, and pings
+    ASSERT_EQ(r.sent.size(), 2u);
+    EXPECT_EQ(r.sent.back().relaysTask, 0x00);
+    EXPECT_FALSE(r.dog.holdsOutputOn());
+    EXPECT_TRUE(logMentions(r, QStringLiteral("выходы прочитаны — Реле_1 выкл. отправлено")));
 }

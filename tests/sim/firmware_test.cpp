@@ -1,4 +1,5 @@
 #include "link/bytes.h"
+#include "link/protocol.h"
 #include "sim/firmware.h"
 #include "sim/scenarios.h"
 
@@ -363,10 +364,11 @@ TEST(FirmwareState, OutputTaskShowsInTheStateReply)
     EXPECT_NEAR(bytes::u16(s, 44), 3000, 30);
     EXPECT_NEAR(bytes::u16(s, 46), 1500, 15);
     EXPECT_EQ(bytes::u16(s, 48), 0);
-    // Relay 1 is output 17: flag 32 + 17 = 49, bit 0 of flag byte 7 (sub-code 1).
+    // Relay 1 is output 17: flag 32 + 17 = 49, bit 0 of flag byte 7 (sub-code 1). It
+    // tells of loop 17, which does not run: switched by hand, the relay raises nothing.
     const Payload flags = only(fw.handle(request(2, 1)));
     EXPECT_EQ(flags[5], 4);
-    EXPECT_TRUE(flags[6 + 2] & 0x01);
+    EXPECT_FALSE(flags[6 + 2] & 0x01);
 }
 
 TEST(FirmwareState, DisabledOutputsStayOff)
@@ -428,10 +430,19 @@ TEST(FirmwareState, TrippedLoopDrivesItsOutputAndFlag)
     EXPECT_FALSE(fw.liveState().ttlOutputs & 0x01);
     fw.setContacts(0x01); // loop 1 uses contact 1
     EXPECT_TRUE(fw.liveState().ttlOutputs & 0x01);
-    EXPECT_TRUE(fw.liveState().flag(sim::flag::LoopOutput1));
+    EXPECT_TRUE(fw.liveState().flag(sim::flag::LoopRuns1));
     // Loop 18 (inverted TTL input 2) drives relays 2 and 3 through its extended record.
     fw.setTtlInputs(0x00);
     EXPECT_EQ(fw.liveState().relays & 0x06, 0x06);
+    EXPECT_TRUE(fw.liveState().flag(sim::flag::LoopRuns1 + 17));
+    // The flag tells of the loop, not of its output: relay 3 is on (by loop 18), loop 19
+    // is not running.
+    EXPECT_FALSE(fw.liveState().flag(sim::flag::LoopRuns1 + 18));
+    // Contact 1 open again: loop 1 lets go, though TTL output 1 is switched on by hand.
+    fw.handle(link::protocol::writeOutputTask(0x01, 0, 0, {}));
+    fw.setContacts(0x00);
+    EXPECT_TRUE(fw.liveState().ttlOutputs & 0x01);
+    EXPECT_FALSE(fw.liveState().flag(sim::flag::LoopRuns1));
 }
 
 TEST(FirmwareState, StalledFanRaisesItsFlag)

@@ -10,6 +10,7 @@
 #include "ui/start_options.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTimer>
@@ -80,6 +81,9 @@ TEST_P(WindowStartOptions, ShowOnlyWhatTheCommandLineAsks)
               watching.isEmpty() ? QStringLiteral("WorkTabSheet")
                                  : QStringLiteral("WatchDogTabSheet"));
     EXPECT_EQ(host->text(), watching.isEmpty() ? hostBefore : watching);
+    if (!watching.isEmpty()) {
+        EXPECT_EQ(r.child<QComboBox>("PingOutputComboBox")->currentIndex(), 9) << "relay 2";
+    }
     // The first ping waits for the timer: none went out at start.
     EXPECT_TRUE(r.echo->requests.empty());
 }
@@ -89,22 +93,20 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         StartCase{"Plain", Program::Window, "", false, ""},
         StartCase{"Service", Program::Window, "--service", true, ""},
-        StartCase{"ServiceWatch", Program::Window, "--service --watch 127.0.0.1", true,
-                  "127.0.0.1"},
-        StartCase{"WatchAfterService", Program::Window, "--watch=127.0.0.2 --service", true,
-                  "127.0.0.2"},
-        // --watch only works together with --service; alone it changes nothing.
-        StartCase{"WatchWithoutService", Program::Window, "--watch 127.0.0.1", false, ""},
-        StartCase{"DemoServiceWatch", Program::Demo, "--service --watch 127.0.0.1", true,
-                  "127.0.0.1"},
-        StartCase{"DemoWatchWithoutService", Program::Demo, "--watch 127.0.0.1", false, ""}),
+        StartCase{"ServiceWatch", Program::Window,
+                  "--service --watch 127.0.0.1 --watch-output relay2", true, "127.0.0.1"},
+        StartCase{"WatchAfterService", Program::Window,
+                  "--watch-output=relay2 --watch=127.0.0.2 --service", true, "127.0.0.2"},
+        StartCase{"DemoServiceWatch", Program::Demo,
+                  "--service --watch 127.0.0.1 --watch-output relay2", true, "127.0.0.1"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(WindowStartOptions, TheWatchStartedAtStartUpPingsTheHostItWasGiven)
 {
     StartRig r;
-    ui::applyStartOptions(r.window, program::parseWindowOptions(
-                                        Program::Window, {"--service", "--watch", "127.0.0.1"}));
+    ui::applyStartOptions(
+        r.window, program::parseWindowOptions(Program::Window, {"--service", "--watch", "127.0.0.1",
+                                                                "--watch-output", "h1"}));
     // One tick of the page's timer, as its interval would bring it.
     ASSERT_TRUE(QMetaObject::invokeMethod(r.window.timer("PingTimer"), "timeout"));
     ASSERT_EQ(r.echo->requests.size(), 1u);

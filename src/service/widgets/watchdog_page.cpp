@@ -8,6 +8,7 @@
 #include "service/output_release.h"
 #include "service/watchdog_output.h"
 #include "work/description_transfer.h"
+#include "work/output_switch.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -144,19 +145,25 @@ WatchDogPage::WatchDogPage(ui::PageContext &ctx, std::unique_ptr<Echo> echo, QWi
 
     QPointer<WatchDogPage> self(this);
     m_watchdog = std::make_unique<Watchdog>(
-        *m_echoSwitch, *m_timerAdapter, *this, m_ctx.dm.image().outputTask,
-        [self, &dm = m_ctx.dm, &clock = m_ctx.clock](
-            const link::OutputTask &task, std::function<void(const TaskDelivery &)> done) {
+        *m_echoSwitch, *m_timerAdapter, *this,
+        [self, &dm = m_ctx.dm,
+         &clock = m_ctx.clock](int item, bool on, std::function<void(const TaskDelivery &)> done) {
             // Ahead of ordinary queued work, never interleaved with an exchange: it goes
             // at the running sequence's next step. The watchdog times the pulse from the
             // write, so a pulse held up keeps its length at the controller.
             const qint64 decided = clock.monotonicMs();
-            dm.runPriority([self, task, decided, done, &clock](link::OperationContext &op) {
+            dm.runPriority([self, item, on, decided, done, &clock](link::OperationContext &op) {
                 TaskDelivery d;
-                d.sent = op.hasDevice() && !op.cancelled();
                 d.delayMs = std::max<qint64>(0, clock.monotonicMs() - decided);
-                if (d.sent)
-                    sendWatchdogTask(op, task);
+                if (op.hasDevice() && !op.cancelled()) {
+                    // The outputs are read first: only this one changes.
+                    const work::OutputSwitch s = work::switchOutputs(
+                        op,
+                        [item, on](link::OutputTask &task) { setWatchdogOutput(task, item, on); },
+                        0);
+                    d.sent = s.read;
+                    d.notRead = !s.read && op.hasDevice() && !op.cancelled();
+                }
                 if (self && done)
                     done(d);
             });
@@ -198,9 +205,10 @@ void WatchDogPage::setEcho(std::unique_ptr<Echo> echo)
     m_echo = std::move(echo);
 }
 
-void WatchDogPage::startWatching(const QString &host)
+void WatchDogPage::startWatching(const QString &host, int output)
 {
     m_host->setText(host);
+    m_output->setCurrentIndex(output);
     if (!m_start->isChecked())
         m_start->click();
 }

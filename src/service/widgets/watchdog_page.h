@@ -34,8 +34,9 @@ public:
 
     void setEcho(std::unique_ptr<Echo> echo);
 
-    // Types host and ticks "Циклический опрос", as the operator would.
-    void startWatching(const QString &host);
+    // Types host, chooses the output (an item of the output list) and ticks "Циклический
+    // опрос", as the operator would.
+    void startWatching(const QString &host, int output);
 
     Watchdog &watchdog() { return *m_watchdog; }
     QTimer *pingTimer() const { return m_timer; }
