@@ -62,6 +62,9 @@ int main(int argc, char **argv)
     rearm.sa_handler = onRearm;
     sigemptyset(&rearm.sa_mask);
     sigaction(SIGUSR1, &rearm, nullptr);
+    // A log reader that closes the pipe must not kill a watch mid-pulse (its output would
+    // stay on): a write to it fails instead.
+    std::signal(SIGPIPE, SIG_IGN);
 
     cli::Environment env;
     env.makeTransport = [](bool demo) -> std::shared_ptr<link::Transport> {

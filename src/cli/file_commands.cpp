@@ -131,11 +131,17 @@ int configWrite(CommandRun &r)
     return checked(r, config::writeConfigChecked(r.ctx), QStringLiteral("страницы"));
 }
 
+// A diff that could not read the controller knows nothing of what would change.
+int diffFailure(int code)
+{
+    return code == kExitController ? kExitDiffUnknown : code;
+}
+
 int configDiff(CommandRun &r)
 {
     link::MonitorConfig held;
     if (const int code = prepareConfig(r, &held); code != kExitOk)
-        return code;
+        return diffFailure(code);
     const link::MonitorConfig wanted = r.dm.image().config;
     r.dm.image().config = held;
     addFile(r);
@@ -216,7 +222,7 @@ int loopsDiff(CommandRun &r)
 {
     link::DeviceImage held;
     if (const int code = prepareLoops(r, true, &held); code != kExitOk)
-        return code;
+        return diffFailure(code);
     const link::DeviceImage wanted = r.dm.image();
     r.dm.image().loops = held.loops;
     r.dm.image().loopExts = held.loopExts;

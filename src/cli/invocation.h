@@ -19,6 +19,9 @@ enum ExitCode {
     kExitDiffers = 1,    // diff: a write would change something
     kExitUsage = 2,
     kExitNoController = 3, // none present, or no permission to open it
+    // diff: the controller refused or did not answer, so nothing is known of what a write
+    // would change (1 would read as "something to change").
+    kExitDiffUnknown = 4,
     // Ctrl-C ended a long read; what was read is kept. The shell's value for SIGINT,
     // so a script tells an interrupted read from a finished one.
     kExitInterrupted = 130,

@@ -10,7 +10,33 @@
 
 #include <cstdlib>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace vardex::cli {
+
+namespace {
+
+// Flushes the folder's entries (the rename into it) to the disk, so a record written just
+// before a power cut is there afterwards.
+bool syncFolder(const QString &dir)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+#else
+    Q_UNUSED(dir);
+    return true;
+#endif
+}
+
+} // namespace
 
 namespace {
 
@@ -185,9 +211,16 @@ bool PendingStore::save(const PendingSwitchOff &pending, QString *why) const
         return false;
     }
     const files::FileResult r = files::saveAtomically(m_path, encodePending(pending));
-    if (!r.ok)
+    if (!r.ok) {
         *why = r.message();
-    return r.ok;
+        return false;
+    }
+    // The rename must survive a power cut during the pulse as well as the bytes.
+    if (!syncFolder(m_dir)) {
+        *why = QStringLiteral("%1: каталог не сброшен на диск").arg(m_dir);
+        return false;
+    }
+    return true;
 }
 
 bool PendingStore::remove(QString *why) const

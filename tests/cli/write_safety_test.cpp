@@ -284,6 +284,29 @@ TEST(CliDiff, SaysWhatAWriteWouldChangeAndChangesNothing)
     }
 }
 
+TEST(CliDiff, AControllerThatRefusesOrIsSilentIsNeitherSameNorDifferent)
+{
+    const QString cfg = test::tempPath(QStringLiteral("diff-fault.cfg"));
+    test::writeFile(cfg, controllerFile("diff-fault.cfg", "config"));
+    const QString upr = test::tempPath(QStringLiteral("diff-fault.upr"));
+    test::writeFile(upr, controllerFile("diff-fault.upr", "loops"));
+    const struct {
+        QStringList args;
+        sim::Fault fault;
+    } cases[] = {
+        {{"config", "diff", cfg}, {sim::Fault::Kind::Drop, protocol::code::ConfigPage}},
+        {{"config", "diff", cfg}, {sim::Fault::Kind::ErrorReply, protocol::code::ConfigPage}},
+        {{"loops", "diff", upr}, {sim::Fault::Kind::ErrorReply, protocol::code::Loop}},
+    };
+    for (const auto &c : cases) {
+        CliRig rig;
+        rig.sim->addFault(sim::kDemoDeviceId, c.fault);
+        const auto run = rig.run(QStringList{"--demo"} + c.args);
+        EXPECT_EQ(run.exitCode, cli::kExitDiffUnknown) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QStringLiteral("контроллер"))) << run.err.toStdString();
+    }
+}
+
 // ---- black box and log target ---------------------------------------------------------------
 
 TEST(CliBlackbox, PrintsTheDecodedCountersTheWindowShows)

@@ -114,3 +114,25 @@ TEST(WatchKilledMidPulse, TheNextRunSwitchesTheOutputOffFirst)
     EXPECT_EQ(next.process.exitCode(), 0);
     EXPECT_FALSE(QFile::exists(record));
 }
+
+// A log reader that goes away (`vardex-cli watch … | head`, a closed journal pipe) must not
+// take the watch with it mid-pulse: its output would stay on.
+TEST(WatchWithoutItsReader, StillSwitchesTheOutputOffAtTheSignal)
+{
+    QTemporaryDir stateHome;
+    const QString record = stateHome.path() + "/vardex/switch-off-relay1.pending";
+    WatchChild child;
+    child.start(stateHome.path(), true);
+    const bool reached = child.waitForLine("Реле_1 вкл. на 10000 мс");
+    if (const QString why = child.cannotRun(); !why.isEmpty()) {
+        std::printf("skipped: %s\n", qPrintable(why));
+        GTEST_SKIP() << qPrintable(why);
+    }
+    ASSERT_TRUE(reached) << child.out.toStdString();
+    ASSERT_TRUE(appears(record));
+    child.process.closeReadChannel(QProcess::StandardOutput);
+    ASSERT_TRUE(child.endsBy(SIGTERM));
+    EXPECT_EQ(child.process.exitStatus(), QProcess::NormalExit) << "killed by SIGPIPE";
+    EXPECT_EQ(child.process.exitCode(), 0);
+    EXPECT_FALSE(QFile::exists(record)) << "the switch-off was not read back";
+}
