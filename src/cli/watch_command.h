@@ -61,7 +61,7 @@ struct WatchRun {
     // Set by SIGUSR1: a watch that stood down at its cap is re-armed.
     std::atomic<bool> *rearm = nullptr;
     // The command line's --device: only that node is ever taken.
-    QString device;
+    QString device = {};
 };
 
 // Watches until stop is set (0, after switching off an output it holds on) or the
