@@ -109,7 +109,6 @@ void Watchdog::controllerGone()
         return;
     dropPulse();
     m_outputOn = false;
-    setWatchdogOutput(m_task, index, false);
     m_offOwed = true;
     m_owedOutput = index;
     note(QStringLiteral("контроллер отключен — %1 выкл. НЕ отправлено: будет отправлено, когда "
@@ -126,7 +125,6 @@ void Watchdog::controllerReplaced(bool released)
     m_owedOutput = -1;
     if (index < 0)
         return;
-    setWatchdogOutput(m_task, index, false);
     const QString name = watchdogOutputName(index);
     note(released ? QStringLiteral("контроллер заменён другим — %1 выкл. на прежнем контроллере "
                                    "(прочитано обратно)")
