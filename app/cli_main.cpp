@@ -8,6 +8,7 @@
 #include "platform/icmp_echo.h"
 #include "platform/metrics_listener.h"
 #include "platform/mqtt_outlet.h"
+#include "platform/owner_lock.h"
 #include "platform/system_probe.h"
 #include "platform/systemd_outlets.h"
 #include "program/command_line.h"
@@ -103,6 +104,31 @@ int main(int argc, char **argv)
         return platform::makeJournalOutlet();
     };
     env.serve.now = [] { return QDateTime::currentMSecsSinceEpoch() / 1000.0; };
+    const QString lockDir = platform::ownerLockDir();
+    env.makeOwnerGate = [&lockDir, &env](const QString &program,
+                                         bool lends) -> std::shared_ptr<link::OwnerGate> {
+        if (lockDir.isEmpty()) {
+            env.err(QStringLiteral("vardex-cli: нет каталога для блокировки контроллера "
+                                   "(/run/lock/vardex, $XDG_RUNTIME_DIR): другая программа "
+                                   "может работать с ним одновременно\n"));
+            return nullptr;
+        }
+        auto locks =
+            std::make_shared<platform::OwnerLocks>(lockDir, platform::selfOwnerRecord(program, lends));
+        // One-off commands borrow from a watch; a watch never takes from another.
+        locks->setBorrowAutomatically(!lends);
+        return locks;
+    };
+    env.makeLending = [&lockDir, &env](const QString &key) -> std::unique_ptr<link::Lending> {
+        auto server = std::make_unique<platform::LendServer>(lockDir, key);
+        QString error;
+        if (!server->listen(&error)) {
+            env.err(QStringLiteral("vardex-cli: контроллер не будет отдаваться на время: %1\n")
+                        .arg(error));
+            return nullptr;
+        }
+        return server;
+    };
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
     if (program::earlyRequest(args) == program::Early::Version) {

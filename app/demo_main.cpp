@@ -2,6 +2,7 @@
 // trying the tool without hardware.
 #include "link/data_module.h"
 #include "platform/icmp_echo.h"
+#include "platform/owner_lock.h"
 #include "platform/system_probe.h"
 #include "program/command_line.h"
 #include "service/widgets/watchdog_page.h"
@@ -54,6 +55,9 @@ int main(int argc, char **argv)
     ui::applyDesktopIdentity();
 
     sim::SimTransport transport;
+    // One program per controller: the window takes the owner lock before it opens one, and
+    // asks a watch holding it to lend it only when the engineer says so.
+    transport.setOwnerGate(platform::makeOwnerLocks(QStringLiteral("vardex-demo"), false));
     sim::SimDeviceOptions simOptions;
     simOptions.id = sim::kDemoDeviceId;
     simOptions.latencyMs = 2;

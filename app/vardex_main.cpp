@@ -3,6 +3,7 @@
 #include "link/data_module.h"
 #include "platform/hidapi_transport.h"
 #include "platform/icmp_echo.h"
+#include "platform/owner_lock.h"
 #include "platform/system_probe.h"
 #include "program/command_line.h"
 #include "service/widgets/watchdog_page.h"
@@ -62,6 +63,9 @@ int main(int argc, char **argv)
     ui::applyDesktopIdentity();
 
     link::HidapiTransport transport;
+    // One program per controller: the window takes the owner lock before it opens one, and
+    // asks a watch holding it to lend it only when the engineer says so.
+    transport.setOwnerGate(platform::makeOwnerLocks(QStringLiteral("vardex"), false));
     link::DataModule dm(transport);
     ui::MainWindow window(dm);
     window.watchDogPage()->setEcho(std::make_unique<platform::IcmpEcho>());

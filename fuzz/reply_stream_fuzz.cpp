@@ -28,8 +28,8 @@ class ScriptTransport final : public Transport {
 public:
     void start() override {}
     QList<HidDeviceInfo> devices() const override { return {}; }
-    bool open(const QString &, QString *) override { return true; }
-    void close(const QString &id) override { discardPending(id); }
+    bool openDevice(const QString &, QString *) override { return true; }
+    void closeDevice(const QString &id) override { discardPending(id); }
     bool write(const QString &, const std::array<std::uint8_t, kOutputReportSize> &, QString *,
                quint32 *) override
     {

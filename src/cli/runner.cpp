@@ -9,6 +9,7 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QHash>
 #include <QJsonArray>
 #include <QTimer>
 
@@ -47,6 +48,27 @@ QString noAccessText(const Environment &env, const QString &node, const QString 
     if (env.accessAdvice)
         text += env.accessAdvice(node);
     return text;
+}
+
+// How the holder record names this program: "vardex-cli state", "vardex-cli watch".
+QString programWords(Command command)
+{
+    static const QHash<Command, const char *> words = {{Command::List, "list"},
+                                                       {Command::Describe, "describe"},
+                                                       {Command::State, "state"},
+                                                       {Command::ClockGet, "clock get"},
+                                                       {Command::ClockSync, "clock sync"},
+                                                       {Command::OutputsSet, "outputs set"},
+                                                       {Command::ConfigRead, "config read"},
+                                                       {Command::ConfigWrite, "config write"},
+                                                       {Command::ConfigDiff, "config diff"},
+                                                       {Command::LoopsRead, "loops read"},
+                                                       {Command::LoopsWrite, "loops write"},
+                                                       {Command::LoopsDiff, "loops diff"},
+                                                       {Command::LogRead, "log read"},
+                                                       {Command::Blackbox, "blackbox"},
+                                                       {Command::Watch, "watch"}};
+    return QStringLiteral("vardex-cli %1").arg(QLatin1String(words.value(command, "")));
 }
 
 int listControllers(link::Transport &transport, const Environment &env, const Invocation &inv)
@@ -100,6 +122,9 @@ int run(const QStringList &args, const Environment &env)
         env.err(QStringLiteral("vardex-cli: доступ к устройствам HID недоступен\n"));
         return kExitNoController;
     }
+    const bool watching = inv.command == Command::Watch;
+    if (env.makeOwnerGate)
+        transport->setOwnerGate(env.makeOwnerGate(programWords(inv.command), watching));
     if (inv.command == Command::List)
         return listControllers(*transport, env, inv);
 
@@ -112,10 +137,18 @@ int run(const QStringList &args, const Environment &env)
             dm.setDeviceFilter(
                 [node = inv.device](const link::HidDeviceInfo &d) { return d.id == node; });
         QString openError;
-        QObject::connect(&dm, &link::DataModule::linkError, &dm, [&openError](const QString &text) {
-            if (openError.isEmpty())
-                openError = text;
-        });
+        QObject::connect(&dm, &link::DataModule::openFailed, &dm,
+                         [&openError](const link::HidDeviceInfo &, const QString &text) {
+                             if (openError.isEmpty())
+                                 openError = text;
+                         });
+        // Another program owns the controller: nothing was sent, and its holder is named.
+        std::optional<link::OwnerRecord> holder;
+        QObject::connect(transport.get(), &link::Transport::heldElsewhere, &dm,
+                         [&holder](const link::HidDeviceInfo &, const link::OwnerRecord &h) {
+                             if (!holder)
+                                 holder = h;
+                         });
 
         QElapsedTimer elapsed;
         if (env.stderrIsTerminal) {
@@ -142,7 +175,9 @@ int run(const QStringList &args, const Environment &env)
             for (const auto &d : transport->devices())
                 if (d.product == link::kControllerProduct && node.isEmpty())
                     node = d.id;
-            if (!openError.isEmpty())
+            if (holder)
+                env.err(QStringLiteral("vardex-cli: %1\n").arg(openError));
+            else if (!openError.isEmpty())
                 env.err(noAccessText(env, node, openError));
             else if (!inv.device.isEmpty())
                 env.err(QStringLiteral("vardex-cli: контроллер %1 не найден\n").arg(inv.device));
@@ -171,6 +206,10 @@ int run(const QStringList &args, const Environment &env)
                        env.err, env.interrupted, env.watchStateDir, env.watchReturnGraceMs};
             w.rearm = env.watchRearm;
             w.device = inv.device;
+            std::unique_ptr<link::Lending> lending;
+            if (env.makeLending && transport->ownerGate())
+                lending = env.makeLending(transport->ownerKeyOf(dm.currentDevice().id));
+            w.lending = lending.get();
             exitCode = runWatch(w);
             if (exitCode != kExitOk)
                 env.err(QStringLiteral("vardex-cli: контроллер отключен\n"));

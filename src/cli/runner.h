@@ -3,6 +3,7 @@
 #include "cli/serve_command.h"
 #include "export/table.h"
 #include "files/file_io.h"
+#include "link/lending.h"
 #include "link/transport.h"
 #include "service/echo.h"
 
@@ -41,6 +42,14 @@ struct Environment {
     int watchReturnGraceMs = 5000;
     // `serve`: the metrics listener, MQTT, the journal and the supervisor's socket.
     ServeSystem serve;
+    // The controller's owner lock (link/owner.h) for this program: its words, and whether
+    // it lends (the watch) or borrows from a watch that does (every other command).
+    // Without it the controller is opened unguarded.
+    std::function<std::shared_ptr<link::OwnerGate>(const QString &program, bool lends)>
+        makeOwnerGate;
+    // The watch's lending point for a controller (the platform's socket in the program);
+    // null: the watch lends to nobody.
+    std::function<std::unique_ptr<link::Lending>(const QString &ownerKey)> makeLending;
 };
 
 int run(const QStringList &args, const Environment &env);

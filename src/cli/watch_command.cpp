@@ -1,6 +1,7 @@
 #include "cli/watch_command.h"
 
 #include "cli/invocation.h"
+#include "cli/watch_loan.h"
 #include "cli/watch_pending.h"
 #include "cli/watch_settle.h"
 #include "link/data_module.h"
@@ -314,6 +315,11 @@ private:
     void closeWatchdog();
     // A controller that went away with a switch-off owed may come back within seconds.
     void awaitReturn();
+    // Lending (cli/watch_loan.h): borrowers are heard while the watch runs.
+    void offerLoans();
+    // Back from a loan: what is owed, then the pulse that fell due while the controller
+    // was away.
+    void resumeAfterLoan(bool back);
     // The last words: what the watch leaves behind.
     void sayWhatIsLeft();
 
@@ -355,6 +361,11 @@ private:
     bool m_heldAtStop = false;
     // The record of the pulse under way, or of one an earlier run left.
     std::optional<PendingSwitchOff> m_pending;
+    // A switch-on was written and its switch-off not yet: a loan waits for it.
+    bool m_pulseAtController = false;
+    std::unique_ptr<WatchLoan> m_loan;
+    // A switch-on decided while the controller is lent, written once it is back.
+    std::function<void()> m_heldSwitchOn;
 };
 
 void Watch::note(const QString &what) const
@@ -370,12 +381,41 @@ int Watch::run()
     identify();
     if (!m_controllerGone)
         settleOwed(std::nullopt);
+    offerLoans();
     watchUntilStopOrGone();
     closeWatchdog();
     if (m_pending && m_controllerGone)
         awaitReturn();
     sayWhatIsLeft();
+    m_loan.reset();
     return m_controllerGone ? kExitNoController : kExitOk;
+}
+
+void Watch::offerLoans()
+{
+    if (!m_run.lending)
+        return;
+    WatchLoan::Hooks hooks;
+    hooks.pulseLeftMs = [this] { return m_pulseAtController ? m_run.options.pulseMs : 0; };
+    hooks.note = [this](const QString &line) { note(line); };
+    hooks.resumed = [this](bool back) { resumeAfterLoan(back); };
+    m_loan = std::make_unique<WatchLoan>(m_dm, *m_run.lending, std::move(hooks));
+}
+
+void Watch::resumeAfterLoan(bool back)
+{
+    if (!back) {
+        m_controllerGone = true;
+        m_controllerLost = true;
+        m_heldSwitchOn = nullptr;
+        note(QStringLiteral("контроллер отключен, наблюдение прекращено"));
+        m_loop.quit();
+        return;
+    }
+    // Every switch reads the outputs first, so what the borrower left is kept.
+    settleOwed(m_pending);
+    if (auto held = std::exchange(m_heldSwitchOn, nullptr))
+        held();
 }
 
 void Watch::identify()
@@ -529,6 +569,7 @@ void Watch::deliverNow(link::OperationContext &op, int item, bool on, qint64 del
         d.sent = s.read;
         d.notRead = !s.read && op.hasDevice() && !op.cancelled();
     }
+    m_pulseAtController = d.sent && on;
     if (done)
         done(d);
     if (d.sent && !on && m_pending)
@@ -540,13 +581,19 @@ void Watch::watchUntilStopOrGone()
     m_dog = std::make_unique<service::Watchdog>(
         *m_echo, m_timer, m_view,
         [this](int item, bool on, std::function<void(const service::TaskDelivery &)> done) {
+            // A pulse that falls due while the controller is lent is taken once, at its
+            // return; the switch-off of a pulse under way still goes out before the loan.
+            if (m_loan && m_loan->away() && on) {
+                m_heldSwitchOn = [this, item, on, done] { deliver(item, on, done); };
+                return;
+            }
             deliver(item, on, done);
         });
     m_view.dog = m_dog.get();
     QObject::connect(&m_timer.timer, &QTimer::timeout, &m_loop, [this] { m_dog->timerTick(); });
     const QMetaObject::Connection gone = QObject::connect(
         &m_dm, &link::DataModule::connectionChanged, &m_loop, [this](bool connected) {
-            if (connected || m_controllerGone)
+            if (connected || m_controllerGone || (m_loan && m_loan->away()))
                 return;
             m_controllerGone = true;
             m_controllerLost = true;

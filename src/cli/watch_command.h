@@ -12,7 +12,8 @@
 
 namespace vardex::link {
 class DataModule;
-}
+class Lending;
+} // namespace vardex::link
 
 // `vardex-cli watch HOST --output relay1 …`: the window's ping watchdog (the same
 // service::Watchdog) against a controller, without a display, for unattended cabinets.
@@ -62,6 +63,8 @@ struct WatchRun {
     std::atomic<bool> *rearm = nullptr;
     // The command line's --device: only that node is ever taken.
     QString device = {};
+    // Where borrowers ask for the controller (cli/watch_loan.h); null: it is lent to none.
+    link::Lending *lending = nullptr;
 };
 
 // Watches until stop is set (0, after switching off an output it holds on) or the

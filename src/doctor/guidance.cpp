@@ -31,6 +31,32 @@ Guidance connectionGuidance(bool connected, const std::optional<Diagnosis> &fail
     return g;
 }
 
+Guidance heldGuidance(const link::OwnerRecord &holder, bool asking, const QString &refusal)
+{
+    Guidance g;
+    g.shown = true;
+    g.title = QStringLiteral("Контроллер занят другой программой");
+    g.detail = QStringLiteral("Его держит %1; окно ему ничего не отправляло.")
+                   .arg(link::holderText(holder));
+    if (holder.lends) {
+        g.canBorrow = !asking;
+        g.detail += asking ? QStringLiteral("\nСторож заканчивает импульс и отдаёт контроллер…")
+                           : QStringLiteral("\nСторож отдаст его на время: нажмите «%1». "
+                                            "Закрытие окна, отключение контроллера или «%2» "
+                                            "в меню «Сервис» вернут его сторожу.")
+                                 .arg(kBorrowButtonText, kGiveBackText);
+    } else if (!holder.unit.isEmpty()) {
+        g.detail += QStringLiteral("\nОстановите службу, и окно возьмёт контроллер само:\n"
+                                   "  sudo systemctl stop %1")
+                        .arg(holder.unit);
+    } else {
+        g.detail += QStringLiteral("\nЗакройте эту программу, и окно возьмёт контроллер само.");
+    }
+    if (!refusal.isEmpty())
+        g.detail += QStringLiteral("\nНе получилось: %1.").arg(refusal);
+    return g;
+}
+
 SystemProbe withLinkFacts(SystemProbe probe, LinkFacts facts)
 {
     return [probe = std::move(probe), facts = std::move(facts)] {

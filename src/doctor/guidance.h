@@ -2,6 +2,7 @@
 
 #include "doctor/async_probe.h"
 #include "doctor/diagnosis.h"
+#include "link/owner.h"
 
 #include <QString>
 
@@ -18,7 +19,17 @@ struct Guidance {
     bool shown = false;
     QString title;
     QString detail; // may hold command lines, each starting with two blanks
+    bool canBorrow = false; // the holder lends: the card offers to take the controller
 };
+
+inline const QString kBorrowButtonText = QStringLiteral("Взять у сторожа");
+inline const QString kGiveBackText = QStringLiteral("Вернуть сторожу");
+
+// Another program holds the controller; the window sent it nothing. asking: the window
+// has asked the holder to lend it and waits for the answer; refusal: the holder's or the
+// system's words for a loan that did not come about.
+Guidance heldGuidance(const link::OwnerRecord &holder, bool asking = false,
+                      const QString &refusal = {});
 
 // connected: the link holds a controller (then nothing is shown). failed: the
 // diagnosis made after the last failed open, if the link has not connected since;

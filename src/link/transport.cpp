@@ -8,9 +8,77 @@ Transport::Transport(QObject *parent) : QObject(parent)
 {
     qRegisterMetaType<HidDeviceInfo>();
     qRegisterMetaType<Payload>();
+    qRegisterMetaType<OwnerRecord>();
 }
 
-Transport::~Transport() = default;
+Transport::~Transport()
+{
+    // A subclass closes its devices in its destructor; whatever is left is let go here.
+    if (m_gate) {
+        for (const QString &key : std::as_const(m_claimed))
+            m_gate->release(key);
+    }
+}
+
+QString Transport::ownerKeyOf(const QString &id) const
+{
+    for (const HidDeviceInfo &d : devices()) {
+        if (d.id == id && !d.ownerKey.isEmpty())
+            return d.ownerKey;
+    }
+    return ownerKeyForPath(id);
+}
+
+bool Transport::open(const QString &id, QString *error)
+{
+    if (m_claimed.contains(id) || !m_gate)
+        return openDevice(id, error);
+    const QString key = ownerKeyOf(id);
+    const Claim claim = m_gate->claim(key);
+    if (!claim.granted) {
+        if (error)
+            *error = claim.error;
+        if (claim.holder) {
+            for (const HidDeviceInfo &d : devices()) {
+                if (d.id == id)
+                    emit heldElsewhere(d, *claim.holder);
+            }
+        }
+        return false;
+    }
+    if (!openDevice(id, error)) {
+        m_gate->release(key);
+        return false;
+    }
+    m_claimed.insert(id, key);
+    return true;
+}
+
+void Transport::close(const QString &id)
+{
+    closeDevice(id);
+    const auto it = m_claimed.constFind(id);
+    if (it == m_claimed.cend())
+        return;
+    const QString key = *it;
+    m_claimed.erase(it);
+    if (m_gate)
+        m_gate->release(key);
+}
+
+void Transport::withdraw(const QString &id)
+{
+    emit deviceRemoved(id);
+    close(id);
+}
+
+void Transport::announce(const QString &id)
+{
+    for (const HidDeviceInfo &d : devices()) {
+        if (d.id == id)
+            emit deviceArrived(d);
+    }
+}
 
 void Transport::queueReport(const QString &id, const Payload &payload)
 {

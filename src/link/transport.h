@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/owner.h"
 #include "link/report.h"
 
 #include <QList>
@@ -7,7 +8,10 @@
 #include <QObject>
 #include <QString>
 
+#include <QHash>
+
 #include <deque>
+#include <memory>
 #include <variant>
 
 namespace vardex::link {
@@ -19,6 +23,8 @@ struct HidDeviceInfo {
     int inputReportLength = 0; // bytes including the report ID, as the OS reports them
     int outputReportLength = 0;
     int featureReportLength = 0;
+    // Names the controller's owner lock (link/owner.h); known before it is opened.
+    QString ownerKey;
 };
 
 // Where HID devices come from: the real hidraw devices or the simulated controller.
@@ -40,10 +46,27 @@ public:
     virtual void start() = 0;
     virtual QList<HidDeviceInfo> devices() const = 0;
 
-    // Claim a device and start its reader. False if it cannot be opened.
-    virtual bool open(const QString &id, QString *error) = 0;
-    // Stop and join the device's reader, then release it. No-op for unknown ids.
-    virtual void close(const QString &id) = 0;
+    // Takes the device's owner lock when a gate is installed, then claims the device and
+    // starts its reader. False if another program holds it (heldElsewhere() says who) or it
+    // cannot be opened. Nothing can be written to a device that was not opened, so nothing
+    // reaches a controller another program owns.
+    bool open(const QString &id, QString *error);
+    // Stops and joins the device's reader, releases it, then its owner lock. No-op for
+    // unknown ids.
+    void close(const QString &id);
+
+    // Every open() asks the gate first; without one, devices are opened unguarded (tests).
+    void setOwnerGate(std::shared_ptr<OwnerGate> gate) { m_gate = std::move(gate); }
+    OwnerGate *ownerGate() const { return m_gate.get(); }
+    std::shared_ptr<OwnerGate> sharedOwnerGate() const { return m_gate; }
+    // The owner-lock key of a listed device (its path's when the device names none).
+    QString ownerKeyOf(const QString &id) const;
+
+    // Lets an open device go as if it had been removed (it is lent to another program):
+    // listeners hear deviceRemoved first, then the device and its lock are released.
+    void withdraw(const QString &id);
+    // Announces a listed device again, so the link tries to take it (after a loan).
+    void announce(const QString &id);
     // Write one output report (report ID + payload). On failure fills the system's
     // error text and code.
     virtual bool write(const QString &id, const std::array<std::uint8_t, kOutputReportSize> &report,
@@ -58,8 +81,14 @@ signals:
     void deviceRemoved(const QString &id);
     void reportReceived(const QString &id, const vardex::link::Payload &payload);
     void readError(const QString &id, const QString &text, quint32 code);
+    // open() found the device's owner lock held by another program.
+    void heldElsewhere(const vardex::link::HidDeviceInfo &info,
+                       const vardex::link::OwnerRecord &holder);
 
 protected:
+    virtual bool openDevice(const QString &id, QString *error) = 0;
+    virtual void closeDevice(const QString &id) = 0;
+
     // Thread-safe: called from reader threads.
     void queueReport(const QString &id, const Payload &payload);
     void queueReadError(const QString &id, const QString &text, quint32 code);
@@ -80,6 +109,8 @@ private:
 
     void postWake();
 
+    std::shared_ptr<OwnerGate> m_gate;
+    QHash<QString, QString> m_claimed; // open device -> its owner-lock key
     QMutex m_mutex;
     std::deque<Item> m_queue;
     bool m_wakePosted = false;
@@ -89,3 +120,4 @@ private:
 
 Q_DECLARE_METATYPE(vardex::link::HidDeviceInfo)
 Q_DECLARE_METATYPE(vardex::link::Payload)
+Q_DECLARE_METATYPE(vardex::link::OwnerRecord)

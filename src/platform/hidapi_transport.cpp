@@ -4,6 +4,7 @@
 #include "platform/udev_monitor.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMetaObject>
 
@@ -107,6 +108,20 @@ ReportLengths lengthsFrom(std::span<const std::uint8_t> desc, const QByteArray &
     return parsed.lengths;
 }
 
+
+// Where a hidraw node's USB interface sits on the bus ("usb1/1-2/1-2:1.0"), which stays
+// the same across a re-plug into the same port; the node itself when sysfs does not say.
+QString usbPlaceOf(const QString &node)
+{
+    const QString name = node.section(QLatin1Char('/'), -1);
+    const QString device =
+        QFileInfo(QStringLiteral("/sys/class/hidraw/%1/device").arg(name)).canonicalFilePath();
+    if (device.isEmpty())
+        return node;
+    const QString parent = device.section(QLatin1Char('/'), 0, -2);
+    const int usb = parent.indexOf(QLatin1String("/usb"));
+    return usb < 0 ? parent : parent.mid(usb + 1);
+}
 } // namespace
 
 ReportLengths readHidrawReportLengths(const QString &path)
@@ -193,6 +208,9 @@ QList<HidDeviceInfo> HidapiTransport::enumerateDevices()
         HidDeviceInfo info;
         info.id = QFile::decodeName(d->path);
         info.product = productFromWide(d->product_string);
+        const QString serial = productFromWide(d->serial_number);
+        info.ownerKey = serial.trimmed().isEmpty() ? ownerKeyForPath(usbPlaceOf(info.id))
+                                                   : ownerKeyForSerial(serial);
         out.append(info);
     }
     hid_free_enumeration(all);
@@ -245,7 +263,7 @@ void HidapiTransport::rescan(const QStringList &removedNodes)
     m_rescanning = false;
 }
 
-bool HidapiTransport::open(const QString &id, QString *error)
+bool HidapiTransport::openDevice(const QString &id, QString *error)
 {
     if (m_open.count(id))
         return true;
@@ -282,7 +300,7 @@ bool HidapiTransport::open(const QString &id, QString *error)
     return true;
 }
 
-void HidapiTransport::close(const QString &id)
+void HidapiTransport::closeDevice(const QString &id)
 {
     auto node = m_open.extract(id);
     if (node.empty())

@@ -70,8 +70,6 @@ public:
 
     void start() override;
     QList<HidDeviceInfo> devices() const override { return m_devices; }
-    bool open(const QString &id, QString *error) override;
-    void close(const QString &id) override;
     bool write(const QString &id, const std::array<std::uint8_t, kOutputReportSize> &report,
                QString *errorText, quint32 *errorCode) override;
 
@@ -80,6 +78,8 @@ public:
     void rescan(const QStringList &removedNodes = {});
 
 protected:
+    bool openDevice(const QString &id, QString *error) override;
+    void closeDevice(const QString &id) override;
     // A reader found its device gone (see ReadFailureRun): announced like a removal
     // the OS reported. Runs on the owning thread.
     void readerLostDevice(const QString &id);

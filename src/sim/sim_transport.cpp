@@ -61,6 +61,7 @@ QString SimTransport::addDevice(SimDeviceOptions options)
     d->info.inputReportLength = options.inputReportLength;
     d->info.outputReportLength = options.outputReportLength;
     d->info.featureReportLength = options.featureReportLength;
+    d->info.ownerKey = link::ownerKeyForSimulated(d->info.id);
     d->realTime = options.realTime;
     d->openError = options.openError;
     d->latencyMs = std::max(0, options.latencyMs);
@@ -188,7 +189,7 @@ QList<link::HidDeviceInfo> SimTransport::devices() const
     return list;
 }
 
-bool SimTransport::open(const QString &id, QString *error)
+bool SimTransport::openDevice(const QString &id, QString *error)
 {
     Device *d = find(id);
     if (!d || !d->plugged) {
@@ -219,7 +220,7 @@ bool SimTransport::open(const QString &id, QString *error)
     return true;
 }
 
-void SimTransport::close(const QString &id)
+void SimTransport::closeDevice(const QString &id)
 {
     Device *d = find(id);
     if (!d || !d->open)

@@ -87,10 +87,12 @@ public:
     // link::Transport
     void start() override;
     QList<link::HidDeviceInfo> devices() const override;
-    bool open(const QString &id, QString *error) override;
-    void close(const QString &id) override;
     bool write(const QString &id, const std::array<std::uint8_t, link::kOutputReportSize> &report,
                QString *errorText, quint32 *errorCode) override;
+
+protected:
+    bool openDevice(const QString &id, QString *error) override;
+    void closeDevice(const QString &id) override;
 
 private:
     struct Device;

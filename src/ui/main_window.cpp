@@ -279,6 +279,13 @@ void MainWindow::buildServiceMenu()
     m_guide = new doctor::ConnectionGuide(m_dm, *m_statusBar, *m_connectCard, this);
     connect(m_connectCard, &doctor::ConnectCard::doctorRequested, this,
             &MainWindow::showConnectionDoctor);
+    connect(m_connectCard, &doctor::ConnectCard::borrowRequested, m_guide,
+            &doctor::ConnectionGuide::borrow);
+    QAction *giveBack = menu->addAction(doctor::kGiveBackText, m_guide,
+                                        &doctor::ConnectionGuide::giveBack);
+    giveBack->setObjectName(QStringLiteral("GiveBackAction"));
+    giveBack->setEnabled(false);
+    connect(m_guide, &doctor::ConnectionGuide::loanChanged, giveBack, &QAction::setEnabled);
     fitToTraceDock();
 }
 

@@ -26,8 +26,8 @@ public:
 
     void start() override {}
     QList<HidDeviceInfo> devices() const override { return {m_info}; }
-    bool open(const QString &, QString *) override { return true; }
-    void close(const QString &) override {}
+    bool openDevice(const QString &, QString *) override { return true; }
+    void closeDevice(const QString &) override {}
     bool write(const QString &id, const std::array<std::uint8_t, kOutputReportSize> &report,
                QString *, quint32 *) override
     {

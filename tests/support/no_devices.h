@@ -10,8 +10,8 @@ class NoDevices final : public link::Transport {
 public:
     void start() override {}
     QList<link::HidDeviceInfo> devices() const override { return {}; }
-    bool open(const QString &, QString *) override { return false; }
-    void close(const QString &) override {}
+    bool openDevice(const QString &, QString *) override { return false; }
+    void closeDevice(const QString &) override {}
     bool write(const QString &, const std::array<std::uint8_t, link::kOutputReportSize> &,
                QString *, quint32 *) override
     {

@@ -55,14 +55,21 @@ ConnectCard::ConnectCard(QWidget *over) : QFrame(over)
     m_doctor->setObjectName(QStringLiteral("DoctorBtn"));
     m_doctor->setStatusTip(QStringLiteral("Проверить, почему контроллер не подключается"));
     m_doctor->setDefault(true);
+    m_borrow = new QPushButton(kBorrowButtonText, this);
+    m_borrow->setObjectName(QStringLiteral("BorrowBtn"));
+    m_borrow->setStatusTip(
+        QStringLiteral("Попросить сторожа закончить импульс и отдать контроллер на время"));
+    m_borrow->hide();
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
+    buttons->addWidget(m_borrow);
     buttons->addWidget(m_doctor);
     buttons->addStretch(1);
     layout->addWidget(m_title);
     layout->addWidget(m_detail);
     layout->addLayout(buttons);
     connect(m_doctor, &QPushButton::clicked, this, &ConnectCard::doctorRequested);
+    connect(m_borrow, &QPushButton::clicked, this, &ConnectCard::borrowRequested);
     over->installEventFilter(this);
     hide();
 }
@@ -72,6 +79,10 @@ void ConnectCard::showGuidance(const Guidance &guidance)
     m_title->setText(guidance.title);
     m_detailText = guidance.detail;
     m_detail->setText(detailHtml(guidance.detail));
+    m_borrow->setVisible(guidance.canBorrow);
+    // The way out the engineer most likely wants is the default one.
+    m_borrow->setDefault(guidance.canBorrow);
+    m_doctor->setDefault(!guidance.canBorrow);
     setVisible(guidance.shown);
     if (guidance.shown) {
         adjustSize();

@@ -21,9 +21,11 @@ public:
     QString title() const;
     QString detail() const;
     QPushButton *doctorButton() const { return m_doctor; }
+    QPushButton *borrowButton() const { return m_borrow; }
 
 signals:
     void doctorRequested();
+    void borrowRequested();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -34,6 +36,7 @@ private:
     QLabel *m_title;
     QLabel *m_detail;
     QPushButton *m_doctor;
+    QPushButton *m_borrow;
     QString m_detailText;
 };
 

@@ -3,7 +3,10 @@
 #include "doctor/async_probe.h"
 #include "doctor/guidance.h"
 
+#include "link/transport.h"
+
 #include <QObject>
+#include <QTimer>
 
 #include <optional>
 
@@ -40,11 +43,23 @@ public:
     // A probe after a failed open is under way.
     bool isProbing() const { return m_async.isRunning(); }
 
+    // Asks the program holding the controller (a watch) to lend it; the link takes it once
+    // it has let go. The answer comes on a worker thread, so the window stays live.
+    void borrow();
+    // Gives a borrowed controller back to its lender.
+    void giveBack();
+    bool onLoan() const { return m_onLoan; }
+
 signals:
     // The card's or the hint line's text changed (tests wait for this).
     void guidanceChanged();
+    void loanChanged(bool onLoan);
 
 private:
+    void onHeldElsewhere(const link::HidDeviceInfo &info, const link::OwnerRecord &holder);
+    void onBorrowed(const link::Claim &claim);
+    void checkHolder();
+
     void onConnectionChanged(bool connected);
     void onProbed(const SystemState &state);
     void showGuidance(const Guidance &guidance);
@@ -57,6 +72,15 @@ private:
     bool m_simulated = false;
     QString m_openError;
     Guidance m_guidance;
+    // The controller another program held at the last open, and who.
+    std::optional<link::HidDeviceInfo> m_heldDevice;
+    std::optional<link::OwnerRecord> m_holder;
+    bool m_heldPending = false; // the open failing now failed on the owner lock
+    bool m_asking = false;
+    bool m_onLoan = false;
+    QString m_loanedDevice;
+    // While held elsewhere: is the holder gone? Then the window takes the controller.
+    QTimer m_holderPoll;
 };
 
 } // namespace vardex::doctor
