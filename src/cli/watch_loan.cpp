@@ -11,6 +11,17 @@ WatchLoan::WatchLoan(link::DataModule &dm, link::Lending &lending, Hooks hooks, 
     connect(&m_poll, &QTimer::timeout, this, &WatchLoan::step);
     connect(&lending, &link::Lending::requested, this, &WatchLoan::onRequested);
     connect(&lending, &link::Lending::returned, this, &WatchLoan::onReturned);
+    connect(&dm, &link::DataModule::connectionChanged, this, [this](bool connected) {
+        // Away, the link may take whatever Quellbox arrives; the watch lent its own and
+        // takes back only that one.
+        if (!connected || !away() || m_state == State::Finishing)
+            return;
+        const QString other = m_dm.currentDevice().id;
+        if (other == m_device)
+            return;
+        m_hooks.note(QStringLiteral("контроллер %1 подключён, пока свой отдан: не взят").arg(other));
+        m_dm.transport().withdraw(other);
+    });
 }
 
 void WatchLoan::onRequested(const link::OwnerRecord &borrower)
