@@ -113,8 +113,8 @@ int main(int argc, char **argv)
                                    "может работать с ним одновременно\n"));
             return nullptr;
         }
-        auto locks =
-            std::make_shared<platform::OwnerLocks>(lockDir, platform::selfOwnerRecord(program, lends));
+        auto locks = std::make_shared<platform::OwnerLocks>(
+            lockDir, platform::selfOwnerRecord(program, lends));
         // One-off commands borrow from a watch; a watch never takes from another.
         locks->setBorrowAutomatically(!lends);
         return locks;

@@ -19,7 +19,8 @@ WatchLoan::WatchLoan(link::DataModule &dm, link::Lending &lending, Hooks hooks, 
         const QString other = m_dm.currentDevice().id;
         if (other == m_device)
             return;
-        m_hooks.note(QStringLiteral("контроллер %1 подключён, пока свой отдан: не взят").arg(other));
+        m_hooks.note(
+            QStringLiteral("контроллер %1 подключён, пока свой отдан: не взят").arg(other));
         m_dm.transport().withdraw(other);
     });
 }
@@ -27,8 +28,8 @@ WatchLoan::WatchLoan(link::DataModule &dm, link::Lending &lending, Hooks hooks, 
 void WatchLoan::onRequested(const link::OwnerRecord &borrower)
 {
     if (m_state != State::Holding || !m_dm.isConnected()) {
-        m_lending.refuse(m_dm.isConnected() ? QStringLiteral("контроллер уже отдан")
-                                            : QStringLiteral("у сторожа нет контроллера"));
+        m_lending.refuse(m_state != State::Holding ? QStringLiteral("контроллер уже отдан")
+                                                   : QStringLiteral("у сторожа нет контроллера"));
         return;
     }
     m_borrower = link::holderText(borrower);
@@ -72,7 +73,8 @@ void WatchLoan::step()
             // One line per loan: a script borrowing every minute adds one line a minute.
             m_hooks.note(QStringLiteral("контроллер был отдан: %1, %2 с; снова у сторожа")
                              .arg(m_borrower)
-                             .arg(QString::number(m_since.elapsed() / 1000.0, 'f', 1).replace(QLatin1Char('.'), QLatin1Char(','))));
+                             .arg(QString::number(m_since.elapsed() / 1000.0, 'f', 1)
+                                      .replace(QLatin1Char('.'), QLatin1Char(','))));
             m_hooks.resumed(true);
             return;
         }

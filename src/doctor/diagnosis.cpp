@@ -133,6 +133,15 @@ Diagnosis diagnose(const SystemState &s)
                        : QStringLiteral("не запускается: подключение заметно только при старте"),
         QStringLiteral("Проверьте, что служба systemd-udevd работает"));
 
+    if (!s.ownerLockDir.isEmpty() || !s.owners.isEmpty()) {
+        add(QStringLiteral("Владелец контроллера"), s.owners.isEmpty() || s.link.connected,
+            s.owners.isEmpty()
+                ? QStringLiteral("никто не держит (блокировки в %1)").arg(s.ownerLockDir)
+                : QStringLiteral("держит %1").arg(s.owners.join(QStringLiteral(", "))),
+            QStringLiteral("Закройте эту программу или остановите её службу; у сторожа "
+                           "(vardex-cli watch) окно берёт контроллер кнопкой «Взять у сторожа»."));
+    }
+
     if (s.link.simulated) {
         d.verdict = Verdict::Simulated;
         d.node = s.link.device;
@@ -152,6 +161,12 @@ Diagnosis diagnose(const SystemState &s)
         d.verdict = Verdict::NoDevice;
         d.reason = QStringLiteral("контроллер не подключён");
         d.remedy = QStringLiteral("Подключите контроллер кабелем USB.");
+    } else if (!s.owners.isEmpty() && !s.link.openError.isEmpty()) {
+        d.verdict = Verdict::Busy;
+        d.reason = QStringLiteral("контроллер занят: его держит %1")
+                       .arg(s.owners.join(QStringLiteral(", ")));
+        d.remedy = QStringLiteral("Закройте эту программу или остановите её службу; сторож "
+                                  "(vardex-cli watch) отдаёт контроллер на время.");
     } else if (!controller->holders.isEmpty() &&
                (!controller->readWrite || !s.link.openError.isEmpty())) {
         d.verdict = Verdict::Busy;

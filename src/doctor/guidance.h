@@ -18,7 +18,7 @@ inline const QString kDoctorButtonText = QStringLiteral("Диагностика 
 struct Guidance {
     bool shown = false;
     QString title;
-    QString detail; // may hold command lines, each starting with two blanks
+    QString detail;         // may hold command lines, each starting with two blanks
     bool canBorrow = false; // the holder lends: the card offers to take the controller
 };
 

@@ -58,6 +58,10 @@ struct SystemState {
     Login login;
     QList<HidNode> nodes;
     QStringList rulesFound; // rule files that name "Quellbox", with their folder
+    // Controllers whose owner lock another program holds: "holder (pid N)" each; the
+    // folder of the locks, empty when there is none (programs then open unguarded).
+    QStringList owners;
+    QString ownerLockDir;
     LinkFacts link;
 };
 

@@ -87,8 +87,10 @@ public:
     // The connection ended before the holder lent or refused.
     void closed();
     State state() const { return m_state; }
-    bool finished() const { return m_state == State::Lent || m_state == State::Refused ||
-                                    m_state == State::Broken; }
+    bool finished() const
+    {
+        return m_state == State::Lent || m_state == State::Refused || m_state == State::Broken;
+    }
     // How long from the last line the borrower goes on waiting.
     int patienceMs() const { return m_patienceMs; }
     QString refusal() const { return m_refusal; }

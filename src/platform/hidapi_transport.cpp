@@ -108,7 +108,6 @@ ReportLengths lengthsFrom(std::span<const std::uint8_t> desc, const QByteArray &
     return parsed.lengths;
 }
 
-
 // Where a hidraw node's USB interface sits on the bus ("usb1/1-2/1-2:1.0"), which stays
 // the same across a re-plug into the same port; the node itself when sysfs does not say.
 QString usbPlaceOf(const QString &node)

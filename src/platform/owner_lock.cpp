@@ -75,8 +75,8 @@ bool writeAll(int fd, const QByteArray &bytes)
 {
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done,
-                                  static_cast<std::size_t>(bytes.size() - done));
+        const ssize_t n =
+            ::write(fd, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -125,8 +125,7 @@ QString socketPath(const QString &dir, const QString &key)
 }
 
 // Connects, asks and waits for the answer. Returns the connection on "lent", else -1.
-int askToLend(const QString &dir, const QString &key, const link::OwnerRecord &self,
-              QString *why)
+int askToLend(const QString &dir, const QString &key, const link::OwnerRecord &self, QString *why)
 {
     bool fits = false;
     const sockaddr_un addr = socketAddress(QFile::encodeName(socketPath(dir, key)), &fits);

@@ -2,6 +2,7 @@
 
 #include "doctor/diagnosis.h"
 #include "files/file_io.h"
+#include "platform/owner_lock.h"
 #include "platform/udev_monitor.h"
 
 #include <QDir>
@@ -116,6 +117,9 @@ SystemState probeSystem(const QStringList &ruleFolders)
                                            qEnvironmentVariable("SSH_CLIENT"),
                                            qEnvironmentVariable("SSH_TTY"));
     s.hidapiAvailable = hid_init() == 0;
+    s.ownerLockDir = platform::ownerLockDir();
+    for (const platform::HeldController &h : platform::heldControllers(s.ownerLockDir))
+        s.owners << link::holderText(h.holder);
 
     udev *u = udev_new();
     s.udevAvailable = u != nullptr;

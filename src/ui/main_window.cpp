@@ -281,8 +281,8 @@ void MainWindow::buildServiceMenu()
             &MainWindow::showConnectionDoctor);
     connect(m_connectCard, &doctor::ConnectCard::borrowRequested, m_guide,
             &doctor::ConnectionGuide::borrow);
-    QAction *giveBack = menu->addAction(doctor::kGiveBackText, m_guide,
-                                        &doctor::ConnectionGuide::giveBack);
+    QAction *giveBack =
+        menu->addAction(doctor::kGiveBackText, m_guide, &doctor::ConnectionGuide::giveBack);
     giveBack->setObjectName(QStringLiteral("GiveBackAction"));
     giveBack->setEnabled(false);
     connect(m_guide, &doctor::ConnectionGuide::loanChanged, giveBack, &QAction::setEnabled);

@@ -38,7 +38,10 @@ struct LoanRig {
     using WatchLoan = cli::WatchLoan;
 
     void ask() { emit lending.requested({QStringLiteral("vardex"), 4711, {}, false}); }
-    bool lent() { return test::waitUntil([&] { return lending.said.contains("lent"); }, 3000); }
+    bool lent()
+    {
+        return test::waitUntil([&] { return lending.said.contains("lent"); }, 3000);
+    }
 
     QTemporaryDir dir;
     std::shared_ptr<platform::OwnerLocks> locks = std::make_shared<platform::OwnerLocks>(
@@ -152,11 +155,10 @@ TEST_P(WatchLoanFaults, TheWatchNeverLosesTrackOfItsController)
     EXPECT_EQ(rig.sim.dm.currentDevice().id, own);
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, WatchLoanFaults,
-                         ::testing::Values(LoanFaultCase{"BorrowerDrops", LoanFault::BorrowerDrops},
-                                           LoanFaultCase{"PulseRunsLate", LoanFault::PulseRunsLate},
-                                           LoanFaultCase{"UnplugWhileLent",
-                                                         LoanFault::UnplugWhileLent},
-                                           LoanFaultCase{"ReplacedWhileLent",
-                                                         LoanFault::ReplacedWhileLent}),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Faults, WatchLoanFaults,
+    ::testing::Values(LoanFaultCase{"BorrowerDrops", LoanFault::BorrowerDrops},
+                      LoanFaultCase{"PulseRunsLate", LoanFault::PulseRunsLate},
+                      LoanFaultCase{"UnplugWhileLent", LoanFault::UnplugWhileLent},
+                      LoanFaultCase{"ReplacedWhileLent", LoanFault::ReplacedWhileLent}),
+    [](const auto &info) { return std::string(info.param.name); });

@@ -43,7 +43,7 @@ public:
     void plug() { emit deviceArrived(m_info); }
 
 private:
-    HidDeviceInfo m_info{QStringLiteral("scripted"), kControllerProduct, 65, 65, 1};
+    HidDeviceInfo m_info{QStringLiteral("scripted"), kControllerProduct, 65, 65, 1, {}};
 };
 
 // Controller memory answering MemoryRead requests.

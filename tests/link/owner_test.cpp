@@ -57,8 +57,9 @@ TEST(OwnerRecord, TooLongIsNotOne)
 TEST(OwnerHeldText, NamesTheHolderAndWhatToDo)
 {
     const OwnerRecord window{QStringLiteral("vardex"), 12, {}, false};
-    EXPECT_EQ(heldText(window),
-              QStringLiteral("контроллер занят: его держит vardex (pid 12); закройте эту программу"));
+    EXPECT_EQ(
+        heldText(window),
+        QStringLiteral("контроллер занят: его держит vardex (pid 12); закройте эту программу"));
     const OwnerRecord unit{QStringLiteral("vardex-cli watch"), 13,
                            QStringLiteral("vardex-watch@a.service"), false};
     EXPECT_TRUE(heldText(unit).contains(
@@ -108,18 +109,21 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ExchangeCase{"LentAtOnce", {"lent\n"}, false, BorrowExchange::State::Lent, 2000},
         // A pulse under way: the wait it announces extends the patience.
-        ExchangeCase{"WaitThenLent", {"wait 5000\n", "le", "nt\n"}, false,
-                     BorrowExchange::State::Lent, 7000},
+        ExchangeCase{"WaitThenLent",
+                     {"wait 5000\n", "le", "nt\n"},
+                     false,
+                     BorrowExchange::State::Lent,
+                     7000},
         ExchangeCase{"WaitOnly", {"wait 300\n"}, false, BorrowExchange::State::Waiting, 2300},
         ExchangeCase{"Refused", {"refused занят\n"}, false, BorrowExchange::State::Refused, 2000},
         // The holder died or dropped the connection mid-request.
-        ExchangeCase{"ClosedWhileWaiting", {"wait 300\n"}, true, BorrowExchange::State::Broken,
-                     2300},
-        ExchangeCase{"ClosedAfterLentStaysLent", {"lent\n"}, true, BorrowExchange::State::Lent,
-                     2000},
+        ExchangeCase{
+            "ClosedWhileWaiting", {"wait 300\n"}, true, BorrowExchange::State::Broken, 2300},
+        ExchangeCase{
+            "ClosedAfterLentStaysLent", {"lent\n"}, true, BorrowExchange::State::Lent, 2000},
         ExchangeCase{"Garbage", {"hello\n"}, false, BorrowExchange::State::Broken, 2000},
-        ExchangeCase{"WaitBeyondADay", {"wait 999999999\n"}, false, BorrowExchange::State::Broken,
-                     2000},
+        ExchangeCase{
+            "WaitBeyondADay", {"wait 999999999\n"}, false, BorrowExchange::State::Broken, 2000},
         ExchangeCase{"NegativeWait", {"wait -5\n"}, false, BorrowExchange::State::Broken, 2000}),
     [](const auto &info) { return std::string(info.param.name); });
 

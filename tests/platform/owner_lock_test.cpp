@@ -7,7 +7,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
@@ -33,8 +32,8 @@ link::OwnerRecord program(const char *name, qint64 pid, bool lends = false)
 // Runs the event loop (the lender's socket) until the future is ready.
 template <typename T> T await(std::future<T> &f)
 {
-    test::waitUntil([&] { return f.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
-                    20000);
+    test::waitUntil(
+        [&] { return f.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 20000);
     return f.get();
 }
 
@@ -160,7 +159,8 @@ TEST(OwnerLend, AOneOffCommandBorrowsFromTheWatchAndGivesItBackOnRelease)
 {
     QTemporaryDir dir;
     Lender watch(dir.path(), 50);
-    QSignalSpy returned(&watch.server, &link::Lending::returned);
+    int returned = 0;
+    QObject::connect(&watch.server, &link::Lending::returned, [&returned] { ++returned; });
     OwnerLocks cli(dir.path(), program("vardex-cli state", 400));
     cli.setBorrowAutomatically(true);
 
@@ -172,7 +172,7 @@ TEST(OwnerLend, AOneOffCommandBorrowsFromTheWatchAndGivesItBackOnRelease)
     EXPECT_EQ(watch.locks.holder(kKey), program("vardex-cli state", 400));
 
     cli.release(kKey);
-    ASSERT_TRUE(test::waitUntil([&] { return returned.count() == 1; }, 5000));
+    ASSERT_TRUE(test::waitUntil([&] { return returned == 1; }, 5000));
     EXPECT_FALSE(watch.locks.holder(kKey)) << "the lock was free before the watch heard";
     EXPECT_TRUE(watch.locks.claim(kKey).granted);
 }

@@ -53,6 +53,8 @@ struct WatchChild {
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_STATE_HOME"), stateHome);
+        // Its own owner locks: tests running side by side each have their demo controller.
+        env.insert(QStringLiteral("VARDEX_LOCK_DIR"), stateHome + QStringLiteral("/locks"));
         env.remove(QStringLiteral("STATE_DIRECTORY"));
         process.setProcessEnvironment(env);
         if (network)

@@ -140,9 +140,9 @@ void ConnectionGuide::onBorrowed(const link::Claim &claim)
     }
     m_onLoan = true;
     m_loanedDevice = m_dm.currentDevice().id;
-    m_statusBar.setPanelText(kLinkPanel,
-                             QStringLiteral("Контроллер взят у сторожа %1; «Сервис → %2» вернёт его")
-                                 .arg(link::holderText(lender), kGiveBackText));
+    m_statusBar.setPanelText(
+        kLinkPanel, QStringLiteral("Контроллер взят у сторожа %1; «Сервис → %2» вернёт его")
+                        .arg(link::holderText(lender), kGiveBackText));
     emit loanChanged(true);
 }
 

@@ -1,0 +1,168 @@
+// Two real programs and one controller (the demo's, which both take as the same one):
+// the owner lock keeps a second watch out, and a one-off command borrows the controller
+// from a running watch. The outage is a network namespace of the child's own, so no
+// other host is ever pinged.
+#include "support/net_namespace.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <csignal>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kNoNamespace = 97;
+// Bounds for a child to get somewhere; never what a check compares against.
+constexpr int kLineBoundMs = 20000;
+
+struct Child {
+    QProcess process;
+    QString out;
+
+    ~Child()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+    void start(const QString &home, const QStringList &args, bool outage = false)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_STATE_HOME"), home + QStringLiteral("/state"));
+        env.insert(QStringLiteral("VARDEX_LOCK_DIR"), home + QStringLiteral("/locks"));
+        env.remove(QStringLiteral("STATE_DIRECTORY"));
+        process.setProcessEnvironment(env);
+        if (outage)
+            process.setChildProcessModifier([] {
+                if (vardex::test::enterNetworkNamespace())
+                    ::_exit(kNoNamespace);
+                vardex::test::allowPingSockets();
+                if (!vardex::test::setLoopbackUp() || !vardex::test::ignoreEchoRequests())
+                    ::_exit(kNoNamespace);
+            });
+        process.start(QStringLiteral(VARDEX_PROGRAMS_DIR "/vardex-cli"), args);
+    }
+    qint64 pid() const { return process.processId(); }
+    void read() { out += QString::fromUtf8(process.readAllStandardOutput()); }
+    bool waitForLine(const QString &text)
+    {
+        QElapsedTimer bound;
+        bound.start();
+        read();
+        while (!out.contains(text) && process.state() != QProcess::NotRunning &&
+               bound.elapsed() < kLineBoundMs) {
+            process.waitForReadyRead(100);
+            read();
+        }
+        return out.contains(text);
+    }
+    bool finishes()
+    {
+        const bool ended = process.waitForFinished(kLineBoundMs);
+        read();
+        return ended;
+    }
+    bool endsBy(int signal)
+    {
+        ::kill(static_cast<pid_t>(process.processId()), signal);
+        return finishes();
+    }
+    QString err() { return QString::fromUtf8(process.readAllStandardError()); }
+    QString cannotRun()
+    {
+        if (process.state() == QProcess::NotRunning && process.exitCode() == kNoNamespace)
+            return QStringLiteral("the child cannot make a network namespace of its own");
+        if (out.contains(QStringLiteral("ошибка эхо-запроса")))
+            return QStringLiteral("no ICMP socket inside the namespace");
+        return {};
+    }
+};
+
+QStringList watchArgs(const char *output, const char *pulseMs)
+{
+    return {"--demo", "watch",     "127.0.0.1", "--output", output, "--interval",
+            "100",    "--timeout", "100",       "--pulse",  pulseMs};
+}
+
+} // namespace
+
+TEST(ControllerOwner, ASecondWatchIsRefusedAndTheFirstPulseRunsItsFullLength)
+{
+    QTemporaryDir home;
+    Child first;
+    first.start(home.path(), watchArgs("relay1", "2000"), true);
+    const bool pulsing = first.waitForLine("Реле_1 вкл. на 2000 мс");
+    if (const QString why = first.cannotRun(); !why.isEmpty())
+        GTEST_SKIP() << qPrintable(why);
+    ASSERT_TRUE(pulsing) << first.out.toStdString();
+
+    Child second;
+    second.start(home.path(), watchArgs("relay2", "1000"));
+    ASSERT_TRUE(second.finishes());
+    EXPECT_EQ(second.process.exitCode(), 3);
+    const QString said = second.err();
+    EXPECT_TRUE(said.contains(
+        QStringLiteral("контроллер занят: его держит vardex-cli watch (pid %1)").arg(first.pid())))
+        << said.toStdString();
+    EXPECT_TRUE(second.out.isEmpty()) << "the second watch never watched";
+
+    ASSERT_TRUE(first.waitForLine("конец импульса — Реле_1 выкл.")) << first.out.toStdString();
+    EXPECT_FALSE(first.out.contains("импульс прерван")) << first.out.toStdString();
+    ASSERT_TRUE(first.endsBy(SIGTERM));
+    EXPECT_EQ(first.process.exitCode(), 0);
+}
+
+TEST(ControllerOwner, AOneOffCommandDuringAWatchBorrowsTheControllerAndTheWatchLogsTheLoan)
+{
+    QTemporaryDir home;
+    Child watch;
+    watch.start(home.path(), watchArgs("relay1", "1000"));
+    ASSERT_TRUE(watch.waitForLine("наблюдение за 127.0.0.1 включено")) << watch.out.toStdString();
+
+    Child state;
+    state.start(home.path(), {"--demo", "state"});
+    ASSERT_TRUE(state.finishes());
+    EXPECT_EQ(state.process.exitCode(), 0) << state.err().toStdString();
+    EXPECT_TRUE(state.out.contains(QStringLiteral("Температура 1")));
+
+    ASSERT_TRUE(watch.waitForLine(
+        QStringLiteral("контроллер был отдан: vardex-cli state (pid %1)").arg(state.pid())))
+        << watch.out.toStdString();
+    ASSERT_TRUE(watch.waitForLine("снова у сторожа"));
+    // Still watching after the loan: it answers for the controller at its stop.
+    ASSERT_TRUE(watch.endsBy(SIGTERM));
+    EXPECT_EQ(watch.process.exitCode(), 0) << watch.out.toStdString();
+    EXPECT_TRUE(watch.out.contains("наблюдение остановлено по сигналу"));
+}
+
+TEST(ControllerOwner, ABorrowDuringAPulseWaitsForItsSwitchOffReadBack)
+{
+    QTemporaryDir home;
+    Child watch;
+    watch.start(home.path(), watchArgs("relay1", "1500"), true);
+    const bool pulsing = watch.waitForLine("Реле_1 вкл. на 1500 мс");
+    if (const QString why = watch.cannotRun(); !why.isEmpty())
+        GTEST_SKIP() << qPrintable(why);
+    ASSERT_TRUE(pulsing) << watch.out.toStdString();
+
+    Child state;
+    state.start(home.path(), {"--demo", "state"});
+    ASSERT_TRUE(state.finishes());
+    EXPECT_EQ(state.process.exitCode(), 0) << state.err().toStdString();
+    ASSERT_TRUE(watch.waitForLine("контроллер был отдан: vardex-cli state"))
+        << watch.out.toStdString();
+    const qsizetype off = watch.out.indexOf("конец импульса — Реле_1 выкл.");
+    const qsizetype readBack = watch.out.indexOf("Реле_1 выкл. отправлено и подтверждено");
+    const qsizetype lent = watch.out.indexOf("контроллер был отдан");
+    ASSERT_GE(off, 0) << watch.out.toStdString();
+    ASSERT_GE(readBack, 0) << watch.out.toStdString();
+    EXPECT_LT(off, lent);
+    EXPECT_LT(readBack, lent);
+    EXPECT_FALSE(watch.out.contains("импульс прерван"));
+    ASSERT_TRUE(watch.endsBy(SIGTERM));
+    EXPECT_EQ(watch.process.exitCode(), 0);
+}
