@@ -85,7 +85,12 @@ int listControllers(link::Transport &transport, const Environment &env, const In
             continue;
         ++found;
         QString error;
-        const bool openable = transport.open(d.id, &error);
+        // A held controller is named with its holder; listing does not borrow it.
+        const link::OwnerGate *gate = transport.ownerGate();
+        const auto holder = gate ? gate->holder(d.ownerKey) : std::nullopt;
+        if (holder)
+            error = link::heldText(holder);
+        const bool openable = !holder && transport.open(d.id, &error);
         if (openable)
             transport.close(d.id);
         controllers.append(QJsonObject{{QStringLiteral("node"), d.id},

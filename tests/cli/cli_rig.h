@@ -29,6 +29,8 @@ struct CliRig {
     // long it awaits a controller that went away mid-pulse.
     QString watchStateDir;
     int watchReturnGraceMs = 300;
+    // The owner lock of the controller (none: opened unguarded).
+    std::function<std::shared_ptr<link::OwnerGate>(const QString &, bool)> makeOwnerGate;
 
     // A controller of the test's own in place of the demo's.
     void useFirmware(sim::Firmware firmware)
@@ -59,6 +61,7 @@ struct CliRig {
         env.makeEcho = makeEcho;
         env.watchStateDir = watchStateDir;
         env.watchReturnGraceMs = watchReturnGraceMs;
+        env.makeOwnerGate = makeOwnerGate;
         return cli::runCaptured(args, env);
     }
 

@@ -45,8 +45,12 @@ struct Child {
                     ::_exit(kNoNamespace);
             });
         process.start(QStringLiteral(VARDEX_PROGRAMS_DIR "/vardex-cli"), args);
+        // Kept: once the child has ended, QProcess no longer says its id.
+        if (process.waitForStarted(kLineBoundMs))
+            startedPid = process.processId();
     }
-    qint64 pid() const { return process.processId(); }
+    qint64 pid() const { return startedPid; }
+    qint64 startedPid = 0;
     void read() { out += QString::fromUtf8(process.readAllStandardOutput()); }
     bool waitForLine(const QString &text)
     {

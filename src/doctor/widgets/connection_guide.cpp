@@ -158,7 +158,8 @@ void ConnectionGuide::onOpenFailed(const QString &error)
     m_openError = error;
     if (std::exchange(m_heldPending, false) && m_holder && !m_dm.isConnected()) {
         // Nothing to probe: the holder is known, and the card says what to do.
-        m_statusBar.setPanelText(kLinkPanel, error);
+        m_statusBar.setPanelText(
+            kLinkPanel, QStringLiteral("Контроллер занят: %1").arg(link::holderText(*m_holder)));
         showGuidance(heldGuidance(*m_holder, m_asking));
         m_holderPoll.start();
         return;

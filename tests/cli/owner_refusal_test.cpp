@@ -1,0 +1,54 @@
+// A command that finds the controller held by a program that does not lend sends it
+// nothing and names the holder with exit code 3; listing names it without borrowing.
+#include "cli_rig.h"
+#include "platform/owner_lock.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace vardex;
+
+namespace {
+
+struct HeldRig : test::CliRig {
+    HeldRig()
+    {
+        makeOwnerGate = [this](const QString &program, bool lends) {
+            auto locks = std::make_shared<platform::OwnerLocks>(
+                dir.path(), link::OwnerRecord{program, 2, {}, lends});
+            locks->setBorrowAutomatically(!lends);
+            return locks;
+        };
+        EXPECT_TRUE(window.claim(link::ownerKeyForSimulated(sim::kDemoDeviceId)).granted);
+    }
+    QTemporaryDir dir;
+    platform::OwnerLocks window{dir.path(),
+                                {QStringLiteral("vardex"), 1, QStringLiteral("x.service"), false}};
+};
+
+} // namespace
+
+TEST(CliOwner, ACommandOnAHeldControllerSendsNothingAndNamesTheHolder)
+{
+    for (const QStringList &args :
+         {QStringList{"--demo", "state"},
+          QStringList{"--demo", "watch", "127.0.0.1", "--output", "relay1"}}) {
+        HeldRig rig;
+        const cli::Captured c = rig.run(args);
+        EXPECT_EQ(c.exitCode, 3) << args.join(' ').toStdString();
+        EXPECT_EQ(c.err, "vardex-cli: контроллер занят: его держит vardex (pid 1, служба "
+                         "x.service); остановите службу: systemctl stop x.service\n");
+        EXPECT_TRUE(rig.sim->receivedRequests(sim::kDemoDeviceId).empty());
+    }
+}
+
+TEST(CliOwner, ListNamesTheHolderWithoutTakingTheController)
+{
+    HeldRig rig;
+    const cli::Captured c = rig.run({"--demo", "list"});
+    EXPECT_EQ(c.exitCode, 0);
+    EXPECT_TRUE(c.out.contains("не открывается: контроллер занят: его держит vardex (pid 1"))
+        << c.out.toStdString();
+    EXPECT_EQ(rig.window.holder(link::ownerKeyForSimulated(sim::kDemoDeviceId))->pid, 1);
+}
