@@ -52,45 +52,66 @@ struct WatchProcess {
     }
 };
 
+// A watch child holding the demo's controller, and the window on a simulated controller
+// of the same name (so the same owner lock), its transport under a real owner gate.
+struct HandOver {
+    HandOver()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("VARDEX_LOCK_DIR", locks);
+        env.insert("XDG_STATE_HOME", home.path() + "/state");
+        env.remove("STATE_DIRECTORY");
+        watch.process.setProcessEnvironment(env);
+        watch.process.start(
+            QStringLiteral(VARDEX_PROGRAMS_DIR "/vardex-cli"),
+            {"--demo", "watch", "127.0.0.1", "--output", "relay1", "--interval", "500"});
+        watching = watch.saw("наблюдение за 127.0.0.1 включено");
+
+        qputenv("VARDEX_LOCK_DIR", QFile::encodeName(locks));
+        transport->setOwnerGate(platform::makeOwnerLocks(QStringLiteral("vardex-demo"), false));
+        qunsetenv("VARDEX_LOCK_DIR");
+        sim::SimDeviceOptions options;
+        options.id = sim::kDemoDeviceId; // the same controller as the watch's
+        options.latencyMs = 0;
+        options.firmware = sim::fullControllerFirmware24();
+        id = transport->addDevice(std::move(options));
+        window->setSystemProbe([] { return doctor::SystemState{}; });
+        window->show();
+        transport->plug(id);
+        transport->start();
+    }
+    doctor::ConnectCard &card() { return window->connectCard(); }
+    doctor::ConnectionGuide &guide() { return window->connectionGuide(); }
+    bool offered()
+    {
+        return test::waitUntil([&] { return card().borrowButton()->isVisible(); }, kBoundMs);
+    }
+
+    QTemporaryDir home;
+    const QString locks = home.path() + "/locks";
+    WatchProcess watch;
+    bool watching = false;
+    std::unique_ptr<sim::SimTransport> transport = std::make_unique<sim::SimTransport>();
+    QString id;
+    std::unique_ptr<link::DataModule> dm = std::make_unique<link::DataModule>(*transport);
+    test::RecordingPrompts prompts;
+    std::unique_ptr<ui::MainWindow> window = std::make_unique<ui::MainWindow>(*dm, &prompts);
+};
+
 } // namespace
 
 TEST(OwnerCard, NamesTheWatchTakesTheControllerOverAndGivesItBack)
 {
-    QTemporaryDir home;
-    const QString locks = home.path() + "/locks";
-    WatchProcess watch;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("VARDEX_LOCK_DIR", locks);
-    env.insert("XDG_STATE_HOME", home.path() + "/state");
-    env.remove("STATE_DIRECTORY");
-    watch.process.setProcessEnvironment(env);
-    watch.process.start(
-        QStringLiteral(VARDEX_PROGRAMS_DIR "/vardex-cli"),
-        {"--demo", "watch", "127.0.0.1", "--output", "relay1", "--interval", "500"});
-    ASSERT_TRUE(watch.saw("наблюдение за 127.0.0.1 включено")) << watch.out.toStdString();
-
-    qputenv("VARDEX_LOCK_DIR", QFile::encodeName(locks));
-    sim::SimTransport transport;
-    transport.setOwnerGate(platform::makeOwnerLocks(QStringLiteral("vardex-demo"), false));
-    qunsetenv("VARDEX_LOCK_DIR");
-    sim::SimDeviceOptions options;
-    options.id = sim::kDemoDeviceId; // the same controller as the watch's
-    options.latencyMs = 0;
-    options.firmware = sim::fullControllerFirmware24();
-    const QString id = transport.addDevice(std::move(options));
-    link::DataModule dm(transport);
-    test::RecordingPrompts prompts;
-    ui::MainWindow window(dm, &prompts);
-    window.setSystemProbe([] { return doctor::SystemState{}; });
-    window.show();
-    transport.plug(id);
-    transport.start();
-
-    doctor::ConnectionGuide &guide = window.connectionGuide();
-    doctor::ConnectCard &card = window.connectCard();
-    ASSERT_TRUE(test::waitUntil([&] { return card.borrowButton()->isVisible(); }, kBoundMs));
+    HandOver h;
+    ASSERT_TRUE(h.watching) << h.watch.out.toStdString();
+    ui::MainWindow &window = *h.window;
+    link::DataModule &dm = *h.dm;
+    WatchProcess &watch = h.watch;
+    doctor::ConnectionGuide &guide = h.guide();
+    doctor::ConnectCard &card = h.card();
+    ASSERT_TRUE(h.offered());
     EXPECT_FALSE(dm.isConnected()) << "the watch holds it";
-    EXPECT_TRUE(transport.receivedRequests(id).empty()) << "nothing was sent to it";
+    EXPECT_TRUE(h.transport->receivedRequests(h.id).empty()) << "nothing was sent to it";
     EXPECT_EQ(card.title(), "Контроллер занят другой программой");
     const QString holder =
         QStringLiteral("vardex-cli watch (pid %1)").arg(watch.process.processId());
@@ -122,3 +143,66 @@ TEST(OwnerCard, NamesTheWatchTakesTheControllerOverAndGivesItBack)
     test::waitUntil([] { return false; }, 1500); // the card's holder check comes round
     EXPECT_FALSE(dm.isConnected()) << "the window does not take it back by itself";
 }
+
+namespace {
+
+// Other ways the window lets a borrowed controller go than "Вернуть сторожу" (above):
+// each gives it back to the watch.
+enum class LetGo { Unplug, Replacement, WindowClosed };
+
+struct LetGoCase {
+    const char *name;
+    LetGo how;
+};
+
+class OwnerCardReturn : public ::testing::TestWithParam<LetGoCase> {};
+
+} // namespace
+
+TEST_P(OwnerCardReturn, EveryWayTheWindowLetsGoReturnsTheControllerToTheWatch)
+{
+    HandOver h;
+    ASSERT_TRUE(h.watching) << h.watch.out.toStdString();
+    ASSERT_TRUE(h.offered());
+    h.card().borrowButton()->click();
+    ASSERT_TRUE(test::waitUntil([&] { return h.guide().onLoan(); }, kBoundMs));
+    std::unique_ptr<ui::MainWindow> &window = h.window;
+    std::unique_ptr<link::DataModule> &dm = h.dm;
+    std::unique_ptr<sim::SimTransport> &transport = h.transport;
+    const QString id = h.id;
+    WatchProcess &watch = h.watch;
+
+    switch (GetParam().how) {
+    case LetGo::Unplug:
+        transport->unplug(id);
+        break;
+    case LetGo::Replacement: {
+        // Another Quellbox plugged into this computer takes the window's link; the one on
+        // loan goes back to its watch.
+        sim::SimDeviceOptions other;
+        other.latencyMs = 0;
+        other.firmware = sim::fullControllerFirmware24();
+        transport->plug(transport->addDevice(std::move(other)));
+        ASSERT_TRUE(test::waitUntil(
+            [&] { return dm->isConnected() && dm->currentDevice().id != id; }, kBoundMs));
+        break;
+    }
+    case LetGo::WindowClosed:
+        window.reset();
+        dm.reset();
+        transport.reset();
+        break;
+    }
+    if (window)
+        EXPECT_FALSE(window->connectionGuide().onLoan());
+    ASSERT_TRUE(
+        watch.saw(QStringLiteral("контроллер был отдан: vardex-demo (pid %1)").arg(::getpid())))
+        << watch.out.toStdString();
+    ASSERT_TRUE(watch.saw("снова у сторожа")) << watch.out.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, OwnerCardReturn,
+                         ::testing::Values(LetGoCase{"Unplug", LetGo::Unplug},
+                                           LetGoCase{"Replacement", LetGo::Replacement},
+                                           LetGoCase{"WindowClosed", LetGo::WindowClosed}),
+                         [](const auto &info) { return std::string(info.param.name); });
