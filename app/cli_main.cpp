@@ -105,8 +105,8 @@ int main(int argc, char **argv)
     };
     env.serve.now = [] { return QDateTime::currentMSecsSinceEpoch() / 1000.0; };
     const QString lockDir = platform::ownerLockDir();
-    env.makeOwnerGate = [&lockDir, &env](const QString &program,
-                                         bool lends) -> std::shared_ptr<link::OwnerGate> {
+    env.makeOwnerGate = [&lockDir, &env](const QString &program, bool lends,
+                                         bool borrows) -> std::shared_ptr<link::OwnerGate> {
         if (lockDir.isEmpty()) {
             env.err(QStringLiteral("vardex-cli: нет каталога для блокировки контроллера "
                                    "(/run/lock/vardex, $XDG_RUNTIME_DIR): другая программа "
@@ -116,7 +116,7 @@ int main(int argc, char **argv)
         auto locks = std::make_shared<platform::OwnerLocks>(
             lockDir, platform::selfOwnerRecord(program, lends));
         // One-off commands borrow from a watch; a watch never takes from another.
-        locks->setBorrowAutomatically(!lends);
+        locks->setBorrowAutomatically(borrows);
         return locks;
     };
     env.makeLending = [&lockDir, &env](const QString &key) -> std::unique_ptr<link::Lending> {

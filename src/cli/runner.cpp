@@ -67,7 +67,8 @@ QString programWords(Command command)
                                                        {Command::LoopsDiff, "loops diff"},
                                                        {Command::LogRead, "log read"},
                                                        {Command::Blackbox, "blackbox"},
-                                                       {Command::Watch, "watch"}};
+                                                       {Command::Watch, "watch"},
+                                                       {Command::Serve, "serve"}};
     return QStringLiteral("vardex-cli %1").arg(QLatin1String(words.value(command, "")));
 }
 
@@ -129,7 +130,8 @@ int run(const QStringList &args, const Environment &env)
     }
     const bool watching = inv.command == Command::Watch;
     if (env.makeOwnerGate)
-        transport->setOwnerGate(env.makeOwnerGate(programWords(inv.command), watching));
+        transport->setOwnerGate(env.makeOwnerGate(programWords(inv.command), watching,
+                                                  !watching && inv.command != Command::Serve));
     if (inv.command == Command::List)
         return listControllers(*transport, env, inv);
 

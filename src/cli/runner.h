@@ -42,10 +42,11 @@ struct Environment {
     int watchReturnGraceMs = 5000;
     // `serve`: the metrics listener, MQTT, the journal and the supervisor's socket.
     ServeSystem serve;
-    // The controller's owner lock (link/owner.h) for this program: its words, and whether
-    // it lends (the watch) or borrows from a watch that does (every other command).
-    // Without it the controller is opened unguarded.
-    std::function<std::shared_ptr<link::OwnerGate>(const QString &program, bool lends)>
+    // The controller's owner lock (link/owner.h) for this program: its words, whether it
+    // lends (the watch), and whether it borrows from a watch that does (the one-off
+    // commands; not the long-running ones). Without it the controller is opened unguarded.
+    std::function<std::shared_ptr<link::OwnerGate>(const QString &program, bool lends,
+                                                   bool borrows)>
         makeOwnerGate;
     // The watch's lending point for a controller (the platform's socket in the program);
     // null: the watch lends to nobody.

@@ -30,7 +30,7 @@ struct CliRig {
     QString watchStateDir;
     int watchReturnGraceMs = 300;
     // The owner lock of the controller (none: opened unguarded).
-    std::function<std::shared_ptr<link::OwnerGate>(const QString &, bool)> makeOwnerGate;
+    std::function<std::shared_ptr<link::OwnerGate>(const QString &, bool, bool)> makeOwnerGate;
 
     // A controller of the test's own in place of the demo's.
     void useFirmware(sim::Firmware firmware)

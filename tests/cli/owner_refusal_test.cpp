@@ -14,10 +14,10 @@ namespace {
 struct HeldRig : test::CliRig {
     HeldRig()
     {
-        makeOwnerGate = [this](const QString &program, bool lends) {
+        makeOwnerGate = [this](const QString &program, bool lends, bool borrows) {
             auto locks = std::make_shared<platform::OwnerLocks>(
                 dir.path(), link::OwnerRecord{program, 2, {}, lends});
-            locks->setBorrowAutomatically(!lends);
+            locks->setBorrowAutomatically(borrows);
             return locks;
         };
         EXPECT_TRUE(window.claim(link::ownerKeyForSimulated(sim::kDemoDeviceId)).granted);
