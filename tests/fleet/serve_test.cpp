@@ -10,6 +10,7 @@
 #include "sim/demo_controller.h"
 #include "sim/firmware.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -173,6 +174,11 @@ QProcessEnvironment serviceEnvironment()
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("NOTIFY_SOCKET"));
     env.remove(QStringLiteral("JOURNAL_STREAM"));
+    // Owner locks of this test program's own: tests running side by side each have their
+    // demo controller.
+    env.insert(QStringLiteral("VARDEX_LOCK_DIR"), QStringLiteral("%1/vardex-serve-test-%2")
+                                                      .arg(QDir::tempPath())
+                                                      .arg(QCoreApplication::applicationPid()));
     return env;
 }
 
