@@ -22,15 +22,17 @@ enum class ReadOutcome {
 // the image inside this operation and cannot end the wait of the next one.
 ReadOutcome readConfig(link::OperationContext &ctx, const link::ShowMessage &showMessage);
 
-// Pages 0..3, each sent after at most 200 ms whatever the previous acknowledgement
-// did; page 3's acknowledgement is awaited as long, for the same reason as above.
-// The version bytes never travel (page 0's request starts at HardwareConfigNumber).
-// Cancelled when stopped part-way (pages after the stop were not sent).
-link::OpResult writeConfig(link::OperationContext &ctx);
+// Pages 0..3 of the configuration as it is at the start, each sent after at most 200 ms
+// whatever the previous acknowledgement did. A page answered with the error reply or
+// not at all is listed as not written. The version bytes never travel (page 0's request
+// starts at HardwareConfigNumber). Cancelled when stopped part-way (pages after the stop
+// were not sent).
+link::WriteCheck writeConfig(link::OperationContext &ctx);
 
-// The write, then the configuration read back and compared page by page on what
-// travels. The image keeps what was written (the editors' content) with the controller's
-// version bytes; only a read-back with every page in time can verify.
+// The write, then the configuration read back beside the image and compared page by
+// page on what travels. The image keeps the editors' content (edits made meanwhile
+// included); only a read-back with every page in time verifies anything or brings the
+// controller's version bytes, and a refused page stays "not written" whatever it reads.
 link::WriteCheck writeConfigChecked(link::OperationContext &ctx);
 
 } // namespace vardex::config

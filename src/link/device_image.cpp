@@ -242,6 +242,20 @@ const UprLoopConfigExt &DeviceImage::loopExt(int n) const
     return loopExts.at(static_cast<std::size_t>(n - 1));
 }
 
+UprLoopConfig &DeviceImage::loopTarget(int n)
+{
+    assert(n >= 1 && n <= kLoopCount);
+    auto &records = aside.loopsOpen > 0 ? aside.loops : loops;
+    return records.at(static_cast<std::size_t>(n - 1));
+}
+
+UprLoopConfigExt &DeviceImage::loopExtTarget(int n)
+{
+    assert(n >= 1 && n <= kLoopCount);
+    auto &records = aside.loopsOpen > 0 ? aside.loopExts : loopExts;
+    return records.at(static_cast<std::size_t>(n - 1));
+}
+
 std::size_t DeviceImage::loopFileSize() const
 {
     const std::size_t main = kLoopCount * UprLoopConfig::kSize;

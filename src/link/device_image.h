@@ -137,6 +137,18 @@ inline constexpr std::array<float, 4> kTemperatureScale = {0.5f, 0.25f, 0.125f, 
 // A code outside the table has no meaning; the caller decides what to show.
 bool temperatureScale(int resolutionCode, float *scale);
 
+// Where configuration and loop replies go while a read-back or a comparison runs: a
+// copy beside the image, zeroed when it opens (a record that never comes cannot pass
+// for the one in the image). The image, with whatever the engineer edits meanwhile,
+// stays untouched by the read. Opened and closed through link::ReadAside only.
+struct ReadAsideCopies {
+    int configOpen = 0; // nested readers count
+    int loopsOpen = 0;
+    MonitorConfig config;
+    std::array<UprLoopConfig, kLoopCount> loops{};
+    std::array<UprLoopConfigExt, kLoopCount> loopExts{};
+};
+
 struct DeviceImage {
     DeviceClock clock;
     MonitorState state;
@@ -156,6 +168,14 @@ struct DeviceImage {
     // link to others between two loops; while it runs, nothing else may change a loop
     // record, here or at the controller.
     int loopTransfers = 0;
+
+    ReadAsideCopies aside;
+
+    // Where a configuration or loop reply is stored: the image, or the copy beside it
+    // while a read-back has it open.
+    MonitorConfig &configTarget() { return aside.configOpen > 0 ? aside.config : config; }
+    UprLoopConfig &loopTarget(int n);
+    UprLoopConfigExt &loopExtTarget(int n);
 
     UprLoopConfig &loop(int n);
     const UprLoopConfig &loop(int n) const;

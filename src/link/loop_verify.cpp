@@ -10,6 +10,13 @@ bool verifyLoop(OperationContext &link, int n)
 {
     if (n < 1 || n > kLoopCount)
         return false;
+    return verifyLoop(link, n, link.image().loop(n));
+}
+
+bool verifyLoop(OperationContext &link, int n, const UprLoopConfig &sent)
+{
+    if (n < 1 || n > kLoopCount)
+        return false;
     link.send(protocol::memoryRead(loopcodec::storedLoopAddress(n),
                                    static_cast<int>(loopcodec::kStoredLoopSize)));
     // Without the memory reply the buffer holds our own request or some other reply;
@@ -20,7 +27,7 @@ bool verifyLoop(OperationContext &link, int n)
     if (reply[pos::Code] != protocol::code::MemoryRead)
         return false;
     const auto block = std::span(reply).subspan<pos::Data, loopcodec::kStoredLoopSize>();
-    return loopcodec::storedLoopEquals(loopcodec::decodeStoredLoop(block), link.image().loop(n));
+    return loopcodec::storedLoopEquals(loopcodec::decodeStoredLoop(block), sent);
 }
 
 } // namespace vardex::link

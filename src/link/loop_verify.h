@@ -3,6 +3,7 @@
 namespace vardex::link {
 
 class OperationContext;
+struct UprLoopConfig;
 
 inline constexpr int kVerifyLoopTimeoutMs = 3000;
 
@@ -10,5 +11,7 @@ inline constexpr int kVerifyLoopTimeoutMs = 3000;
 // image. False when the stored copy differs, when no memory reply came in time, or
 // for a loop number outside 1..26. Only the main record is checked.
 bool verifyLoop(OperationContext &ctx, int n);
+// The same against the record as it was sent.
+bool verifyLoop(OperationContext &ctx, int n, const UprLoopConfig &sent);
 
 } // namespace vardex::link

@@ -26,7 +26,7 @@ bool subIn(const Payload &reply, std::initializer_list<int> subs)
 // Code 1: configuration page Sub; an unknown page ends the wait without storing.
 Outcome configPage(const Payload &reply, DeviceImage &image)
 {
-    protocol::decodeConfigPage(reply, image.config);
+    protocol::decodeConfigPage(reply, image.configTarget());
     return Outcome::Accepted;
 }
 
@@ -55,10 +55,10 @@ Outcome loopRecord(const Payload &reply, DeviceImage &image)
         return Outcome::Accepted;
     switch (reply[pos::Arg1]) {
     case static_cast<std::uint8_t>(protocol::LoopRecord::Main):
-        protocol::decodeLoop(reply, image.loop(n));
+        protocol::decodeLoop(reply, image.loopTarget(n));
         break;
     case static_cast<std::uint8_t>(protocol::LoopRecord::Extended):
-        protocol::decodeLoopExt(reply, image.loopExt(n));
+        protocol::decodeLoopExt(reply, image.loopExtTarget(n));
         break;
     default:
         break;

@@ -3,7 +3,10 @@
 #include "link/disconnect_text.h"
 #include "link/loop_verify.h"
 #include "link/protocol.h"
+#include "link/read_aside.h"
 #include "loops/loop_diff.h"
+
+#include <algorithm>
 
 namespace vardex::loops {
 
@@ -80,17 +83,31 @@ WriteOutcome whyStopped(const link::OperationContext &ctx)
     return link::deviceLost(ctx) ? WriteOutcome::Disconnected : WriteOutcome::Stopped;
 }
 
-WriteOutcome writeOne(link::OperationContext &ctx, int n, int timeoutMs, bool *extAcked)
+// Sends loop n as the image holds it at the start of its step: an edit made while the
+// records go out waits for the next write instead of mixing into this one. notWritten
+// gets n when either record was refused or not acknowledged.
+WriteOutcome writeOne(link::OperationContext &ctx, int n, int timeoutMs, bool *extAcked,
+                      std::vector<int> *notWritten, link::DeviceImage *written)
 {
-    ctx.send(link::protocol::writeLoop(n, ctx.image().loop(n)));
-    ctx.waitReply(timeoutMs);
+    const link::UprLoopConfig record = ctx.image().loop(n);
+    const link::UprLoopConfigExt ext = ctx.image().loopExt(n);
+    if (written) {
+        written->loop(n) = record;
+        written->loopExt(n) = ext;
+    }
+    ctx.send(link::protocol::writeLoop(n, record));
+    const bool mainAcked = ctx.waitReply(timeoutMs) && !ctx.lastReplyWasError();
     if (ctx.cancelled())
         return whyStopped(ctx);
-    if (!link::verifyLoop(ctx, n))
+    if (!link::verifyLoop(ctx, n, record))
         return ctx.cancelled() ? whyStopped(ctx) : WriteOutcome::VerifyFailed;
-    ctx.send(link::protocol::writeLoopExt(n, ctx.image().loopExt(n)));
-    *extAcked = ctx.waitReply(timeoutMs);
-    return ctx.cancelled() ? whyStopped(ctx) : WriteOutcome::Written;
+    ctx.send(link::protocol::writeLoopExt(n, ext));
+    *extAcked = ctx.waitReply(timeoutMs) && !ctx.lastReplyWasError();
+    if (ctx.cancelled())
+        return whyStopped(ctx);
+    if (notWritten && (!mainAcked || !*extAcked))
+        notWritten->push_back(n);
+    return WriteOutcome::Written;
 }
 
 } // namespace
@@ -98,30 +115,47 @@ WriteOutcome writeOne(link::OperationContext &ctx, int n, int timeoutMs, bool *e
 WriteOutcome writeLoop(link::OperationContext &ctx, int n)
 {
     bool acked = false;
-    return writeOne(ctx, n, kLoopReplyTimeoutMs, &acked);
+    return writeOne(ctx, n, kLoopReplyTimeoutMs, &acked, nullptr, nullptr);
 }
 
-WriteAllResult writeAllLoops(link::OperationContext &ctx)
+WriteAllResult writeAllLoops(link::OperationContext &ctx, link::DeviceImage *written)
 {
     const LoopTransferScope transfer(ctx.image());
     link::ProgressScope progress(ctx, link::kLoopCount);
+    WriteAllResult result;
     for (int n = 1; n <= link::kLoopCount; ++n) {
         // One loop (write, read-back, extended record) is one step.
         if (n > 1)
             ctx.yieldLink();
-        if (ctx.cancelled())
-            return {whyStopped(ctx), n};
+        if (ctx.cancelled()) {
+            result.outcome = whyStopped(ctx);
+            result.failedLoop = n;
+            return result;
+        }
         bool acked = false;
-        const WriteOutcome outcome = writeOne(ctx, n, kWriteAllReplyTimeoutMs, &acked);
-        if (outcome != WriteOutcome::Written)
-            return {outcome, n};
+        const WriteOutcome outcome =
+            writeOne(ctx, n, kWriteAllReplyTimeoutMs, &acked, &result.notWritten, written);
+        if (outcome != WriteOutcome::Written) {
+            result.outcome = outcome;
+            result.failedLoop = n;
+            return result;
+        }
         if (acked)
             ctx.setProgress(n);
     }
-    return {};
+    return result;
 }
 
 namespace {
+
+// A loop the controller refused is reported as not written, not as read back otherwise.
+void dropNotWritten(link::WriteCheck &check)
+{
+    std::erase_if(check.differing, [&check](int n) {
+        return std::find(check.notWritten.begin(), check.notWritten.end(), n) !=
+               check.notWritten.end();
+    });
+}
 
 link::OpResult fromOutcome(WriteOutcome outcome, int loop)
 {
@@ -138,15 +172,13 @@ link::OpResult fromOutcome(WriteOutcome outcome, int loop)
     return link::OpResult::fail(link::OpStatus::Failed, loop);
 }
 
-// Reads loops first..last back over a zeroed copy (a record that never comes cannot pass
-// for the written one) and compares with what was written. One loop is one step: between
-// two the link serves the others, and the image holds what was written again (the copy
-// read back is kept aside), so what runs between the steps never sees a zeroed loop.
-link::WriteCheck readBack(link::OperationContext &ctx, int first, int last)
+// Reads loops first..last back beside the image and compares them with what was written.
+// One loop is one step: between two the link serves the others, and the image, never
+// touched by the read, keeps what the engineer prepared or edits meanwhile.
+link::WriteCheck readBack(link::OperationContext &ctx, const link::DeviceImage &written, int first,
+                          int last)
 {
-    link::DeviceImage &image = ctx.image();
-    const link::DeviceImage wanted = image;
-    link::DeviceImage held = image;
+    const link::ReadAside aside(ctx.image(), link::ReadAside::What::Loops);
     link::WriteCheck check;
     for (int n = first; n <= last && check.result.ok(); ++n) {
         if (n > first)
@@ -155,13 +187,7 @@ link::WriteCheck readBack(link::OperationContext &ctx, int first, int last)
             check.result = link::OpResult::fail(ctx.cancelReason(), n);
             break;
         }
-        image.loop(n) = {};
-        image.loopExt(n) = {};
         const LoopRecordsRead read = readLoopRecords(ctx, n, kLoopReplyTimeoutMs, true);
-        held.loop(n) = image.loop(n);
-        held.loopExt(n) = image.loopExt(n);
-        image.loop(n) = wanted.loop(n);
-        image.loopExt(n) = wanted.loopExt(n);
         if (ctx.cancelled())
             check.result = link::OpResult::fail(ctx.cancelReason(), n);
         else if (!read.complete())
@@ -169,11 +195,14 @@ link::WriteCheck readBack(link::OperationContext &ctx, int first, int last)
                 link::OpStatus::NoReply, n,
                 QStringLiteral("записано, но не проверено: контур %1 не прочитан обратно").arg(n));
     }
+    const bool ext = written.hasExtendedLoops();
     if (check.result.ok()) {
-        for (int n : differingLoops(held, wanted, image.hasExtendedLoops()))
+        for (int n : differingLoops(aside.held(), written, ext))
             if (n >= first && n <= last)
                 check.differing.push_back(n);
     }
+    for (int n : differingLoops(ctx.image(), written, ext))
+        check.editedMeanwhile |= n >= first && n <= last;
     return check;
 }
 
@@ -181,24 +210,36 @@ link::WriteCheck readBack(link::OperationContext &ctx, int first, int last)
 
 link::WriteCheck writeLoopChecked(link::OperationContext &ctx, int n)
 {
-    const WriteOutcome outcome = writeLoop(ctx, n);
+    link::DeviceImage written = ctx.image();
+    bool acked = false;
+    std::vector<int> notWritten;
+    const WriteOutcome outcome = writeOne(ctx, n, kLoopReplyTimeoutMs, &acked, &notWritten, &written);
     if (outcome == WriteOutcome::VerifyFailed)
-        return {fromOutcome(outcome, n), {n}};
+        return {fromOutcome(outcome, n), {n}, {}};
     if (outcome != WriteOutcome::Written)
-        return {fromOutcome(outcome, n), {}};
-    return readBack(ctx, n, n);
+        return {fromOutcome(outcome, n), {}, {}};
+    link::WriteCheck check = readBack(ctx, written, n, n);
+    check.notWritten = notWritten;
+    dropNotWritten(check);
+    return check;
 }
 
 link::WriteCheck writeAllLoopsChecked(link::OperationContext &ctx)
 {
     const LoopTransferScope transfer(ctx.image());
-    const WriteAllResult written = writeAllLoops(ctx);
-    if (written.outcome == WriteOutcome::VerifyFailed)
-        return {fromOutcome(written.outcome, written.failedLoop), {written.failedLoop}};
-    if (written.outcome != WriteOutcome::Written)
-        return {fromOutcome(written.outcome, written.failedLoop), {}};
+    // Each loop goes out as the image holds it when its step starts; the loops of an
+    // earlier step are compared as they went out, so keep them as they were sent.
+    link::DeviceImage written = ctx.image();
+    const WriteAllResult all = writeAllLoops(ctx, &written);
+    if (all.outcome == WriteOutcome::VerifyFailed)
+        return {fromOutcome(all.outcome, all.failedLoop), {all.failedLoop}, all.notWritten};
+    if (all.outcome != WriteOutcome::Written)
+        return {fromOutcome(all.outcome, all.failedLoop), {}, all.notWritten};
     link::ProgressScope progress(ctx, link::kLoopCount);
-    return readBack(ctx, 1, link::kLoopCount);
+    link::WriteCheck check = readBack(ctx, written, 1, link::kLoopCount);
+    check.notWritten = all.notWritten;
+    dropNotWritten(check);
+    return check;
 }
 
 } // namespace vardex::loops

@@ -4,6 +4,7 @@
 #include "link/write_check.h"
 
 #include <optional>
+#include <vector>
 
 // Exchange sequences that move loop records between the image and the controller.
 // Each runs as one operation of the data module (DataModule::runOperation), so no
@@ -53,16 +54,20 @@ WriteOutcome writeLoop(link::OperationContext &ctx, int n);
 
 struct WriteAllResult {
     WriteOutcome outcome = WriteOutcome::Written;
-    int failedLoop = 0; // the loop whose check failed
+    int failedLoop = 0;          // the loop whose check failed
+    std::vector<int> notWritten; // loops whose records were refused or not acknowledged
 };
 
-// All 26 loops with the read-back check of each; stops at the first failed check.
-// The progress bar is hidden again on every way out.
-WriteAllResult writeAllLoops(link::OperationContext &ctx);
+// All 26 loops with the read-back check of each; stops at the first failed check. Each
+// loop goes out as the image holds it when its step starts; written, when given, gets
+// the records as sent. The progress bar is hidden again on every way out.
+WriteAllResult writeAllLoops(link::OperationContext &ctx, link::DeviceImage *written = nullptr);
 
-// The writes above, then the loops written read back (both records) and compared on
-// what travels; differing lists the loops the controller holds otherwise (extended
-// records count on firmware that has them). The image keeps what was written.
+// The writes above, then the loops written read back (both records, beside the image)
+// and compared with what was sent; differing lists the loops the controller holds
+// otherwise (extended records count on firmware that has them), notWritten the loops it
+// refused or did not acknowledge whatever their read-back shows. The image is left to
+// the editors: an edit made during the transfer stays.
 link::WriteCheck writeLoopChecked(link::OperationContext &ctx, int n);
 link::WriteCheck writeAllLoopsChecked(link::OperationContext &ctx);
 

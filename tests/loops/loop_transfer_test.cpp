@@ -172,3 +172,80 @@ TEST(LoopTransfer, TheReadBackNamesALoopTheControllerHoldsDifferently)
     EXPECT_EQ(check.differing, std::vector<int>{5});
     EXPECT_TRUE(loops::differingLoops(c.image(), prepared, true).empty());
 }
+
+// An edit the engineer commits while loop 9 is being read back (the reply awaited, the
+// window live) stays in the image: the read lands beside it. The check is about what went
+// out, and the line says the edit itself was not written.
+TEST(LoopTransfer, AnEditDuringTheReadBackStaysAndTheLineSaysItWasNotWritten)
+{
+    test::SimController c;
+    ASSERT_TRUE(c.plug());
+    c.dm.runOperation([](link::OperationContext &ctx) { loops::readAllLoops(ctx); });
+    c.image().loop(9).contactUse = 0x21;
+    bool edited = false;
+    c.dm.setTraceSink([&](const link::TraceEntry &e) {
+        if (!edited && e.direction == link::TraceEntry::Direction::Sent &&
+            e.payload[link::pos::Code] == link::protocol::code::Loop &&
+            e.payload[link::pos::Sub] == 9) {
+            edited = true;
+            c.image().loop(9).contactUse = 0x22;
+            c.image().loopExt(9).dimmer = 7;
+        }
+    });
+    link::WriteCheck check;
+    c.dm.runOperation(
+        [&](link::OperationContext &ctx) { check = loops::writeAllLoopsChecked(ctx); });
+
+    ASSERT_TRUE(edited);
+    EXPECT_TRUE(check.verified());
+    EXPECT_TRUE(check.editedMeanwhile);
+    EXPECT_EQ(link::writeCheckText(check, QStringLiteral("контуры")),
+              QStringLiteral("записано и проверено; правки, сделанные во время записи, не "
+                             "записаны"));
+    EXPECT_EQ(c.image().loop(9).contactUse, 0x22);
+    EXPECT_EQ(c.image().loopExt(9).dimmer, 7);
+    EXPECT_EQ(c.received(link::protocol::code::WriteLoop, 0).at(8)[6], 0x21);
+}
+
+// A record the controller refuses or never acknowledges is not written, even when the
+// read-back finds it the same (the controller held it already); a loop whose read-back
+// does not come leaves the image as it was.
+struct RefusalCase {
+    const char *what;
+    Fault fault;
+    bool all; // write all loops, else loop 6 alone
+    std::vector<int> notWritten;
+    const char *line;
+};
+
+class LoopRefusal : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(LoopRefusal, TheLineSaysWhatWasNotWritten)
+{
+    const RefusalCase &rc = GetParam();
+    test::SimController c;
+    ASSERT_TRUE(c.plug());
+    c.dm.runOperation([](link::OperationContext &ctx) { loops::readAllLoops(ctx); });
+    const link::DeviceImage before = c.image();
+    c.transport.addFault(c.id, rc.fault);
+    link::WriteCheck check;
+    c.dm.runOperation([&](link::OperationContext &ctx) {
+        check = rc.all ? loops::writeAllLoopsChecked(ctx) : loops::writeLoopChecked(ctx, 6);
+    });
+    EXPECT_TRUE(check.differing.empty()); // a refusal is said once, as not written
+    EXPECT_EQ(check.notWritten, rc.notWritten);
+    EXPECT_EQ(link::writeCheckText(check, QStringLiteral("контуры")), QString::fromUtf8(rc.line));
+    EXPECT_TRUE(loops::differingLoops(c.image(), before, true).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Acknowledgements, LoopRefusal,
+    ::testing::Values(
+        RefusalCase{"ack_lost", Fault{Fault::Kind::Drop, link::protocol::code::WriteLoop, 6},
+                    false, {6}, "не записано: контуры 6"},
+        RefusalCase{"refused_in_write_all",
+                    Fault{Fault::Kind::ErrorReply, link::protocol::code::WriteLoop, 6}, true,
+                    {6}, "не записано: контуры 6"},
+        RefusalCase{"read_back_lost", Fault{Fault::Kind::Drop, link::protocol::code::Loop, 6},
+                    false, {}, "записано, но не проверено: контур 6 не прочитан обратно"}),
+    [](const auto &info) { return std::string(info.param.what); });

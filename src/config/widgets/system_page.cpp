@@ -10,6 +10,7 @@
 #include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
 #include "link/disconnect_text.h"
+#include "link/read_aside.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -181,11 +182,8 @@ void SystemPage::diff()
 {
     ui::Prompts &prompts = m_ctx.prompts;
     m_ctx.dm.runOperation([&prompts](link::OperationContext &ctx) {
-        const link::MonitorConfig wanted = ctx.image().config;
-        ctx.image().config = {};
+        const link::ReadAside aside(ctx.image(), link::ReadAside::What::Config);
         const ReadOutcome read = readConfig(ctx, {});
-        const link::MonitorConfig held = ctx.image().config;
-        ctx.image().config = wanted; // the editors keep what the engineer prepared
         if (read != ReadOutcome::Complete) {
             prompts.message(ctx.cancelled() && ctx.cancelReason() == link::OpStatus::Disconnected
                                 ? link::kDisconnectedText
@@ -193,7 +191,8 @@ void SystemPage::diff()
                             ui::Prompts::Kind::Warning);
             return;
         }
-        const FieldChanges changes = diffConfig(held, wanted);
+        // Against the editors as they are now, edits made during the read included.
+        const FieldChanges changes = diffConfig(aside.config(), ctx.image().config);
         prompts.report(changeSummary(changes), changeLines(changes));
     });
 }

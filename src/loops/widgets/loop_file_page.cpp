@@ -8,6 +8,7 @@
 #include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
 #include "link/disconnect_text.h"
+#include "link/read_aside.h"
 #include "loops/loop_diff.h"
 #include "loops/loop_file.h"
 #include "loops/loop_transfer.h"
@@ -189,14 +190,10 @@ void LoopFilePage::onDiff()
 {
     ui::Prompts &prompts = m_ctx.prompts;
     m_ctx.dm.runOperation([&prompts](link::OperationContext &ctx) {
-        link::DeviceImage &image = ctx.image();
-        const link::DeviceImage wanted = image;
+        const link::ReadAside aside(ctx.image(), link::ReadAside::What::Loops);
         ReadAllOptions options;
         options.stopAtMiss = true;
         const link::OpResult read = readAllLoops(ctx, options);
-        const link::DeviceImage held = image;
-        image.loops = wanted.loops; // the pages keep what the engineer prepared
-        image.loopExts = wanted.loopExts;
         if (!read.ok()) {
             prompts.message(read.status == link::OpStatus::Disconnected
                                 ? link::kDisconnectedText
@@ -205,8 +202,10 @@ void LoopFilePage::onDiff()
                             ui::Prompts::Kind::Warning);
             return;
         }
+        // Against the pages as they are now, edits made during the read included.
+        const link::DeviceImage &wanted = ctx.image();
         const FieldChanges changes =
-            diffLoops(held, wanted, wanted.config, wanted.hasExtendedLoops());
+            diffLoops(aside.held(), wanted, wanted.config, wanted.hasExtendedLoops());
         prompts.report(changeSummary(changes), changeLines(changes));
     });
 }

@@ -2,6 +2,7 @@
 // "Сравнить" lists what a write would change and writes nothing. Checked against what the
 // simulated controller holds afterwards.
 #include "frame_rig.h"
+#include "link/protocol.h"
 
 #include <gtest/gtest.h>
 
@@ -61,8 +62,12 @@ TEST_P(CfgCheckedWrite, TheHintLineSaysWhatTheReadBackFound)
     const Pages before = pagesOf(rig);
     if (c.fault)
         rig.transport.addFault(rig.id, *c.fault);
+    const int version = rig.config().firmwareVersion;
+    ASSERT_NE(version, 0);
     rig.click("WriteCfgBtn");
     EXPECT_EQ(rig.statusBar.panelText(5), QString::fromUtf8(c.hint));
+    // The version bytes never travel; a read-back that did not come leaves them be.
+    EXPECT_EQ(rig.config().firmwareVersion, version);
     const Pages after = pagesOf(rig);
     EXPECT_EQ(after.bytes[0][2], 42);
     EXPECT_EQ(after.bytes[2] != before.bytes[2], c.page2Written);
@@ -76,7 +81,10 @@ INSTANTIATE_TEST_SUITE_P(
         CheckedWriteCase{"clean", std::nullopt, "записано и проверено", true},
         // The controller refuses page 2 and keeps its own.
         CheckedWriteCase{"page refused", Fault{Fault::Kind::ErrorReply, 9, 2, 0},
-                         "записано, но прочитано иначе: страницы 2", false},
+                         "не записано: страницы 2", false},
+        // The page took effect but its acknowledgement was lost: nobody can say so.
+        CheckedWriteCase{"acknowledgement lost", Fault{Fault::Kind::Drop, 9, 1, 0},
+                         "не записано: страницы 1", true},
         CheckedWriteCase{"read-back lost", Fault{Fault::Kind::Drop, 1, 3, 0},
                          "записано, но не проверено: конфигурация не прочитана обратно", true},
         CheckedWriteCase{"notice during the read-back", Fault{Fault::Kind::Notice, 1, 1, 7},
@@ -106,4 +114,32 @@ TEST(CfgDiffButton, ListsWhatAWriteWouldChangeAndWritesNothing)
     EXPECT_EQ(pagesOf(rig), before);
     EXPECT_EQ(rig.config().hardwareConfigNumber, 42); // the pages keep the edit
     EXPECT_EQ(rig.requestCount(9), 0);
+}
+
+// A value typed while the write is being read back is neither reverted by the read nor
+// hidden: it stays on the page and in the image, and the line says it was not written.
+TEST(CfgCheckedWrite, AValueTypedDuringTheReadBackStaysOnThePage)
+{
+    FrameRig rig;
+    ASSERT_TRUE(rig.connected);
+    prepare(rig);
+    bool typed = false;
+    rig.dm.setTraceSink([&](const link::TraceEntry &e) {
+        if (!typed && e.direction == link::TraceEntry::Direction::Sent &&
+            e.payload[link::pos::Code] == link::protocol::code::ConfigPage &&
+            e.payload[link::pos::Sub] == 2) {
+            typed = true;
+            FrameRig::type(rig.edit("FanMinEdit", 2), "55");
+        }
+    });
+    rig.click("WriteCfgBtn");
+    ASSERT_TRUE(typed);
+    EXPECT_EQ(rig.statusBar.panelText(5),
+              QStringLiteral("записано и проверено; правки, сделанные во время записи, не "
+                             "записаны"));
+    EXPECT_EQ(rig.config().fanMin[1], 55);
+    EXPECT_EQ(rig.config().fanMin[0], 33);
+    rig.frame->showMonitorConfig();
+    EXPECT_EQ(FrameRig::shown(rig.edit("FanMinEdit", 2)), "55");
+    EXPECT_NE(pagesOf(rig).bytes[2][7], 55); // fan 2 minimum: not in the controller
 }
