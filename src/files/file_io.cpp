@@ -12,20 +12,53 @@ QString FileResult::message() const
     return QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), reason);
 }
 
-QString freeFileName(const QString &path)
+namespace {
+
+// "name (n).ext" beside path; n = 1 is path itself.
+QString numberedName(const QString &path, int n)
 {
-    if (!QFileInfo::exists(path))
+    if (n == 1)
         return path;
     const QFileInfo info(path);
     const QString suffix = info.suffix();
     const QString stem = suffix.isEmpty() ? info.fileName() : info.completeBaseName();
     const QString tail = suffix.isEmpty() ? QString() : QStringLiteral(".") + suffix;
-    for (int n = 2;; ++n) {
-        const QString candidate =
-            info.dir().filePath(QStringLiteral("%1 (%2)%3").arg(stem).arg(n).arg(tail));
+    return info.dir().filePath(QStringLiteral("%1 (%2)%3").arg(stem).arg(n).arg(tail));
+}
+
+} // namespace
+
+QString freeFileName(const QString &path)
+{
+    for (int n = 1;; ++n) {
+        const QString candidate = numberedName(path, n);
         if (!QFileInfo::exists(candidate))
             return candidate;
     }
+}
+
+FileResult reserveFreeName(const QString &path)
+{
+    FileResult r;
+    r.path = path;
+    // Bounded only so that a folder refusing every name in some odd way cannot spin.
+    for (int n = 1; n <= 100000; ++n) {
+        const QString candidate = numberedName(path, n);
+        QFile file(candidate);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            r.ok = true;
+            r.path = candidate;
+            return r;
+        }
+        // Taken (by a file, a folder, a link, whatever it is): the next number. Any other
+        // refusal would refuse every number alike.
+        if (!QFileInfo(candidate).exists() && !QFileInfo(candidate).isSymLink()) {
+            r.reason = file.errorString();
+            return r;
+        }
+    }
+    r.reason = QStringLiteral("нет свободного имени");
+    return r;
 }
 
 FileResult saveAtomically(const QString &path, const QByteArray &bytes)

@@ -27,6 +27,12 @@ struct ReadResult : FileResult {
 // that is free: an export never replaces a file the engineer already has.
 QString freeFileName(const QString &path);
 
+// Takes path, or the first free "name (2).ext", "name (3).ext", ..., by creating it empty
+// with exclusive creation: from then on the name is the caller's, even against another
+// export (of this program or another) choosing in the same moment. ok with path the
+// name taken; otherwise the system's reason (a folder that cannot be written).
+FileResult reserveFreeName(const QString &path);
+
 // Writes bytes to a temporary file beside path and renames it over path.
 FileResult saveAtomically(const QString &path, const QByteArray &bytes);
 // Reads at most maxBytes from the start of path. A folder is refused.

@@ -7,6 +7,7 @@
 #include <QCursor>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QStandardPaths>
@@ -42,11 +43,16 @@ TableExport::TableExport(ui::Prompts &prompts, Clock &clock)
 {
 }
 
-QString TableExport::proposedPath(const ExportRequest &request) const
+QString TableExport::datedPath(const ExportRequest &request) const
 {
     const QString stamp = m_clock.now().toString(QStringLiteral("yyyy-MM-dd-HHmm"));
-    return files::freeFileName(QDir(m_folder).filePath(
-        QStringLiteral("%1-%2.%3").arg(request.baseName, stamp, suffixOf(request.format))));
+    return QDir(m_folder).filePath(
+        QStringLiteral("%1-%2.%3").arg(request.baseName, stamp, suffixOf(request.format)));
+}
+
+QString TableExport::proposedPath(const ExportRequest &request) const
+{
+    return files::freeFileName(datedPath(request));
 }
 
 files::FileResult TableExport::run(const ExportRequest &asked, const std::function<Table()> &build)
@@ -74,7 +80,16 @@ files::FileResult TableExport::run(const ExportRequest &asked, const std::functi
             request.format = ExportFormat::Xlsx;
     } else {
         QDir().mkpath(m_folder);
-        path = proposedPath(request);
+        // The name is taken before the table is built: another export in the same minute,
+        // here or in a second window, gets the next one.
+        const files::FileResult reserved = files::reserveFreeName(datedPath(request));
+        if (!reserved.ok) {
+            m_prompts.message(QStringLiteral("%1 не записан в файл %2: %3")
+                                  .arg(request.subject, native(reserved.path), reserved.reason),
+                              ui::Prompts::Kind::Error);
+            return reserved;
+        }
+        path = reserved.path;
     }
 
     files::FileResult written;
@@ -85,6 +100,9 @@ files::FileResult TableExport::run(const ExportRequest &asked, const std::functi
                       ? files::saveAtomically(path, toCsv(table, csv))
                       : writeXlsxFile(path, table, m_clock.now());
     }
+    // The empty file holding the name is no export.
+    if (!written.ok && !request.saveAs && QFileInfo(path).size() == 0)
+        QFile::remove(path);
     if (!written.ok) {
         m_prompts.message(QStringLiteral("%1 не записан в файл %2: %3")
                               .arg(request.subject, native(path), written.reason),

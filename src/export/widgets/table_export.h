@@ -62,6 +62,9 @@ public:
     files::FileResult run(const ExportRequest &request, const std::function<Table()> &build);
 
 private:
+    // The export folder's "<base>-<date>.<suffix>", taken or not.
+    QString datedPath(const ExportRequest &request) const;
+
     ui::Prompts &m_prompts;
     Clock &m_clock;
     QString m_folder;
