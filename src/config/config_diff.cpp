@@ -34,12 +34,27 @@ public:
     {
     }
 
-    // A field compared on its written value, shown as the page shows it.
+    // A field compared on its written value, shown as the page shows it. Where the page's
+    // precision hides the difference (a factor differing in the 7th digit, two codes the
+    // list has no item for), raw() follows in brackets: a row never reads "0 → 0".
+    template <typename Show, typename Raw>
+    void field(const QString &key, const QString &caption, Show show, bool differs, Raw raw)
+    {
+        if (!differs)
+            return;
+        QString held = show(m_held);
+        QString wanted = show(m_wanted);
+        if (held == wanted) {
+            held += QStringLiteral(" (%1)").arg(raw(m_held));
+            wanted += QStringLiteral(" (%1)").arg(raw(m_wanted));
+        }
+        m_out.push_back({key, caption, held, wanted, 0});
+    }
+    // A field the page shows exactly (a plain number).
     template <typename Show>
     void field(const QString &key, const QString &caption, Show show, bool differs)
     {
-        if (differs)
-            m_out.push_back({key, caption, show(m_held), show(m_wanted), 0});
+        field(key, caption, show, differs, show);
     }
 
     void mask(const char *key, std::uint8_t MonitorConfig::*member, int firstBit, int count,
@@ -67,6 +82,12 @@ private:
 QString number(double v, int decimals)
 {
     return formatNumber(static_cast<long double>(v), decimals);
+}
+
+// Nine significant digits tell any two floats apart.
+QString exact(float v)
+{
+    return QString::number(static_cast<double>(v), 'g', 9);
 }
 
 } // namespace
@@ -130,25 +151,29 @@ FieldChanges diffConfig(const MonitorConfig &heldConfig, const MonitorConfig &wa
         d.field(
             QStringLiteral("analogA.") + n, row + QStringLiteral(" / Ax"),
             [i](const MonitorConfig &c) { return number(c.analogA[i], 6); },
-            held.analogA[i] != wanted.analogA[i]);
+            held.analogA[i] != wanted.analogA[i],
+            [i](const MonitorConfig &c) { return exact(c.analogA[i]); });
         d.field(
             QStringLiteral("analogB.") + n, row + QStringLiteral(" / B"),
             [i](const MonitorConfig &c) { return number(c.analogB[i], 6); },
-            held.analogB[i] != wanted.analogB[i]);
+            held.analogB[i] != wanted.analogB[i],
+            [i](const MonitorConfig &c) { return exact(c.analogB[i]); });
         d.field(
             QStringLiteral("analogAlarmLow.") + n, row + QStringLiteral(" / Нижний"),
             [i](const MonitorConfig &c) {
                 return formatNumber(analogToShown(c.analogAlarmLow[i], c.analogA[i], c.analogB[i]),
                                     2);
             },
-            held.analogAlarmLow[i] != wanted.analogAlarmLow[i]);
+            held.analogAlarmLow[i] != wanted.analogAlarmLow[i],
+            [i](const MonitorConfig &c) { return QString::number(c.analogAlarmLow[i]); });
         d.field(
             QStringLiteral("analogAlarmHigh.") + n, row + QStringLiteral(" / Верхний"),
             [i](const MonitorConfig &c) {
                 return formatNumber(analogToShown(c.analogAlarmHigh[i], c.analogA[i], c.analogB[i]),
                                     2);
             },
-            held.analogAlarmHigh[i] != wanted.analogAlarmHigh[i]);
+            held.analogAlarmHigh[i] != wanted.analogAlarmHigh[i],
+            [i](const MonitorConfig &c) { return QString::number(c.analogAlarmHigh[i]); });
         d.field(
             QStringLiteral("analogAlarmDebounce.") + n, row + QStringLiteral(" / Дребезг"),
             [i](const MonitorConfig &c) { return QString::number(c.analogAlarmDebounce[i]); },
@@ -164,21 +189,24 @@ FieldChanges diffConfig(const MonitorConfig &heldConfig, const MonitorConfig &wa
             [i](const MonitorConfig &c) {
                 return listItem(kResolutionItems, c.dallasResolution[i]);
             },
-            held.dallasResolution[i] != wanted.dallasResolution[i]);
+            held.dallasResolution[i] != wanted.dallasResolution[i],
+            [i](const MonitorConfig &c) { return QString::number(c.dallasResolution[i]); });
         d.field(
             QStringLiteral("temperAlarmLow.") + n, row + QStringLiteral(" / Нижний"),
             [i](const MonitorConfig &c) {
                 return formatNumber(
                     temperatureAlarmToShown(c.temperAlarmLow[i], c.dallasResolution[i]), 4);
             },
-            held.temperAlarmLow[i] != wanted.temperAlarmLow[i]);
+            held.temperAlarmLow[i] != wanted.temperAlarmLow[i],
+            [i](const MonitorConfig &c) { return QString::number(c.temperAlarmLow[i]); });
         d.field(
             QStringLiteral("temperAlarmHigh.") + n, row + QStringLiteral(" / Верхний"),
             [i](const MonitorConfig &c) {
                 return formatNumber(
                     temperatureAlarmToShown(c.temperAlarmHigh[i], c.dallasResolution[i]), 4);
             },
-            held.temperAlarmHigh[i] != wanted.temperAlarmHigh[i]);
+            held.temperAlarmHigh[i] != wanted.temperAlarmHigh[i],
+            [i](const MonitorConfig &c) { return QString::number(c.temperAlarmHigh[i]); });
         d.field(
             QStringLiteral("dallasAlarmDebounce.") + n, row + QStringLiteral(" / Дребезг"),
             [i](const MonitorConfig &c) { return QString::number(c.dallasAlarmDebounce[i]); },
@@ -210,18 +238,21 @@ FieldChanges diffConfig(const MonitorConfig &heldConfig, const MonitorConfig &wa
         d.field(
             QStringLiteral("fanImpulse.") + n, row + QStringLiteral(" / Имп/обор"),
             [i](const MonitorConfig &c) { return listItem(kImpulseItems, c.fanImpulse[i]); },
-            held.fanImpulse[i] != wanted.fanImpulse[i]);
+            held.fanImpulse[i] != wanted.fanImpulse[i],
+            [i](const MonitorConfig &c) { return QString::number(c.fanImpulse[i]); });
     }
 
     // Logging page.
     d.field(
         QStringLiteral("logPeriod"), QStringLiteral("Логирование / Период / Штатный"),
         [](const MonitorConfig &c) { return listItem(kPeriodItems, c.logPeriod); },
-        held.logPeriod != wanted.logPeriod);
+        held.logPeriod != wanted.logPeriod,
+        [](const MonitorConfig &c) { return QString::number(c.logPeriod); });
     d.field(
         QStringLiteral("logAlarmPeriod"), QStringLiteral("Логирование / Период / Аварийный"),
         [](const MonitorConfig &c) { return listItem(kPeriodItems, c.logAlarmPeriod); },
-        held.logAlarmPeriod != wanted.logAlarmPeriod);
+        held.logAlarmPeriod != wanted.logAlarmPeriod,
+        [](const MonitorConfig &c) { return QString::number(c.logAlarmPeriod); });
     d.mask("analogLogEnable", &MonitorConfig::analogLogEnable, 0, link::kAnalogChannels,
            QStringLiteral("Логирование / Аналоги"),
            [&](int k) { return analogCaption(k - 1, names); });

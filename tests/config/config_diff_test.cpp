@@ -84,6 +84,10 @@ INSTANTIATE_TEST_SUITE_P(
                                "analogB.4", "Аналоги / Дверь / B", "0", "0.5"},
                       DiffCase{"list item", [](MonitorConfig &c) { c.logPeriod = 3; }, "logPeriod",
                                "Логирование / Период / Штатный", "10 сек", "2 ми"},
+                      // Below the page's six decimals: the raw value tells them apart.
+                      DiffCase{"below the shown precision",
+                               [](MonitorConfig &c) { c.analogB[1] = 1e-7f; }, "analogB.2",
+                               "Аналоги / А2_24В / B", "0 (0)", "0 (1.00000001e-07)"},
                       DiffCase{"alarm in the channel's units",
                                [](MonitorConfig &c) { c.analogAlarmLow[0] = 20; },
                                "analogAlarmLow.1", "Аналоги / А1_12В / Нижний", "0", "20"}),
