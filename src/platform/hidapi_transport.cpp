@@ -67,6 +67,19 @@ QString hidapiText(const wchar_t *text)
 
 } // namespace
 
+bool hidapiUsable()
+{
+    // hid_init replaces the library's global state (its error text among it) that
+    // hid_enumerate and hid_open_path use on the window's thread: never beside them.
+    std::lock_guard lock(g_hidapiMutex);
+    if (g_hidapiUsers > 0)
+        return true; // a transport has it initialised
+    const bool ok = hid_init() == 0;
+    if (ok)
+        hid_exit();
+    return ok;
+}
+
 QString productFromWide(const wchar_t *text)
 {
     if (!text)
@@ -200,6 +213,7 @@ void HidapiTransport::start()
 QList<HidDeviceInfo> HidapiTransport::enumerateDevices()
 {
     QList<HidDeviceInfo> out;
+    std::lock_guard lock(g_hidapiMutex);
     hid_device_info *all = hid_enumerate(0, 0);
     for (const hid_device_info *d = all; d; d = d->next) {
         if (!d->path)
@@ -278,16 +292,20 @@ bool HidapiTransport::openDevice(const QString &id, QString *error)
 
     auto dev = std::make_unique<OpenDevice>();
     dev->id = id;
-    errno = 0;
-    dev->writer = hid_open_path(path.constData());
-    if (!dev->writer)
-        return fail(errno);
-    errno = 0;
-    dev->reader = hid_open_path(path.constData());
-    if (!dev->reader) {
-        const int err = errno;
-        hid_close(dev->writer);
-        return fail(err);
+    {
+        // hid_open_path and hid_error(nullptr) share the library's global state.
+        std::lock_guard lock(g_hidapiMutex);
+        errno = 0;
+        dev->writer = hid_open_path(path.constData());
+        if (!dev->writer)
+            return fail(errno);
+        errno = 0;
+        dev->reader = hid_open_path(path.constData());
+        if (!dev->reader) {
+            const int err = errno;
+            hid_close(dev->writer);
+            return fail(err);
+        }
     }
     for (const HidDeviceInfo &d : std::as_const(m_devices)) {
         if (d.id == id)

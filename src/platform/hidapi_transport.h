@@ -15,6 +15,10 @@ namespace vardex::link {
 
 class UdevMonitor;
 
+// Whether the HID library initialises, asked under the lock every transport's library
+// calls hold (the connection doctor asks from its worker thread).
+bool hidapiUsable();
+
 // The product string as the OS's HID layer hands it over: the USB string
 // descriptor is at most 126 UTF-16 units, the OS buffer holds 254 characters;
 // anything longer is cut there. Code points that are not Unicode become U+FFFD.

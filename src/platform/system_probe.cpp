@@ -2,13 +2,13 @@
 
 #include "doctor/diagnosis.h"
 #include "files/file_io.h"
+#include "platform/hidapi_transport.h"
 #include "platform/owner_lock.h"
 #include "platform/udev_monitor.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-#include <hidapi/hidapi.h>
 #include <libudev.h>
 
 #include <fcntl.h>
@@ -116,7 +116,7 @@ SystemState probeSystem(const QStringList &ruleFolders)
     s.login = doctor::loginFromEnvironment(qEnvironmentVariable("SSH_CONNECTION"),
                                            qEnvironmentVariable("SSH_CLIENT"),
                                            qEnvironmentVariable("SSH_TTY"));
-    s.hidapiAvailable = hid_init() == 0;
+    s.hidapiAvailable = link::hidapiUsable();
     s.ownerLockDir = platform::ownerLockDir();
     for (const platform::HeldController &h : platform::heldControllers(s.ownerLockDir))
         s.owners << link::holderText(h.holder);
