@@ -256,6 +256,7 @@ void DataModule::detachCurrent()
             replyHandler(held);
     }
     m_holdReplies = false;
+    m_owedAcks.clear(); // a new controller owes nothing
     const QString id = m_currentDevice;
     m_currentDevice.clear();
     m_currentInfo = {};
@@ -311,6 +312,8 @@ void DataModule::replyHandler(const Payload &payload)
         emit controllerErrorReply();
         return;
     }
+    if (payload[pos::Code] == protocol::code::SerialSend && takeOwedAck())
+        return; // an earlier command's, late: dropped, counted
     const ReplyEntry entry = (*m_table)[payload[pos::Code]];
     if (!entry || entry(payload, m_image) != ReplyOutcome::Accepted)
         return;
@@ -324,6 +327,20 @@ void DataModule::replyHandler(const Payload &payload)
         return;
     }
     takeAnswer(payload);
+}
+
+bool DataModule::takeOwedAck()
+{
+    // One that has not come within the longest display wait is not coming.
+    constexpr qint64 kOwedAckMs = 3000;
+    const qint64 now = m_clock.elapsed();
+    while (!m_owedAcks.empty() && now - m_owedAcks.front() > kOwedAckMs)
+        m_owedAcks.pop_front();
+    if (m_owedAcks.empty())
+        return false;
+    m_owedAcks.pop_front();
+    ++m_lateAcks;
+    return true;
 }
 
 void DataModule::takeAnswer(const Payload &payload)
@@ -353,10 +370,16 @@ void DataModule::send(const Payload &request)
     handleHeldReplies(false);
     m_transport.deliverPending();
     Exchange &e = ex();
+    if (e.hasOutstanding && !e.answered && e.sendSerial > m_lastOwedSerial &&
+        e.outstanding[pos::Code] == protocol::code::SerialSend) {
+        m_owedAcks.push_back(m_clock.elapsed());
+        m_lastOwedSerial = e.sendSerial;
+    }
     e.reportBuffer[0] = 0;
     std::copy(request.begin(), request.end(), e.reportBuffer.begin() + 1);
     e.outstanding = request;
     e.hasOutstanding = true;
+    e.sendSerial = ++m_sendCounter;
     e.replyReceived = false;
     e.answered = false;
     sendReport();

@@ -65,6 +65,10 @@ public:
     std::uint8_t replyByte(std::size_t pos) const;
     // The last report accepted as an answer (or the error reply).
     Payload lastReply() const;
+    // Display acknowledgements that came for a serial-line command whose own wait had
+    // ended (or that never waited) and were therefore not taken as the answer of the
+    // command sent after it.
+    int lateAcknowledgements() const { return m_lateAcks; }
 
     // Set by every accepted report, the controller's notices included; cleared by a
     // send.
@@ -259,6 +263,8 @@ private:
     void forgetQueued();
     void attach(const HidDeviceInfo &info);
     void takeAnswer(const Payload &payload);
+    // True when a serial-line acknowledgement just come belongs to an earlier command.
+    bool takeOwedAck();
 
     Transport &m_transport;
     DeviceImage m_image;
@@ -274,6 +280,7 @@ private:
         bool answered = false; // the request outstanding has its answer
         Payload answer{};      // that answer (or the error reply)
         bool lastWasError = false;
+        std::uint64_t sendSerial = 0; // of outstanding, unique over every frame
     };
     // One running operation: the link's state that belongs to it alone.
     struct Frame {
@@ -292,6 +299,13 @@ private:
     Exchange &ex() { return m_frames.back().ex; }
     const Exchange &ex() const { return m_frames.back().ex; }
     bool m_inOperation = false; // frame 0 runs an operation
+    // Serial-line acknowledgements carry nothing of their command and come in order:
+    // each SerialSend left unanswered when the next request went out is owed one, and
+    // the next acknowledgements are theirs (oldest first), not the new command's.
+    std::uint64_t m_sendCounter = 0;
+    std::uint64_t m_lastOwedSerial = 0; // a request goes into the list once only
+    std::deque<qint64> m_owedAcks;      // when each owed one was sent (m_clock)
+    int m_lateAcks = 0;
     const ReplyTable *m_table;
 
     QString m_currentDevice;

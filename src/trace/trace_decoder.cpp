@@ -156,6 +156,8 @@ DecodedEntry Decoder::decode(const TraceEntry &entry, const QTime &wallTime)
     }
     DecodedEntry out;
     if (entry.direction == TraceEntry::Direction::Sent) {
+        if (m_outstandingCode == code::SerialSend && m_repliesToOutstanding == 0)
+            m_owedSerialAcks.push_back(entry.nanoseconds);
         if (m_outstandingCode >= 0)
             m_earlierCodes.insert(m_outstandingCode);
         m_outstandingCode = entry.payload[pos::Code];
@@ -164,7 +166,7 @@ DecodedEntry Decoder::decode(const TraceEntry &entry, const QTime &wallTime)
         m_earlierCodes.erase(m_outstandingCode);
         out.name = requestName(entry.payload);
     } else {
-        out = decodeReply(entry.payload);
+        out = decodeReply(entry.payload, entry.nanoseconds);
     }
     out.nanoseconds = entry.nanoseconds - m_origin;
     out.wallTime = wallTime;
@@ -175,7 +177,7 @@ DecodedEntry Decoder::decode(const TraceEntry &entry, const QTime &wallTime)
     return out;
 }
 
-DecodedEntry Decoder::decodeReply(const Payload &reply)
+DecodedEntry Decoder::decodeReply(const Payload &reply, qint64 nanoseconds)
 {
     DecodedEntry out;
     out.name = replyName(reply);
@@ -184,6 +186,18 @@ DecodedEntry Decoder::decodeReply(const Payload &reply)
 
     const bool error = isErrorReply(reply);
     const int c = reply[pos::Code];
+    // The serial line acknowledges in order and names nothing of its command: while an
+    // earlier command is owed one, this is that one's, late (the data module drops it).
+    if (c == code::SerialSend) {
+        constexpr qint64 kOwedNs = 3'000'000'000;
+        while (!m_owedSerialAcks.empty() && nanoseconds - m_owedSerialAcks.front() > kOwedNs)
+            m_owedSerialAcks.pop_front();
+        if (!m_owedSerialAcks.empty()) {
+            m_owedSerialAcks.pop_front();
+            out.mark = Mark::Late;
+            return out;
+        }
+    }
     if (!error && c != m_outstandingCode) {
         out.mark = m_earlierCodes.count(c) ? Mark::Late : Mark::Unmatched;
         return out;

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QTime>
 
+#include <deque>
 #include <set>
 
 // Names every report crossing the link, for the exchange trace (the window's dock,
@@ -50,7 +51,7 @@ public:
     void reset() { *this = Decoder(); }
 
 private:
-    DecodedEntry decodeReply(const Payload &reply);
+    DecodedEntry decodeReply(const Payload &reply, qint64 nanoseconds);
 
     bool m_started = false;
     qint64 m_origin = 0;
@@ -58,6 +59,7 @@ private:
     Payload m_outstanding{};
     int m_repliesToOutstanding = 0;
     std::set<int> m_earlierCodes; // codes of requests sent before the outstanding one
+    std::deque<qint64> m_owedSerialAcks; // serial-line commands not yet acknowledged, by time
 };
 
 } // namespace vardex::trace

@@ -3,6 +3,7 @@
 #include "sim/scenarios.h"
 #include "sim/sim_transport.h"
 #include "support/test_support.h"
+#include "trace/trace_decoder.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -159,6 +160,48 @@ TEST(DataModuleWait, LateReplyOfAnotherRequestDoesNotEndTheNextWait)
         // It was still stored: the image holds the controller's clock.
         EXPECT_NE(l.dm.image().clock.month, 0);
     });
+}
+
+// Serial-line acknowledgements name nothing of their command and come in order: one that
+// comes while an earlier command (sent without a wait, or whose wait ended) is owed its
+// own is that one's. It does not end the next command's wait, and the trace marks it late.
+TEST(DataModuleWait, ALateDisplayAcknowledgementIsNotTakenForTheNextCommand)
+{
+    Link l;
+    const QString id = l.plugged(controller(QStringLiteral("q")));
+    l.transport.addFault(id, {Fault::Kind::Drop, protocol::code::SerialSend});
+    trace::Decoder decoder;
+    QList<trace::Mark> ackMarks;
+    l.dm.setTraceSink([&](const link::TraceEntry &e) {
+        const trace::DecodedEntry d = decoder.decode(e);
+        if (e.direction == link::TraceEntry::Direction::Received)
+            ackMarks << d.mark;
+    });
+    link::Payload ack{};
+    ack[link::pos::Code] = protocol::code::SerialSend;
+    const std::uint8_t bitmap[] = {0x1B, 0x42};
+    const std::uint8_t cursor[] = {0x1B, 0x43};
+    l.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(*protocol::serialSend(bitmap).payload); // no wait, as test 1's columns
+        ctx.send(*protocol::serialSend(cursor).payload);
+        l.transport.injectReport(id, ack); // the bitmap's, late
+        EXPECT_FALSE(ctx.waitReply(300));
+        l.transport.injectReport(id, ack); // the cursor's
+        EXPECT_TRUE(ctx.waitReply(300));
+    });
+    EXPECT_EQ(l.dm.lateAcknowledgements(), 1);
+    EXPECT_EQ(ackMarks, (QList<trace::Mark>{trace::Mark::Late, trace::Mark::None}));
+
+    // An acknowledgement that came in time leaves nothing owed.
+    l.dm.runOperation([&](link::OperationContext &ctx) {
+        ctx.send(*protocol::serialSend(bitmap).payload);
+        l.transport.injectReport(id, ack);
+        ctx.pause(50);
+        ctx.send(*protocol::serialSend(cursor).payload);
+        l.transport.injectReport(id, ack);
+        EXPECT_TRUE(ctx.waitReply(300));
+    });
+    EXPECT_EQ(l.dm.lateAcknowledgements(), 1);
 }
 
 TEST(DataModuleWait, ErrorReplyEndsAnyWaitAfterItsMessage)
