@@ -5,6 +5,13 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace vardex::files {
 
 QString FileResult::message() const
@@ -92,9 +99,25 @@ ReadResult readBounded(const QString &path, qint64 maxBytes)
         r.reason = QStringLiteral("Это каталог");
         return r;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Opened without blocking and checked on the descriptor itself: a FIFO or a device
+    // named like one of our files would otherwise hang the open or the read, and a file
+    // swapped for one between a check by name and the open is caught too.
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        r.reason = QString::fromLocal8Bit(std::strerror(errno));
+        return r;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        r.reason = QStringLiteral("Это не обычный файл");
+        return r;
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         r.reason = file.errorString();
+        ::close(fd);
         return r;
     }
     r.fileSize = file.size();

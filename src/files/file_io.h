@@ -35,7 +35,8 @@ FileResult reserveFreeName(const QString &path);
 
 // Writes bytes to a temporary file beside path and renames it over path.
 FileResult saveAtomically(const QString &path, const QByteArray &bytes);
-// Reads at most maxBytes from the start of path. A folder is refused.
+// Reads at most maxBytes from the start of path. Only a regular file is read: a folder,
+// a FIFO, a device or a socket is refused without waiting on it.
 ReadResult readBounded(const QString &path, qint64 maxBytes);
 
 // The question asked before a file of a size its format does not have is laid over

@@ -86,6 +86,8 @@ std::optional<TemperatureResolutions> loadCompanion(const QString &logPath)
     const QString path = companionPath(logPath);
     if (!QFileInfo::exists(path))
         return std::nullopt;
+    // Whatever is there, only a small regular file is read (files::readBounded refuses
+    // anything else without waiting on it).
     const files::ReadResult read = files::readBounded(path, kCompanionMaxBytes);
     if (!read.ok || read.truncated())
         return std::nullopt;

@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 using namespace vardex;
@@ -62,4 +64,29 @@ TEST(ReserveFreeName, AFolderThatCannotBeWrittenSaysWhy)
         files::reserveFreeName(QStringLiteral("/nonexistent-vardex-folder/x.csv"));
     EXPECT_FALSE(r.ok);
     EXPECT_FALSE(r.reason.isEmpty());
+}
+
+// A FIFO (or another special file) where a small file of ours is expected is refused at
+// once: nothing ever writes into it, and an open or a read would wait for ever.
+TEST(ReadBounded, OnlyARegularFileIsRead)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("x.sensors"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const files::ReadResult fromFifo = files::readBounded(fifo, 4096);
+    EXPECT_FALSE(fromFifo.ok);
+    EXPECT_FALSE(fromFifo.reason.isEmpty());
+
+    const files::ReadResult fromDevice = files::readBounded(QStringLiteral("/dev/zero"), 16);
+    EXPECT_FALSE(fromDevice.ok);
+
+    const QString plain = dir.filePath(QStringLiteral("x.log"));
+    QFile f(plain);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("0123456789");
+    f.close();
+    const files::ReadResult bounded = files::readBounded(plain, 4);
+    ASSERT_TRUE(bounded.ok);
+    EXPECT_EQ(bounded.bytes, QByteArray("0123"));
+    EXPECT_EQ(bounded.fileSize, 10);
 }
