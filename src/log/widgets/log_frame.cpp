@@ -182,11 +182,40 @@ LogGraphForm *LogFrame::graphWindow() const
     return m_graphs.data();
 }
 
+bool LogFrame::imageResolutionsKnown() const
+{
+    return m_imageResolutionsKnown && m_imageKnownFor == m_ctx.dm.currentDevice().id;
+}
+
 SensorResolutions LogFrame::sensorResolutions() const
 {
     if (m_logResolutions)
         return {*m_logResolutions, true};
-    return {m_ctx.dm.image().config.dallasResolution, m_imageResolutionsKnown};
+    // The image's codes speak for the controller they came from: for a log loaded from a
+    // file or read from another controller they are a guess.
+    const bool fromHere = !m_logSource || *m_logSource == m_ctx.dm.currentDevice().id;
+    return {m_ctx.dm.image().config.dallasResolution, fromHere && imageResolutionsKnown()};
+}
+
+void LogFrame::imageResolutionsTaken()
+{
+    m_imageResolutionsKnown = true;
+    m_imageKnownFor = m_ctx.dm.currentDevice().id;
+    const TemperatureResolutions codes = m_ctx.dm.image().config.dallasResolution;
+    if (m_logSource && m_logResolutions != codes) {
+        const bool fromHere = *m_logSource == m_ctx.dm.currentDevice().id && !m_logSource->isEmpty();
+        // A log this controller gave without codes takes its codes; any other log keeps its
+        // own until the engineer says otherwise.
+        if (fromHere && !m_logResolutions) {
+            m_logResolutions = codes;
+        } else if (m_ctx.prompts.question(
+                       tr("Показанный лог получен не из этой конфигурации. Применить к нему "
+                          "точность датчиков температуры из конфигурации?"),
+                       false, ui::Prompts::Answer::No) == ui::Prompts::Answer::Yes) {
+            m_logResolutions = codes;
+        }
+    }
+    resolutionsChanged();
 }
 
 void LogFrame::refreshView()
@@ -213,9 +242,7 @@ void LogFrame::resolutionsChanged()
 
 void LogFrame::onConfigurationTaken()
 {
-    m_imageResolutionsKnown = true;
-    m_logResolutions.reset();
-    resolutionsChanged();
+    imageResolutionsTaken();
 }
 
 void LogFrame::closeGraphWindow()
@@ -242,6 +269,13 @@ void LogFrame::onConnectionChanged(bool connected)
 {
     m_connected = connected;
     setReading(m_reading);
+    // Codes learnt from a controller unplugged (or replaced) say nothing of the next one.
+    if (!connected || m_imageKnownFor != m_ctx.dm.currentDevice().id) {
+        const bool was = sensorResolutions().known;
+        m_imageResolutionsKnown = false;
+        if (was != sensorResolutions().known)
+            resolutionsChanged();
+    }
 }
 
 void LogFrame::onChannelNames(const ChannelNames &names)
@@ -263,9 +297,7 @@ void LogFrame::onDescriptionRead(const work::DescriptionResult &result)
 {
     if (!result.configurationRead)
         return;
-    m_imageResolutionsKnown = true;
-    m_logResolutions.reset();
-    resolutionsChanged();
+    imageResolutionsTaken();
 }
 
 void LogFrame::onClosing()
@@ -351,8 +383,11 @@ void LogFrame::finishFullRead(const FullReadResult &result, qint64 elapsedMs)
     }
     if (result.total == 0)
         return; // the ring positions stand for no log: nothing changes
-    // Read from this controller: its own codes, known or not, replace a loaded log's.
+    // Read from this controller: its codes go with the log when they are known for it.
+    m_logSource = m_ctx.dm.currentDevice().id;
     m_logResolutions.reset();
+    if (imageResolutionsKnown())
+        m_logResolutions = m_ctx.dm.image().config.dallasResolution;
     closeGraphWindow();
     m_working = result.working;
     m_recordShown = true;
@@ -443,6 +478,7 @@ void LogFrame::loadLog()
     }
     if (loaded.loaded()) {
         closeGraphWindow();
+        m_logSource = QString(); // a file: only its companion speaks for it
         m_logResolutions = loaded.resolutions;
         showLoadedLog(loaded.records, 1);
         emit logChanged();

@@ -98,6 +98,10 @@ private:
     bool refuseEmptyExport();
     void exportLog(exporting::ExportFormat format, bool saveAs);
     void resolutionsChanged();
+    bool imageResolutionsKnown() const;
+    // A description or configuration gave the image codes: the log takes them when it came
+    // from this controller without codes, or when the engineer agrees.
+    void imageResolutionsTaken();
     void closeGraphWindow();
 
     ui::PageContext m_ctx;
@@ -133,10 +137,15 @@ private:
     GraphSelection m_graphSelection;
     ChannelNames m_channelNames;
 
-    // Set by a description or a configuration; the codes then are the image's.
+    // Set by a description or a configuration; the codes then are the image's, for the
+    // controller m_imageKnownFor (empty: none was connected). Dropped on unplug.
     bool m_imageResolutionsKnown = false;
-    // The loaded log's own codes, from its companion file; they win until the next
-    // description, configuration or read.
+    QString m_imageKnownFor;
+    // Where the log in the store came from: nothing yet (records shown come from the
+    // controller), a file (empty), or the controller with that id.
+    std::optional<QString> m_logSource;
+    // The log's own codes: its companion's, or the controller's known when it was read.
+    // They win until the engineer agrees to take a configuration's instead.
     std::optional<TemperatureResolutions> m_logResolutions;
     QPointer<LogGraphForm> m_graphs;
     std::unique_ptr<exporting::TableExport> m_export;

@@ -184,3 +184,66 @@ TEST(LogResolutions, SaveAsTakesTheChosenNameAndFormat)
     EXPECT_EQ(p.rig.prompts.messages.size(), 1);
     EXPECT_TRUE(p.opened.isEmpty());
 }
+
+// Codes learnt from one controller are not another's: after a second controller takes
+// over, a log read from it is a guess again, and saving it leaves no companion with the
+// first controller's codes.
+TEST(LogResolutions, ASecondControllersLogNeverCarriesTheFirstsCodes)
+{
+    LogPage p;
+    QObject::connect(&p.rig.dm, &link::DataModule::connectionChanged, &p.page,
+                     [&p](bool connected) { p.page.onConnectionChanged(connected); });
+    p.rig.dm.image().config.dallasResolution = kSensorCodes;
+    p.page.onConfigurationTaken();
+    ASSERT_TRUE(p.page.sensorResolutions().known);
+
+    sim::SimDeviceOptions second;
+    second.id = QStringLiteral("second");
+    second.realTime = false;
+    second.firmware = sim::controllerWithLog(24);
+    p.rig.transport.addDevice(std::move(second));
+    p.rig.transport.plug(QStringLiteral("second"));
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return p.rig.dm.currentDevice().id == QStringLiteral("second"); }, 2000));
+    EXPECT_FALSE(p.page.sensorResolutions().known);
+
+    ASSERT_TRUE(p.readAll());
+    EXPECT_FALSE(p.page.sensorResolutions().known);
+    EXPECT_EQ(p.page.findChild<QGroupBox *>(QStringLiteral("LogTemperatureBox"))->title(),
+              QStringLiteral("Температура ?"));
+    const QString path = test::tempPath(QStringLiteral("second.log"));
+    p.rig.prompts.saveAnswers.push_back(path);
+    p.click("SaveLogBtn");
+    EXPECT_EQ(loadCompanion(path), std::nullopt);
+}
+
+// A loaded log keeps its companion's codes when a configuration comes: the engineer is
+// asked, and only a yes puts the configuration's codes on the log.
+TEST(LogResolutions, ALoadedLogKeepsItsCodesUntilTheEngineerAppliesOthers)
+{
+    const TemperatureResolutions own = {0, 1, 2, 3, 0, 1};
+    LogPage writer;
+    ASSERT_TRUE(writer.readAll());
+    writer.rig.dm.image().config.dallasResolution = own;
+    writer.page.onConfigurationTaken();
+    const QString path = test::tempPath(QStringLiteral("own-codes.log"));
+    writer.rig.prompts.saveAnswers.push_back(path);
+    writer.click("SaveLogBtn");
+    ASSERT_EQ(loadCompanion(path), own);
+
+    LogPage p;
+    p.rig.prompts.openAnswers.push_back(path);
+    p.click("LoadLogBtn");
+    p.rig.dm.image().config.dallasResolution = kSensorCodes;
+    p.rig.prompts.questionAnswers.push_back(ui::Prompts::Answer::No);
+    p.page.onConfigurationTaken();
+    EXPECT_EQ(p.rig.prompts.questions.size(), 1);
+    EXPECT_EQ(p.rig.prompts.questionDefaults.value(0), ui::Prompts::Answer::No);
+    EXPECT_EQ(p.page.sensorResolutions().codes, own);
+    EXPECT_TRUE(p.page.sensorResolutions().known);
+
+    p.rig.prompts.questionAnswers.push_back(ui::Prompts::Answer::Yes);
+    p.page.onConfigurationTaken();
+    EXPECT_EQ(p.page.sensorResolutions().codes, kSensorCodes);
+    EXPECT_TRUE(p.page.sensorResolutions().known);
+}
