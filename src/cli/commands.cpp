@@ -81,7 +81,7 @@ void addClock(CommandRun &r)
 int describe(CommandRun &r)
 {
     // The window's description read: configuration, every loop, then the identity.
-    const work::DescriptionResult d =
+    const link::DescriptionResult d =
         work::readDescription(r.ctx, {}, [&r] { return r.dm.isConnected(); });
     if (!d.described || !d.identityAnswered)
         return controllerFailure(r, QStringLiteral("описание не прочитано"));

@@ -1,6 +1,6 @@
 #include "cli/commands.h"
 #include "export/csv.h"
-#include "export/log_table.h"
+#include "log/log_table.h"
 #include "files/file_io.h"
 #include "link/data_module.h"
 #include "log/log_file.h"
@@ -29,7 +29,7 @@ files::FileResult writeLog(CommandRun &r, const log::RecordStore &store)
         return saved.file.ok ? saved.companion : saved.file;
     }
     const exporting::Table table =
-        exporting::buildLogTable(store, r.dm.image().config.dallasResolution);
+        log::buildLogTable(store, r.dm.image().config.dallasResolution);
     if (suffix == QLatin1String("csv"))
         return files::saveAtomically(path, exporting::toCsv(table));
     if (r.writeXlsx)

@@ -1,6 +1,6 @@
 #include "loops/level_conversion.h"
 
-#include "config/conversions.h"
+#include "common/conversions.h"
 
 #include <algorithm>
 #include <limits>
@@ -21,22 +21,22 @@ std::int16_t saturate16(std::int32_t v)
 
 double analogShown(std::int16_t raw, float a, float b)
 {
-    return static_cast<double>(config::analogToShown(raw, a, b));
+    return static_cast<double>(vardex::analogToShown(raw, a, b));
 }
 
 std::int16_t analogRaw(double shown, float a, float b)
 {
-    return saturate16(config::analogToRaw(shown, a, b));
+    return saturate16(vardex::analogToRaw(shown, a, b));
 }
 
 double temperatureShown(std::int16_t raw, std::uint8_t resolutionCode)
 {
-    return static_cast<double>(config::temperatureLevelToShown(raw, resolutionCode));
+    return static_cast<double>(vardex::temperatureLevelToShown(raw, resolutionCode));
 }
 
 std::int16_t temperatureRaw(double shown, std::uint8_t resolutionCode)
 {
-    return saturate16(config::temperatureToRaw(shown, resolutionCode));
+    return saturate16(vardex::temperatureToRaw(shown, resolutionCode));
 }
 
 } // namespace vardex::loops

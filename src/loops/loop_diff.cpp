@@ -1,7 +1,7 @@
 #include "loops/loop_diff.h"
 
 #include "common/channel_names.h"
-#include "config/conversions.h"
+#include "common/conversions.h"
 #include "link/protocol.h"
 #include "loops/ext_coding.h"
 #include "loops/level_conversion.h"
@@ -83,7 +83,7 @@ void diffMain(int n, const UprLoopConfig &h, const UprLoopConfig &w, const link:
         const QString row = QStringLiteral("Аналоги / ") + QString::fromUtf8(kAnalogCaptions[i]);
         const QString key = QString::number(k);
         const auto shown = [&](std::int16_t raw) {
-            return config::formatNumber(analogShown(raw, c.analogA[i], c.analogB[i]), 2);
+            return vardex::formatNumber(analogShown(raw, c.analogA[i], c.analogB[i]), 2);
         };
         d.add(QStringLiteral("analogUse.") + key, row, onOff(bit(h.analogUse, k)),
               onOff(bit(w.analogUse, k)));
@@ -99,7 +99,7 @@ void diffMain(int n, const UprLoopConfig &h, const UprLoopConfig &w, const link:
         const QString row = QStringLiteral("Температура / Темпер %1").arg(k);
         const QString key = QString::number(k);
         const auto shown = [&](std::int16_t raw) {
-            return config::formatNumber(temperatureShown(raw, c.dallasResolution[i]), 4);
+            return vardex::formatNumber(temperatureShown(raw, c.dallasResolution[i]), 4);
         };
         d.add(QStringLiteral("temperUse.") + key, row, onOff(bit(h.temperUse, k)),
               onOff(bit(w.temperUse, k)));
@@ -123,7 +123,7 @@ void diffMain(int n, const UprLoopConfig &h, const UprLoopConfig &w, const link:
 void diffExt(int n, const UprLoopConfigExt &h, const UprLoopConfigExt &w, FieldChanges &out)
 {
     LoopDiffer d(n, out);
-    const auto tenths = [](int v) { return config::formatNumber(v / 10.0L, 1); };
+    const auto tenths = [](int v) { return vardex::formatNumber(v / 10.0L, 1); };
     const QString box = QStringLiteral("Дополнительно / ");
     d.value(QStringLiteral("timerOff"), box + QStringLiteral("Логика выхода / Задержка"),
             int(h.timerOff), int(w.timerOff), tenths);

@@ -15,7 +15,7 @@ DescriptionReader::DescriptionReader(link::DataModule &dm, Prompts &prompts, QOb
 void DescriptionReader::read()
 {
     m_dm.runOperation(tr("Чтение описания"), [this](link::OperationContext &ctx) {
-        const work::DescriptionResult result =
+        const link::DescriptionResult result =
             work::readDescription(ctx, m_timings, [this] { return m_dm.isConnected(); });
         // After an unplug the waits end at once: say so, not that nothing answered.
         if (result.tell)
@@ -31,7 +31,7 @@ void DescriptionReader::read()
 
 void DescriptionReader::showDeviceDescription()
 {
-    work::DescriptionResult shown;
+    link::DescriptionResult shown;
     shown.configurationRead = true;
     shown.described = true;
     emit described(shown);

@@ -45,7 +45,7 @@ public:
 
 signals:
     // What a read got (inside the operation, after the cursor was restored).
-    void described(const vardex::work::DescriptionResult &result);
+    void described(const vardex::link::DescriptionResult &result);
     // The read has ended, whichever way.
     void finished();
 

@@ -219,7 +219,7 @@ void MainWindow::buildPages()
     m_pageTable.insert(m_pageTable.end(), {pwm, about, graph});
 }
 
-void MainWindow::showDescription(const work::DescriptionResult &result)
+void MainWindow::showDescription(const link::DescriptionResult &result)
 {
     if (result.described) {
         const link::MonitorConfig &c = m_dm.image().config;

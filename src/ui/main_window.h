@@ -18,8 +18,6 @@ class QTimer;
 
 namespace vardex::link {
 class DataModule;
-}
-namespace vardex::work {
 struct DescriptionResult;
 }
 namespace vardex::log {
@@ -116,7 +114,7 @@ protected:
 
 private:
     void buildPages();
-    void showDescription(const work::DescriptionResult &result);
+    void showDescription(const link::DescriptionResult &result);
     void setBusyCursor(bool busy);
     void onKeyPress(QKeyEvent *event);
     void setHintLine(const QString &hint);

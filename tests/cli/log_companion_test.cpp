@@ -1,6 +1,6 @@
 #include "cli_rig.h"
 #include "export/csv.h"
-#include "export/log_table.h"
+#include "log/log_table.h"
 #include "log/log_file.h"
 #include "sim/scenarios.h"
 #include "support/test_support.h"
@@ -33,6 +33,6 @@ TEST(CliLogRead, LogCarriesTheSensorsCompanionThatReloadsToTheSameTemperatures)
     const log::LogLoadResult loaded = log::loadLogFile(logPath, store);
     ASSERT_EQ(loaded.records, 40);
     ASSERT_TRUE(loaded.resolutions.has_value());
-    EXPECT_EQ(exporting::toCsv(exporting::buildLogTable(store, *loaded.resolutions)),
+    EXPECT_EQ(exporting::toCsv(log::buildLogTable(store, *loaded.resolutions)),
               test::readFile(csvPath));
 }

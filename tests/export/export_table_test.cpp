@@ -1,6 +1,6 @@
 #include "export/chart_table.h"
 #include "export/csv.h"
-#include "export/log_table.h"
+#include "log/log_table.h"
 #include "support/log_records.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "export/log_table.h"
+#include "log/log_table.h"
 #include "export/xlsx_file.h"
 #include "support/log_records.h"
 #include "support/python_reader.h"
@@ -50,7 +50,7 @@ TEST(XlsxWriter, WorkbookReadsBackCellByCellWithABoldHeaderRow)
     if (python.isEmpty())
         GTEST_SKIP() << "python3 with openpyxl is not installed: no independent reader";
     const exporting::Table table =
-        exporting::buildLogTable(test::craftedLogStore(24), {0, 1, 2, 3, 9, 0});
+        log::buildLogTable(test::craftedLogStore(24), {0, 1, 2, 3, 9, 0});
     const QString path = test::tempPath(QStringLiteral("log.xlsx"));
     const files::FileResult written = exporting::writeXlsxFile(path, table);
     ASSERT_TRUE(written.ok) << written.message().toStdString();
@@ -89,7 +89,7 @@ TEST(XlsxWriter, WorkbookReadsBackCellByCellWithABoldHeaderRow)
 
 TEST(XlsxWriter, UnwritableFolderIsReportedWithThePathAndLeavesNoFile)
 {
-    const exporting::Table table = exporting::buildLogTable(test::craftedLogStore(2), {});
+    const exporting::Table table = log::buildLogTable(test::craftedLogStore(2), {});
     const QString path = QStringLiteral("/nonexistent-folder/log.xlsx");
     const files::FileResult written = exporting::writeXlsxFile(path, table);
     EXPECT_FALSE(written.ok);

@@ -19,9 +19,9 @@ work::DescriptionTimings quick()
     return t;
 }
 
-work::DescriptionResult describe(test::SimController &c)
+link::DescriptionResult describe(test::SimController &c)
 {
-    work::DescriptionResult r;
+    link::DescriptionResult r;
     c.dm.runOperation([&](link::OperationContext &ctx) {
         r = work::readDescription(ctx, quick(), [&] { return c.dm.isConnected(); });
     });
@@ -43,7 +43,7 @@ TEST(DescriptionTransfer, CompleteReadSaysHowFarItCameAndWhatItRead)
         deepest = std::max(deepest, cursorDepth);
     });
 
-    const work::DescriptionResult r = describe(c);
+    const link::DescriptionResult r = describe(c);
     EXPECT_TRUE(r.op.ok());
     EXPECT_TRUE(r.configurationRead && r.described && r.identityAnswered && r.timed);
     EXPECT_EQ(r.serial, QStringLiteral("1.2.3.4.5.6.7.8.9.10."));
@@ -57,7 +57,7 @@ TEST(DescriptionTransfer, ErrorReplyToTheIdentityIsAnAnswerWithoutASerial)
     test::SimController c;
     ASSERT_TRUE(c.plug());
     c.transport.addFault(c.id, Fault{Fault::Kind::ErrorReply, 34});
-    const work::DescriptionResult r = describe(c);
+    const link::DescriptionResult r = describe(c);
     EXPECT_EQ(r.op.status, link::OpStatus::ErrorReply);
     EXPECT_TRUE(r.described);
     EXPECT_TRUE(r.identityAnswered);
@@ -70,7 +70,7 @@ TEST(DescriptionTransfer, MissedLoopRecordStopsTheReadAtThatLoop)
     test::SimController c;
     ASSERT_TRUE(c.plug());
     c.transport.addFault(c.id, Fault{Fault::Kind::Drop, 6, 13});
-    const work::DescriptionResult r = describe(c);
+    const link::DescriptionResult r = describe(c);
     EXPECT_EQ(r.op.status, link::OpStatus::NoReply);
     EXPECT_EQ(r.op.step, 13);
     EXPECT_TRUE(r.configurationRead);
@@ -88,7 +88,7 @@ TEST(DescriptionTransfer, StopDuringTheLoopsEndsWithoutTheIdentity)
             e.payload[link::pos::Sub] == 7)
             c.dm.cancel();
     });
-    const work::DescriptionResult r = describe(c);
+    const link::DescriptionResult r = describe(c);
     EXPECT_EQ(r.op.status, link::OpStatus::Cancelled);
     EXPECT_FALSE(r.described);
     EXPECT_EQ(c.requestCount(6, 8), 0);
@@ -98,7 +98,7 @@ TEST(DescriptionTransfer, StopDuringTheLoopsEndsWithoutTheIdentity)
 TEST(DescriptionTransfer, NoControllerNoRequest)
 {
     test::SimController c;
-    const work::DescriptionResult r = describe(c); // never plugged
+    const link::DescriptionResult r = describe(c); // never plugged
     EXPECT_EQ(r.op.status, link::OpStatus::Disconnected);
     EXPECT_FALSE(r.configurationRead);
     EXPECT_TRUE(c.transport.receivedRequests(c.id).empty());

@@ -1,6 +1,6 @@
 #include "config/widgets/setup_frame.h"
 
-#include "work/description_transfer.h"
+#include "link/description_result.h"
 
 #include "config/tree_nodes.h"
 #include "config/widgets/icon_set.h"
@@ -191,7 +191,7 @@ void SetupFrame::onConnectionChanged(bool connected)
         m_system->setTransferEnabled(false);
 }
 
-void SetupFrame::onDescriptionRead(const work::DescriptionResult &result)
+void SetupFrame::onDescriptionRead(const link::DescriptionResult &result)
 {
     if (!result.described)
         return;

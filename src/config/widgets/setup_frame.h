@@ -46,7 +46,7 @@ public:
     void onConnectionChanged(bool connected) override;
     // A described controller: the pages show its configuration, reading and
     // writing it become possible.
-    void onDescriptionRead(const work::DescriptionResult &result) override;
+    void onDescriptionRead(const link::DescriptionResult &result) override;
     void onChannelNames(const ChannelNames &names) override;
 
 signals:

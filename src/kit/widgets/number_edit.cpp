@@ -1,6 +1,6 @@
 #include "kit/widgets/number_edit.h"
 
-#include "config/conversions.h"
+#include "common/conversions.h"
 #include "kit/widgets/focus_tint.h"
 
 #include <QLineEdit>
@@ -61,7 +61,7 @@ NumberEdit::NumberEdit(double minimum, double maximum, int maxDecimals, Commit c
         m_userChanged = true;
         double v = 0;
         if (m_clampWhileTyping && parse(text, &v) && (v < m_min || v > m_max))
-            lineEdit()->setText(textFromValue(config::clampToRange(v, m_min, m_max)));
+            lineEdit()->setText(textFromValue(vardex::clampToRange(v, m_min, m_max)));
     });
     connect(this, &QAbstractSpinBox::editingFinished, this, [this] {
         if (m_commit == Commit::OnLeave && m_userChanged)
@@ -88,7 +88,7 @@ void NumberEdit::commitPending()
 
 QString NumberEdit::textFromValue(double value) const
 {
-    return config::formatNumber(value, decimals());
+    return vardex::formatNumber(value, decimals());
 }
 
 double NumberEdit::valueFromText(const QString &text) const
@@ -131,7 +131,7 @@ void NumberEdit::fixup(QString &text) const
     // Anything that is no number is left to the nearest-value correction.
     double v = 0;
     if (parse(text, &v))
-        text = textFromValue(config::clampToRange(v, m_min, m_max));
+        text = textFromValue(vardex::clampToRange(v, m_min, m_max));
 }
 
 void NumberEdit::stepBy(int steps)
@@ -144,7 +144,7 @@ void NumberEdit::onValueChanged(double value)
 {
     if (m_showing || m_commit != Commit::OnChange)
         return;
-    const double clamped = config::clampToRange(value, m_min, m_max);
+    const double clamped = vardex::clampToRange(value, m_min, m_max);
     if (clamped != value) {
         const QSignalBlocker block(this);
         setValue(clamped);

@@ -2,7 +2,7 @@
 
 #include "common/channel_names.h"
 
-namespace vardex::work {
+namespace vardex::link {
 struct DescriptionResult;
 }
 
@@ -19,7 +19,7 @@ public:
     virtual void onConnectionChanged(bool connected) { (void)connected; }
     // A description read ended; what it got is in the image, and result says how
     // far it came (configuration, loops, identity).
-    virtual void onDescriptionRead(const work::DescriptionResult &result) { (void)result; }
+    virtual void onDescriptionRead(const link::DescriptionResult &result) { (void)result; }
     // The names of channels 4, 5 and the mains, at start-up and when they change.
     virtual void onChannelNames(const ChannelNames &names) { (void)names; }
     // The window is closing: stop timers, end what the page runs.

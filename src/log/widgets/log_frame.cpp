@@ -1,6 +1,6 @@
 #include "log/widgets/log_frame.h"
 
-#include "export/log_table.h"
+#include "log/log_table.h"
 #include "export/widgets/table_export.h"
 #include "files/widgets/file_dialogs.h"
 #include "kit/widgets/control_helpers.h"
@@ -12,7 +12,7 @@
 #include "log/widgets/log_graph_form.h"
 #include "log/widgets/log_graphs.h"
 #include "log/widgets/log_view.h"
-#include "work/description_transfer.h"
+#include "link/description_result.h"
 
 #include <QDir>
 #include <QGroupBox>
@@ -293,7 +293,7 @@ void LogFrame::showGraphs()
                              m_channelNames);
 }
 
-void LogFrame::onDescriptionRead(const work::DescriptionResult &result)
+void LogFrame::onDescriptionRead(const link::DescriptionResult &result)
 {
     if (!result.configurationRead)
         return;
@@ -515,7 +515,7 @@ void LogFrame::exportLog(exporting::ExportFormat format, bool saveAs)
     const SensorResolutions res = sensorResolutions();
     request.note = resolutionNote(res);
     m_export->run(request,
-                  [this, codes = res.codes] { return exporting::buildLogTable(*m_store, codes); });
+                  [this, codes = res.codes] { return log::buildLogTable(*m_store, codes); });
 }
 
 void LogFrame::exportExcel()

@@ -64,7 +64,7 @@ public:
     void onConnectionChanged(bool connected) override;
     void onChannelNames(const ChannelNames &names) override;
     // The sensors' resolutions may have changed: temperatures are shown again.
-    void onDescriptionRead(const work::DescriptionResult &result) override;
+    void onDescriptionRead(const link::DescriptionResult &result) override;
     void onClosing() override;
     // A configuration was loaded from a file or read from the controller: its sensor
     // resolutions are now known. The record, an open graph window and the next export

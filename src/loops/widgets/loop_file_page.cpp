@@ -12,7 +12,7 @@
 #include "loops/loop_diff.h"
 #include "loops/loop_file.h"
 #include "loops/loop_transfer.h"
-#include "work/description_transfer.h"
+#include "link/description_result.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -219,7 +219,7 @@ void LoopFilePage::onConnectionChanged(bool connected)
     }
 }
 
-void LoopFilePage::onDescriptionRead(const work::DescriptionResult &result)
+void LoopFilePage::onDescriptionRead(const link::DescriptionResult &result)
 {
     if (result.described) {
         m_readAll->setEnabled(true);

@@ -25,7 +25,7 @@ public:
 
     void onConnectionChanged(bool connected) override;
     // Reading and writing all loops need a described controller.
-    void onDescriptionRead(const work::DescriptionResult &result) override;
+    void onDescriptionRead(const link::DescriptionResult &result) override;
 
     static const QString kOpenFilter;
     static const QString kSaveFilter;

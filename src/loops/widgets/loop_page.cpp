@@ -12,7 +12,7 @@
 #include "loops/loop_outputs.h"
 #include "loops/loop_transfer.h"
 #include "loops/widgets/ext_box.h"
-#include "work/description_transfer.h"
+#include "link/description_result.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -297,7 +297,7 @@ void LoopPage::resizeEvent(QResizeEvent *event)
     layoutExtBox();
 }
 
-void LoopPage::onDescriptionRead(const work::DescriptionResult &result)
+void LoopPage::onDescriptionRead(const link::DescriptionResult &result)
 {
     if (result.configurationRead) {
         closeExtendedBox();

@@ -35,7 +35,7 @@ public:
 
     // A read configuration decides the extended settings (the box closes, its
     // button resets); read loops replace the one on show, so it is drawn again.
-    void onDescriptionRead(const work::DescriptionResult &result) override;
+    void onDescriptionRead(const link::DescriptionResult &result) override;
     void onChannelNames(const ChannelNames &names) override;
     // A removal or a replacing controller: the image holds loops of a controller that
     // is no longer there, so read and write wait for the next description.

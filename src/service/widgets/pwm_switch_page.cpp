@@ -144,7 +144,7 @@ void PwmSwitchPage::onConnectionChanged(bool connected)
     m_waitLabel->setVisible(!m_loopsKnown);
 }
 
-void PwmSwitchPage::onDescriptionRead(const work::DescriptionResult &result)
+void PwmSwitchPage::onDescriptionRead(const link::DescriptionResult &result)
 {
     m_loopsKnown = result.described;
     m_waitLabel->setVisible(!m_loopsKnown);

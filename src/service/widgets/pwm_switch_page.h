@@ -35,7 +35,7 @@ public:
     void tick();
 
     void onConnectionChanged(bool connected) override;
-    void onDescriptionRead(const work::DescriptionResult &result) override;
+    void onDescriptionRead(const link::DescriptionResult &result) override;
     void onClosing() override;
 
 private:

@@ -427,7 +427,7 @@ void WatchDogPage::onConnectionChanged(bool connected)
     });
 }
 
-void WatchDogPage::onDescriptionRead(const work::DescriptionResult &result)
+void WatchDogPage::onDescriptionRead(const link::DescriptionResult &result)
 {
     if (result.described)
         m_readBlackBox->setEnabled(m_connected);

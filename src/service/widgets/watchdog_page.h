@@ -43,7 +43,7 @@ public:
 
     // ui::Page
     void onConnectionChanged(bool connected) override;
-    void onDescriptionRead(const work::DescriptionResult &result) override;
+    void onDescriptionRead(const link::DescriptionResult &result) override;
     void onClosing() override;
 
     QSize sizeHint() const override;

@@ -141,7 +141,7 @@ void WorkPage::onConnectionChanged(bool connected)
     m_askTimer->stop();
 }
 
-void WorkPage::onDescriptionRead(const work::DescriptionResult &result)
+void WorkPage::onDescriptionRead(const link::DescriptionResult &result)
 {
     if (result.described) {
         enableChannels(m_ctx.dm.image().config);

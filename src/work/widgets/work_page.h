@@ -31,7 +31,7 @@ public:
     explicit WorkPage(PageContext context, QWidget *parent = nullptr);
 
     void onConnectionChanged(bool connected) override;
-    void onDescriptionRead(const work::DescriptionResult &result) override;
+    void onDescriptionRead(const link::DescriptionResult &result) override;
     void onChannelNames(const ChannelNames &names) override;
     void onClosing() override;
 

@@ -32,7 +32,7 @@ struct SweepRig {
         vardex::work::DescriptionTimings quick;
         quick.configPage3Ms = quick.loopRecordMs = quick.identityMs = 150;
         quick.identityPauseMs = 10;
-        vardex::work::DescriptionResult result;
+        vardex::link::DescriptionResult result;
         rig.dm.runOperation([&](vardex::link::OperationContext &ctx) {
             result = vardex::work::readDescription(ctx, quick, [] { return true; });
         });

@@ -27,9 +27,9 @@ using test::ScriptedEcho;
 
 namespace {
 
-work::DescriptionResult described(bool done = true)
+link::DescriptionResult described(bool done = true)
 {
-    work::DescriptionResult r;
+    link::DescriptionResult r;
     r.described = done;
     return r;
 }

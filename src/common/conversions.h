@@ -6,7 +6,7 @@
 
 // Conversions between the controller's raw units and what the configuration and
 // loop editors show. The editors own the rounding, so it lives here in one place.
-namespace vardex::config {
+namespace vardex {
 
 // Degrees Celsius per raw unit for a resolution code. Codes outside 0..3 cannot be
 // entered, only loaded from a file; the configuration and loop pages both read them as
@@ -35,4 +35,4 @@ double clampToRange(double value, double min, double max);
 // 2 is the "0.##" format, 6 "0.######". Halves round away from zero.
 QString formatNumber(long double value, int maxDecimals);
 
-} // namespace vardex::config
+} // namespace vardex

@@ -1,10 +1,10 @@
-#include "config/conversions.h"
+#include "common/conversions.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
 
-using namespace vardex::config;
+using namespace vardex;
 
 TEST(AnalogConversion, ShownToRawTruncatesTowardZero)
 {

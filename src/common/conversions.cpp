@@ -1,11 +1,11 @@
-#include "config/conversions.h"
+#include "common/conversions.h"
 
 #include "link/device_image.h"
 
 #include <cmath>
 #include <limits>
 
-namespace vardex::config {
+namespace vardex {
 
 long double temperatureScale(int resolutionCode)
 {
@@ -103,4 +103,4 @@ QString formatNumber(long double value, int maxDecimals)
     return text;
 }
 
-} // namespace vardex::config
+} // namespace vardex

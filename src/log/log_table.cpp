@@ -1,11 +1,14 @@
-#include "export/log_table.h"
+#include "log/log_table.h"
 
 #include "link/device_image.h"
 
 #include <charconv>
 #include <optional>
 
-namespace vardex::exporting {
+namespace vardex::log {
+
+using exporting::Cell;
+using exporting::Table;
 
 namespace {
 
@@ -45,7 +48,7 @@ Cell real(float v)
 
 } // namespace
 
-Table buildLogTable(const log::RecordStore &store, const std::array<std::uint8_t, 6> &resolution)
+Table buildLogTable(const RecordStore &store, const std::array<std::uint8_t, 6> &resolution)
 {
     Table t;
     t.sheetName = QStringLiteral("Лог");
@@ -89,4 +92,4 @@ Table buildLogTable(const log::RecordStore &store, const std::array<std::uint8_t
     return t;
 }
 
-} // namespace vardex::exporting
+} // namespace vardex::log
