@@ -211,6 +211,41 @@ QString checkPreparedLoopsKept(MatrixRig &r, bool clean)
     return clean ? out + checkLoops(r, true) : out;
 }
 
+// A configuration write or comparison leaves what the engineer prepared in the image
+// (its read-back reads beside it); after a clean write the controller holds it too.
+QString checkPreparedConfigKept(MatrixRig &r, bool clean, bool written)
+{
+    if (!clean && !r.dm.hasDevice())
+        return {}; // pulled out: the pages dropped what they knew of it
+    const link::MonitorConfig &c = r.dm.image().config;
+    QString out;
+    if (c.analogA[0] != kPoisonF || c.analogAlarmLow[0] != 0x7777)
+        out += QStringLiteral("the configuration no longer holds what was prepared; ");
+    return clean && written ? out + checkConfig(r, true) : out;
+}
+
+// The loops a comparison read stay what the engineer prepared; nothing was written.
+QString checkPreparedLoopsUnwritten(MatrixRig &r, bool clean)
+{
+    if (!clean && !r.dm.hasDevice())
+        return {};
+    QString out;
+    for (int n : {2, 3, 4}) {
+        if (r.dm.image().loop(n).contactUse != 0xEE || r.dm.image().loopExt(n).timerOn != 0xEEEE)
+            out += QStringLiteral("loop %1 no longer holds what was prepared; ").arg(n);
+    }
+    return out;
+}
+
+// A comparison that could not read the controller says so in its own words.
+bool notComparedMessage(const QString &m, Fault::Kind kind)
+{
+    if (kind == Fault::Kind::Unplug)
+        return m == link::kDisconnectedText;
+    return m.endsWith(QStringLiteral("не прочитаны: сравнить не с чем.")) ||
+           m.endsWith(QStringLiteral("не прочитана: сравнить не с чем."));
+}
+
 // Every slot read holds the controller's record of that number, or (a record that
 // never came, listed as missing) a copy of the slot before it; never another record.
 QString checkLog(MatrixRig &r, bool clean)
@@ -372,8 +407,40 @@ const std::vector<Operation> &operations()
          false,
          {},
          [](MatrixRig &r) { clickNamed(r, "WriteCfgBtn"); },
+         poisonConfig,
+         [](MatrixRig &r, bool clean) { return checkPreparedConfigKept(r, clean, true); }},
+        {"configuration read-back",
+         protocol::code::ConfigPage,
+         2, // asked only by the read-back
+         5000,
+         {9, 1},
+         false,
          {},
-         noImageCheck},
+         [](MatrixRig &r) { clickNamed(r, "WriteCfgBtn"); },
+         poisonConfig,
+         [](MatrixRig &r, bool clean) { return checkPreparedConfigKept(r, clean, true); }},
+        {"configuration comparison",
+         protocol::code::ConfigPage,
+         2,
+         5000,
+         {1},
+         false,
+         {},
+         [](MatrixRig &r) { clickNamed(r, "DiffCfgBtn"); },
+         poisonConfig,
+         [](MatrixRig &r, bool clean) { return checkPreparedConfigKept(r, clean, false); },
+         notComparedMessage},
+        {"loop comparison",
+         protocol::code::Loop,
+         3,
+         1000,
+         {6},
+         false,
+         {},
+         [](MatrixRig &r) { clickNamed(r, "DiffUprLoopConfigBtn"); },
+         poisonLoops,
+         checkPreparedLoopsUnwritten,
+         notComparedMessage},
         {"loop write with verification",
          protocol::code::WriteLoop,
          10,
