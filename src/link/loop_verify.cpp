@@ -10,10 +10,10 @@ bool verifyLoop(OperationContext &link, int n)
 {
     if (n < 1 || n > kLoopCount)
         return false;
-    return verifyLoop(link, n, link.image().loop(n));
+    return verifyLoopAsSent(link, n, link.image().loop(n));
 }
 
-bool verifyLoop(OperationContext &link, int n, const UprLoopConfig &sent)
+bool verifyLoopAsSent(OperationContext &link, int n, const UprLoopConfig &sent)
 {
     if (n < 1 || n > kLoopCount)
         return false;

@@ -12,6 +12,6 @@ inline constexpr int kVerifyLoopTimeoutMs = 3000;
 // for a loop number outside 1..26. Only the main record is checked.
 bool verifyLoop(OperationContext &ctx, int n);
 // The same against the record as it was sent.
-bool verifyLoop(OperationContext &ctx, int n, const UprLoopConfig &sent);
+bool verifyLoopAsSent(OperationContext &ctx, int n, const UprLoopConfig &sent);
 
 } // namespace vardex::link

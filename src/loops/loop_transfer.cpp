@@ -99,7 +99,7 @@ WriteOutcome writeOne(link::OperationContext &ctx, int n, int timeoutMs, bool *e
     const bool mainAcked = ctx.waitReply(timeoutMs) && !ctx.lastReplyWasError();
     if (ctx.cancelled())
         return whyStopped(ctx);
-    if (!link::verifyLoop(ctx, n, record))
+    if (!link::verifyLoopAsSent(ctx, n, record))
         return ctx.cancelled() ? whyStopped(ctx) : WriteOutcome::VerifyFailed;
     ctx.send(link::protocol::writeLoopExt(n, ext));
     *extAcked = ctx.waitReply(timeoutMs) && !ctx.lastReplyWasError();

@@ -209,8 +209,11 @@ void LogFrame::imageResolutionsTaken()
         if (fromHere && !m_logResolutions) {
             m_logResolutions = codes;
         } else if (m_ctx.prompts.question(
-                       tr("Показанный лог получен не из этой конфигурации. Применить к нему "
-                          "точность датчиков температуры из конфигурации?"),
+                       m_logResolutions
+                           ? tr("У показанного лога своя точность датчиков температуры. "
+                                "Заменить её точностью из конфигурации?")
+                           : tr("Точность датчиков температуры показанного лога неизвестна. "
+                                "Применить к нему точность из конфигурации?"),
                        false, ui::Prompts::Answer::No) == ui::Prompts::Answer::Yes) {
             m_logResolutions = codes;
         }
