@@ -169,7 +169,9 @@ TEST(DataModuleWait, ALateDisplayAcknowledgementIsNotTakenForTheNextCommand)
 {
     Link l;
     const QString id = l.plugged(controller(QStringLiteral("q")));
-    l.transport.addFault(id, {Fault::Kind::Drop, protocol::code::SerialSend});
+    // Every acknowledgement comes from the test, when it says (a fault serves one request).
+    for (int i = 0; i < 4; ++i)
+        l.transport.addFault(id, {Fault::Kind::Drop, protocol::code::SerialSend});
     trace::Decoder decoder;
     QList<trace::Mark> ackMarks;
     l.dm.setTraceSink([&](const link::TraceEntry &e) {
