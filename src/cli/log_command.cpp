@@ -1,9 +1,9 @@
 #include "cli/commands.h"
 #include "export/csv.h"
-#include "log/log_table.h"
 #include "files/file_io.h"
 #include "link/data_module.h"
 #include "log/log_file.h"
+#include "log/log_table.h"
 #include "log/log_transfer.h"
 #include "log/record_store.h"
 
@@ -28,8 +28,7 @@ files::FileResult writeLog(CommandRun &r, const log::RecordStore &store)
             log::saveLogFile(path, store, r.dm.image().config.dallasResolution);
         return saved.file.ok ? saved.companion : saved.file;
     }
-    const exporting::Table table =
-        log::buildLogTable(store, r.dm.image().config.dallasResolution);
+    const exporting::Table table = log::buildLogTable(store, r.dm.image().config.dallasResolution);
     if (suffix == QLatin1String("csv"))
         return files::saveAtomically(path, exporting::toCsv(table));
     if (r.writeXlsx)

@@ -1,7 +1,7 @@
 #include "config/config_diff.h"
 
-#include "config/captions.h"
 #include "common/conversions.h"
+#include "config/captions.h"
 #include "link/protocol.h"
 
 #include <functional>

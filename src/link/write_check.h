@@ -43,7 +43,8 @@ inline QString writeCheckOutcome(const WriteCheck &check, const QString &parts)
         return text;
     }
     if (!check.differing.empty())
-        return QStringLiteral("записано, но прочитано иначе: %1 %2").arg(parts, list(check.differing));
+        return QStringLiteral("записано, но прочитано иначе: %1 %2")
+            .arg(parts, list(check.differing));
     switch (check.result.status) {
     case OpStatus::Cancelled:
         return QStringLiteral("запись прервана, не проверено");

@@ -213,7 +213,8 @@ link::WriteCheck writeLoopChecked(link::OperationContext &ctx, int n)
     link::DeviceImage written = ctx.image();
     bool acked = false;
     std::vector<int> notWritten;
-    const WriteOutcome outcome = writeOne(ctx, n, kLoopReplyTimeoutMs, &acked, &notWritten, &written);
+    const WriteOutcome outcome =
+        writeOne(ctx, n, kLoopReplyTimeoutMs, &acked, &notWritten, &written);
     if (outcome == WriteOutcome::VerifyFailed)
         return {fromOutcome(outcome, n), {n}, {}};
     if (outcome != WriteOutcome::Written)

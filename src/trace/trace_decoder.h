@@ -58,7 +58,7 @@ private:
     int m_outstandingCode = -1;
     Payload m_outstanding{};
     int m_repliesToOutstanding = 0;
-    std::set<int> m_earlierCodes; // codes of requests sent before the outstanding one
+    std::set<int> m_earlierCodes;        // codes of requests sent before the outstanding one
     std::deque<qint64> m_owedSerialAcks; // serial-line commands not yet acknowledged, by time
 };
 

@@ -19,7 +19,7 @@ class QTimer;
 namespace vardex::link {
 class DataModule;
 struct DescriptionResult;
-}
+} // namespace vardex::link
 namespace vardex::log {
 class LogFrame;
 }

@@ -1,7 +1,7 @@
 #include "cli_rig.h"
 #include "export/csv.h"
-#include "log/log_table.h"
 #include "log/log_file.h"
+#include "log/log_table.h"
 #include "sim/scenarios.h"
 #include "support/test_support.h"
 

@@ -1,5 +1,5 @@
-#include "log/log_table.h"
 #include "export/xlsx_file.h"
+#include "log/log_table.h"
 #include "support/log_records.h"
 #include "support/python_reader.h"
 #include "support/test_support.h"

@@ -240,12 +240,20 @@ TEST_P(LoopRefusal, TheLineSaysWhatWasNotWritten)
 
 INSTANTIATE_TEST_SUITE_P(
     Acknowledgements, LoopRefusal,
-    ::testing::Values(
-        RefusalCase{"ack_lost", Fault{Fault::Kind::Drop, link::protocol::code::WriteLoop, 6},
-                    false, {6}, "не записано: контуры 6"},
-        RefusalCase{"refused_in_write_all",
-                    Fault{Fault::Kind::ErrorReply, link::protocol::code::WriteLoop, 6}, true,
-                    {6}, "не записано: контуры 6"},
-        RefusalCase{"read_back_lost", Fault{Fault::Kind::Drop, link::protocol::code::Loop, 6},
-                    false, {}, "записано, но не проверено: контур 6 не прочитан обратно"}),
+    ::testing::Values(RefusalCase{"ack_lost",
+                                  Fault{Fault::Kind::Drop, link::protocol::code::WriteLoop, 6},
+                                  false,
+                                  {6},
+                                  "не записано: контуры 6"},
+                      RefusalCase{
+                          "refused_in_write_all",
+                          Fault{Fault::Kind::ErrorReply, link::protocol::code::WriteLoop, 6},
+                          true,
+                          {6},
+                          "не записано: контуры 6"},
+                      RefusalCase{"read_back_lost",
+                                  Fault{Fault::Kind::Drop, link::protocol::code::Loop, 6},
+                                  false,
+                                  {},
+                                  "записано, но не проверено: контур 6 не прочитан обратно"}),
     [](const auto &info) { return std::string(info.param.what); });

@@ -1,7 +1,7 @@
 #include "config/widgets/inputs_page.h"
 
-#include "config/captions.h"
 #include "common/conversions.h"
+#include "config/captions.h"
 #include "config/widgets/page_helpers.h"
 #include "kit/widgets/number_edit.h"
 #include "link/device_image.h"

@@ -1,18 +1,18 @@
 #include "log/widgets/log_frame.h"
 
-#include "log/log_table.h"
 #include "export/widgets/table_export.h"
 #include "files/widgets/file_dialogs.h"
 #include "kit/widgets/control_helpers.h"
 #include "kit/widgets/prompts.h"
 #include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
+#include "link/description_result.h"
 #include "log/log_file.h"
+#include "log/log_table.h"
 #include "log/read_duration.h"
 #include "log/widgets/log_graph_form.h"
 #include "log/widgets/log_graphs.h"
 #include "log/widgets/log_view.h"
-#include "link/description_result.h"
 
 #include <QDir>
 #include <QGroupBox>
@@ -203,7 +203,8 @@ void LogFrame::imageResolutionsTaken()
     m_imageKnownFor = m_ctx.dm.currentDevice().id;
     const TemperatureResolutions codes = m_ctx.dm.image().config.dallasResolution;
     if (m_logSource && m_logResolutions != codes) {
-        const bool fromHere = *m_logSource == m_ctx.dm.currentDevice().id && !m_logSource->isEmpty();
+        const bool fromHere =
+            *m_logSource == m_ctx.dm.currentDevice().id && !m_logSource->isEmpty();
         // A log this controller gave without codes takes its codes; any other log keeps its
         // own until the engineer says otherwise.
         if (fromHere && !m_logResolutions) {

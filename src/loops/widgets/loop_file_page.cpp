@@ -7,12 +7,12 @@
 #include "kit/widgets/prompts.h"
 #include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
+#include "link/description_result.h"
 #include "link/disconnect_text.h"
 #include "link/read_aside.h"
 #include "loops/loop_diff.h"
 #include "loops/loop_file.h"
 #include "loops/loop_transfer.h"
-#include "link/description_result.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>

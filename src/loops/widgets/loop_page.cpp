@@ -6,13 +6,13 @@
 #include "kit/widgets/prompts.h"
 #include "kit/widgets/status_bar.h"
 #include "link/data_module.h"
+#include "link/description_result.h"
 #include "link/disconnect_text.h"
 #include "loops/ext_coding.h"
 #include "loops/level_conversion.h"
 #include "loops/loop_outputs.h"
 #include "loops/loop_transfer.h"
 #include "loops/widgets/ext_box.h"
-#include "link/description_result.h"
 
 #include <QCheckBox>
 #include <QComboBox>
