@@ -380,6 +380,7 @@ void DataModule::send(const Payload &request)
     e.outstanding = request;
     e.hasOutstanding = true;
     e.sendSerial = ++m_sendCounter;
+    noteRequest(m_image, request);
     e.replyReceived = false;
     e.answered = false;
     sendReport();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <utility>
 
 namespace vardex::link {
 
@@ -242,18 +243,28 @@ const UprLoopConfigExt &DeviceImage::loopExt(int n) const
     return loopExts.at(static_cast<std::size_t>(n - 1));
 }
 
+MonitorConfig &DeviceImage::configTarget(int page)
+{
+    bool pending = false;
+    if (page >= 0 && page < static_cast<int>(aside.pagePending.size()))
+        pending = std::exchange(aside.pagePending[static_cast<std::size_t>(page)], false);
+    return aside.configOpen > 0 || pending ? aside.config : config;
+}
+
 UprLoopConfig &DeviceImage::loopTarget(int n)
 {
     assert(n >= 1 && n <= kLoopCount);
-    auto &records = aside.loopsOpen > 0 ? aside.loops : loops;
-    return records.at(static_cast<std::size_t>(n - 1));
+    const auto i = static_cast<std::size_t>(n - 1);
+    const bool pending = std::exchange(aside.loopPending[i][0], false);
+    return (aside.loopsOpen > 0 || pending ? aside.loops : loops).at(i);
 }
 
 UprLoopConfigExt &DeviceImage::loopExtTarget(int n)
 {
     assert(n >= 1 && n <= kLoopCount);
-    auto &records = aside.loopsOpen > 0 ? aside.loopExts : loopExts;
-    return records.at(static_cast<std::size_t>(n - 1));
+    const auto i = static_cast<std::size_t>(n - 1);
+    const bool pending = std::exchange(aside.loopPending[i][1], false);
+    return (aside.loopsOpen > 0 || pending ? aside.loopExts : loopExts).at(i);
 }
 
 std::size_t DeviceImage::loopFileSize() const

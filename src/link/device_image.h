@@ -144,6 +144,11 @@ bool temperatureScale(int resolutionCode, float *scale);
 struct ReadAsideCopies {
     int configOpen = 0; // nested readers count
     int loopsOpen = 0;
+    // Asked for while a reader was open and not answered yet: a reply that comes after
+    // the reader closed is still the read-back's, late, and must not reach the image. A
+    // new request for the same part from outside a reader clears its mark.
+    std::array<bool, 4> pagePending{};
+    std::array<std::array<bool, 2>, kLoopCount> loopPending{}; // main, extended
     MonitorConfig config;
     std::array<UprLoopConfig, kLoopCount> loops{};
     std::array<UprLoopConfigExt, kLoopCount> loopExts{};
@@ -173,7 +178,8 @@ struct DeviceImage {
 
     // Where a configuration or loop reply is stored: the image, or the copy beside it
     // while a read-back has it open.
-    MonitorConfig &configTarget() { return aside.configOpen > 0 ? aside.config : config; }
+    // (A reply for a part a closed reader still waits for goes to the copy, unused.)
+    MonitorConfig &configTarget(int page);
     UprLoopConfig &loopTarget(int n);
     UprLoopConfigExt &loopExtTarget(int n);
 

@@ -26,7 +26,7 @@ bool subIn(const Payload &reply, std::initializer_list<int> subs)
 // Code 1: configuration page Sub; an unknown page ends the wait without storing.
 Outcome configPage(const Payload &reply, DeviceImage &image)
 {
-    protocol::decodeConfigPage(reply, image.configTarget());
+    protocol::decodeConfigPage(reply, image.configTarget(reply[pos::Sub]));
     return Outcome::Accepted;
 }
 
@@ -163,6 +163,19 @@ const ReplyTable &replyTable()
         return t;
     }();
     return table;
+}
+
+void noteRequest(DeviceImage &image, const Payload &request)
+{
+    ReadAsideCopies &aside = image.aside;
+    const int sub = request[pos::Sub];
+    if (request[pos::Code] == code::ConfigPage && sub < static_cast<int>(aside.pagePending.size())) {
+        aside.pagePending[static_cast<std::size_t>(sub)] = aside.configOpen > 0;
+    } else if (request[pos::Code] == code::Loop && sub >= 1 && sub <= kLoopCount &&
+               request[pos::Arg1] <= 1) {
+        aside.loopPending[static_cast<std::size_t>(sub - 1)][request[pos::Arg1]] =
+            aside.loopsOpen > 0;
+    }
 }
 
 } // namespace vardex::link

@@ -29,4 +29,9 @@ bool isControllerNotice(const Payload &reply);
 // The controller's error reply: 0xFF then "ERR".
 bool isErrorReply(const Payload &reply);
 
+// Marks a configuration page or loop record asked for by a read-back (a link::ReadAside
+// open) as owed to it, so its reply never reaches the image even when it comes after the
+// read-back ended; the same request from anyone else clears the mark.
+void noteRequest(DeviceImage &image, const Payload &request);
+
 } // namespace vardex::link
