@@ -169,7 +169,8 @@ void noteRequest(DeviceImage &image, const Payload &request)
 {
     ReadAsideCopies &aside = image.aside;
     const int sub = request[pos::Sub];
-    if (request[pos::Code] == code::ConfigPage && sub < static_cast<int>(aside.pagePending.size())) {
+    if (request[pos::Code] == code::ConfigPage &&
+        sub < static_cast<int>(aside.pagePending.size())) {
         aside.pagePending[static_cast<std::size_t>(sub)] = aside.configOpen > 0;
     } else if (request[pos::Code] == code::Loop && sub >= 1 && sub <= kLoopCount &&
                request[pos::Arg1] <= 1) {
