@@ -4,7 +4,7 @@
 
 // Loop thresholds are 16-bit raw codes read as signed; the loop page shows them in the
 // units of their channel. The arithmetic (scale table, rounding, truncation, the rule for
-// an unknown resolution code) is the configuration editor's, in config/conversions.h;
+// an unknown resolution code) is the configuration editor's, in common/conversions.h;
 // what is the loops' own is the 16-bit storage.
 namespace vardex::loops {
 
