@@ -551,7 +551,8 @@ const std::vector<Operation> &operations()
          prepareWatchdog,
          runPulse,
          {},
-         checkRelayOff},
+         checkRelayOff,
+         mayStillBeOnMessage},
         // The outputs each switch reads first, so that it changes only its own.
         {"watchdog pulse outputs read",
          protocol::code::State,

@@ -549,7 +549,7 @@ void WatchDogPage::policyChanged()
     const QString text = policy.stateText();
     if (m_state->text() != text) {
         m_state->setText(text);
-        m_state->setToolTip(text);
+        m_state->setStatusTip(text); // hints of this page go to the hint line
     }
     m_rearm->setEnabled(policy.state().stoodDown);
 }

@@ -193,8 +193,9 @@ TEST_P(OwnerCardReturn, EveryWayTheWindowLetsGoReturnsTheControllerToTheWatch)
         transport.reset();
         break;
     }
-    if (window)
+    if (window) {
         EXPECT_FALSE(window->connectionGuide().onLoan());
+    }
     ASSERT_TRUE(
         watch.saw(QStringLiteral("контроллер был отдан: vardex-demo (pid %1)").arg(::getpid())))
         << watch.out.toStdString();

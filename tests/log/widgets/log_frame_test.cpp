@@ -81,7 +81,14 @@ TEST(LogPageRead, ButtonsThatTouchTheStoreAreDisabledWhileAReadRunsAndStopKeepsW
     LogPage p(sim::controllerWithFullLog());
     p.rig.transport.setLatency(p.rig.id, 1);
     QStringList enabledDuringRead;
-    QTimer::singleShot(100, [&] {
+    // Stop once the third record has been asked for (two are in), not after a fixed time:
+    // on a loaded machine a fixed 100 ms may pass before the first record is in.
+    QTimer watcher;
+    watcher.setInterval(1);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (p.rig.received(11).size() < 3)
+            return;
+        watcher.stop();
         for (const char *name : {"ReadLogBtn", "ReadLogRecBtn", "SaveLogBtn", "LoadLogBtn",
                                  "ShowGraphBtn", "ExportEcxelBtn", "ExportCsvBtn"}) {
             if (p.control(name)->isEnabled())
@@ -90,6 +97,7 @@ TEST(LogPageRead, ButtonsThatTouchTheStoreAreDisabledWhileAReadRunsAndStopKeepsW
         EXPECT_TRUE(p.control("StopLogBtn")->isEnabled());
         p.click("StopLogBtn");
     });
+    watcher.start();
     p.click("ReadLogBtn");
     ASSERT_TRUE(test::waitUntil([&] { return !p.page.isReading(); }, 10000));
     EXPECT_TRUE(enabledDuringRead.isEmpty()) << enabledDuringRead.join(' ').toStdString();
