@@ -4,7 +4,7 @@
 // record changes nothing; otherwise the store holds its whole records (at most the
 // store's size), byte for byte, and saves them back unchanged.
 #include "export/csv.h"
-#include "export/log_table.h"
+#include "log/log_table.h"
 #include "fuzz_files.h"
 #include "log/graph_points.h"
 #include "log/log_file.h"
@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         check(points.recordsDrawn <= store.count());
     }
 
-    const exporting::Table table = exporting::buildLogTable(store, resolutions);
+    const exporting::Table table = vardex::log::buildLogTable(store, resolutions);
     check(exporting::toCsv(table).size() > 0);
 
     check(log::saveLogFile(again, store).ok());

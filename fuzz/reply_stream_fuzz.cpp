@@ -35,7 +35,7 @@ public:
     {
         return true;
     }
-    void arrive(const QString &id) { emit deviceArrived({id, kControllerProduct, 65, 65, 65}); }
+    void arrive(const QString &id) { emit deviceArrived({id, kControllerProduct, 65, 65, 65, {}}); }
     void leave(const QString &id) { emit deviceRemoved(id); }
     void report(const QString &id, const Payload &p) { queueReport(id, p); }
 };
