@@ -4,10 +4,10 @@
 // record changes nothing; otherwise the store holds its whole records (at most the
 // store's size), byte for byte, and saves them back unchanged.
 #include "export/csv.h"
-#include "log/log_table.h"
 #include "fuzz_files.h"
 #include "log/graph_points.h"
 #include "log/log_file.h"
+#include "log/log_table.h"
 
 #include <algorithm>
 
