@@ -229,16 +229,17 @@ QByteArray renderMetrics(const Snapshot &s)
     w.sample({}, double(s.polls));
     w.family("vardex_poll_failures_total", "counter", "Polls the controller did not answer.");
     w.sample({}, double(s.pollFailures));
-    if (s.watch) {
-        const Labels host = {{"host", s.watch->host}};
+    for (const WatchFigures &watch : s.watches) {
+        // TODO(fleet): one family header for all pairs, output label, stance and lent gauges.
+        const Labels host = {{"host", watch.host}};
         w.family("vardex_watchdog_pulses_total", "counter", "Output pulses the ping watch sent.");
-        w.sample(host, double(s.watch->pulses));
+        w.sample(host, double(watch.pulses));
         w.family("vardex_watchdog_misses_total", "counter", "Echoes the watched host missed.");
-        w.sample(host, double(s.watch->misses));
-        if (s.watch->rttSeconds) {
+        w.sample(host, double(watch.misses));
+        if (watch.rttSeconds) {
             w.family("vardex_watchdog_echo_rtt_seconds", "gauge",
                      "Round trip of the last answered echo.");
-            w.sample(host, *s.watch->rttSeconds);
+            w.sample(host, *watch.rttSeconds);
         }
     }
     if (s.up)

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 // What the cabinet service knows after its last poll: the one source of every metric,
 // MQTT message and status line, so all of them say the same thing.
@@ -18,13 +19,19 @@ struct ControllerIdentity {
     int config = 0;
 };
 
-// The ping watch's figures, when the service watches a host.
+// Where a ping watch stands: it may pulse (armed), waits for the host to answer first
+// (not armed), pauses after a pulse (hold-off) or gave up at its cap (stood down).
+enum class WatchStance { Armed, NotArmed, HoldOff, StoodDown };
+
+// One ping watch's figures: the service watches up to several host and output pairs.
 struct WatchFigures {
-    QString host;
+    QString host;   // the first host; a pulse needs every host of the pair to miss
+    QString output; // "relay1", "h2", "l4"
     std::uint64_t pulses = 0;
-    std::uint64_t misses = 0;
+    std::uint64_t misses = 0; // echoes that went unanswered, every host counted
     // The last echo's round trip; none when the last echo was not answered.
     std::optional<double> rttSeconds;
+    WatchStance stance = WatchStance::Armed;
 };
 
 struct Snapshot {
@@ -38,7 +45,11 @@ struct Snapshot {
     std::optional<double> lastPollSeconds;
     std::uint64_t polls = 0;
     std::uint64_t pollFailures = 0;
-    std::optional<WatchFigures> watch;
+    // The controller is lent to another program (a window, a one-off command): nothing
+    // is read meanwhile, so up is false, and this says why.
+    bool lent = false;
+    QString lentTo; // the borrower as the owner record names it
+    std::vector<WatchFigures> watches;
 };
 
 } // namespace vardex::fleet

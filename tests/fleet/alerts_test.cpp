@@ -41,7 +41,8 @@ QSet<QString> emittedNames()
     s.up = true;
     s.identity = fleet::ControllerIdentity{QStringLiteral("QB-1"), 1, 0, 0};
     s.lastPollSeconds = 1.0;
-    s.watch = fleet::WatchFigures{QStringLiteral("10.0.0.1"), 1, 1, 0.01};
+    s.watches = {
+        fleet::WatchFigures{QStringLiteral("10.0.0.1"), QStringLiteral("relay1"), 1, 1, 0.01}};
     link::MonitorConfig &c = s.config;
     c.temperEnable = c.analogEnable = c.contactEnable = c.ttlInputEnable = 0xFF;
     c.ttlOutputEnable = c.switchEnable = c.relayEnable = c.fanEnable = 0xFF;

@@ -106,12 +106,13 @@ TEST(MetricsText, LabelValuesFromTheControllerAreEscaped)
 TEST(MetricsText, WatchFiguresCarryTheHostAndOmitAnUnansweredRoundTrip)
 {
     fleet::Snapshot s;
-    s.watch = fleet::WatchFigures{QStringLiteral("10.0.0.1"), 3, 17, std::nullopt};
+    s.watches = {fleet::WatchFigures{QStringLiteral("10.0.0.1"), QStringLiteral("relay1"), 3, 17,
+                                     std::nullopt}};
     QByteArray text = fleet::renderMetrics(s);
     EXPECT_TRUE(text.contains("vardex_watchdog_pulses_total{host=\"10.0.0.1\"} 3\n"));
     EXPECT_TRUE(text.contains("vardex_watchdog_misses_total{host=\"10.0.0.1\"} 17\n"));
     EXPECT_FALSE(text.contains("vardex_watchdog_echo_rtt_seconds"));
-    s.watch->rttSeconds = 0.0125;
+    s.watches[0].rttSeconds = 0.0125;
     text = fleet::renderMetrics(s);
     EXPECT_TRUE(text.contains("vardex_watchdog_echo_rtt_seconds{host=\"10.0.0.1\"} 0.0125\n"));
 }
