@@ -7,6 +7,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -156,6 +157,35 @@ void writeReadings(Writer &w, const Snapshot &s)
         w.sample({{"loop", n(loop)}}, st.flag(work::loopFlag(loop)) ? 1.0 : 0.0);
 }
 
+// Each family once, one sample per watched pair: the same host may be watched for two
+// outputs, so the output is a label as much as the host.
+void writeWatches(Writer &w, const std::vector<WatchFigures> &watches)
+{
+    const auto labels = [](const WatchFigures &f) {
+        return Labels{{"host", f.host}, {"output", f.output}};
+    };
+    const auto each = [&](const char *name, const char *type, const char *help, auto value) {
+        w.family(name, type, help);
+        for (const WatchFigures &f : watches)
+            if (const std::optional<double> v = value(f))
+                w.sample(labels(f), *v);
+    };
+    using Value = std::optional<double>;
+    each("vardex_watchdog_pulses_total", "counter", "Output pulses the ping watch sent.",
+         [](const WatchFigures &f) { return Value(double(f.pulses)); });
+    each("vardex_watchdog_misses_total", "counter", "Echoes the watched hosts missed.",
+         [](const WatchFigures &f) { return Value(double(f.misses)); });
+    each("vardex_watchdog_echo_rtt_seconds", "gauge", "Round trip of the last answered echo.",
+         [](const WatchFigures &f) { return f.rttSeconds; });
+    each("vardex_watchdog_armed", "gauge", "1 when the watch may pulse its output on a miss.",
+         [](const WatchFigures &f) { return Value(f.stance == WatchStance::Armed ? 1.0 : 0.0); });
+    each("vardex_watchdog_stood_down", "gauge",
+         "1 when the watch gave up at its cap and waits for a re-arm (systemctl reload).",
+         [](const WatchFigures &f) {
+             return Value(f.stance == WatchStance::StoodDown ? 1.0 : 0.0);
+         });
+}
+
 } // namespace
 
 // Channels 4 and 5 carry what the cabinet wires to them (light, humidity) in the
@@ -212,6 +242,10 @@ QByteArray renderMetrics(const Snapshot &s)
     w.family("vardex_controller_up", "gauge",
              "1 when the last poll of the controller was answered.");
     w.sample({}, s.up ? 1.0 : 0.0);
+    // Always written, 0 or 1: the alerts set a loan against a controller that is down.
+    w.family("vardex_controller_lent", "gauge",
+             "1 while the controller is lent to another program and is not polled.");
+    w.sample({}, s.lent ? 1.0 : 0.0);
     if (s.identity) {
         w.family("vardex_controller_info", "gauge", "Identity of the controller served.");
         w.sample({{"serial", s.identity->serial},
@@ -229,19 +263,7 @@ QByteArray renderMetrics(const Snapshot &s)
     w.sample({}, double(s.polls));
     w.family("vardex_poll_failures_total", "counter", "Polls the controller did not answer.");
     w.sample({}, double(s.pollFailures));
-    for (const WatchFigures &watch : s.watches) {
-        // TODO(fleet): one family header for all pairs, output label, stance and lent gauges.
-        const Labels host = {{"host", watch.host}};
-        w.family("vardex_watchdog_pulses_total", "counter", "Output pulses the ping watch sent.");
-        w.sample(host, double(watch.pulses));
-        w.family("vardex_watchdog_misses_total", "counter", "Echoes the watched host missed.");
-        w.sample(host, double(watch.misses));
-        if (watch.rttSeconds) {
-            w.family("vardex_watchdog_echo_rtt_seconds", "gauge",
-                     "Round trip of the last answered echo.");
-            w.sample(host, *watch.rttSeconds);
-        }
-    }
+    writeWatches(w, s.watches);
     if (s.up)
         writeReadings(w, s);
     return w.text();

@@ -25,31 +25,42 @@ struct ToolRun {
     QByteArray out;
 };
 
-ToolRun promtool(const QStringList &args)
+ToolRun promtool(const QStringList &args, const QByteArray &input = {})
 {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(QStringLiteral("promtool"), args);
+    p.write(input);
+    p.closeWriteChannel();
     p.waitForFinished(60000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAll()};
 }
 
-// Every family a fully equipped, answering, watching cabinet emits.
-QSet<QString> emittedNames()
+// A fully equipped, answering cabinet watching two host and output pairs.
+fleet::Snapshot equipped()
 {
     fleet::Snapshot s;
     s.up = true;
     s.identity = fleet::ControllerIdentity{QStringLiteral("QB-1"), 1, 0, 0};
     s.lastPollSeconds = 1.0;
     s.watches = {
-        fleet::WatchFigures{QStringLiteral("10.0.0.1"), QStringLiteral("relay1"), 1, 1, 0.01}};
+        fleet::WatchFigures{QStringLiteral("10.0.0.1"), QStringLiteral("relay1"), 1, 1, 0.01},
+        fleet::WatchFigures{QStringLiteral("10.0.0.2"), QStringLiteral("l4"), 0, 9, std::nullopt,
+                            fleet::WatchStance::StoodDown}};
     link::MonitorConfig &c = s.config;
     c.temperEnable = c.analogEnable = c.contactEnable = c.ttlInputEnable = 0xFF;
     c.ttlOutputEnable = c.switchEnable = c.relayEnable = c.fanEnable = 0xFF;
+    return s;
+}
+
+// Every family such a cabinet emits.
+QSet<QString> emittedNames()
+{
     QSet<QString> names;
     const auto type =
         QRegularExpression(QStringLiteral("^# TYPE (\\S+) "), QRegularExpression::MultilineOption);
-    for (auto it = type.globalMatch(QString::fromUtf8(fleet::renderMetrics(s))); it.hasNext();)
+    for (auto it = type.globalMatch(QString::fromUtf8(fleet::renderMetrics(equipped())));
+         it.hasNext();)
         names.insert(it.next().captured(1));
     return names;
 }
@@ -87,6 +98,20 @@ TEST(AlertRules, PromtoolChecksAndTheirUnitTestsPass)
         promtool({QStringLiteral("test"), QStringLiteral("rules"),
                   kSource + QStringLiteral("/tests/fleet/data/vardex-alerts-test.yml")});
     EXPECT_EQ(test.exitCode, 0) << test.out.toStdString();
+}
+
+// Whatever the service can be in: answering with two watched pairs, or lent with
+// its readings withheld.
+TEST(MetricsText, PromtoolAcceptsWatchedPairsAndALentController)
+{
+    fleet::Snapshot s = equipped();
+    for (const bool lent : {false, true}) {
+        s.up = !lent;
+        s.lent = lent;
+        const ToolRun check =
+            promtool({QStringLiteral("check"), QStringLiteral("metrics")}, fleet::renderMetrics(s));
+        EXPECT_EQ(check.exitCode, 0) << "lent " << lent << ": " << check.out.toStdString();
+    }
 }
 
 TEST(AlertRules, UseOnlyNamesTheExporterEmits)

@@ -92,6 +92,7 @@ TEST(MetricsText, BeforeTheFirstPollOnlyTheServiceSpeaks)
 {
     const QStringList lines = samples(fleet::renderMetrics({}));
     EXPECT_EQ(lines, (QStringList{QStringLiteral("vardex_controller_up 0"),
+                                  QStringLiteral("vardex_controller_lent 0"),
                                   QStringLiteral("vardex_polls_total 0"),
                                   QStringLiteral("vardex_poll_failures_total 0")}));
 }
@@ -103,18 +104,52 @@ TEST(MetricsText, LabelValuesFromTheControllerAreEscaped)
     EXPECT_TRUE(fleet::renderMetrics(s).contains(R"(serial="a\"b\\c\nd")"));
 }
 
-TEST(MetricsText, WatchFiguresCarryTheHostAndOmitAnUnansweredRoundTrip)
+// Two outputs watched for the same host: each family once, one sample per pair.
+TEST(MetricsText, WatchFiguresOnePerPairAndNoUnansweredRoundTrip)
 {
     fleet::Snapshot s;
-    s.watches = {fleet::WatchFigures{QStringLiteral("10.0.0.1"), QStringLiteral("relay1"), 3, 17,
-                                     std::nullopt}};
-    QByteArray text = fleet::renderMetrics(s);
-    EXPECT_TRUE(text.contains("vardex_watchdog_pulses_total{host=\"10.0.0.1\"} 3\n"));
-    EXPECT_TRUE(text.contains("vardex_watchdog_misses_total{host=\"10.0.0.1\"} 17\n"));
-    EXPECT_FALSE(text.contains("vardex_watchdog_echo_rtt_seconds"));
-    s.watches[0].rttSeconds = 0.0125;
-    text = fleet::renderMetrics(s);
-    EXPECT_TRUE(text.contains("vardex_watchdog_echo_rtt_seconds{host=\"10.0.0.1\"} 0.0125\n"));
+    s.watches = {
+        fleet::WatchFigures{QStringLiteral("10.0.0.1"), QStringLiteral("relay1"), 3, 17,
+                            std::nullopt, fleet::WatchStance::StoodDown},
+        fleet::WatchFigures{QStringLiteral("10.0.0.1"), QStringLiteral("h2"), 0, 17, 0.0125,
+                            fleet::WatchStance::HoldOff},
+    };
+    const QByteArray text = fleet::renderMetrics(s);
+    const QStringList lines = samples(text);
+    for (const QString &line :
+         {QStringLiteral("vardex_watchdog_pulses_total{host=\"10.0.0.1\",output=\"relay1\"} 3"),
+          QStringLiteral("vardex_watchdog_pulses_total{host=\"10.0.0.1\",output=\"h2\"} 0"),
+          QStringLiteral("vardex_watchdog_misses_total{host=\"10.0.0.1\",output=\"h2\"} 17"),
+          QStringLiteral(
+              "vardex_watchdog_echo_rtt_seconds{host=\"10.0.0.1\",output=\"h2\"} 0.0125"),
+          QStringLiteral("vardex_watchdog_stood_down{host=\"10.0.0.1\",output=\"relay1\"} 1"),
+          QStringLiteral("vardex_watchdog_stood_down{host=\"10.0.0.1\",output=\"h2\"} 0"),
+          QStringLiteral("vardex_watchdog_armed{host=\"10.0.0.1\",output=\"relay1\"} 0"),
+          QStringLiteral("vardex_watchdog_armed{host=\"10.0.0.1\",output=\"h2\"} 0")})
+        EXPECT_TRUE(lines.contains(line)) << line.toStdString();
+    EXPECT_FALSE(
+        text.contains("vardex_watchdog_echo_rtt_seconds{host=\"10.0.0.1\",output=\"relay1\"}"));
+    EXPECT_EQ(text.count("# TYPE vardex_watchdog_pulses_total "), 1);
+    EXPECT_EQ(text.count("# TYPE vardex_watchdog_stood_down "), 1);
+
+    s.watches[1].stance = fleet::WatchStance::Armed;
+    EXPECT_TRUE(
+        samples(fleet::renderMetrics(s))
+            .contains(QStringLiteral("vardex_watchdog_armed{host=\"10.0.0.1\",output=\"h2\"} 1")));
+}
+
+// A loan keeps the identity (the controller is still this service's) and says why
+// the readings are gone.
+TEST(MetricsText, LentControllerSaysSoAndKeepsItsIdentity)
+{
+    fleet::Snapshot s = answered();
+    s.up = false;
+    s.lent = true;
+    s.lentTo = QStringLiteral("vardex pid 4242");
+    const QStringList lines = samples(fleet::renderMetrics(s));
+    EXPECT_TRUE(lines.contains(QStringLiteral("vardex_controller_lent 1")));
+    EXPECT_TRUE(
+        lines.join('\n').contains(QStringLiteral("vardex_controller_info{serial=\"QB-0042\"")));
 }
 
 } // namespace
