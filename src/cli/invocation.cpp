@@ -215,10 +215,13 @@ QString usageText()
         "  watch УЗЕЛ [УЗЕЛ…] --output relay1|h1..h4|l1..l4\n"
         "        [--interval мс] [--timeout мс] [--pulse мс] [--misses N]\n"
         "        [--hold-off с] [--arm-after N] [--max-pulses K --per мин] [--backoff с]\n"
+        "        [УЗЕЛ… --output … [параметры этой пары]]…\n"
         "                            сторож: импульс на выход, когда не отвечает ни один\n"
         "                            из узлов (до 4); строка на решение с его правилом;\n"
-        "                            SIGINT/SIGTERM выключают выход, SIGUSR1 снимает\n"
-        "                            остановку после --max-pulses\n"
+        "                            узел после --output, за которым идёт ещё --output,\n"
+        "                            начинает следующую пару (до 8,\n"
+        "                            выходы разные); SIGINT/SIGTERM выключают выходы,\n"
+        "                            SIGUSR1 снимает остановку после --max-pulses\n"
         "  serve [--poll с] [--metrics-listen [АДРЕС:]ПОРТ] [--metrics-file ФАЙЛ]\n"
         "        [--mqtt УЗЕЛ:ПОРТ [--mqtt-user ИМЯ] [--mqtt-password-file ФАЙЛ]\n"
         "        [--mqtt-ca-file ФАЙЛ] [--mqtt-prefix ТЕМА]]\n"
@@ -333,7 +336,7 @@ ParseResult parseArguments(const QStringList &args)
             return {std::nullopt, QStringLiteral("log: только read ФАЙЛ")};
     } else if (verb == QLatin1String("watch")) {
         QString error;
-        const auto options = parseWatchOptions(words, &error);
+        const auto options = parseWatchPairs(words, &error);
         if (!options)
             return {std::nullopt, error};
         inv.command = Command::Watch;

@@ -70,7 +70,7 @@ struct Invocation {
     // controller holds now instead of being refused.
     bool overlay = false;
     OutputChanges outputs;
-    WatchOptions watch;
+    std::vector<WatchOptions> watch; // one per host and output
     ServeOptions serve;
 };
 

@@ -109,6 +109,15 @@ int listControllers(link::Transport &transport, const Environment &env, const In
     return found ? kExitOk : kExitNoController;
 }
 
+// Where borrowers ask a watch or the service for the controller; none without a lock.
+std::unique_ptr<link::Lending> lendingFor(const Environment &env, link::Transport &transport,
+                                          const link::DataModule &dm)
+{
+    if (!env.makeLending || !transport.ownerGate())
+        return nullptr;
+    return env.makeLending(transport.ownerKeyOf(dm.currentDevice().id));
+}
+
 } // namespace
 
 int run(const QStringList &args, const Environment &env)
@@ -128,10 +137,11 @@ int run(const QStringList &args, const Environment &env)
         env.err(QStringLiteral("vardex-cli: доступ к устройствам HID недоступен\n"));
         return kExitNoController;
     }
-    const bool watching = inv.command == Command::Watch;
+    // The watch and the service own the controller for months and lend it; one-off
+    // commands borrow it from them.
+    const bool lends = inv.command == Command::Watch || inv.command == Command::Serve;
     if (env.makeOwnerGate)
-        transport->setOwnerGate(env.makeOwnerGate(programWords(inv.command), watching,
-                                                  !watching && inv.command != Command::Serve));
+        transport->setOwnerGate(env.makeOwnerGate(programWords(inv.command), lends, !lends));
     if (inv.command == Command::List)
         return listControllers(*transport, env, inv);
 
@@ -213,9 +223,7 @@ int run(const QStringList &args, const Environment &env)
                        env.err, env.interrupted, env.watchStateDir, env.watchReturnGraceMs};
             w.rearm = env.watchRearm;
             w.device = inv.device;
-            std::unique_ptr<link::Lending> lending;
-            if (env.makeLending && transport->ownerGate())
-                lending = env.makeLending(transport->ownerKeyOf(dm.currentDevice().id));
+            const std::unique_ptr<link::Lending> lending = lendingFor(env, *transport, dm);
             w.lending = lending.get();
             exitCode = runWatch(w);
             if (exitCode != kExitOk)
@@ -230,6 +238,9 @@ int run(const QStringList &args, const Environment &env)
                 dm,      inv.serve,       inv.json,     env.serve,         env.out,
                 env.err, env.interrupted, env.makeEcho, env.watchStateDir, env.watchReturnGraceMs};
             s.watchRearm = env.watchRearm;
+            s.device = inv.device;
+            const std::unique_ptr<link::Lending> lending = lendingFor(env, *transport, dm);
+            s.lending = lending.get();
             exitCode = runServe(s);
             if (exitCode == kExitNoController)
                 env.err(QStringLiteral("vardex-cli: контроллер отключен\n"));

@@ -1,5 +1,6 @@
 #include "cli/serve_command.h"
 
+#include "cli/watch_loan.h"
 #include "cli/watch_settle.h"
 #include "config/cfg_exchange.h"
 #include "fleet/log_follower.h"
@@ -52,9 +53,8 @@ std::optional<ServeOptions> parseServeOptions(const QStringList &words, QString 
     ServeOptions o;
     MqttSettings mqtt;
     bool mqttNamed = false, mqttDetail = false;
-    QStringList watchHosts; // each --watch, in order
-    QStringList watchWords; // the watch's options as name=value
-    bool watchOptionSeen = false;
+    QStringList watchWords; // each --watch's host and the watch's options, in order
+    bool watchHostSeen = false, watchOptionSeen = false;
     for (qsizetype i = 0; i < words.size(); ++i) {
         QString name = words[i], value;
         if (const qsizetype eq = name.indexOf(QLatin1Char('=')); eq > 0) {
@@ -75,7 +75,12 @@ std::optional<ServeOptions> parseServeOptions(const QStringList &words, QString 
             return std::nullopt;
         }
         if (name == QLatin1String("--watch")) {
-            watchHosts << value;
+            if (value.startsWith(QLatin1Char('-'))) {
+                *error = QStringLiteral("serve: --watch: ожидается узел, а не «%1»").arg(value);
+                return std::nullopt;
+            }
+            watchHostSeen = true;
+            watchWords << value;
         } else if (isWatchOption(name)) {
             watchOptionSeen = true;
             watchWords << name + QLatin1Char('=') + value;
@@ -129,16 +134,17 @@ std::optional<ServeOptions> parseServeOptions(const QStringList &words, QString 
     }
     if (mqttNamed)
         o.mqtt = mqtt;
-    if (watchOptionSeen && watchHosts.isEmpty()) {
+    if (watchOptionSeen && !watchHostSeen) {
         *error = QStringLiteral("serve: параметры сторожа без --watch УЗЕЛ");
         return std::nullopt;
     }
-    if (!watchHosts.isEmpty()) {
-        o.watch = parseWatchOptions(watchHosts + watchWords, error);
-        if (!o.watch) {
+    if (watchHostSeen) {
+        auto pairs = parseWatchPairs(watchWords, error);
+        if (!pairs) {
             error->prepend(QStringLiteral("serve: "));
             return std::nullopt;
         }
+        o.watch = std::move(*pairs);
     }
     return o;
 }
@@ -187,7 +193,7 @@ public:
 
     int exec()
     {
-        if (!m_run.options.watch)
+        if (m_run.options.watch.empty())
             return serveAlone();
         // The watch's own loop runs the polls too: one process, one link, one stop.
         QTimer pollTimer;
@@ -195,24 +201,28 @@ public:
         QObject::connect(&pollTimer, &QTimer::timeout, &m_run.dm, [this] { poll(); });
         const QMetaObject::Connection gone = QObject::connect(
             &m_run.dm, &link::DataModule::connectionChanged, &m_run.dm, [this](bool connected) {
-                if (!connected)
+                if (!connected && !m_snapshot.lent)
                     lost();
             });
         pollTimer.start();
         QTimer::singleShot(0, &m_run.dm, [this] { poll(); });
-        const WatchOptions &o = *m_run.options.watch;
+        // Its lines come as JSON, so each decision keeps its host, output and rule.
         WatchRun w{m_run.dm,
-                   o,
-                   false,
+                   m_run.options.watch,
+                   true,
                    m_run.makeEcho,
-                   [this, host = o.host](const QString &line) {
-                       emitEvent({fleet::EventKind::Decision, line.trimmed(), {{"HOST", host}}});
-                   },
+                   [this](const QString &line) { watchLine(line); },
                    m_run.err,
                    m_run.stop,
                    m_run.watchStateDir,
                    m_run.watchReturnGraceMs};
         w.rearm = m_run.watchRearm;
+        w.device = m_run.device;
+        w.lending = m_run.lending;
+        w.figuresChanged = [this](const std::vector<fleet::WatchFigures> &figures) {
+            m_snapshot.watches = figures;
+        };
+        w.loanChanged = [this](bool away, const QString &borrower) { lentChanged(away, borrower); };
         const int exitCode = runWatch(w);
         pollTimer.stop();
         QObject::disconnect(gone);
@@ -235,9 +245,25 @@ private:
         });
         QObject::connect(&m_run.dm, &link::DataModule::connectionChanged, &loop,
                          [this](bool connected) {
-                             if (!connected)
+                             if (!connected && !m_snapshot.lent)
                                  lost();
                          });
+        std::unique_ptr<WatchLoan> loan;
+        if (m_run.lending) {
+            WatchLoan::Hooks hooks;
+            hooks.pulseLeftMs = [] { return 0; };
+            hooks.note = [this](const QString &line) {
+                emitEvent({fleet::EventKind::Loan, line, serialFields()});
+            };
+            hooks.resumed = [this](bool back) {
+                if (!back)
+                    lost();
+            };
+            hooks.awayChanged = [this](bool away, const QString &borrower) {
+                lentChanged(away, borrower);
+            };
+            loan = std::make_unique<WatchLoan>(m_run.dm, *m_run.lending, std::move(hooks));
+        }
         stopCheck.start(kStopCheckMs);
         pollTimer.start();
         QTimer::singleShot(0, &loop, [this] { poll(); });
@@ -261,6 +287,11 @@ private:
     // everything it needs and finds out whether the service still exists.
     void poll()
     {
+        if (m_snapshot.lent) {
+            publish();
+            notifyStatus(false);
+            return;
+        }
         if (!m_run.dm.isConnected()) {
             notifyStatus(false);
             return;
@@ -366,8 +397,33 @@ private:
         m_log.sync(slot, number);
     }
 
+    // A line of the watch (JSON): a decision with its host, output and rule.
+    void watchLine(const QString &line)
+    {
+        const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+        const QString output = o.value(QStringLiteral("output")).toString();
+        const QString decision = o.value(QStringLiteral("decision")).toString(line.trimmed());
+        auto fields = serialFields();
+        for (const auto &[field, key] : {std::pair{"HOST", "host"}, std::pair{"OUTPUT", "output"},
+                                         std::pair{"REASON", "rule"}})
+            if (const QString value = o.value(QLatin1String(key)).toString(); !value.isEmpty())
+                fields.push_back({field, value});
+        const bool several = m_run.options.watch.size() > 1;
+        emitEvent({fleet::EventKind::Decision,
+                   several && !output.isEmpty() ? QStringLiteral("%1: %2").arg(output, decision)
+                                                : decision,
+                   fields});
+    }
+
     void arrived(const fleet::ControllerIdentity &identity)
     {
+        // Back from a loan: the same controller is read again (the borrower may have
+        // written its configuration), its log followed on from where it was.
+        if (std::exchange(m_afterLoan, false) && m_snapshot.identity &&
+            m_snapshot.identity->serial == identity.serial) {
+            m_snapshot.identity = identity;
+            return;
+        }
         m_log.reset();
         m_snapshot.identity = identity;
         auto fields = serialFields();
@@ -379,6 +435,24 @@ private:
                                                 : QStringLiteral("S/N %1").arg(identity.serial),
                       m_run.dm.currentDevice().id),
              fields});
+    }
+
+    void lentChanged(bool away, const QString &borrower)
+    {
+        m_snapshot.lent = away;
+        m_snapshot.lentTo = borrower;
+        if (away) {
+            m_snapshot.up = false;
+            emitEvent({fleet::EventKind::Loan,
+                       QStringLiteral("контроллер отдан на время: %1").arg(borrower),
+                       serialFields()});
+        } else {
+            // Read again before anything is served: the borrower may have changed it.
+            m_identified = false;
+            m_afterLoan = true;
+        }
+        publish();
+        notifyStatus(false);
     }
 
     void lost()
@@ -435,6 +509,15 @@ private:
     {
         if (!m_notifier)
             return;
+        if (m_snapshot.lent) {
+            // Nothing is read during a loan, yet the service is alive and answering its
+            // borrower: a supervisor that restarted it now would take the controller
+            // from under the engineer's window.
+            m_notifier->notify(fleet::pollNotice(
+                true, false,
+                QStringLiteral("контроллер отдан на время: %1").arg(m_snapshot.lentTo)));
+            return;
+        }
         std::optional<qint64> ago;
         if (m_snapshot.lastPollSeconds)
             ago = qint64(std::floor(now() - *m_snapshot.lastPollSeconds));
@@ -455,6 +538,7 @@ private:
     bool m_identified = false;
     bool m_ready = false;
     bool m_failing = false;
+    bool m_afterLoan = false;
 };
 
 } // namespace

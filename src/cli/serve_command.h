@@ -15,7 +15,8 @@
 
 namespace vardex::link {
 class DataModule;
-}
+class Lending;
+} // namespace vardex::link
 
 // `vardex-cli serve`: the cabinet service. Reads the live state every --poll seconds
 // with the Work page's polling cycle and hands each result to its outlets (metrics,
@@ -38,10 +39,11 @@ struct ServeOptions {
     std::optional<fleet::ListenAddress> metricsListen;
     QString metricsFile;
     std::optional<MqttSettings> mqtt;
-    // --watch HOST (repeated: a pulse only when every host missed) with the watch's own
-    // options: the ping watch runs in this process,
-    // on the same link, and its decisions become events.
-    std::optional<WatchOptions> watch;
+    // --watch HOST with the watch's own options, pairs as `watch` takes them (a --watch
+    // after an --output begins the next pair; before it, one more host that must miss
+    // too): the ping watch runs in this process, on the same link, and its decisions
+    // become events. Empty: no watch.
+    std::vector<WatchOptions> watch;
 };
 
 std::optional<ServeOptions> parseServeOptions(const QStringList &words, QString *error);
@@ -73,11 +75,16 @@ struct ServeRun {
     QString watchStateDir;
     int watchReturnGraceMs = kWatchReturnGraceMs;
     std::atomic<bool> *watchRearm = nullptr; // SIGUSR1
+    QString device = {};                     // --device: only that node is taken
+    // Where borrowers ask for the controller; null: it is lent to none.
+    link::Lending *lending = nullptr;
 };
 
 // Serves until stop is set (exit 0); an outlet that cannot start is a usage error
 // (exit 2) before anything is read. A controller that goes away is waited for, with
-// `up` 0 meanwhile; with --watch the watch decides instead (exit 3, as `watch`).
+// `up` 0 meanwhile; with --watch the watch decides instead (exit 3, as `watch`). The
+// controller is lent as the watch lends it: nothing is read during a loan, `up` is 0
+// and `lent` says why, and the supervisor is still told the service is alive.
 int runServe(ServeRun &run);
 
 } // namespace vardex::cli

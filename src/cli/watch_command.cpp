@@ -2,19 +2,13 @@
 
 #include "cli/invocation.h"
 #include "cli/watch_loan.h"
+#include "cli/watch_pair.h"
 #include "cli/watch_pending.h"
-#include "cli/watch_settle.h"
+#include "cli/watch_wait.h"
 #include "link/data_module.h"
-#include "link/protocol.h"
-#include "service/watchdog.h"
 #include "service/watchdog_output.h"
-#include "work/output_switch.h"
 
-#include <QDateTime>
-#include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFileInfo>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
@@ -27,8 +21,6 @@ namespace {
 constexpr int kStopPollMs = 50;
 // A switch-off owed at the stop gets this long to reach the controller.
 constexpr int kStopBoundMs = 2000;
-// A sequence of the watch's own (identity, the outputs) waits this long for the link.
-constexpr int kSequenceBoundMs = 5000;
 
 struct Limits {
     const char *name;
@@ -48,94 +40,6 @@ const Limits kLimits[] = {
     {"--max-pulses", &WatchOptions::maxPulses, 0, 100},
     {"--per", &WatchOptions::perMin, 1, 1440},
     {"--backoff", &WatchOptions::backoffMaxS, 0, 86400},
-};
-
-class QTimerAdapter final : public service::WatchdogTimer {
-public:
-    QTimer timer;
-    void start() override { timer.start(); }
-    void stop() override { timer.stop(); }
-    void setInterval(int ms) override { timer.setInterval(ms); }
-    int interval() const override { return timer.interval(); }
-    bool isActive() const override { return timer.isActive(); }
-    void setPhase(int) override {}
-};
-
-// The watchdog's view without a display: inputs from the options, each new line of the
-// decision log printed once.
-class LineView final : public service::WatchdogView {
-public:
-    LineView(const WatchRun &run) : m_run(run) {}
-    service::Watchdog *dog = nullptr;
-    bool watching = true;
-
-    service::WatchdogInputs inputs() const override
-    {
-        const WatchOptions &o = m_run.options;
-        service::WatchdogInputs in;
-        in.host = o.host;
-        in.pingTimeoutMs = o.timeoutMs;
-        in.pingIntervalMs = o.intervalMs;
-        in.actuationMs = o.pulseMs;
-        in.watching = watching;
-        in.output = o.output;
-        in.missesInRow = o.misses;
-        in.holdOffS = o.holdOffS;
-        in.moreHosts = o.moreHosts;
-        in.armAfter = o.armAfter;
-        in.maxPulses = o.maxPulses;
-        in.perMin = o.perMin;
-        in.backoffMaxS = o.backoffMaxS;
-        return in;
-    }
-    void showReply(const QString &) override {}
-    void showStatusWord(const QString &) override {}
-    void showFacilityError(const QString &) override {}
-    void setManualPingEnabled(bool) override {}
-    void logChanged() override
-    {
-        if (!dog)
-            return;
-        const service::DecisionLog &log = dog->log();
-        const auto &lines = log.lines();
-        const qint64 fresh =
-            std::min<qint64>(log.totalAdded() - m_printed, static_cast<qint64>(lines.size()));
-        for (auto i = static_cast<qint64>(lines.size()) - fresh;
-             i < static_cast<qint64>(lines.size()); ++i)
-            print(lines[static_cast<std::size_t>(i)], log.rules()[static_cast<std::size_t>(i)]);
-        m_printed = log.totalAdded();
-    }
-    void print(const QString &line, const QString &rule = {}) const
-    {
-        if (!m_run.json) {
-            m_run.out(line + QLatin1Char('\n'));
-            return;
-        }
-        // "yyyy-MM-dd hh:mm:ss — what"
-        const qsizetype dash = line.indexOf(QStringLiteral(" — "));
-        QJsonObject o{{QStringLiteral("time"), line.left(dash)},
-                      {QStringLiteral("host"), m_run.options.host},
-                      {QStringLiteral("decision"), line.mid(dash + 3)}};
-        if (!m_run.options.moreHosts.isEmpty())
-            o.insert(QStringLiteral("hosts"),
-                     QJsonArray::fromStringList(service::watchedHosts(inputs())));
-        if (!rule.isEmpty())
-            o.insert(QStringLiteral("rule"), rule);
-        if (dog) {
-            const service::WatchPolicyState s = dog->policy().state();
-            o.insert(QStringLiteral("state"), s.stoodDown       ? QStringLiteral("stood-down")
-                                              : !s.armed        ? QStringLiteral("not-armed")
-                                              : s.holdOffLeftMs ? QStringLiteral("hold-off")
-                                                                : QStringLiteral("armed"));
-            o.insert(QStringLiteral("pulses_in_window"), s.pulsesInWindow);
-        }
-        m_run.out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)) +
-                  QLatin1Char('\n'));
-    }
-
-private:
-    const WatchRun &m_run;
-    qint64 m_printed = 0;
 };
 
 } // namespace
@@ -175,6 +79,12 @@ std::optional<WatchOptions> parseWatchOptions(const QStringList &words, QString 
                 return std::nullopt;
             }
             if (name == QLatin1String("--output")) {
+                if (outputGiven) {
+                    *error = QStringLiteral("watch: у узла %1 два выхода: для второго "
+                                            "назовите узел ещё раз")
+                                 .arg(o.host);
+                    return std::nullopt;
+                }
                 o.output = watchOutputItem(value);
                 outputGiven = true;
                 if (o.output < 0) {
@@ -232,205 +142,182 @@ std::optional<WatchOptions> parseWatchOptions(const QStringList &words, QString 
     return o;
 }
 
-namespace {
-
-QString stamp(const QDateTime &t)
+std::optional<std::vector<WatchOptions>> parseWatchPairs(const QStringList &words, QString *error)
 {
-    return t.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-}
-
-// Runs the event loop until done() holds or ms pass.
-bool spinUntil(const std::function<bool()> &done, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    QEventLoop loop;
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        if (done() || clock.elapsed() >= ms)
-            loop.quit();
-    });
-    if (done())
-        return true;
-    tick.start(10);
-    loop.exec();
-    return done();
-}
-
-// One sequence of exchanges, waited for. A sequence that could not start in time is
-// given up: when the link reaches it later it does nothing, so what it refers to may be
-// gone by then.
-bool runSequence(link::DataModule &dm, const std::function<void(link::OperationContext &)> &fn)
-{
-    auto state = std::make_shared<int>(0); // 0 waiting, 1 done, -1 given up
-    dm.runOperation([state, fn](link::OperationContext &ctx) {
-        if (*state != 0)
-            return;
-        fn(ctx);
-        *state = 1;
-    });
-    if (spinUntil([&state] { return *state == 1; }, kSequenceBoundMs))
-        return true;
-    *state = -1;
-    return false;
-}
-
-QString controllerText(const QString &serial, const QString &node)
-{
-    QString text =
-        serial.isEmpty() ? QStringLiteral("S/N неизвестен") : QStringLiteral("S/N=%1").arg(serial);
-    if (!node.isEmpty())
-        text += QStringLiteral(", %1").arg(node);
-    return text;
-}
-
-} // namespace
-
-namespace {
-
-// One watch: the controller it started on, the watchdog that decides, and the record of
-// the switch-off it owes. run() takes the steps in order; the watchdog's writes go
-// through deliver() on the link's priority lane, and may be reached after run() has
-// returned, so they hold the watch only through a weak reference.
-class Watch final : public std::enable_shared_from_this<Watch> {
-public:
-    explicit Watch(WatchRun &run)
-        : m_run(run), m_dm(run.dm), m_output(run.options.output),
-          m_name(service::watchdogOutputName(m_output)), m_view(run),
-          m_store(run.stateDir, m_output), m_node(m_dm.currentDevice().id)
-    {
+    auto isOutput = [](const QString &word) {
+        return word.section(QLatin1Char('='), 0, 0) == QLatin1String("--output");
+    };
+    qsizetype outputsLeft = 0;
+    for (qsizetype i = 0; i < words.size(); ++i)
+        if (isOutput(words[i])) {
+            ++outputsLeft;
+            i += words[i].contains(QLatin1Char('=')) ? 0 : 1;
+        }
+    std::vector<QStringList> groups(1);
+    bool outputInGroup = false, hostInGroup = false;
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        const QString &word = words[i];
+        if (word.startsWith(QLatin1String("--"))) {
+            groups.back() << word;
+            if (isOutput(word)) {
+                outputInGroup = true;
+                --outputsLeft;
+            }
+            if (!word.contains(QLatin1Char('=')) && i + 1 < words.size())
+                groups.back() << words[++i];
+            continue;
+        }
+        // Without another --output to come, a host after the output is one more host
+        // of the same pair (`watch gw --output relay1 router`).
+        if (outputInGroup && hostInGroup && outputsLeft > 0) {
+            groups.emplace_back();
+            outputInGroup = false;
+        }
+        hostInGroup = true;
+        groups.back() << word;
     }
+    if (groups.size() > std::size_t(kMaxWatchPairs)) {
+        *error = QStringLiteral("watch: пар «узел — выход» не более %1").arg(kMaxWatchPairs);
+        return std::nullopt;
+    }
+    std::vector<WatchOptions> pairs;
+    for (const QStringList &group : groups) {
+        auto pair = parseWatchOptions(group, error);
+        if (!pair) {
+            if (groups.size() > 1)
+                error->insert(error->indexOf(QLatin1Char(' ')) + 1,
+                              QStringLiteral("пара %1: ").arg(pairs.size() + 1));
+            return std::nullopt;
+        }
+        for (const WatchOptions &earlier : pairs)
+            if (earlier.output == pair->output) {
+                // Two watchdogs on one output would cut each other's pulses short.
+                *error = QStringLiteral("watch: выход %1 назван дважды (узлы %2 и %3)")
+                             .arg(watchOutputWord(pair->output), earlier.host, pair->host);
+                return std::nullopt;
+            }
+        pairs.push_back(*pair);
+    }
+    return pairs;
+}
+
+namespace {
+
+// One watch: the controller it started on and the pairs that watch on it. run() takes the
+// steps in order; the controller, its loan and the stop are the watch's, everything about
+// one host and output is its pair's.
+class Watch final {
+public:
+    explicit Watch(WatchRun &run) : m_run(run), m_dm(run.dm), m_ctl(run.dm)
+    {
+        m_ctl.node = m_dm.currentDevice().id;
+        m_ctl.away = [this] { return m_loan && m_loan->away(); };
+    }
+    ~Watch() { m_dm.setDeviceFilter(nullptr); }
 
     int run();
 
 private:
     // ---- the steps, in order ----
-    // Who the controller is, and the outputs as it drives them now.
+    // Who the controller is; the pairs are made once its serial number is known, since
+    // their records are named by it.
     void identify();
-    // A switch-off an earlier run owes goes before anything else.
-    void settleOwed(const std::optional<PendingSwitchOff> &held);
-    // Builds the watchdog and runs until the stop signal or the controller goes away.
-    void watchUntilStopOrGone();
-    // An output the watchdog holds on is switched off (or the log says it could not be).
-    void closeWatchdog();
-    // A controller that went away with a switch-off owed may come back within seconds.
-    void awaitReturn();
+    void makePairs();
+    // Switch-offs earlier runs owe go before anything else.
+    void settleOwed();
     // Lending (cli/watch_loan.h): borrowers are heard while the watch runs.
     void offerLoans();
-    // Back from a loan: what is owed, then the pulse that fell due while the controller
-    // was away.
-    void resumeAfterLoan(bool back);
-    // The last words: what the watch leaves behind.
+    // Runs the watchdogs until the stop signal or the controller goes away.
+    void watchUntilStopOrGone();
+    // Outputs the watchdogs hold on are switched off (or the log says they could not be).
+    void closeWatchdogs();
+    // A controller that went away with a switch-off owed may come back within seconds.
+    void awaitReturn();
     void sayWhatIsLeft();
 
+    // Back from a loan (back) or not back in time.
+    void resumeAfterLoan(bool back);
+    void gone();
     // Whether the link may take a device that arrives: not another controller while this
     // one is there.
     bool admits(const link::HidDeviceInfo &d);
-
-    // ---- the watchdog's writes ----
-    void deliver(int item, bool on, const std::function<void(const service::TaskDelivery &)> &done);
-    void deliverNow(link::OperationContext &op, int item, bool on, qint64 delayMs,
-                    const std::function<void(const service::TaskDelivery &)> &done);
-
-    // ---- the switch-off record ----
-    void record();
-    void cleared();
-    void checkNoted(SwitchOffCheck check, const QString &what);
-
+    void figuresChanged() const;
     void note(const QString &what) const;
     bool stopped() const { return m_run.stop && m_run.stop->load(); }
+    bool owes() const
+    {
+        return std::any_of(m_pairs.begin(), m_pairs.end(), [](const auto &p) { return p->owes(); });
+    }
 
     WatchRun &m_run;
     link::DataModule &m_dm;
-    const int m_output;
-    const QString m_name;
-    LineView m_view;
-    const PendingStore m_store;
-    std::unique_ptr<service::Echo> m_echo;
-    QTimerAdapter m_timer;
-    std::unique_ptr<service::Watchdog> m_dog;
+    WatchedController m_ctl;
+    std::vector<std::shared_ptr<WatchPair>> m_pairs;
     QEventLoop m_loop;
-
-    QString m_serial;
-    QString m_node;
     bool m_controllerGone = false;
-    // Once the first controller is gone nothing more goes out from the watchdog: a
-    // controller in its place may be another one, and gets only a checked switch-off.
-    bool m_controllerLost = false;
     QSet<QString> m_ignored; // other controllers' nodes, logged once each
-    bool m_heldAtStop = false;
-    // The record of the pulse under way, or of one an earlier run left.
-    std::optional<PendingSwitchOff> m_pending;
-    // A switch-on was written and its switch-off not yet: a loan waits for it.
-    bool m_pulseAtController = false;
     std::unique_ptr<WatchLoan> m_loan;
-    // A switch-on decided while the controller is lent, written once it is back.
-    std::function<void()> m_heldSwitchOn;
 };
-
-void Watch::note(const QString &what) const
-{
-    m_view.print(QStringLiteral("%1 — %2").arg(stamp(QDateTime::currentDateTime()), what));
-}
 
 int Watch::run()
 {
-    m_echo = m_run.makeEcho();
-    // Unattended, the first ping comes one ping interval after the start.
-    m_timer.timer.setInterval(m_run.options.intervalMs);
     identify();
+    makePairs();
     if (!m_controllerGone)
-        settleOwed(std::nullopt);
+        settleOwed();
     offerLoans();
     watchUntilStopOrGone();
-    closeWatchdog();
-    if (m_pending && m_controllerGone)
+    closeWatchdogs();
+    if (owes() && m_controllerGone)
         awaitReturn();
     sayWhatIsLeft();
     m_loan.reset();
     return m_controllerGone ? kExitNoController : kExitOk;
 }
 
-void Watch::offerLoans()
+void Watch::note(const QString &what) const
 {
-    if (!m_run.lending)
-        return;
-    WatchLoan::Hooks hooks;
-    hooks.pulseLeftMs = [this] { return m_pulseAtController ? m_run.options.pulseMs : 0; };
-    hooks.note = [this](const QString &line) { note(line); };
-    hooks.resumed = [this](bool back) { resumeAfterLoan(back); };
-    m_loan = std::make_unique<WatchLoan>(m_dm, *m_run.lending, std::move(hooks));
-}
-
-void Watch::resumeAfterLoan(bool back)
-{
-    if (!back) {
-        m_controllerGone = true;
-        m_controllerLost = true;
-        m_heldSwitchOn = nullptr;
-        note(QStringLiteral("контроллер отключен, наблюдение прекращено"));
-        m_loop.quit();
+    if (m_pairs.size() == 1) {
+        m_pairs.front()->note(what);
         return;
     }
-    // Every switch reads the outputs first, so what the borrower left is kept.
-    settleOwed(m_pending);
-    if (auto held = std::exchange(m_heldSwitchOn, nullptr))
-        held();
+    const QString time = watchStamp(QDateTime::currentDateTime());
+    if (!m_run.json) {
+        m_run.out(QStringLiteral("%1 — %2\n").arg(time, what));
+        return;
+    }
+    const QJsonObject o{{QStringLiteral("time"), time}, {QStringLiteral("decision"), what}};
+    m_run.out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)) +
+              QLatin1Char('\n'));
 }
 
 void Watch::identify()
 {
     runSequence(m_dm,
-                [this](link::OperationContext &ctx) { m_serial = readControllerSerial(ctx); });
+                [this](link::OperationContext &ctx) { m_ctl.serial = readControllerSerial(ctx); });
     // The watch stays with this controller: another one arriving while it is there is
-    // not taken (the link would otherwise hand it this controller's pulse).
-    std::weak_ptr<Watch> self = weak_from_this();
-    m_dm.setDeviceFilter([self, only = m_run.device](const link::HidDeviceInfo &d) {
-        if (!only.isEmpty() && d.id != only)
-            return false;
-        const std::shared_ptr<Watch> watch = self.lock();
-        return !watch || watch->admits(d);
+    // not taken (the link would otherwise hand it this controller's pulses). The filter
+    // goes with the watch (its destructor).
+    m_dm.setDeviceFilter([this, only = m_run.device](const link::HidDeviceInfo &d) {
+        return (only.isEmpty() || d.id == only) && admits(d);
     });
+}
+
+void Watch::makePairs()
+{
+    for (const WatchOptions &options : m_run.pairs)
+        m_pairs.push_back(std::make_shared<WatchPair>(m_run, options, m_ctl, m_run.pairs.size() > 1,
+                                                      [this] { figuresChanged(); }));
+}
+
+void Watch::figuresChanged() const
+{
+    if (!m_run.figuresChanged)
+        return;
+    std::vector<fleet::WatchFigures> figures;
+    for (const auto &pair : m_pairs)
+        figures.push_back(pair->figures());
+    m_run.figuresChanged(figures);
 }
 
 bool Watch::admits(const link::HidDeviceInfo &d)
@@ -441,184 +328,84 @@ bool Watch::admits(const link::HidDeviceInfo &d)
         m_ignored.insert(d.id);
         note(QStringLiteral("подключён ещё один контроллер (%1): не взят, наблюдение остаётся "
                             "с контроллером %2")
-                 .arg(d.id, controllerText(m_serial, m_node)));
+                 .arg(d.id, controllerText(m_ctl.serial, m_ctl.node)));
     }
     return false;
 }
 
-void Watch::record()
+void Watch::settleOwed()
 {
-    if (m_pending && matchPending(*m_pending, m_serial, m_node) == PendingMatch::OtherController)
-        note(QStringLiteral("запись об отложенном выключении для контроллера %1 заменена "
-                            "записью этого импульса")
-                 .arg(controllerText(m_pending->serial, m_pending->node)));
-    PendingSwitchOff p;
-    p.output = m_output;
-    p.serial = m_serial;
-    p.node = m_node;
-    p.since = QDateTime::currentDateTimeUtc();
-    m_pending = p;
-    QString why;
-    if (!m_store.save(p, &why))
-        note(QStringLiteral("отложенное выключение %1 не записано (%2): если контроллер "
-                            "пропадёт во время импульса, следующий запуск его не выключит")
-                 .arg(m_name, why));
+    for (const auto &pair : m_pairs)
+        pair->settleOwed(true);
 }
 
-void Watch::cleared()
+void Watch::offerLoans()
 {
-    // The outputs read back with the output off: nothing is owed any more.
-    m_pending.reset();
-    QString why;
-    if (!m_store.remove(&why))
-        note(QStringLiteral("запись об отложенном выключении не удалена: %1").arg(why));
+    if (!m_run.lending)
+        return;
+    WatchLoan::Hooks hooks;
+    hooks.pulseLeftMs = [this] {
+        int left = 0;
+        for (const auto &pair : m_pairs)
+            left = std::max(left, pair->pulseLeftMs());
+        return left;
+    };
+    hooks.note = [this](const QString &line) { note(line); };
+    hooks.resumed = [this](bool back) { resumeAfterLoan(back); };
+    hooks.awayChanged = m_run.loanChanged;
+    m_loan = std::make_unique<WatchLoan>(m_dm, *m_run.lending, std::move(hooks));
 }
 
-void Watch::checkNoted(SwitchOffCheck check, const QString &what)
+void Watch::resumeAfterLoan(bool back)
 {
-    switch (check) {
-    case SwitchOffCheck::Confirmed:
-        note(QStringLiteral("%1 — %2 выкл. отправлено и подтверждено чтением выходов")
-                 .arg(what, m_name));
-        cleared();
-        return;
-    case SwitchOffCheck::StillOn:
-        note(QStringLiteral("%1 — %2 выкл. отправлено, но выход по-прежнему включён "
-                            "(его может держать контур); запись оставлена")
-                 .arg(what, m_name));
-        return;
-    case SwitchOffCheck::NotReadBack:
-        note(QStringLiteral("%1 — %2 выкл. отправлено, выходы не прочитаны; запись оставлена")
-                 .arg(what, m_name));
-        return;
-    case SwitchOffCheck::NotSent:
-        note(QStringLiteral("%1 — %2 выкл. НЕ отправлено: выходы контроллера не прочитаны; "
-                            "запись оставлена")
-                 .arg(what, m_name));
+    if (!back) {
+        for (const auto &pair : m_pairs)
+            pair->dropHeld();
+        gone();
         return;
     }
+    for (const auto &pair : m_pairs)
+        pair->resumeAfterLoan();
 }
 
-void Watch::settleOwed(const std::optional<PendingSwitchOff> &held)
+void Watch::gone()
 {
-    // held: the record this run kept while the controller was away; without one, the
-    // record an earlier run left.
-    std::optional<PendingSwitchOff> p = held;
-    if (!p) {
-        const PendingStore::Loaded l = m_store.load();
-        if (l.state == PendingStore::Loaded::State::None)
-            return;
-        if (l.state == PendingStore::Loaded::State::Unreadable || l.pending.output != m_output) {
-            note(QStringLiteral("запись об отложенном выключении %1 не прочитана (%2): "
-                                "ничего не отправлено, запись оставлена")
-                     .arg(m_store.path(), l.pending.output != m_output && l.why.isEmpty()
-                                              ? QStringLiteral("другой выход")
-                                              : l.why));
-            return;
-        }
-        p = l.pending;
-        m_pending = p;
-    }
-    const QString what =
-        QStringLiteral("отложенное выключение (импульс с %1)").arg(stamp(p->since.toLocalTime()));
-    if (matchPending(*p, m_serial, m_node) == PendingMatch::OtherController) {
-        note(QStringLiteral("%1 — %2 выкл. НЕ отправлено: оно для контроллера %3, "
-                            "подключён другой (%4); запись оставлена")
-                 .arg(what, m_name, controllerText(p->serial, p->node),
-                      controllerText(m_serial, m_node)));
+    if (m_controllerGone)
         return;
-    }
-    SwitchOffCheck check = SwitchOffCheck::NotSent;
-    if (!runSequence(m_dm, [this, &check](link::OperationContext &ctx) {
-            check = switchOffChecked(ctx, m_output);
-        }))
-        check = SwitchOffCheck::NotSent;
-    checkNoted(check, what);
-}
-
-void Watch::deliver(int item, bool on,
-                    const std::function<void(const service::TaskDelivery &)> &done)
-{
-    QElapsedTimer decided;
-    decided.start();
-    // The lane may reach this after the watch has ended (a link held past the stop):
-    // then nothing is written on its behalf.
-    std::weak_ptr<Watch> self = weak_from_this();
-    m_dm.runPriority([self, item, on, decided, done](link::OperationContext &op) {
-        if (const std::shared_ptr<Watch> watch = self.lock())
-            watch->deliverNow(op, item, on, decided.elapsed(), done);
-    });
-}
-
-void Watch::deliverNow(link::OperationContext &op, int item, bool on, qint64 delayMs,
-                       const std::function<void(const service::TaskDelivery &)> &done)
-{
-    service::TaskDelivery d;
-    d.delayMs = delayMs;
-    if (op.hasDevice() && !op.cancelled() && !m_controllerLost) {
-        const work::OutputSwitch s = work::switchOutputs(
-            op,
-            [&](link::OutputTask &task) {
-                service::setWatchdogOutput(task, item, on);
-                // Recorded before it is written: a watch killed during the pulse leaves
-                // the record for the next one.
-                if (on)
-                    record();
-            },
-            0);
-        d.sent = s.read;
-        d.notRead = !s.read && op.hasDevice() && !op.cancelled();
-    }
-    m_pulseAtController = d.sent && on;
-    if (done)
-        done(d);
-    if (d.sent && !on && m_pending)
-        checkNoted(confirmSwitchedOff(op, m_output), QStringLiteral("проверка"));
+    m_controllerGone = true;
+    m_ctl.lost = true;
+    note(QStringLiteral("контроллер отключен, наблюдение прекращено"));
+    m_loop.quit();
 }
 
 void Watch::watchUntilStopOrGone()
 {
-    m_dog = std::make_unique<service::Watchdog>(
-        *m_echo, m_timer, m_view,
-        [this](int item, bool on, std::function<void(const service::TaskDelivery &)> done) {
-            // A pulse that falls due while the controller is lent is taken once, at its
-            // return; the switch-off of a pulse under way still goes out before the loan.
-            if (m_loan && m_loan->away() && on) {
-                m_heldSwitchOn = [this, item, on, done] { deliver(item, on, done); };
-                return;
-            }
-            deliver(item, on, done);
-        });
-    m_view.dog = m_dog.get();
-    QObject::connect(&m_timer.timer, &QTimer::timeout, &m_loop, [this] { m_dog->timerTick(); });
-    const QMetaObject::Connection gone = QObject::connect(
+    for (const auto &pair : m_pairs)
+        pair->start();
+    figuresChanged();
+    const QMetaObject::Connection lost = QObject::connect(
         &m_dm, &link::DataModule::connectionChanged, &m_loop, [this](bool connected) {
-            if (connected || m_controllerGone || (m_loan && m_loan->away()))
-                return;
-            m_controllerGone = true;
-            m_controllerLost = true;
-            note(QStringLiteral("контроллер отключен, наблюдение прекращено"));
-            m_loop.quit();
+            if (!connected && !m_ctl.away())
+                gone();
         });
     QTimer stopPoll;
     QObject::connect(&stopPoll, &QTimer::timeout, &m_loop, [this] {
         if (stopped())
             m_loop.quit();
         else if (m_run.rearm && m_run.rearm->exchange(false))
-            m_dog->rearm();
+            for (const auto &pair : m_pairs)
+                pair->rearm();
     });
     stopPoll.start(kStopPollMs);
-    m_dog->watchingToggled(true);
     if (!m_controllerGone && !stopped())
         m_loop.exec();
-    QObject::disconnect(gone);
+    QObject::disconnect(lost);
 }
 
-void Watch::closeWatchdog()
+void Watch::closeWatchdogs()
 {
-    m_view.watching = false;
-    m_heldAtStop = m_dog->holdsOutputOn();
-    m_dog->close();
+    for (const auto &pair : m_pairs)
+        pair->close();
     spinUntil([this] { return !m_dm.isBusy(); }, kStopBoundMs);
 }
 
@@ -630,33 +417,18 @@ void Watch::awaitReturn()
         spinUntil([this] { return m_dm.isConnected() || stopped(); }, m_run.returnGraceMs);
     if (!back || !m_dm.isConnected())
         return;
-    m_node = m_dm.currentDevice().id;
-    m_serial.clear();
+    m_ctl.node = m_dm.currentDevice().id;
+    m_ctl.serial.clear();
     runSequence(m_dm,
-                [this](link::OperationContext &ctx) { m_serial = readControllerSerial(ctx); });
-    settleOwed(m_pending);
+                [this](link::OperationContext &ctx) { m_ctl.serial = readControllerSerial(ctx); });
+    for (const auto &pair : m_pairs)
+        pair->settleOwed(false);
 }
 
 void Watch::sayWhatIsLeft()
 {
-    if (!m_controllerGone) {
-        note(m_pending ? QStringLiteral("наблюдение остановлено по сигналу")
-             : m_heldAtStop
-                 ? QStringLiteral("наблюдение остановлено по сигналу, %1 выключено").arg(m_name)
-                 : QStringLiteral("наблюдение остановлено по сигналу, %1 не было "
-                                  "включено")
-                       .arg(m_name));
-    }
-    if (!m_pending)
-        return;
-    const QString where = m_store.path();
-    note(QFileInfo::exists(where)
-             ? QStringLiteral("%1 может оставаться включённым: выключение записано в %2 и "
-                              "будет отправлено при следующем запуске наблюдения")
-                   .arg(m_name, where)
-             : QStringLiteral("%1 может оставаться включённым, а выключение не записано: "
-                              "выключите выход вручную")
-                   .arg(m_name));
+    for (const auto &pair : m_pairs)
+        pair->sayWhatIsLeft(m_controllerGone);
 }
 
 } // namespace
@@ -667,8 +439,15 @@ int runWatch(WatchRun &run)
         run.err(QStringLiteral("vardex-cli: эхо-запрос ICMP недоступен\n"));
         return kExitNoController;
     }
-    const auto watch = std::make_shared<Watch>(run);
-    const int code = watch->run();
+    if (run.pairs.empty()) {
+        run.err(QStringLiteral("vardex-cli: watch: не указан узел\n"));
+        return kExitUsage;
+    }
+    int code = kExitOk;
+    {
+        Watch watch(run);
+        code = watch.run();
+    }
     // Any controller may be taken again (a later command in the same process).
     const QString only = run.device;
     run.dm.setDeviceFilter(

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fleet/snapshot.h"
 #include "service/echo.h"
 
 #include <QString>
@@ -9,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace vardex::link {
 class DataModule;
@@ -34,9 +36,15 @@ struct WatchOptions {
     int backoffMaxS = 0; // 0: no back-off
 };
 
-// Words after "watch": HOST (up to four of them) and its options. Ranges are the page's
-// own.
+// One pair's words: HOST (up to four of them) and its options. Ranges are the page's own.
 std::optional<WatchOptions> parseWatchOptions(const QStringList &words, QString *error);
+// Words after "watch": one or more pairs, each HOST [HOST…] --output X [options]. A host
+// after a pair's --output begins the next pair when another --output follows (else it is
+// one more host of the last pair), so a unit's settings can list one pair after another;
+// each pair takes only the options written in it. Two pairs on one output
+// would undo each other's pulses and are refused.
+std::optional<std::vector<WatchOptions>> parseWatchPairs(const QStringList &words, QString *error);
+inline constexpr int kMaxWatchPairs = 8;
 // "relay1".."relay6", "h1".."h4" (high-side switches), "l1".."l4" (low-side): the item of
 // the output list, or -1.
 int watchOutputItem(const QString &name);
@@ -47,7 +55,7 @@ inline constexpr int kWatchReturnGraceMs = 5000;
 
 struct WatchRun {
     link::DataModule &dm;
-    WatchOptions options;
+    std::vector<WatchOptions> pairs; // one watchdog each, all on this controller
     bool json = false;
     std::function<std::unique_ptr<service::Echo>()> makeEcho;
     std::function<void(const QString &)> out;
@@ -65,10 +73,15 @@ struct WatchRun {
     QString device = {};
     // Where borrowers ask for the controller (cli/watch_loan.h); null: it is lent to none.
     link::Lending *lending = nullptr;
+    // The cabinet service's view: the pairs' figures after each echo and decision, and
+    // the loan (away from the borrower's request until the controller is back).
+    std::function<void(const std::vector<fleet::WatchFigures> &)> figuresChanged = {};
+    std::function<void(bool away, const QString &borrower)> loanChanged = {};
 };
 
-// Watches until stop is set (0, after switching off an output it holds on) or the
-// controller goes away (kExitNoController). One line per decision on out.
+// Watches until stop is set (0, after switching off the outputs it holds on) or the
+// controller goes away (kExitNoController). One line per decision on out; with several
+// pairs each pair's lines name its output.
 //
 // A switch-on is recorded in the state directory before it is written, and the record
 // is removed once the outputs read back with the output off. A record left by an

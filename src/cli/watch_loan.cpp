@@ -37,6 +37,8 @@ void WatchLoan::onRequested(const link::OwnerRecord &borrower)
     m_state = State::Finishing;
     m_lastWaitSaid = -1;
     m_since.start();
+    if (m_hooks.awayChanged)
+        m_hooks.awayChanged(true, m_borrower);
     step();
     if (m_state == State::Finishing)
         m_poll.start();
@@ -56,7 +58,7 @@ void WatchLoan::step()
         }
         m_poll.stop();
         if (!m_dm.isConnected()) {
-            m_state = State::Holding;
+            backHome();
             m_lending.refuse(QStringLiteral("у сторожа нет контроллера"));
             return;
         }
@@ -69,7 +71,7 @@ void WatchLoan::step()
     if (m_state == State::Retaking) {
         if (m_dm.isConnected()) {
             m_poll.stop();
-            m_state = State::Holding;
+            backHome();
             // One line per loan: a script borrowing every minute adds one line a minute.
             m_hooks.note(QStringLiteral("контроллер был отдан: %1, %2 с; снова у сторожа")
                              .arg(m_borrower)
@@ -80,7 +82,7 @@ void WatchLoan::step()
         }
         if (m_retakeWaited >= m_retakeMs) {
             m_poll.stop();
-            m_state = State::Holding;
+            backHome();
             m_hooks.note(QStringLiteral("контроллер был отдан: %1, и не вернулся за %2 с")
                              .arg(m_borrower)
                              .arg(m_retakeMs / 1000));
@@ -94,12 +96,19 @@ void WatchLoan::step()
     }
 }
 
+void WatchLoan::backHome()
+{
+    m_state = State::Holding;
+    if (m_hooks.awayChanged)
+        m_hooks.awayChanged(false, {});
+}
+
 void WatchLoan::onReturned()
 {
     if (m_state == State::Finishing) {
         // The borrower gave up before it got the controller.
         m_poll.stop();
-        m_state = State::Holding;
+        backHome();
         m_hooks.note(QStringLiteral("%1 больше не ждёт контроллер").arg(m_borrower));
         return;
     }

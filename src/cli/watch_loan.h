@@ -29,6 +29,8 @@ public:
         // The controller is back (true: settle what is owed, then write what was held) or
         // did not come back within the grace (false: the watch ends as on an unplug).
         std::function<void(bool back)> resumed;
+        // Optional: the loan began (away, the borrower named) or ended.
+        std::function<void(bool away, const QString &borrower)> awayChanged;
     };
     enum class State { Holding, Finishing, Lent, Retaking };
 
@@ -48,6 +50,8 @@ private:
     void onRequested(const link::OwnerRecord &borrower);
     void onReturned();
     void step();
+    // Every way back to Holding goes through here, so awayChanged hears each end once.
+    void backHome();
 
     link::DataModule &m_dm;
     link::Lending &m_lending;

@@ -167,35 +167,81 @@ PendingMatch matchPending(const PendingSwitchOff &pending, const QString &serial
                                                            : PendingMatch::OtherController;
 }
 
-PendingStore::PendingStore(QString dir, int output) : m_dir(std::move(dir))
+QString serialFilePart(const QString &serial)
 {
-    if (!m_dir.isEmpty())
-        m_path = m_dir + QStringLiteral("/switch-off-%1.pending").arg(watchOutputWord(output));
+    constexpr qsizetype kMaxChars = 64;
+    QString part;
+    for (const QChar c : serial.left(kMaxChars)) {
+        const bool kept = (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+                          (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
+                          (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+                          c == QLatin1Char('.') || c == QLatin1Char('-') || c == QLatin1Char('_');
+        part += kept ? c : QLatin1Char('_');
+    }
+    if (!part.isEmpty() && part.count(QLatin1Char('.')) == part.size())
+        part = QStringLiteral("_");
+    return part;
 }
 
-PendingStore::Loaded PendingStore::load() const
+PendingStore::PendingStore(QString dir, int output, const QString &serial) : m_dir(std::move(dir))
 {
-    Loaded l;
-    const QFileInfo info(m_path);
-    if (m_path.isEmpty() || (!info.exists() && !info.isSymLink()))
+    if (m_dir.isEmpty())
+        return;
+    const QString word = watchOutputWord(output);
+    m_legacyPath = m_dir + QStringLiteral("/switch-off-%1.pending").arg(word);
+    m_path =
+        serial.isEmpty()
+            ? m_legacyPath
+            : m_dir + QStringLiteral("/switch-off-%1-%2.pending").arg(serialFilePart(serial), word);
+}
+
+namespace {
+
+PendingStore::Loaded loadRecord(const QString &path)
+{
+    PendingStore::Loaded l;
+    l.path = path;
+    const QFileInfo info(path);
+    if (path.isEmpty() || (!info.exists() && !info.isSymLink()))
         return l;
-    l.state = Loaded::State::Unreadable;
+    l.state = PendingStore::Loaded::State::Unreadable;
     // A pipe or a device there would block the start or never end.
     if (!info.isFile()) {
         l.why = QStringLiteral("не обычный файл");
         return l;
     }
     // One byte over the bound is enough to refuse a bigger file.
-    const files::ReadResult r = files::readBounded(m_path, kMaxRecordBytes + 1);
+    const files::ReadResult r = files::readBounded(path, kMaxRecordBytes + 1);
     if (!r.ok) {
         l.why = r.reason;
         return l;
     }
     const auto p = decodePending(r.bytes, &l.why);
     if (p) {
-        l.state = Loaded::State::Valid;
+        l.state = PendingStore::Loaded::State::Valid;
         l.pending = *p;
     }
+    return l;
+}
+
+bool removeRecord(const QString &path, QString *why)
+{
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return true;
+    QFile file(path);
+    if (file.remove())
+        return true;
+    *why = QStringLiteral("%1: %2").arg(path, file.errorString());
+    return false;
+}
+
+} // namespace
+
+PendingStore::Loaded PendingStore::load() const
+{
+    Loaded l = loadRecord(m_path);
+    if (l.state == Loaded::State::None && m_legacyPath != m_path)
+        l = loadRecord(m_legacyPath);
     return l;
 }
 
@@ -223,15 +269,12 @@ bool PendingStore::save(const PendingSwitchOff &pending, QString *why) const
     return true;
 }
 
-bool PendingStore::remove(QString *why) const
+bool PendingStore::remove(QString *why, bool alsoLegacy) const
 {
-    if (m_path.isEmpty() || !QFileInfo::exists(m_path))
-        return true;
-    QFile file(m_path);
-    if (file.remove())
-        return true;
-    *why = QStringLiteral("%1: %2").arg(m_path, file.errorString());
-    return false;
+    const bool removed = removeRecord(m_path, why);
+    if (!alsoLegacy || m_legacyPath == m_path)
+        return removed;
+    return removeRecord(m_legacyPath, why) && removed;
 }
 
 } // namespace vardex::cli

@@ -44,28 +44,44 @@ enum class PendingMatch { SameController, OtherController };
 PendingMatch matchPending(const PendingSwitchOff &pending, const QString &serial,
                           const QString &node);
 
-// The record of one output in one directory.
+// The record of one output of one controller in one directory:
+// switch-off-<serial>-<output>.pending, so watches of several controllers, or a spare
+// plugged in for a while, never overwrite each other's records. Without a serial number
+// (it could not be read) the record is switch-off-<output>.pending, the name earlier
+// versions gave every record; load() still finds a record there.
 class PendingStore {
 public:
-    PendingStore(QString dir, int output);
+    PendingStore(QString dir, int output, const QString &serial = {});
 
+    // Where this store writes.
     QString path() const { return m_path; }
+    // The name without a serial number.
+    QString legacyPath() const { return m_legacyPath; }
 
     struct Loaded {
         enum class State { None, Valid, Unreadable } state = State::None;
         PendingSwitchOff pending;
-        QString why; // Unreadable: what is wrong with it
+        QString why;  // Unreadable: what is wrong with it
+        QString path; // the file it came from
     };
+    // The record at path(), else the one at legacyPath().
     Loaded load() const;
     // Atomic: a failed save leaves the old record as it was. The folder is made when
     // missing. false with the reason in *why.
     bool save(const PendingSwitchOff &pending, QString *why) const;
-    // true when no record is left (also when there was none).
-    bool remove(QString *why) const;
+    // Removes the record at path() and, with alsoLegacy, the one at legacyPath() (it was
+    // settled). true when no such record is left (also when there was none).
+    bool remove(QString *why, bool alsoLegacy = false) const;
 
 private:
     QString m_dir;
     QString m_path;
+    QString m_legacyPath;
 };
+
+// The serial number as a file name's part: letters, digits, '.', '-' and '_' are kept,
+// anything else becomes '_', at most 64 characters; a serial that is only dots becomes
+// '_' too, so no name can climb out of the folder.
+QString serialFilePart(const QString &serial);
 
 } // namespace vardex::cli

@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 using namespace vardex;
 using service::EchoResult;
 using service::EchoStatus;
@@ -28,12 +30,15 @@ namespace {
 class ScriptEcho final : public service::Echo {
 public:
     std::string script;
+    std::map<QString, std::string> hostScripts; // a host's own script, before script
     std::function<void(int)> onPing;
     int pings = 0;
 
-    void start(const service::EchoRequest &, Done done) override
+    void start(const service::EchoRequest &request, Done done) override
     {
-        const char c = pings < static_cast<int>(script.size()) ? script[pings] : 'a';
+        const auto own = hostScripts.find(request.host);
+        const std::string &s = own != hostScripts.end() ? own->second : script;
+        const char c = pings < static_cast<int>(s.size()) ? s[pings] : 'a';
         ++pings;
         if (onPing)
             onPing(pings);
@@ -66,9 +71,10 @@ struct WatchRig : test::CliRig {
     QObject m_owner; // timers of a test die with it
     ScriptEcho *echo = nullptr;
     std::string script;
+    std::map<QString, std::string> hostScripts;
     std::function<void(int)> onPing;
     QTemporaryDir state;
-    cli::PendingStore relay1Record{state.path(), 8};
+    cli::PendingStore relay1Record{state.path(), 8, kDemoSerial};
 
     WatchRig()
     {
@@ -76,6 +82,7 @@ struct WatchRig : test::CliRig {
         makeEcho = [this] {
             auto e = std::make_unique<ScriptEcho>();
             e->script = script;
+            e->hostScripts = hostScripts;
             e->onPing = onPing;
             echo = e.get();
             return e;
@@ -131,9 +138,9 @@ struct WatchRig : test::CliRig {
             fw.handle(link::protocol::writeOutputTask(0, 0, relays, {}));
         });
     }
-    void writeRecord(const QByteArray &bytes)
+    void writeRecord(const QByteArray &bytes, bool legacyName = false)
     {
-        QFile f(relay1Record.path());
+        QFile f(legacyName ? relay1Record.legacyPath() : relay1Record.path());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
@@ -362,8 +369,9 @@ TEST(CliWatch, AStateFolderThatCannotBeWrittenCostsNoPulseButIsSaid)
 struct OwedCase {
     const char *name;
     QByteArray record;
-    bool sent;        // the switch-off goes to the controller before anything else
-    const char *says; // in the line about it
+    bool sent;               // the switch-off goes to the controller before anything else
+    const char *says;        // in the line about it
+    bool legacyName = false; // under the name without a serial number
 };
 
 class CliWatchOwed : public ::testing::TestWithParam<OwedCase> {};
@@ -373,7 +381,8 @@ TEST_P(CliWatchOwed, IsSettledFirstOnItsOwnControllerOnly)
     const OwedCase &k = GetParam();
     WatchRig r;
     r.setRelaysHeld(0x05); // relay 1 left on, relay 3 on by the engineer
-    r.writeRecord(k.record);
+    r.writeRecord(k.record, k.legacyName);
+    const QString path = k.legacyName ? r.relay1Record.legacyPath() : r.relay1Record.path();
     r.script = "aa";
     r.stopAtSecondPing();
     const auto c = r.run(QStringList{"--demo", "watch", "192.0.2.7", "--output", "relay1"} + kFast);
@@ -382,11 +391,11 @@ TEST_P(CliWatchOwed, IsSettledFirstOnItsOwnControllerOnly)
     if (k.sent) {
         EXPECT_EQ(r.relayTasks(), (std::vector<int>{0x04})) << "relay 3 stays on";
         EXPECT_EQ(r.relaysHeld(), 0x04);
-        EXPECT_FALSE(QFile::exists(r.relay1Record.path()));
+        EXPECT_FALSE(QFile::exists(path));
     } else {
         EXPECT_TRUE(r.relayTasks().empty());
         EXPECT_EQ(r.relaysHeld(), 0x05);
-        QFile kept(r.relay1Record.path());
+        QFile kept(path);
         ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
         EXPECT_EQ(kept.readAll(), k.record) << "left as it was found";
     }
@@ -400,15 +409,19 @@ QByteArray owed(const char *serial, const char *node, const char *output = "rela
 
 INSTANTIATE_TEST_SUITE_P(
     Table, CliWatchOwed,
-    ::testing::Values(OwedCase{"SameController", owed("24.3.11.2.17.0.4.2.1.9.", "/dev/hidraw9"),
-                               true, "отложенное выключение (импульс с "},
-                      OwedCase{"OtherController", owed("1.2.3.", "sim:demo"), false,
-                               "оно для контроллера S/N=1.2.3., sim:demo, подключён другой"},
-                      OwedCase{"Corrupt", "vardex pending switch-off 1\noutput=relay1\nserial=",
-                               false, "не прочитана"},
-                      OwedCase{"AnotherOutputsRecord",
-                               owed("24.3.11.2.17.0.4.2.1.9.", "sim:demo", "relay2"), false,
-                               "не прочитана (другой выход)"}),
+    ::testing::Values(
+        OwedCase{"SameController", owed("24.3.11.2.17.0.4.2.1.9.", "/dev/hidraw9"), true,
+                 "отложенное выключение (импульс с "},
+        OwedCase{"SameControllerUnderTheOlderName", owed("24.3.11.2.17.0.4.2.1.9.", "/dev/hidraw9"),
+                 true, "отложенное выключение (импульс с ", true},
+        OwedCase{"OtherControllerUnderTheOlderName", owed("1.2.3.", "sim:demo"), false,
+                 "подключён другой", true},
+        OwedCase{"OtherController", owed("1.2.3.", "sim:demo"), false,
+                 "оно для контроллера S/N=1.2.3., sim:demo, подключён другой"},
+        OwedCase{"Corrupt", "vardex pending switch-off 1\noutput=relay1\nserial=", false,
+                 "не прочитана"},
+        OwedCase{"AnotherOutputsRecord", owed("24.3.11.2.17.0.4.2.1.9.", "sim:demo", "relay2"),
+                 false, "не прочитана (другой выход)"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(CliWatch, APulseChangesOnlyItsOwnOutputAsTheControllerHasThemThen)
@@ -507,7 +520,8 @@ TEST_P(CliWatchArguments, AreParsedOrRefusedWithAReason)
     ASSERT_EQ(p.invocation.has_value(), c.ok) << p.error.toStdString();
     if (c.ok) {
         EXPECT_EQ(p.invocation->command, cli::Command::Watch);
-        EXPECT_EQ(p.invocation->watch.output, c.output);
+        ASSERT_EQ(p.invocation->watch.size(), std::size_t(1));
+        EXPECT_EQ(p.invocation->watch.front().output, c.output);
     } else {
         EXPECT_TRUE(p.error.contains(QString::fromUtf8(c.error))) << p.error.toStdString();
     }
@@ -543,6 +557,21 @@ INSTANTIATE_TEST_SUITE_P(
                       -1,
                       "--hold-off"},
         WatchArgsCase{"PerZero", {"h", "--output", "relay1", "--per", "0"}, false, -1, "1..1440"},
+        WatchArgsCase{"SecondOutputWithoutItsHost",
+                      {"h", "--output", "relay1", "--output", "relay2"},
+                      false,
+                      -1,
+                      "два выхода"},
+        WatchArgsCase{"OneOutputForTwoPairs",
+                      {"a", "--output", "relay1", "b", "--output", "relay1"},
+                      false,
+                      -1,
+                      "назван дважды"},
+        WatchArgsCase{"SecondPairsOwnOptionOutOfRange",
+                      {"a", "--output", "relay1", "b", "--output", "relay2", "--pulse", "5"},
+                      false,
+                      -1,
+                      "пара 2: --pulse 5"},
         WatchArgsCase{"ArmAfterNegative",
                       {"h", "--output", "relay1", "--arm-after", "-1"},
                       false,
@@ -556,7 +585,7 @@ TEST(CliWatchArguments, ValuesReachTheOptions)
         {"--json", "watch", "host", "--output", "relay2", "--interval", "200", "--timeout", "300",
          "--pulse", "400", "--misses", "5", "--hold-off", "60"});
     ASSERT_TRUE(p.invocation);
-    const cli::WatchOptions &o = p.invocation->watch;
+    const cli::WatchOptions &o = p.invocation->watch.front();
     EXPECT_TRUE(p.invocation->json);
     EXPECT_EQ(o.host, QStringLiteral("host"));
     EXPECT_EQ(std::make_tuple(o.output, o.intervalMs, o.timeoutMs, o.pulseMs, o.misses, o.holdOffS),
@@ -566,11 +595,60 @@ TEST(CliWatchArguments, ValuesReachTheOptions)
         {"watch", "gw", "--output", "relay1", "router", "--arm-after", "3", "--max-pulses", "2",
          "--per", "30", "--hold-off", "10", "--backoff", "600"});
     ASSERT_TRUE(policy.invocation) << policy.error.toStdString();
-    const cli::WatchOptions &w = policy.invocation->watch;
+    const cli::WatchOptions &w = policy.invocation->watch.front();
     EXPECT_EQ(w.host, QStringLiteral("gw"));
     EXPECT_EQ(w.moreHosts, QStringList{QStringLiteral("router")});
     EXPECT_EQ(std::make_tuple(w.armAfter, w.maxPulses, w.perMin, w.holdOffS, w.backoffMaxS),
               std::make_tuple(3, 2, 30, 10, 600));
+}
+
+TEST(CliWatchArguments, EachPairTakesTheOptionsWrittenInIt)
+{
+    const cli::ParseResult p =
+        cli::parseArguments({"watch", "router", "--output", "relay1", "--pulse", "2000", "modem",
+                             "lte", "--output=relay2", "--misses", "3"});
+    ASSERT_TRUE(p.invocation) << p.error.toStdString();
+    const auto &pairs = p.invocation->watch;
+    ASSERT_EQ(pairs.size(), std::size_t(2));
+    EXPECT_EQ(std::make_tuple(pairs[0].host, pairs[0].moreHosts, pairs[0].output, pairs[0].pulseMs,
+                              pairs[0].misses),
+              std::make_tuple(QString("router"), QStringList(), 8, 2000, 1));
+    EXPECT_EQ(std::make_tuple(pairs[1].host, pairs[1].moreHosts, pairs[1].output, pairs[1].pulseMs,
+                              pairs[1].misses),
+              std::make_tuple(QString("modem"), QStringList{"lte"}, 9, 1000, 3));
+
+    QStringList nine = {"watch"};
+    for (const char *output :
+         {"relay1", "relay2", "relay3", "relay4", "relay5", "relay6", "h1", "h2", "h3"})
+        nine << "host"
+             << "--output" << output;
+    const cli::ParseResult tooMany = cli::parseArguments(nine);
+    EXPECT_FALSE(tooMany.invocation);
+    EXPECT_TRUE(tooMany.error.contains(QStringLiteral("не более 8")))
+        << tooMany.error.toStdString();
+}
+
+// Two pairs on one controller: the router's outage pulses relay 1 only; the modem's pair
+// watches on and leaves relay 2, and relay 3 that the engineer switched on, as they are.
+TEST(CliWatch, TwoPairsOnOneControllerPulseOnlyTheirOwnOutput)
+{
+    WatchRig r;
+    r.setRelaysHeld(0x04);
+    r.hostScripts = {{QStringLiteral("192.0.2.7"), "t"}, {QStringLiteral("192.0.2.8"), "aaaa"}};
+    r.stopWhenRelayOn();
+    const auto c =
+        r.run(QStringList{"--demo", "watch", "192.0.2.7", "--output", "relay1", "--pulse", "10000",
+                          "--interval", "100", "--timeout", "100", "192.0.2.8", "--output",
+                          "relay2", "--interval", "100", "--timeout", "100"});
+    EXPECT_EQ(c.exitCode, cli::kExitOk) << c.err.toStdString();
+    EXPECT_EQ(r.relayTasks(), (std::vector<int>{0x05, 0x04})) << c.out.toStdString();
+    EXPECT_EQ(r.relaysHeld(), 0x04);
+    EXPECT_TRUE(c.out.contains(QStringLiteral("relay1: 192.0.2.7 не ответил")))
+        << c.out.toStdString();
+    EXPECT_TRUE(c.out.contains(QStringLiteral("relay2: наблюдение остановлено по сигналу, Реле_2 "
+                                              "не было включено")))
+        << c.out.toStdString();
+    EXPECT_FALSE(QFile::exists(r.relay1Record.path())) << "read back off, nothing owed";
 }
 
 // The cap in the command line's JSON: the stand-down is a line with its rule and the

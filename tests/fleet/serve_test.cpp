@@ -295,12 +295,14 @@ struct RecordingOutlet final : fleet::Outlet {
     struct Log {
         int published = 0, publishedUp = 0;
         std::vector<fleet::Event> events;
+        std::optional<fleet::Snapshot> last;
     };
     explicit RecordingOutlet(Log *log) : log(log) {}
     void publish(const fleet::Snapshot &s) override
     {
         ++log->published;
         log->publishedUp += s.up ? 1 : 0;
+        log->last = s;
     }
     void record(const fleet::Event &e) override { log->events.push_back(e); }
     Log *log;
@@ -366,13 +368,25 @@ TEST(ServeWatch, ThePingWatchAndThePollsShareOneProcessAndTheirEventsOneJournal)
         arrived = arrived || e.kind == fleet::EventKind::ControllerArrived;
         if (e.kind == fleet::EventKind::Decision) {
             decided = true;
-            ASSERT_FALSE(e.fields.empty());
-            EXPECT_EQ(e.fields.front().first, "HOST");
-            EXPECT_EQ(e.fields.front().second, QStringLiteral("127.0.0.1"));
+            const auto field = [&e](const char *name) {
+                for (const auto &[key, value] : e.fields)
+                    if (key == name)
+                        return value;
+                return QString();
+            };
+            EXPECT_EQ(field("HOST"), QStringLiteral("127.0.0.1"));
+            EXPECT_EQ(field("OUTPUT"), QStringLiteral("relay1"));
             EXPECT_FALSE(e.message.endsWith(QLatin1Char('\n')));
         }
     }
     EXPECT_TRUE(arrived && decided);
+    // The watch's figures reach the metrics: the host answered every echo.
+    ASSERT_TRUE(metrics.last);
+    ASSERT_EQ(metrics.last->watches.size(), std::size_t(1));
+    const fleet::WatchFigures &w = metrics.last->watches.front();
+    EXPECT_EQ(std::make_tuple(w.host, w.output, w.misses, w.pulses, w.rttSeconds.has_value()),
+              std::make_tuple(QString("127.0.0.1"), QString("relay1"), std::uint64_t(0),
+                              std::uint64_t(0), true));
     // Under the journal nothing is printed twice as plain lines.
     EXPECT_EQ(c.out, QString());
 }

@@ -44,7 +44,8 @@ TEST_P(WatchStoppedBySignal, ExitsZeroAndSaysWhatItLeaves)
 {
     const SignalCase &c = GetParam();
     QTemporaryDir stateHome;
-    const QString record = stateHome.path() + "/vardex/switch-off-relay1.pending";
+    const QString record =
+        stateHome.path() + "/vardex/switch-off-24.3.11.2.17.0.4.2.1.9.-relay1.pending";
     WatchChild child;
     child.start(stateHome.path(), c.outage);
     const bool reached = child.waitForLine(QString::fromUtf8(c.before));
@@ -85,7 +86,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(WatchKilledMidPulse, TheNextRunSwitchesTheOutputOffFirst)
 {
     QTemporaryDir stateHome;
-    const QString record = stateHome.path() + "/vardex/switch-off-relay1.pending";
+    const QString record =
+        stateHome.path() + "/vardex/switch-off-24.3.11.2.17.0.4.2.1.9.-relay1.pending";
     {
         WatchChild killed;
         killed.start(stateHome.path(), true);
@@ -120,7 +122,8 @@ TEST(WatchKilledMidPulse, TheNextRunSwitchesTheOutputOffFirst)
 TEST(WatchWithoutItsReader, StillSwitchesTheOutputOffAtTheSignal)
 {
     QTemporaryDir stateHome;
-    const QString record = stateHome.path() + "/vardex/switch-off-relay1.pending";
+    const QString record =
+        stateHome.path() + "/vardex/switch-off-24.3.11.2.17.0.4.2.1.9.-relay1.pending";
     WatchChild child;
     child.start(stateHome.path(), true);
     const bool reached = child.waitForLine("Реле_1 вкл. на 10000 мс");
