@@ -3,8 +3,12 @@ include(GNUInstallDirs)
 install(TARGETS vardex vardex-demo vardex-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # udev reads /usr/lib/udev/rules.d; a package must not put rules in /etc.
 install(FILES udev/70-quellbox.rules DESTINATION lib/udev/rules.d)
-# A template, not enabled by the package: the engineer names the host to watch.
-install(FILES packaging/vardex-watch@.service DESTINATION lib/systemd/system)
+# Not enabled by the package: the engineer names the hosts to watch. The template runs
+# one pair per instance (kept for cabinets set up that way); the plain unit runs every
+# pair of /etc/vardex/watch.conf in one process, the controller's one owner.
+install(FILES packaging/vardex-watch@.service packaging/vardex-watch.service
+        DESTINATION lib/systemd/system)
+install(FILES packaging/watch.conf DESTINATION ${CMAKE_INSTALL_DATADIR}/vardex)
 # The cabinet service, also shipped disabled; its settings example, the alert rules and
 # the Grafana dashboard for the metrics it serves.
 install(FILES packaging/vardex-serve.service DESTINATION lib/systemd/system)

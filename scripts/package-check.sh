@@ -89,8 +89,9 @@ verify_unit() { # installed name, name to check it under
     echo "systemd-analyze verify $1: clean"
 }
 verify_unit vardex-watch@.service vardex-watch@check.service
+verify_unit vardex-watch.service vardex-watch.service
 verify_unit vardex-serve.service vardex-serve.service
-for f in /usr/share/vardex/serve.conf /usr/share/vardex/prometheus/vardex-alerts.yml \
+for f in /usr/share/vardex/serve.conf /usr/share/vardex/watch.conf /usr/share/vardex/prometheus/vardex-alerts.yml \
     /usr/share/vardex/grafana/vardex-dashboard.json; do
     test -f "$f" || { echo "$f is not installed" >&2; exit 1; }
 done

@@ -252,6 +252,7 @@ private:
         if (m_run.lending) {
             WatchLoan::Hooks hooks;
             hooks.pulseLeftMs = [] { return 0; };
+            hooks.holder = QStringLiteral("у службы");
             hooks.note = [this](const QString &line) {
                 emitEvent({fleet::EventKind::Loan, line, serialFields()});
             };
@@ -446,13 +447,15 @@ private:
             emitEvent({fleet::EventKind::Loan,
                        QStringLiteral("контроллер отдан на время: %1").arg(borrower),
                        serialFields()});
-        } else {
-            // Read again before anything is served: the borrower may have changed it.
-            m_identified = false;
-            m_afterLoan = true;
+            publish();
+            notifyStatus(false);
+            return;
         }
-        publish();
-        notifyStatus(false);
+        // Read again before anything is served (the borrower may have changed the
+        // configuration), and now: until then the last word stays the loan's.
+        m_identified = false;
+        m_afterLoan = true;
+        poll();
     }
 
     void lost()

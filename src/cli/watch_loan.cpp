@@ -28,8 +28,9 @@ WatchLoan::WatchLoan(link::DataModule &dm, link::Lending &lending, Hooks hooks, 
 void WatchLoan::onRequested(const link::OwnerRecord &borrower)
 {
     if (m_state != State::Holding || !m_dm.isConnected()) {
-        m_lending.refuse(m_state != State::Holding ? QStringLiteral("контроллер уже отдан")
-                                                   : QStringLiteral("у сторожа нет контроллера"));
+        m_lending.refuse(m_state != State::Holding
+                             ? QStringLiteral("контроллер уже отдан")
+                             : QStringLiteral("%1 нет контроллера").arg(m_hooks.holder));
         return;
     }
     m_borrower = link::holderText(borrower);
@@ -59,7 +60,7 @@ void WatchLoan::step()
         m_poll.stop();
         if (!m_dm.isConnected()) {
             backHome();
-            m_lending.refuse(QStringLiteral("у сторожа нет контроллера"));
+            m_lending.refuse(QStringLiteral("%1 нет контроллера").arg(m_hooks.holder));
             return;
         }
         // Away before the device goes, so its loss is a loan and not an unplug.
@@ -73,10 +74,11 @@ void WatchLoan::step()
             m_poll.stop();
             backHome();
             // One line per loan: a script borrowing every minute adds one line a minute.
-            m_hooks.note(QStringLiteral("контроллер был отдан: %1, %2 с; снова у сторожа")
+            m_hooks.note(QStringLiteral("контроллер был отдан: %1, %2 с; снова %3")
                              .arg(m_borrower)
                              .arg(QString::number(m_since.elapsed() / 1000.0, 'f', 1)
-                                      .replace(QLatin1Char('.'), QLatin1Char(','))));
+                                      .replace(QLatin1Char('.'), QLatin1Char(',')),
+                                  m_hooks.holder));
             m_hooks.resumed(true);
             return;
         }

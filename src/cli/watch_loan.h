@@ -29,6 +29,8 @@ public:
         // The controller is back (true: settle what is owed, then write what was held) or
         // did not come back within the grace (false: the watch ends as on an unplug).
         std::function<void(bool back)> resumed;
+        // Who lends, as the lines say it ("у сторожа": the watch has it again).
+        QString holder = QStringLiteral("у сторожа");
         // Optional: the loan began (away, the borrower named) or ended.
         std::function<void(bool away, const QString &borrower)> awayChanged;
     };

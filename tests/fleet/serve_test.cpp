@@ -226,6 +226,37 @@ TEST(ServeProgram, ScrapeAndTextfilePassPromtoolAndTheListenerOnlyServesMetrics)
     EXPECT_TRUE(notify.waitFor("STOPPING=1", &seen));
 }
 
+// A loan is no hang: the supervisor hears the service is alive and why nothing is read,
+// and after the return the polls are answered again.
+TEST(ServeProgram, ALoanKeepsTheSupervisorsWatchdogFedAndSaysWhoHasTheController)
+{
+    QTemporaryDir dir;
+    NotifySocket notify(dir.filePath(QStringLiteral("notify")));
+    ASSERT_TRUE(notify.bound);
+    const QProcessEnvironment plain = serviceEnvironment();
+    QProcessEnvironment env = plain;
+    env.insert(QStringLiteral("NOTIFY_SOCKET"), dir.filePath(QStringLiteral("notify")));
+    Child service;
+    service.start(kCli, {"--demo", "serve", "--poll", "1"}, env);
+    QList<QByteArray> seen;
+    ASSERT_TRUE(notify.waitFor("READY=1", &seen)) << service.process.readAll().toStdString();
+
+    Child borrower;
+    borrower.start(kCli, {"--demo", "state"}, plain);
+    ASSERT_TRUE(borrower.process.waitForFinished(kBoundMs));
+    EXPECT_EQ(borrower.process.exitCode(), 0) << borrower.process.readAll().toStdString();
+    ASSERT_TRUE(notify.waitFor("STATUS=контроллер отдан на время: vardex-cli state", &seen));
+    EXPECT_TRUE(seen.last().contains("WATCHDOG=1")) << seen.last().toStdString();
+    seen.clear();
+    ASSERT_TRUE(notify.waitFor("STATUS=наблюдение за контроллером S/N", &seen));
+    EXPECT_TRUE(seen.last().contains("WATCHDOG=1")) << seen.last().toStdString();
+    EXPECT_FALSE(seen.last().contains("не отвечает")) << seen.last().toStdString();
+
+    ::kill(pid_t(service.process.processId()), SIGTERM);
+    ASSERT_TRUE(service.process.waitForFinished(kBoundMs));
+    EXPECT_EQ(service.process.exitCode(), 0);
+}
+
 TEST(ServeProgram, ListenerThatCannotBindIsAUsageError)
 {
     QTcpServer taken;

@@ -5,6 +5,7 @@
 #include "support/net_namespace.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -169,4 +170,47 @@ TEST(ControllerOwner, ABorrowDuringAPulseWaitsForItsSwitchOffReadBack)
     EXPECT_FALSE(watch.out.contains("импульс прерван"));
     ASSERT_TRUE(watch.endsBy(SIGTERM));
     EXPECT_EQ(watch.process.exitCode(), 0);
+}
+
+// The cabinet service owns the controller for months as the watch does, so a monitoring
+// script's one-off command borrows it from the service too; the service reads nothing
+// meanwhile and polls again once the controller is back.
+TEST(ControllerOwner, TheCabinetServiceLendsTheControllerAndPollsAgainAfterTheLoan)
+{
+    QTemporaryDir home;
+    const QString metrics = home.path() + QStringLiteral("/vardex.prom");
+    Child serve;
+    serve.start(home.path(), {"--demo", "serve", "--poll", "1", "--metrics-file", metrics});
+    ASSERT_TRUE(serve.waitForLine("на связи")) << serve.out.toStdString();
+
+    Child state;
+    state.start(home.path(), {"--demo", "state"});
+    ASSERT_TRUE(state.finishes());
+    EXPECT_EQ(state.process.exitCode(), 0) << state.err().toStdString();
+    EXPECT_TRUE(state.out.contains(QStringLiteral("Температура 1")));
+
+    ASSERT_TRUE(serve.waitForLine(
+        QStringLiteral("контроллер отдан на время: vardex-cli state (pid %1)").arg(state.pid())))
+        << serve.out.toStdString();
+    ASSERT_TRUE(serve.waitForLine("контроллер был отдан")) << serve.out.toStdString();
+    // Back and read again: the next poll is answered and no second arrival is reported.
+    QElapsedTimer bound;
+    bound.start();
+    QByteArray text;
+    const qsizetype returned = serve.out.indexOf("контроллер был отдан");
+    while (bound.elapsed() < kLineBoundMs) {
+        QFile file(metrics);
+        if (file.open(QIODevice::ReadOnly))
+            text = file.readAll();
+        if (text.contains("vardex_controller_up 1") && text.contains("vardex_controller_lent 0") &&
+            bound.elapsed() > 1500)
+            break;
+        serve.process.waitForReadyRead(100);
+        serve.read();
+    }
+    EXPECT_TRUE(text.contains("vardex_controller_up 1")) << text.toStdString();
+    EXPECT_EQ(serve.out.count("на связи"), 1) << serve.out.toStdString();
+    EXPECT_GT(returned, 0);
+    ASSERT_TRUE(serve.endsBy(SIGTERM));
+    EXPECT_EQ(serve.process.exitCode(), 0) << serve.out.toStdString();
 }
