@@ -32,6 +32,7 @@ struct LoanRig {
         hooks.pulseLeftMs = [this] { return pulseLeftMs; };
         hooks.note = [this](const QString &line) { notes << line; };
         hooks.resumed = [this](bool back) { resumed << back; };
+        hooks.awayChanged = [this](bool isAway, const QString &) { away << isAway; };
         loan = std::make_unique<WatchLoan>(sim.dm, lending, std::move(hooks));
         loan->setRetakeMs(400);
     }
@@ -53,6 +54,7 @@ struct LoanRig {
     int pulseLeftMs = 0;
     QStringList notes;
     QList<bool> resumed;
+    QList<bool> away; // what the service was told: it shows "lent" until the false
     std::unique_ptr<WatchLoan> loan;
 };
 
@@ -113,6 +115,7 @@ TEST_P(WatchLoanFaults, TheWatchNeverLosesTrackOfItsController)
         EXPECT_FALSE(rig.lending.said.contains("lent"));
         EXPECT_FALSE(rig.loan->away());
         EXPECT_TRUE(rig.sim.dm.hasDevice()) << "nothing was let go";
+        EXPECT_EQ(rig.away, (QList<bool>{true, false}));
         return;
     case LoanFault::PulseRunsLate:
         // Nothing is lent until the pulse's switch-off has gone out.
@@ -134,6 +137,7 @@ TEST_P(WatchLoanFaults, TheWatchNeverLosesTrackOfItsController)
         ASSERT_TRUE(test::waitUntil([&] { return !rig.resumed.isEmpty(); }, 5000));
         EXPECT_EQ(rig.resumed, QList<bool>{false}) << "gone: the watch ends as on an unplug";
         EXPECT_TRUE(rig.notes.last().contains(QStringLiteral("не вернулся")));
+        EXPECT_EQ(rig.away, (QList<bool>{true, false}));
         return;
     case LoanFault::ReplacedWhileLent: {
         rig.ask();
@@ -153,6 +157,7 @@ TEST_P(WatchLoanFaults, TheWatchNeverLosesTrackOfItsController)
     ASSERT_TRUE(test::waitUntil([&] { return !rig.resumed.isEmpty(); }, 5000));
     EXPECT_EQ(rig.resumed, QList<bool>{true});
     EXPECT_EQ(rig.sim.dm.currentDevice().id, own);
+    EXPECT_EQ(rig.away, (QList<bool>{true, false})) << "every loan ends once";
 }
 
 INSTANTIATE_TEST_SUITE_P(
