@@ -105,3 +105,32 @@ TEST(WatchTwoHosts, AGatewayThatDropsEchoesAloneNeverPulsesAndTheCapStandsTheWat
     EXPECT_EQ(child.process.exitCode(), 0) << child.out.toStdString();
     EXPECT_TRUE(child.out.contains("Реле_1 выкл. отправлено и подтверждено"));
 }
+
+// Two units' worth of watching in one process: the silent gateway's pair pulses its
+// relay, the answering host's pair never touches its own, and the stop switches off
+// only what this process switched on.
+TEST(WatchTwoPairs, OneProcessWatchesTwoHostsOnTwoOutputsOfOneController)
+{
+    QTemporaryDir dir;
+    g_silenceTrigger = (dir.path() + QStringLiteral("/never")).toStdString();
+    WatchChild child;
+    child.start(dir.path(),
+                {"--demo", "watch", "192.0.2.1", "--output", "relay1", "--interval", "100",
+                 "--timeout", "100", "--pulse", "100", "--max-pulses", "1", "127.0.0.1",
+                 "--output", "relay2", "--interval", "100", "--timeout", "100"},
+                silentGatewayNetwork);
+    const bool reached = child.waitForLine("остановлен: 1 импульс за 60 мин");
+    if (const QString why = child.cannotRun(); !why.isEmpty()) {
+        std::printf("skipped: %s\n", qPrintable(why));
+        GTEST_SKIP() << qPrintable(why);
+    }
+    ASSERT_TRUE(reached) << child.out.toStdString();
+    EXPECT_EQ(child.out.count("Реле_1 вкл."), 1) << child.out.toStdString();
+    EXPECT_TRUE(child.out.contains("relay2: 127.0.0.1 отвечает")) << child.out.toStdString();
+    EXPECT_FALSE(child.out.contains("Реле_2 вкл.")) << child.out.toStdString();
+    ASSERT_TRUE(child.endsBy(SIGTERM));
+    EXPECT_EQ(child.process.exitCode(), 0) << child.out.toStdString();
+    EXPECT_TRUE(child.out.contains("relay2: наблюдение остановлено по сигналу, Реле_2 не было "
+                                   "включено"))
+        << child.out.toStdString();
+}
