@@ -2,7 +2,7 @@
 // the owner lock keeps a second watch out, and a one-off command borrows the controller
 // from a running watch. The outage is a network namespace of the child's own, so no
 // other host is ever pinged.
-#include "support/net_namespace.h"
+#include "watch_child.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -15,77 +15,8 @@
 
 namespace {
 
-constexpr int kNoNamespace = 97;
-// Bounds for a child to get somewhere; never what a check compares against.
-constexpr int kLineBoundMs = 20000;
-
-struct Child {
-    QProcess process;
-    QString out;
-
-    ~Child()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
-    }
-    void start(const QString &home, const QStringList &args, bool outage = false)
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_STATE_HOME"), home + QStringLiteral("/state"));
-        env.insert(QStringLiteral("VARDEX_LOCK_DIR"), home + QStringLiteral("/locks"));
-        env.remove(QStringLiteral("STATE_DIRECTORY"));
-        process.setProcessEnvironment(env);
-        if (outage)
-            process.setChildProcessModifier([] {
-                if (vardex::test::enterNetworkNamespace())
-                    ::_exit(kNoNamespace);
-                vardex::test::allowPingSockets();
-                if (!vardex::test::setLoopbackUp() || !vardex::test::ignoreEchoRequests())
-                    ::_exit(kNoNamespace);
-            });
-        process.start(QStringLiteral(VARDEX_PROGRAMS_DIR "/vardex-cli"), args);
-        // Kept: once the child has ended, QProcess no longer says its id.
-        if (process.waitForStarted(kLineBoundMs))
-            startedPid = process.processId();
-    }
-    qint64 pid() const { return startedPid; }
-    qint64 startedPid = 0;
-    void read() { out += QString::fromUtf8(process.readAllStandardOutput()); }
-    bool waitForLine(const QString &text)
-    {
-        QElapsedTimer bound;
-        bound.start();
-        read();
-        while (!out.contains(text) && process.state() != QProcess::NotRunning &&
-               bound.elapsed() < kLineBoundMs) {
-            process.waitForReadyRead(100);
-            read();
-        }
-        return out.contains(text);
-    }
-    bool finishes()
-    {
-        const bool ended = process.waitForFinished(kLineBoundMs);
-        read();
-        return ended;
-    }
-    bool endsBy(int signal)
-    {
-        ::kill(static_cast<pid_t>(process.processId()), signal);
-        return finishes();
-    }
-    QString err() { return QString::fromUtf8(process.readAllStandardError()); }
-    QString cannotRun()
-    {
-        if (process.state() == QProcess::NotRunning && process.exitCode() == kNoNamespace)
-            return QStringLiteral("the child cannot make a network namespace of its own");
-        if (out.contains(QStringLiteral("ошибка эхо-запроса")))
-            return QStringLiteral("no ICMP socket inside the namespace");
-        return {};
-    }
-};
+using Child = vardex::test::WatchChild;
+using vardex::test::kLineBoundMs;
 
 QStringList watchArgs(const char *output, const char *pulseMs)
 {
@@ -99,14 +30,14 @@ TEST(ControllerOwner, ASecondWatchIsRefusedAndTheFirstPulseRunsItsFullLength)
 {
     QTemporaryDir home;
     Child first;
-    first.start(home.path(), watchArgs("relay1", "2000"), true);
+    first.run(home.path(), watchArgs("relay1", "2000"), true);
     const bool pulsing = first.waitForLine("Реле_1 вкл. на 2000 мс");
     if (const QString why = first.cannotRun(); !why.isEmpty())
         GTEST_SKIP() << qPrintable(why);
     ASSERT_TRUE(pulsing) << first.out.toStdString();
 
     Child second;
-    second.start(home.path(), watchArgs("relay2", "1000"));
+    second.run(home.path(), watchArgs("relay2", "1000"));
     ASSERT_TRUE(second.finishes());
     EXPECT_EQ(second.process.exitCode(), 3);
     const QString said = second.err();
@@ -125,11 +56,11 @@ TEST(ControllerOwner, AOneOffCommandDuringAWatchBorrowsTheControllerAndTheWatchL
 {
     QTemporaryDir home;
     Child watch;
-    watch.start(home.path(), watchArgs("relay1", "1000"));
+    watch.run(home.path(), watchArgs("relay1", "1000"));
     ASSERT_TRUE(watch.waitForLine("наблюдение за 127.0.0.1 включено")) << watch.out.toStdString();
 
     Child state;
-    state.start(home.path(), {"--demo", "state"});
+    state.run(home.path(), {"--demo", "state"});
     ASSERT_TRUE(state.finishes());
     EXPECT_EQ(state.process.exitCode(), 0) << state.err().toStdString();
     EXPECT_TRUE(state.out.contains(QStringLiteral("Температура 1")));
@@ -148,14 +79,14 @@ TEST(ControllerOwner, ABorrowDuringAPulseWaitsForItsSwitchOffReadBack)
 {
     QTemporaryDir home;
     Child watch;
-    watch.start(home.path(), watchArgs("relay1", "1500"), true);
+    watch.run(home.path(), watchArgs("relay1", "1500"), true);
     const bool pulsing = watch.waitForLine("Реле_1 вкл. на 1500 мс");
     if (const QString why = watch.cannotRun(); !why.isEmpty())
         GTEST_SKIP() << qPrintable(why);
     ASSERT_TRUE(pulsing) << watch.out.toStdString();
 
     Child state;
-    state.start(home.path(), {"--demo", "state"});
+    state.run(home.path(), {"--demo", "state"});
     ASSERT_TRUE(state.finishes());
     EXPECT_EQ(state.process.exitCode(), 0) << state.err().toStdString();
     ASSERT_TRUE(watch.waitForLine("контроллер был отдан: vardex-cli state"))
@@ -180,11 +111,11 @@ TEST(ControllerOwner, TheCabinetServiceLendsTheControllerAndPollsAgainAfterTheLo
     QTemporaryDir home;
     const QString metrics = home.path() + QStringLiteral("/vardex.prom");
     Child serve;
-    serve.start(home.path(), {"--demo", "serve", "--poll", "1", "--metrics-file", metrics});
+    serve.run(home.path(), {"--demo", "serve", "--poll", "1", "--metrics-file", metrics});
     ASSERT_TRUE(serve.waitForLine("на связи")) << serve.out.toStdString();
 
     Child state;
-    state.start(home.path(), {"--demo", "state"});
+    state.run(home.path(), {"--demo", "state"});
     ASSERT_TRUE(state.finishes());
     EXPECT_EQ(state.process.exitCode(), 0) << state.err().toStdString();
     EXPECT_TRUE(state.out.contains(QStringLiteral("Температура 1")));

@@ -24,6 +24,7 @@ inline const QStringList kWatch = {"--demo", "watch",      "127.0.0.1", "--outpu
 struct WatchChild {
     QProcess process;
     QString out;
+    qint64 startedPid = 0;
 
     ~WatchChild()
     {
@@ -34,7 +35,9 @@ struct WatchChild {
     }
 
     // outage: inside a network namespace of its own whose 127.0.0.1 ignores echoes.
-    void start(const QString &stateHome, bool outage)
+    void start(const QString &stateHome, bool outage) { run(stateHome, kWatch, outage); }
+    // Any command of the program, with or without the outage.
+    void run(const QString &stateHome, const QStringList &args, bool outage = false)
     {
         std::function<void()> network;
         if (outage)
@@ -45,7 +48,7 @@ struct WatchChild {
                 if (!setLoopbackUp() || !ignoreEchoRequests())
                     ::_exit(kNoNamespace);
             };
-        start(stateHome, kWatch, network);
+        start(stateHome, args, network);
     }
     // network runs in the child before the program starts (after fork: no allocation
     // that could deadlock, nothing but system calls).
@@ -60,7 +63,18 @@ struct WatchChild {
         if (network)
             process.setChildProcessModifier(network);
         process.start(QStringLiteral(VARDEX_PROGRAMS_DIR "/vardex-cli"), args);
+        // Kept: once the child has ended, QProcess no longer says its id.
+        if (process.waitForStarted(kLineBoundMs))
+            startedPid = process.processId();
     }
+    qint64 pid() const { return startedPid; }
+    bool finishes()
+    {
+        const bool ended = process.waitForFinished(kLineBoundMs);
+        read();
+        return ended;
+    }
+    QString err() { return QString::fromUtf8(process.readAllStandardError()); }
     void read() { out += QString::fromUtf8(process.readAllStandardOutput()); }
     // Reads the child's lines until one holds text; false if it ended first.
     bool waitForLine(const QString &text)

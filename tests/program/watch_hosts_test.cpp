@@ -114,10 +114,10 @@ TEST(WatchTwoPairs, OneProcessWatchesTwoHostsOnTwoOutputsOfOneController)
     QTemporaryDir dir;
     g_silenceTrigger = (dir.path() + QStringLiteral("/never")).toStdString();
     WatchChild child;
-    child.start(dir.path(),
-                {"--demo", "watch", "192.0.2.1", "--output", "relay1", "--interval", "100",
-                 "--timeout", "100", "--pulse", "100", "--max-pulses", "1", "127.0.0.1",
-                 "--output", "relay2", "--interval", "100", "--timeout", "100"},
+    child.start(dir.path(), {"--demo",     "watch",        "192.0.2.1", "--output",  "relay1",
+                             "--interval", "100",          "--timeout", "100",       "--pulse",
+                             "100",        "--max-pulses", "1",         "127.0.0.1", "--output",
+                             "relay2",     "--interval",   "100",       "--timeout", "100"},
                 silentGatewayNetwork);
     const bool reached = child.waitForLine("остановлен: 1 импульс за 60 мин");
     if (const QString why = child.cannotRun(); !why.isEmpty()) {
