@@ -18,6 +18,8 @@ namespace vardex::cli {
 namespace {
 
 constexpr int kEnumerateMs = 300;
+// How often a watch asks again for a controller another program holds.
+constexpr int kHeldRetryMs = 1000;
 
 // Runs the event loop until pred() holds or ms pass.
 bool waitFor(const std::function<bool()> &pred, int ms)
@@ -109,6 +111,27 @@ int listControllers(link::Transport &transport, const Environment &env, const In
     return found ? kExitOk : kExitNoController;
 }
 
+// A watch started while a program that does not lend holds its controller (the
+// engineer's window, a one-off command) waits for it instead of exiting: restarted every few
+// seconds by its unit, it would fill the journal with the same refusal, and it takes over within a
+// second of the release. Said once. false: stopped by a signal first.
+bool awaitRelease(const Environment &env, link::Transport &transport, link::DataModule &dm,
+                  const QString &node, const QString &heldText)
+{
+    env.err(
+        QStringLiteral("vardex-cli: %1; наблюдение начнётся, когда его отпустят\n").arg(heldText));
+    QTimer retry;
+    QObject::connect(&retry, &QTimer::timeout, &dm, [&] {
+        if (!dm.isConnected())
+            transport.announce(node);
+    });
+    retry.start(kHeldRetryMs);
+    const auto stopped = [&env] { return env.interrupted && env.interrupted->load(); };
+    while (!dm.isConnected() && !stopped())
+        waitFor([&] { return dm.isConnected() || stopped(); }, kHeldRetryMs);
+    return dm.isConnected();
+}
+
 // Where borrowers ask a watch or the service for the controller; none without a lock.
 std::unique_ptr<link::Lending> lendingFor(const Environment &env, link::Transport &transport,
                                           const link::DataModule &dm)
@@ -161,10 +184,12 @@ int run(const QStringList &args, const Environment &env)
                          });
         // Another program owns the controller: nothing was sent, and its holder is named.
         std::optional<link::OwnerRecord> holder;
+        QString heldNode;
         QObject::connect(transport.get(), &link::Transport::heldElsewhere, &dm,
-                         [&holder](const link::HidDeviceInfo &, const link::OwnerRecord &h) {
+                         [&](const link::HidDeviceInfo &d, const link::OwnerRecord &h) {
                              if (!holder)
                                  holder = h;
+                             heldNode = d.id;
                          });
 
         QElapsedTimer elapsed;
@@ -187,6 +212,12 @@ int run(const QStringList &args, const Environment &env)
 
         transport->start();
         waitFor([&] { return dm.isConnected() || !openError.isEmpty(); }, env.connectTimeoutMs);
+        // A holder that lends is a watch or the service: a second watch is refused.
+        if (!dm.isConnected() && holder && !holder->lends && inv.command == Command::Watch &&
+            !awaitRelease(env, *transport, dm, heldNode, openError)) {
+            dm.shutdown();
+            return kExitOk; // stopped while it waited: it never switched anything
+        }
         if (!dm.isConnected()) {
             QString node = inv.device;
             for (const auto &d : transport->devices())

@@ -2,8 +2,11 @@
 // the owner lock keeps a second watch out, and a one-off command borrows the controller
 // from a running watch. The outage is a network namespace of the child's own, so no
 // other host is ever pinged.
+#include "link/owner.h"
+#include "platform/owner_lock.h"
 #include "watch_child.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -144,4 +147,38 @@ TEST(ControllerOwner, TheCabinetServiceLendsTheControllerAndPollsAgainAfterTheLo
     EXPECT_GT(returned, 0);
     ASSERT_TRUE(serve.endsBy(SIGTERM));
     EXPECT_EQ(serve.process.exitCode(), 0) << serve.out.toStdString();
+}
+
+// The engineer's window holds the controller (here: this test, with the window's record,
+// which does not lend) when the watch's unit starts it: the watch says who holds it and
+// waits, then takes over within a second of the release instead of exiting to be
+// restarted over and over.
+TEST(ControllerOwner, AWatchStartedWhileAWindowHoldsTheControllerWaitsForIt)
+{
+    QTemporaryDir home;
+    ASSERT_TRUE(QDir().mkpath(home.path() + QStringLiteral("/locks")));
+    vardex::platform::OwnerLocks window(home.path() + QStringLiteral("/locks"),
+                                        {QStringLiteral("vardex"), 4242, {}, false});
+    const QString key = vardex::link::ownerKeyForSimulated(QStringLiteral("sim:demo"));
+    ASSERT_TRUE(window.claim(key).granted);
+
+    Child watch;
+    watch.run(home.path(), watchArgs("relay1", "1000"));
+    QElapsedTimer bound;
+    bound.start();
+    QString said;
+    while (!said.contains(QStringLiteral("наблюдение начнётся, когда его отпустят")) &&
+           bound.elapsed() < kLineBoundMs) {
+        watch.process.waitForReadyRead(100);
+        said += watch.err();
+    }
+    EXPECT_TRUE(said.contains(QStringLiteral("его держит vardex (pid 4242)")))
+        << said.toStdString();
+    EXPECT_EQ(watch.process.state(), QProcess::Running) << "waits, does not exit";
+    EXPECT_FALSE(watch.out.contains("наблюдение за")) << "nothing watched while held";
+
+    window.release(key);
+    ASSERT_TRUE(watch.waitForLine("наблюдение за 127.0.0.1 включено")) << watch.out.toStdString();
+    ASSERT_TRUE(watch.endsBy(SIGTERM));
+    EXPECT_EQ(watch.process.exitCode(), 0);
 }
