@@ -28,6 +28,50 @@ QJsonValue jsonNumber(double v)
     return std::round(v * 1000.0) / 1000.0;
 }
 
+void addReadings(const Snapshot &s, std::vector<StateEntry> *out);
+
+// A key the discovery's value template can name: letters, digits and '_' only (a '-' or
+// '.' of a host name would read as an operator there).
+QString watchPulsesKey(const WatchFigures &w)
+{
+    QString key = QStringLiteral("watchdog_pulses_%1_%2").arg(w.output, w.host);
+    for (QChar &c : key)
+        if (!(c.isLetterOrNumber() && c.unicode() < 128))
+            c = QLatin1Char('_');
+    return key;
+}
+
+const char *stanceName(WatchStance stance)
+{
+    switch (stance) {
+    case WatchStance::Armed:
+        return "armed";
+    case WatchStance::NotArmed:
+        return "not_armed";
+    case WatchStance::HoldOff:
+        return "hold_off";
+    case WatchStance::StoodDown:
+        return "stood_down";
+    }
+    return "armed";
+}
+
+QJsonArray watchesJson(const std::vector<WatchFigures> &watches)
+{
+    QJsonArray out;
+    for (const WatchFigures &w : watches)
+        out.append(QJsonObject{
+            {QStringLiteral("host"), w.host},
+            {QStringLiteral("output"), w.output},
+            {QStringLiteral("pulses"), qint64(w.pulses)},
+            {QStringLiteral("misses"), qint64(w.misses)},
+            // Null, not a stale figure, when the last echo went unanswered.
+            {QStringLiteral("rtt"), w.rttSeconds ? QJsonValue(*w.rttSeconds) : QJsonValue()},
+            {QStringLiteral("stance"), QString::fromLatin1(stanceName(w.stance))},
+        });
+    return out;
+}
+
 } // namespace
 
 QString topicLevel(const QString &serial)
@@ -58,11 +102,38 @@ QByteArray eventTopic(const MqttTopics &t, const QString &serial)
     return level(t, serial, "event").toUtf8();
 }
 
+QByteArray eventTopic(const MqttTopics &t, const Event &event, const QString &servedSerial)
+{
+    for (const auto &[name, value] : event.fields)
+        if (name == "SERIAL" && !value.isEmpty())
+            return eventTopic(t, value);
+    return eventTopic(t, servedSerial);
+}
+
 std::vector<StateEntry> stateEntries(const Snapshot &s)
 {
     std::vector<StateEntry> out;
-    if (!s.up)
-        return out;
+    if (s.up)
+        addReadings(s, &out);
+    // The watch pings and counts while the controller is down or lent too.
+    for (const WatchFigures &w : s.watches) {
+        StateEntry e{false,
+                     watchPulsesKey(w),
+                     QStringLiteral("Сторож %1 %2: импульсы").arg(w.host, w.output),
+                     {},
+                     {},
+                     double(w.pulses)};
+        e.counter = true;
+        out.push_back(std::move(e));
+    }
+    return out;
+}
+
+namespace {
+
+void addReadings(const Snapshot &s, std::vector<StateEntry> *entries)
+{
+    std::vector<StateEntry> &out = *entries;
     const link::MonitorConfig &cfg = s.config;
     const link::MonitorState &st = s.state;
     const auto sensor = [&](QString key, QString name, QString cls, QString unit, double v) {
@@ -130,8 +201,9 @@ std::vector<StateEntry> stateEntries(const Snapshot &s)
                                       : QStringLiteral("alarm_%1").arg(a.kind);
         binary(key, work::systemFlagInfo(flag).hint, QStringLiteral("problem"), st.flag(flag));
     }
-    return out;
 }
+
+} // namespace
 
 QByteArray stateJson(const Snapshot &s)
 {
@@ -143,6 +215,10 @@ QByteArray stateJson(const Snapshot &s)
     }
     if (s.lastPollSeconds)
         o.insert(QStringLiteral("last_poll"), jsonNumber(*s.lastPollSeconds));
+    o.insert(QStringLiteral("lent"), s.lent);
+    if (s.lent)
+        o.insert(QStringLiteral("lent_to"), s.lentTo);
+    o.insert(QStringLiteral("watches"), watchesJson(s.watches));
     for (const StateEntry &e : stateEntries(s))
         o.insert(e.key, jsonNumber(e.value));
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
@@ -190,7 +266,8 @@ std::vector<MqttMessage> discoveryMessages(const MqttTopics &t, const Snapshot &
             c.insert(QStringLiteral("payload_on"), 1);
             c.insert(QStringLiteral("payload_off"), 0);
         } else {
-            c.insert(QStringLiteral("state_class"), QStringLiteral("measurement"));
+            c.insert(QStringLiteral("state_class"), e.counter ? QStringLiteral("total_increasing")
+                                                              : QStringLiteral("measurement"));
             if (!e.unit.isEmpty())
                 c.insert(QStringLiteral("unit_of_measurement"), e.unit);
         }

@@ -4,7 +4,7 @@
 #include "fleet/mqtt_messages.h"
 
 #include <QFileInfo>
-#include <QSet>
+#include <QHash>
 
 #include <mosquitto.h>
 #include <unistd.h>
@@ -30,35 +30,30 @@ public:
         m_topics.discoveryPrefix = m_settings.discoveryPrefix;
     }
 
-    ~MqttOutlet() override
-    {
-        if (!m_client)
-            return;
-        // A clean stop says offline itself; the will covers only a death.
-        send({m_availability, kOffline, true});
-        mosquitto_disconnect(m_client);
-        mosquitto_loop_stop(m_client, false);
-        mosquitto_destroy(m_client);
-    }
+    ~MqttOutlet() override { stop(); }
 
     void publish(const fleet::Snapshot &s) override
     {
         if (!s.identity)
             return;
+        if (m_client && s.identity->serial != m_serial) {
+            // Another controller arrived: the first one's device goes unavailable, and
+            // the will must name the new one's availability, which only a new
+            // connection can set.
+            stop();
+        }
         if (!m_client && !start(s.identity->serial))
             return;
         std::vector<fleet::MqttMessage> discovery = fleet::discoveryMessages(m_topics, s);
-        QSet<QByteArray> topics;
-        for (const auto &m : discovery)
-            topics.insert(m.topic);
         std::lock_guard lock(m_mutex);
-        // Discovery only when the set of entries changed: while the controller is
-        // down there are none, and its devices keep their configs (shown unavailable).
-        if (!topics.isEmpty() && topics != m_discoveryTopics) {
-            m_discovery = std::move(discovery);
-            m_discoveryTopics = topics;
-            for (const auto &m : m_discovery)
-                sendLocked(m);
+        // A config goes out when it is new or says something new. While the controller
+        // is down only the watches' entries come, and the readings keep their configs.
+        for (fleet::MqttMessage &m : discovery) {
+            const auto known = m_discovery.constFind(m.topic);
+            if (known != m_discovery.cend() && known->payload == m.payload)
+                continue;
+            sendLocked(m);
+            m_discovery.insert(m.topic, std::move(m));
         }
         m_state = {fleet::stateTopic(m_topics, m_serial), fleet::stateJson(s), true};
         sendLocked(m_state);
@@ -69,10 +64,26 @@ public:
         if (!m_client)
             return;
         std::lock_guard lock(m_mutex);
-        sendLocked({fleet::eventTopic(m_topics, m_serial), fleet::eventJson(e), false});
+        sendLocked({fleet::eventTopic(m_topics, e, m_serial), fleet::eventJson(e), false});
     }
 
 private:
+    // A clean stop says offline itself; the will covers only a death. The offline is
+    // queued ahead of the disconnect, so the broker has it before the session ends.
+    void stop()
+    {
+        if (!m_client)
+            return;
+        send({m_availability, kOffline, true});
+        mosquitto_disconnect(m_client);
+        mosquitto_loop_stop(m_client, false);
+        mosquitto_destroy(m_client);
+        m_client = nullptr;
+        std::lock_guard lock(m_mutex);
+        m_discovery.clear();
+        m_state = {};
+    }
+
     bool start(const QString &serial)
     {
         m_serial = serial;
@@ -133,8 +144,7 @@ private:
     QByteArray m_availability;
     mosquitto *m_client = nullptr;
     std::mutex m_mutex;
-    std::vector<fleet::MqttMessage> m_discovery;
-    QSet<QByteArray> m_discoveryTopics;
+    QHash<QByteArray, fleet::MqttMessage> m_discovery; // by topic
     fleet::MqttMessage m_state;
 };
 

@@ -7,6 +7,7 @@
 #include "fleet/service_notice.h"
 #include "fleet/state_events.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -90,6 +91,18 @@ TEST(MqttMessages, SerialBecomesOneSafeTopicLevel)
     EXPECT_EQ(fleet::availabilityTopic(t, QStringLiteral("QB/7+#")), "vardex/QB_7__/availability");
 }
 
+TEST(MqttMessages, EventGoesToTheControllerItNames)
+{
+    const fleet::Event lost{fleet::EventKind::ControllerLost,
+                            QStringLiteral("потерян"),
+                            {{"SERIAL", QStringLiteral("QB-A")}}};
+    EXPECT_EQ(fleet::eventTopic({}, lost, QStringLiteral("QB-B")), "vardex/QB-A/event");
+    const fleet::Event decision{fleet::EventKind::Decision,
+                                QStringLiteral("импульс"),
+                                {{"HOST", QStringLiteral("10.0.0.1")}}};
+    EXPECT_EQ(fleet::eventTopic({}, decision, QStringLiteral("QB-B")), "vardex/QB-B/event");
+}
+
 TEST(MqttMessages, StateAndDiscoveryDescribeTheSameEntries)
 {
     const fleet::Snapshot s = answered();
@@ -148,6 +161,53 @@ TEST(MqttMessages, ControllerDownPublishesNoReadings)
     EXPECT_FALSE(state.value(QStringLiteral("up")).toBool());
     EXPECT_FALSE(state.contains(QStringLiteral("temperature_1")));
     EXPECT_TRUE(fleet::discoveryMessages({}, s).empty());
+}
+
+// A lent controller is down for a reason the state names; every watched pair is in the
+// state, an unanswered echo as null rather than the last figure.
+TEST(MqttMessages, StateCarriesTheLoanAndEveryWatchedPair)
+{
+    fleet::Snapshot s = answered();
+    s.up = false;
+    s.lent = true;
+    s.lentTo = QStringLiteral("vardex pid 77");
+    s.watches = {fleet::WatchFigures{QStringLiteral("10.0.0.1"), QStringLiteral("relay1"), 2, 9,
+                                     std::nullopt, fleet::WatchStance::StoodDown},
+                 fleet::WatchFigures{QStringLiteral("10.0.0.2"), QStringLiteral("h2"), 0, 0, 0.0125,
+                                     fleet::WatchStance::Armed}};
+    QJsonObject state = QJsonDocument::fromJson(fleet::stateJson(s)).object();
+    EXPECT_TRUE(state.value(QStringLiteral("lent")).toBool());
+    EXPECT_EQ(state.value(QStringLiteral("lent_to")).toString(), QStringLiteral("vardex pid 77"));
+    const QJsonArray watches = state.value(QStringLiteral("watches")).toArray();
+    ASSERT_EQ(watches.size(), 2);
+    const QJsonObject first = watches[0].toObject();
+    EXPECT_EQ(first.value(QStringLiteral("host")).toString(), QStringLiteral("10.0.0.1"));
+    EXPECT_EQ(first.value(QStringLiteral("output")).toString(), QStringLiteral("relay1"));
+    EXPECT_EQ(first.value(QStringLiteral("pulses")).toInt(), 2);
+    EXPECT_EQ(first.value(QStringLiteral("misses")).toInt(), 9);
+    EXPECT_TRUE(first.value(QStringLiteral("rtt")).isNull());
+    EXPECT_EQ(first.value(QStringLiteral("stance")).toString(), QStringLiteral("stood_down"));
+    EXPECT_EQ(watches[1].toObject().value(QStringLiteral("rtt")).toDouble(), 0.0125);
+    EXPECT_EQ(watches[1].toObject().value(QStringLiteral("stance")).toString(),
+              QStringLiteral("armed"));
+
+    // The pulses go on while the controller is lent: a sensor whose template finds its
+    // value in the state, and nothing for the withheld readings.
+    const auto configs = fleet::discoveryMessages({}, s);
+    ASSERT_EQ(configs.size(), 2u);
+    EXPECT_EQ(configs[0].topic,
+              "homeassistant/sensor/vardex_QB_7__/watchdog_pulses_relay1_10_0_0_1/config");
+    const QJsonObject c = QJsonDocument::fromJson(configs[0].payload).object();
+    EXPECT_EQ(c.value(QStringLiteral("value_template")).toString(),
+              QStringLiteral("{{ value_json.watchdog_pulses_relay1_10_0_0_1 }}"));
+    EXPECT_EQ(c.value(QStringLiteral("state_class")).toString(),
+              QStringLiteral("total_increasing"));
+    EXPECT_EQ(state.value(QStringLiteral("watchdog_pulses_relay1_10_0_0_1")).toInt(), 2);
+
+    s.lent = false;
+    state = QJsonDocument::fromJson(fleet::stateJson(s)).object();
+    EXPECT_FALSE(state.value(QStringLiteral("lent")).toBool());
+    EXPECT_FALSE(state.contains(QStringLiteral("lent_to")));
 }
 
 TEST(StateEvents, AlarmsAndEnabledInputsThatChanged)
