@@ -651,6 +651,41 @@ TEST(CliWatch, TwoPairsOnOneControllerPulseOnlyTheirOwnOutput)
     EXPECT_FALSE(QFile::exists(r.relay1Record.path())) << "read back off, nothing owed";
 }
 
+// Both pairs pulse at once: each switch reads the outputs first, so neither pulse's end
+// switches the other's output off; the controller then goes away mid-pulse, and each
+// output's switch-off is recorded for that controller under a name of its own.
+TEST(CliWatch, TwoPulsesAtOnceKeepEachOthersOutputAndEachLeavesItsOwnRecord)
+{
+    WatchRig r;
+    r.script = "t";
+    auto *poll = new QTimer(&r.m_owner);
+    QObject::connect(poll, &QTimer::timeout, poll, [&r, poll] {
+        if (r.relaysHeld() == 0x03) {
+            poll->deleteLater();
+            r.sim->unplug(sim::kDemoDeviceId);
+        }
+    });
+    poll->start(5);
+    r.watchReturnGraceMs = 300;
+    const auto c = r.run(QStringList{
+        "--demo",     "watch", "192.0.2.7",  "--output", "relay1",    "--pulse",  "10000",
+        "--interval", "100",   "--timeout",  "100",      "192.0.2.8", "--output", "relay2",
+        "--pulse",    "10000", "--interval", "100",      "--timeout", "100"});
+    EXPECT_EQ(c.exitCode, cli::kExitNoController) << c.out.toStdString();
+    const std::vector<int> tasks = r.relayTasks();
+    ASSERT_EQ(tasks.size(), std::size_t(2)) << c.out.toStdString();
+    EXPECT_EQ(tasks.back(), 0x03) << "the second pulse kept the first one's relay";
+    const cli::PendingStore relay2Record{r.state.path(), 9, kDemoSerial};
+    for (const cli::PendingStore *store :
+         std::initializer_list<const cli::PendingStore *>{&r.relay1Record, &relay2Record}) {
+        const auto l = store->load();
+        EXPECT_EQ(l.state, cli::PendingStore::Loaded::State::Valid) << store->path().toStdString();
+        EXPECT_EQ(l.pending.serial, kDemoSerial);
+    }
+    EXPECT_TRUE(c.out.contains(QStringLiteral("relay1: Реле_1 может оставаться включённым")));
+    EXPECT_TRUE(c.out.contains(QStringLiteral("relay2: Реле_2 может оставаться включённым")));
+}
+
 // The cap in the command line's JSON: the stand-down is a line with its rule and the
 // state, and SIGUSR1 re-arms it.
 TEST(CliWatch, StandsDownAtItsCapInJsonAndSigusr1RearmsIt)
