@@ -310,6 +310,17 @@ TEST(ServeOptionsValues, DefaultsAndLoopbackBind)
     EXPECT_EQ(o->pollMs, 2000);
     EXPECT_EQ(o->mqtt->host, QStringLiteral("::1"));
     EXPECT_EQ(o->mqtt->port, 1884);
+
+    // Pairs as the watch takes them: a --watch after an --output begins the next one.
+    o = cli::parseServeOptions({"--watch", "gw", "--watch", "router", "--output", "relay1",
+                                "--pulse", "2000", "--watch", "modem", "--output", "relay2"},
+                               &error);
+    ASSERT_TRUE(o) << error.toStdString();
+    ASSERT_EQ(o->watch.size(), std::size_t(2));
+    EXPECT_EQ(std::make_tuple(o->watch[0].host, o->watch[0].moreHosts, o->watch[0].pulseMs),
+              std::make_tuple(QString("gw"), QStringList{"router"}, 2000));
+    EXPECT_EQ(std::make_tuple(o->watch[1].host, o->watch[1].output, o->watch[1].pulseMs),
+              std::make_tuple(QString("modem"), 9, 1000));
 }
 
 } // namespace
