@@ -241,7 +241,7 @@ QByteArray renderMetrics(const Snapshot &s)
     Writer w;
     w.family("vardex_controller_up", "gauge",
              "1 when the last poll of the controller was answered.");
-    w.sample({}, s.up ? 1.0 : 0.0);
+    w.sample({}, s.answering() ? 1.0 : 0.0);
     // Always written, 0 or 1: the alerts set a loan against a controller that is down.
     w.family("vardex_controller_lent", "gauge",
              "1 while the controller is lent to another program and is not polled.");
@@ -264,7 +264,7 @@ QByteArray renderMetrics(const Snapshot &s)
     w.family("vardex_poll_failures_total", "counter", "Polls the controller did not answer.");
     w.sample({}, double(s.pollFailures));
     writeWatches(w, s.watches);
-    if (s.up)
+    if (s.answering())
         writeReadings(w, s);
     return w.text();
 }

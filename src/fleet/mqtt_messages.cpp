@@ -113,7 +113,7 @@ QByteArray eventTopic(const MqttTopics &t, const Event &event, const QString &se
 std::vector<StateEntry> stateEntries(const Snapshot &s)
 {
     std::vector<StateEntry> out;
-    if (s.up)
+    if (s.answering())
         addReadings(s, &out);
     // The watch pings and counts while the controller is down or lent too.
     for (const WatchFigures &w : s.watches) {
@@ -208,7 +208,7 @@ void addReadings(const Snapshot &s, std::vector<StateEntry> *entries)
 QByteArray stateJson(const Snapshot &s)
 {
     QJsonObject o;
-    o.insert(QStringLiteral("up"), s.up);
+    o.insert(QStringLiteral("up"), s.answering());
     if (s.identity) {
         o.insert(QStringLiteral("serial"), s.identity->serial);
         o.insert(QStringLiteral("firmware"), s.identity->firmware);

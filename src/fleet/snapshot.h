@@ -50,6 +50,10 @@ struct Snapshot {
     bool lent = false;
     QString lentTo; // the borrower as the owner record names it
     std::vector<WatchFigures> watches;
+
+    // Whether readings may be shown: a loan hides them even if a caller left up set, so
+    // no figure from before the loan is served as current.
+    bool answering() const { return up && !lent; }
 };
 
 } // namespace vardex::fleet

@@ -9,6 +9,8 @@
 #include <mosquitto.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 
 namespace vardex::platform {
@@ -18,6 +20,7 @@ namespace {
 constexpr int kKeepAliveS = 30;
 constexpr int kQos = 1;
 constexpr qint64 kPasswordMax = 4096;
+constexpr std::chrono::seconds kOfflineWait{2};
 const QByteArray kOnline = "online";
 const QByteArray kOffline = "offline";
 
@@ -68,18 +71,31 @@ public:
     }
 
 private:
-    // A clean stop says offline itself; the will covers only a death. The offline is
-    // queued ahead of the disconnect, so the broker has it before the session ends.
+    // A clean stop says offline itself; the will covers only a death. The disconnect
+    // waits (bounded) for the broker to take the offline: a socket closed with its
+    // acknowledgement unread is reset, and the broker may then lose the DISCONNECT
+    // and send the will as well.
     void stop()
     {
         if (!m_client)
             return;
-        send({m_availability, kOffline, true});
+        {
+            std::unique_lock lock(m_mutex);
+            // A reconnection on the client's thread meanwhile must not say online
+            // after this offline.
+            m_stopping = true;
+            mosquitto_publish(m_client, &m_offlineMid, m_availability.constData(),
+                              int(kOffline.size()), kOffline.constData(), kQos, true);
+            m_changed.wait_for(lock, kOfflineWait,
+                               [this] { return m_offlineTaken || !m_connected; });
+        }
         mosquitto_disconnect(m_client);
         mosquitto_loop_stop(m_client, false);
         mosquitto_destroy(m_client);
         m_client = nullptr;
         std::lock_guard lock(m_mutex);
+        m_stopping = m_connected = m_offlineTaken = false;
+        m_offlineMid = -1;
         m_discovery.clear();
         m_state = {};
     }
@@ -106,6 +122,12 @@ private:
             if (rc == 0)
                 static_cast<MqttOutlet *>(self)->connected();
         });
+        mosquitto_disconnect_callback_set(m_client, [](mosquitto *, void *self, int) {
+            static_cast<MqttOutlet *>(self)->disconnected();
+        });
+        mosquitto_publish_callback_set(m_client, [](mosquitto *, void *self, int mid) {
+            static_cast<MqttOutlet *>(self)->published(mid);
+        });
         mosquitto_reconnect_delay_set(m_client, 1, 30, true);
         mosquitto_connect_async(m_client, m_settings.host.toUtf8().constData(), m_settings.port,
                                 kKeepAliveS);
@@ -118,6 +140,9 @@ private:
     void connected()
     {
         std::lock_guard lock(m_mutex);
+        m_connected = true;
+        if (m_stopping)
+            return;
         sendLocked({m_availability, kOnline, true});
         for (const auto &m : m_discovery)
             sendLocked(m);
@@ -125,10 +150,20 @@ private:
             sendLocked(m_state);
     }
 
-    void send(const fleet::MqttMessage &m)
+    void disconnected()
     {
         std::lock_guard lock(m_mutex);
-        sendLocked(m);
+        m_connected = false;
+        m_changed.notify_all();
+    }
+
+    void published(int mid)
+    {
+        std::lock_guard lock(m_mutex);
+        if (mid == m_offlineMid) {
+            m_offlineTaken = true;
+            m_changed.notify_all();
+        }
     }
 
     void sendLocked(const fleet::MqttMessage &m)
@@ -146,6 +181,11 @@ private:
     std::mutex m_mutex;
     QHash<QByteArray, fleet::MqttMessage> m_discovery; // by topic
     fleet::MqttMessage m_state;
+    std::condition_variable m_changed;
+    bool m_stopping = false;
+    bool m_connected = false;
+    int m_offlineMid = -1;
+    bool m_offlineTaken = false;
 };
 
 } // namespace

@@ -138,16 +138,18 @@ TEST(MetricsText, WatchFiguresOnePerPairAndNoUnansweredRoundTrip)
             .contains(QStringLiteral("vardex_watchdog_armed{host=\"10.0.0.1\",output=\"h2\"} 1")));
 }
 
-// A loan keeps the identity (the controller is still this service's) and says why
-// the readings are gone.
-TEST(MetricsText, LentControllerSaysSoAndKeepsItsIdentity)
+// A loan hides the readings even from a snapshot that still says up; the identity
+// stays (the controller is still this service's).
+TEST(MetricsText, LentControllerIsDownSaysSoAndKeepsItsIdentity)
 {
     fleet::Snapshot s = answered();
-    s.up = false;
     s.lent = true;
     s.lentTo = QStringLiteral("vardex pid 4242");
-    const QStringList lines = samples(fleet::renderMetrics(s));
+    const QByteArray text = fleet::renderMetrics(s);
+    const QStringList lines = samples(text);
+    EXPECT_TRUE(lines.contains(QStringLiteral("vardex_controller_up 0")));
     EXPECT_TRUE(lines.contains(QStringLiteral("vardex_controller_lent 1")));
+    EXPECT_FALSE(text.contains("vardex_temperature_celsius"));
     EXPECT_TRUE(
         lines.join('\n').contains(QStringLiteral("vardex_controller_info{serial=\"QB-0042\"")));
 }

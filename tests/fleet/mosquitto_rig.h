@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <string>
+
 #include <gtest/gtest.h>
 
 namespace vardex::test {
@@ -83,9 +85,10 @@ public:
                           QString::number(port), QStringLiteral("-t"), filter,
                           QStringLiteral("-v")});
         ASSERT_TRUE(m_listener.waitForStarted(kBoundMs));
+        m_probe = probeTopic.toUtf8() + ' ';
         QElapsedTimer bound;
         bound.start();
-        while (!m_heard.contains(probeTopic.toUtf8())) {
+        while (!m_heard.contains(m_probe)) {
             ASSERT_LT(bound.elapsed(), kBoundMs) << "subscription did not stand";
             QProcess::execute(QStringLiteral("mosquitto_pub"),
                               {QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
@@ -95,9 +98,10 @@ public:
             m_heard += m_listener.readAllStandardOutput();
         }
         m_heard.clear();
+        m_pending.clear();
     }
 
-    // What the listener heard until a line equal to `line` came (true), or the bound passed.
+    // Listens until a line equal to `line` came (true), or the bound passed.
     bool heardUntil(const QByteArray &line)
     {
         QElapsedTimer bound;
@@ -106,12 +110,20 @@ public:
             if (m_heard.split('\n').contains(line))
                 return true;
             m_listener.waitForReadyRead(100);
-            m_heard += m_listener.readAllStandardOutput();
+            m_pending += m_listener.readAllStandardOutput();
+            // Whole lines only, and none of the probes (a late one may still come).
+            for (qsizetype end; (end = m_pending.indexOf('\n')) >= 0;) {
+                const QByteArray whole = m_pending.left(end + 1);
+                m_pending.remove(0, end + 1);
+                if (!whole.startsWith(m_probe))
+                    m_heard += whole;
+            }
         }
         return false;
     }
 
-    QByteArray heard() const { return m_heard; }
+    // Every line heard since the subscription stood, the probes left out.
+    std::string heard() const { return m_heard.toStdString(); }
 
     quint16 port = 0;
 
@@ -120,6 +132,8 @@ private:
     QProcess m_broker;
     QProcess m_listener;
     QByteArray m_heard;
+    QByteArray m_pending;
+    QByteArray m_probe;
 };
 
 } // namespace vardex::test

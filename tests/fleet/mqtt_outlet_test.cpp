@@ -98,9 +98,9 @@ TEST(MqttOutlet, AnotherControllerGetsItsOwnTopicsDeviceAndWill)
         broker.listen(QStringLiteral("vardex/+/availability"), "vardex/probe/availability"));
     ServiceProcess service(broker.port);
     ASSERT_TRUE(service.started());
-    ASSERT_TRUE(broker.heardUntil("vardex/QB-A/availability online")) << broker.heard().data();
+    ASSERT_TRUE(broker.heardUntil("vardex/QB-A/availability online")) << broker.heard();
     ASSERT_TRUE(service.go());
-    ASSERT_TRUE(broker.heardUntil("vardex/QB-B/availability online")) << broker.heard().data();
+    ASSERT_TRUE(broker.heardUntil("vardex/QB-B/availability online")) << broker.heard();
 
     const QJsonObject config =
         QJsonDocument::fromJson(broker.retained(QStringLiteral(
@@ -117,7 +117,7 @@ TEST(MqttOutlet, AnotherControllerGetsItsOwnTopicsDeviceAndWill)
 
     // A death now must mark the new controller offline, not the first one again.
     service.kill();
-    ASSERT_TRUE(broker.heardUntil("vardex/QB-B/availability offline")) << broker.heard().data();
+    ASSERT_TRUE(broker.heardUntil("vardex/QB-B/availability offline")) << broker.heard();
     EXPECT_EQ(broker.heard(), "vardex/QB-A/availability online\n"
                               "vardex/QB-A/availability offline\n"
                               "vardex/QB-B/availability online\n"

@@ -168,7 +168,6 @@ TEST(MqttMessages, ControllerDownPublishesNoReadings)
 TEST(MqttMessages, StateCarriesTheLoanAndEveryWatchedPair)
 {
     fleet::Snapshot s = answered();
-    s.up = false;
     s.lent = true;
     s.lentTo = QStringLiteral("vardex pid 77");
     s.watches = {fleet::WatchFigures{QStringLiteral("10.0.0.1"), QStringLiteral("relay1"), 2, 9,
@@ -176,6 +175,7 @@ TEST(MqttMessages, StateCarriesTheLoanAndEveryWatchedPair)
                  fleet::WatchFigures{QStringLiteral("10.0.0.2"), QStringLiteral("h2"), 0, 0, 0.0125,
                                      fleet::WatchStance::Armed}};
     QJsonObject state = QJsonDocument::fromJson(fleet::stateJson(s)).object();
+    EXPECT_FALSE(state.value(QStringLiteral("up")).toBool());
     EXPECT_TRUE(state.value(QStringLiteral("lent")).toBool());
     EXPECT_EQ(state.value(QStringLiteral("lent_to")).toString(), QStringLiteral("vardex pid 77"));
     const QJsonArray watches = state.value(QStringLiteral("watches")).toArray();
