@@ -65,7 +65,7 @@ void CountingEcho::start(const service::EchoRequest &request, Done done)
     m_inner->start(request, [this, done = std::move(done)](const service::EchoResult &r) {
         if (!r.facilityFailed()) {
             if (r.status == service::EchoStatus::Answered) {
-                m_rttSeconds = r.roundTripMs / 1000.0;
+                m_rttSeconds = r.roundTripUs ? r.roundTripUs / 1e6 : r.roundTripMs / 1000.0;
             } else {
                 ++m_misses;
                 m_rttSeconds.reset();

@@ -154,7 +154,11 @@ private:
         r.bytes = bytes;
         r.address = address.isEmpty() ? QStringLiteral("0.0.0.0") : address;
         r.ttl = ttl;
-        r.roundTripMs = static_cast<unsigned>(std::max(0L, elapsedMs()));
+        const auto elapsed = std::chrono::steady_clock::now() - m_start;
+        r.roundTripMs = static_cast<unsigned>(std::max<long long>(
+            0, std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count()));
+        r.roundTripUs = static_cast<unsigned>(std::max<long long>(
+            0, std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count()));
         return r;
     }
 

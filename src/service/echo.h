@@ -28,6 +28,9 @@ struct EchoResult {
     QString address = QStringLiteral("0.0.0.0"); // the sender of the reply
     int ttl = 0;
     unsigned roundTripMs = 0; // monotonic, also measured for a time-out
+    // The same finer, for the fleet's figures (a loopback answer takes well under a
+    // millisecond); 0 where the echo did not measure it.
+    unsigned roundTripUs = 0;
     // Set when the facility itself failed (a name that does not resolve, no permission
     // for ICMP sockets): no echo went out, so the status above means nothing.
     QString failure;

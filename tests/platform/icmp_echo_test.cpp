@@ -95,6 +95,9 @@ TEST(IcmpEcho, LoopbackAnswersWithItsAddressTtlAndTime)
     EXPECT_GT(r.ttl, 0);
     EXPECT_LE(r.ttl, 255);
     EXPECT_LT(r.roundTripMs, 1000u);
+    // The finer figure agrees with the coarse one and is not lost below a millisecond.
+    EXPECT_GT(r.roundTripUs, 0u);
+    EXPECT_EQ(r.roundTripUs / 1000, r.roundTripMs);
 }
 
 TEST(IcmpEcho, NameThatDoesNotResolveIsAnErrorOfTheFacility)
