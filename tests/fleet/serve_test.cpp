@@ -5,6 +5,7 @@
 #include "fleet/metrics_text.h"
 #include "fleet/outlet.h"
 #include "link/protocol.h"
+#include "mosquitto_rig.h"
 #include "platform/systemd_outlets.h"
 #include "service/echo.h"
 #include "sim/demo_controller.h"
@@ -525,28 +526,8 @@ class ServeMqtt : public testing::Test {
 protected:
     void SetUp() override
     {
-        port = freePort();
-        QFile conf(dir.filePath(QStringLiteral("mosquitto.conf")));
-        ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
-        conf.write(
-            QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n")
-                .arg(port)
-                .toUtf8());
-        conf.close();
-        const QString mosquitto = QStandardPaths::findExecutable(
-            QStringLiteral("mosquitto"), {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")});
-        ASSERT_FALSE(mosquitto.isEmpty()) << "mosquitto is not installed (scripts/setup.sh)";
-        broker.start(mosquitto, {"-c", conf.fileName()});
-        QElapsedTimer bound;
-        bound.start();
-        for (;;) {
-            QTcpSocket probe;
-            probe.connectToHost(QHostAddress::LocalHost, port);
-            if (probe.waitForConnected(1000))
-                break;
-            ASSERT_LT(bound.elapsed(), kBoundMs) << broker.process.readAll().toStdString();
-            QThread::msleep(50);
-        }
+        ASSERT_NO_FATAL_FAILURE(broker.start());
+        port = broker.port;
     }
 
     // The first message on a topic filter, retained or new, as "topic payload".
@@ -558,9 +539,8 @@ protected:
         return QString::fromUtf8(t.out).trimmed();
     }
 
-    QTemporaryDir dir;
+    test::MosquittoBroker broker;
     quint16 port = 0;
-    Child broker;
 };
 
 TEST_F(ServeMqtt, DiscoveryStateAndOfflineAfterSigkill)
