@@ -22,6 +22,8 @@ namespace vardex::cli {
 namespace {
 
 constexpr int kMaxPollS = 3600;
+// The loan's lines: "контроллер был отдан: …; снова у службы".
+const QString kServiceHolder = QStringLiteral("у службы");
 constexpr int kStopCheckMs = 100;
 // New event-log records taken per poll: a controller logs at most one record every few
 // seconds, so this keeps up, and a poll never grows into a log read.
@@ -222,6 +224,7 @@ public:
         w.figuresChanged = [this](const std::vector<fleet::WatchFigures> &figures) {
             m_snapshot.watches = figures;
         };
+        w.loanHolder = kServiceHolder;
         w.loanChanged = [this](bool away, const QString &borrower) { lentChanged(away, borrower); };
         const int exitCode = runWatch(w);
         pollTimer.stop();
@@ -252,7 +255,7 @@ private:
         if (m_run.lending) {
             WatchLoan::Hooks hooks;
             hooks.pulseLeftMs = [] { return 0; };
-            hooks.holder = QStringLiteral("у службы");
+            hooks.holder = kServiceHolder;
             hooks.note = [this](const QString &line) {
                 emitEvent({fleet::EventKind::Loan, line, serialFields()});
             };

@@ -353,6 +353,7 @@ void Watch::offerLoans()
     hooks.note = [this](const QString &line) { note(line); };
     hooks.resumed = [this](bool back) { resumeAfterLoan(back); };
     hooks.awayChanged = m_run.loanChanged;
+    hooks.holder = m_run.loanHolder;
     m_loan = std::make_unique<WatchLoan>(m_dm, *m_run.lending, std::move(hooks));
 }
 

@@ -77,6 +77,8 @@ struct WatchRun {
     // the loan (away from the borrower's request until the controller is back).
     std::function<void(const std::vector<fleet::WatchFigures> &)> figuresChanged = {};
     std::function<void(bool away, const QString &borrower)> loanChanged = {};
+    // Who lends, as the loan's lines say it: the watch, or the service it runs in.
+    QString loanHolder = QStringLiteral("у сторожа");
 };
 
 // Watches until stop is set (0, after switching off the outputs it holds on) or the
