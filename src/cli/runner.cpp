@@ -5,10 +5,10 @@
 #include "cli/invocation.h"
 #include "cli/report.h"
 #include "cli/watch_command.h"
+#include "cli/watch_wait.h"
 #include "link/data_module.h"
 
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QHash>
 #include <QJsonArray>
 #include <QTimer>
@@ -20,24 +20,6 @@ namespace {
 constexpr int kEnumerateMs = 300;
 // How often a watch asks again for a controller another program holds.
 constexpr int kHeldRetryMs = 1000;
-
-// Runs the event loop until pred() holds or ms pass.
-bool waitFor(const std::function<bool()> &pred, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    QEventLoop loop;
-    QTimer tick;
-    tick.setInterval(10);
-    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        if (pred() || clock.elapsed() >= ms)
-            loop.quit();
-    });
-    tick.start();
-    if (!pred())
-        loop.exec();
-    return pred();
-}
 
 void print(const Environment &env, const Invocation &inv, const Report &report)
 {
@@ -77,7 +59,7 @@ QString programWords(Command command)
 int listControllers(link::Transport &transport, const Environment &env, const Invocation &inv)
 {
     transport.start();
-    waitFor([] { return false; }, kEnumerateMs);
+    spinUntil([] { return false; }, kEnumerateMs);
     Report report;
     QJsonArray controllers;
     int found = 0;
@@ -127,8 +109,9 @@ bool awaitRelease(const Environment &env, link::Transport &transport, link::Data
     });
     retry.start(kHeldRetryMs);
     const auto stopped = [&env] { return env.interrupted && env.interrupted->load(); };
+    // Months, if need be: each round is bounded, the wait is not.
     while (!dm.isConnected() && !stopped())
-        waitFor([&] { return dm.isConnected() || stopped(); }, kHeldRetryMs);
+        spinUntil([&] { return dm.isConnected() || stopped(); }, kHeldRetryMs);
     return dm.isConnected();
 }
 
@@ -211,7 +194,7 @@ int run(const QStringList &args, const Environment &env)
         }
 
         transport->start();
-        waitFor([&] { return dm.isConnected() || !openError.isEmpty(); }, env.connectTimeoutMs);
+        spinUntil([&] { return dm.isConnected() || !openError.isEmpty(); }, env.connectTimeoutMs);
         // A holder that lends is a watch or the service: a second watch is refused.
         if (!dm.isConnected() && holder && !holder->lends && inv.command == Command::Watch &&
             !awaitRelease(env, *transport, dm, heldNode, openError)) {

@@ -195,9 +195,8 @@ public:
 
     int exec()
     {
-        if (m_run.options.watch.empty())
-            return serveAlone();
-        // The watch's own loop runs the polls too: one process, one link, one stop.
+        // One poll timer and one loss handler, whichever loop runs them: the watch's, or
+        // the service's own.
         QTimer pollTimer;
         pollTimer.setInterval(m_run.options.pollMs);
         QObject::connect(&pollTimer, &QTimer::timeout, &m_run.dm, [this] { poll(); });
@@ -208,25 +207,7 @@ public:
             });
         pollTimer.start();
         QTimer::singleShot(0, &m_run.dm, [this] { poll(); });
-        // Its lines come as JSON, so each decision keeps its host, output and rule.
-        WatchRun w{m_run.dm,
-                   m_run.options.watch,
-                   true,
-                   m_run.makeEcho,
-                   [this](const QString &line) { watchLine(line); },
-                   m_run.err,
-                   m_run.stop,
-                   m_run.watchStateDir,
-                   m_run.watchReturnGraceMs};
-        w.rearm = m_run.watchRearm;
-        w.device = m_run.device;
-        w.lending = m_run.lending;
-        w.figuresChanged = [this](const std::vector<fleet::WatchFigures> &figures) {
-            m_snapshot.watches = figures;
-        };
-        w.loanHolder = kServiceHolder;
-        w.loanChanged = [this](bool away, const QString &borrower) { lentChanged(away, borrower); };
-        const int exitCode = runWatch(w);
+        const int exitCode = m_run.options.watch.empty() ? serveAlone() : serveWithWatch();
         pollTimer.stop();
         QObject::disconnect(gone);
         if (m_notifier)
@@ -235,22 +216,33 @@ public:
     }
 
 private:
+    // The ping watch runs in this process: its loop runs the polls too, and it lends.
+    int serveWithWatch()
+    {
+        WatchRun w{m_run.dm,       m_run.options.watch, false,
+                   m_run.makeEcho, m_run.out,           m_run.err,
+                   m_run.stop,     m_run.watchStateDir, m_run.watchReturnGraceMs};
+        w.rearm = m_run.watchRearm;
+        w.device = m_run.device;
+        w.lending = m_run.lending;
+        // Each decision keeps its host, output and rule as the event's fields.
+        w.lines = [this](const WatchLine &line) { watchLine(line); };
+        w.figuresChanged = [this](const std::vector<fleet::WatchFigures> &figures) {
+            m_snapshot.watches = figures;
+        };
+        w.loanHolder = kServiceHolder;
+        w.loanChanged = [this](bool away, const QString &borrower) { lentChanged(away, borrower); };
+        return runWatch(w);
+    }
+
     int serveAlone()
     {
         QEventLoop loop;
-        QTimer pollTimer;
-        pollTimer.setInterval(m_run.options.pollMs);
-        QObject::connect(&pollTimer, &QTimer::timeout, &loop, [this] { poll(); });
         QTimer stopCheck;
         QObject::connect(&stopCheck, &QTimer::timeout, &loop, [&] {
             if (m_run.stop && m_run.stop->load())
                 loop.quit();
         });
-        QObject::connect(&m_run.dm, &link::DataModule::connectionChanged, &loop,
-                         [this](bool connected) {
-                             if (!connected && !m_snapshot.lent)
-                                 lost();
-                         });
         std::unique_ptr<WatchLoan> loan;
         if (m_run.lending) {
             WatchLoan::Hooks hooks;
@@ -269,11 +261,7 @@ private:
             loan = std::make_unique<WatchLoan>(m_run.dm, *m_run.lending, std::move(hooks));
         }
         stopCheck.start(kStopCheckMs);
-        pollTimer.start();
-        QTimer::singleShot(0, &loop, [this] { poll(); });
         loop.exec();
-        if (m_notifier)
-            m_notifier->notify("STOPPING=1");
         return 0;
     }
 
@@ -401,21 +389,20 @@ private:
         m_log.sync(slot, number);
     }
 
-    // A line of the watch (JSON): a decision with its host, output and rule.
-    void watchLine(const QString &line)
+    // A line of the watch: a decision with its host, output and rule as fields.
+    void watchLine(const WatchLine &line)
     {
-        const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
-        const QString output = o.value(QStringLiteral("output")).toString();
-        const QString decision = o.value(QStringLiteral("decision")).toString(line.trimmed());
         auto fields = serialFields();
-        for (const auto &[field, key] : {std::pair{"HOST", "host"}, std::pair{"OUTPUT", "output"},
-                                         std::pair{"REASON", "rule"}})
-            if (const QString value = o.value(QLatin1String(key)).toString(); !value.isEmpty())
+        for (const auto &[field, value] :
+             {std::pair{"HOST", line.host}, std::pair{"OUTPUT", line.output},
+              std::pair{"REASON", line.rule}})
+            if (!value.isEmpty())
                 fields.push_back({field, value});
         const bool several = m_run.options.watch.size() > 1;
         emitEvent({fleet::EventKind::Decision,
-                   several && !output.isEmpty() ? QStringLiteral("%1: %2").arg(output, decision)
-                                                : decision,
+                   several && !line.output.isEmpty()
+                       ? QStringLiteral("%1: %2").arg(line.output, line.decision)
+                       : line.decision,
                    fields});
     }
 

@@ -282,6 +282,10 @@ void Watch::note(const QString &what) const
         return;
     }
     const QString time = watchStamp(QDateTime::currentDateTime());
+    if (m_run.lines) {
+        m_run.lines({time, {}, {}, what, {}});
+        return;
+    }
     if (!m_run.json) {
         m_run.out(QStringLiteral("%1 — %2\n").arg(time, what));
         return;

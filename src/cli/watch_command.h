@@ -53,6 +53,15 @@ bool isWatchOption(const QString &argument);
 
 inline constexpr int kWatchReturnGraceMs = 5000;
 
+// One line of the watch as its parts: what --json prints, before it is printed.
+struct WatchLine {
+    QString time;   // "yyyy-MM-dd hh:mm:ss"
+    QString host;   // the pair's first host; empty for a line about the controller
+    QString output; // "relay1"; empty for a line about the controller
+    QString decision;
+    QString rule; // the decision's rule, when it has one
+};
+
 struct WatchRun {
     link::DataModule &dm;
     std::vector<WatchOptions> pairs; // one watchdog each, all on this controller
@@ -73,6 +82,9 @@ struct WatchRun {
     QString device = {};
     // Where borrowers ask for the controller (cli/watch_loan.h); null: it is lent to none.
     link::Lending *lending = nullptr;
+    // When set, every line goes here as its parts instead of to out (the cabinet
+    // service makes events of them).
+    std::function<void(const WatchLine &)> lines = {};
     // The cabinet service's view: the pairs' figures after each echo and decision, and
     // the loan (away from the borrower's request until the controller is back).
     std::function<void(const std::vector<fleet::WatchFigures> &)> figuresChanged = {};

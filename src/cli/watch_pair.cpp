@@ -156,6 +156,11 @@ void WatchPair::print(const QString &line, const QString &rule) const
 {
     // "yyyy-MM-dd hh:mm:ss — what"
     const qsizetype dash = line.indexOf(QStringLiteral(" — "));
+    if (m_run.lines) {
+        m_run.lines({line.left(dash), m_options.host, watchOutputWord(m_options.output),
+                     line.mid(dash + 3), rule});
+        return;
+    }
     if (!m_run.json) {
         m_run.out(dash < 0 || m_tag.isEmpty()
                       ? line + QLatin1Char('\n')

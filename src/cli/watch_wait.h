@@ -10,7 +10,8 @@ class DataModule;
 class OperationContext;
 } // namespace vardex::link
 
-// The watch's small waits and words, shared by the watch and its pairs.
+// Waits on the event loop (the command line's and the watch's), and the watch's small
+// words, shared by the watch and its pairs.
 namespace vardex::cli {
 
 // A sequence of the watch's own (identity, the outputs) waits this long for the link.
