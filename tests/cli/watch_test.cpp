@@ -160,6 +160,8 @@ QString lastLine(const QString &out)
 }
 
 const QStringList kFast = {"--interval", "100", "--timeout", "100"};
+// The first of two pairs: a long pulse of relay 1 for 192.0.2.7.
+const QStringList relay1Pair = {"192.0.2.7", "--output", "relay1", "--pulse", "10000"};
 
 } // namespace
 
@@ -636,10 +638,8 @@ TEST(CliWatch, TwoPairsOnOneControllerPulseOnlyTheirOwnOutput)
     r.setRelaysHeld(0x04);
     r.hostScripts = {{QStringLiteral("192.0.2.7"), "t"}, {QStringLiteral("192.0.2.8"), "aaaa"}};
     r.stopWhenRelayOn();
-    const auto c =
-        r.run(QStringList{"--demo", "watch", "192.0.2.7", "--output", "relay1", "--pulse", "10000",
-                          "--interval", "100", "--timeout", "100", "192.0.2.8", "--output",
-                          "relay2", "--interval", "100", "--timeout", "100"});
+    const auto c = r.run(QStringList{"--demo", "watch"} + relay1Pair + kFast +
+                         QStringList{"192.0.2.8", "--output", "relay2"} + kFast);
     EXPECT_EQ(c.exitCode, cli::kExitOk) << c.err.toStdString();
     EXPECT_EQ(r.relayTasks(), (std::vector<int>{0x05, 0x04})) << c.out.toStdString();
     EXPECT_EQ(r.relaysHeld(), 0x04);
@@ -667,10 +667,9 @@ TEST(CliWatch, TwoPulsesAtOnceKeepEachOthersOutputAndEachLeavesItsOwnRecord)
     });
     poll->start(5);
     r.watchReturnGraceMs = 300;
-    const auto c = r.run(QStringList{
-        "--demo",     "watch", "192.0.2.7",  "--output", "relay1",    "--pulse",  "10000",
-        "--interval", "100",   "--timeout",  "100",      "192.0.2.8", "--output", "relay2",
-        "--pulse",    "10000", "--interval", "100",      "--timeout", "100"});
+    const auto c =
+        r.run(QStringList{"--demo", "watch"} + relay1Pair + kFast +
+              QStringList{"192.0.2.8", "--output", "relay2", "--pulse", "10000"} + kFast);
     EXPECT_EQ(c.exitCode, cli::kExitNoController) << c.out.toStdString();
     const std::vector<int> tasks = r.relayTasks();
     ASSERT_EQ(tasks.size(), std::size_t(2)) << c.out.toStdString();
